@@ -1,0 +1,65 @@
+#include "observatory/acp.h"
+
+#include <array>
+
+#include "support/error.h"
+
+namespace orvan::acp {
+namespace {
+
+AutomationObject& Require(const Value& object) {
+  if (!object.IsObject()) throw Error(errors::kObjectRequired, "Object required");
+  return *object.object();
+}
+
+}  // namespace
+
+Value Create(AutomationFactory& factory, std::string_view prog_id) {
+  return Value::Object(factory.Create(prog_id));
+}
+
+Telescope::Telescope(const Value& object) : object_(Require(object)) {}
+
+void Telescope::SetConnected(bool connected) { object_.Put("Connected", Value::Bool(connected)); }
+bool Telescope::Connected() { return object_.Get("Connected").IsStrictTrue(); }
+std::int16_t Telescope::InterfaceVersion() { return object_.Get("InterfaceVersion").ToI2(); }
+bool Telescope::CanPulseGuide() { return object_.Get("CanPulseGuide").IsStrictTrue(); }
+bool Telescope::CanSetGuideRates() { return object_.Get("CanSetGuideRates").IsNonZero(); }
+
+bool Telescope::GuideRateRightAscensionIsZero() {
+  return object_.Get("GuideRateRightAscension").EqualsZero();
+}
+bool Telescope::GuideRateDeclinationIsZero() {
+  return object_.Get("GuideRateDeclination").EqualsZero();
+}
+double Telescope::GuideRateRightAscension() { return object_.Get("GuideRateRightAscension").ToR8(); }
+double Telescope::GuideRateDeclination() { return object_.Get("GuideRateDeclination").ToR8(); }
+
+void Telescope::SetGuideRateRightAscension(double degrees_per_second) {
+  object_.Put("GuideRateRightAscension", Value::R8(degrees_per_second));
+}
+void Telescope::SetGuideRateDeclination(double degrees_per_second) {
+  object_.Put("GuideRateDeclination", Value::R8(degrees_per_second));
+}
+
+double Telescope::RightAscension() { return object_.Get("RightAscension").ToR8(); }
+double Telescope::Declination() { return object_.Get("Declination").ToR8(); }
+bool Telescope::Slewing() { return object_.Get("slewing").IsNonZero(); }
+bool Telescope::Tracking() { return object_.Get("tracking").IsStrictTrue(); }
+bool Telescope::IsPulseGuiding() { return object_.Get("IsPulseGuiding").IsNonZero(); }
+
+void Telescope::PulseGuide(GuideDirection direction, double& duration_ms) {
+  std::array<Argument, 2> args{Argument::ByValue(Value::I2(static_cast<std::int16_t>(direction))),
+                               Argument::ByRef(duration_ms)};
+  object_.Call("PulseGuide", args);
+}
+
+Util::Util(const Value& object) : object_(Require(object)) {}
+
+void Util::MapIdealToRawEqu(double& ra, double& dec, double& ra_out, double& dec_out) {
+  std::array<Argument, 4> args{Argument::ByRef(ra), Argument::ByRef(dec), Argument::ByRef(ra_out),
+                               Argument::ByRef(dec_out)};
+  object_.Call("MapIdealToRawEqu", args);
+}
+
+}  // namespace orvan::acp

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "observatory/automation.h"
+
+// The typed binding to ACP's telescope and utility objects: the one place that
+// knows member names, argument orders, by-reference passing, value kinds and
+// which truth rule each answer follows.
+namespace orvan::acp {
+
+inline constexpr std::string_view kUtilProgId = "ACP.Util";
+inline constexpr std::string_view kTelescopeProgId = "ACP.Telescope";
+
+// Guide directions as the telescope interface standard numbers them.
+enum class GuideDirection : std::int16_t { North = 0, South = 1, East = 2, West = 3 };
+
+// Creates the object and wraps it as an automation value holding a reference.
+Value Create(AutomationFactory& factory, std::string_view prog_id);
+
+class Telescope {
+ public:
+  // Raises "Object required" unless `object` holds an object reference.
+  explicit Telescope(const Value& object);
+
+  void SetConnected(bool connected);
+  bool Connected();
+  std::int16_t InterfaceVersion();
+  bool CanPulseGuide();
+  bool CanSetGuideRates();
+  // Compared with 0 as answered, not converted to a float first.
+  bool GuideRateRightAscensionIsZero();
+  bool GuideRateDeclinationIsZero();
+  double GuideRateRightAscension();  // degrees per second
+  double GuideRateDeclination();     // degrees per second
+  void SetGuideRateRightAscension(double degrees_per_second);
+  void SetGuideRateDeclination(double degrees_per_second);
+  double RightAscension();  // hours
+  double Declination();     // degrees
+  bool Slewing();
+  bool Tracking();
+  bool IsPulseGuiding();
+  // Starts a pulse; the duration travels by reference, the result is ignored.
+  void PulseGuide(GuideDirection direction, double& duration_ms);
+
+ private:
+  AutomationObject& object_;
+};
+
+class Util {
+ public:
+  explicit Util(const Value& object);
+
+  // Where the mount must point, by the pointing model, to be on (ra, dec):
+  // all four by reference, the results written into ra_out and dec_out.
+  void MapIdealToRawEqu(double& ra, double& dec, double& ra_out, double& dec_out);
+
+ private:
+  AutomationObject& object_;
+};
+
+}  // namespace orvan::acp

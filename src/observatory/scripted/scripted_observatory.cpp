@@ -1,0 +1,206 @@
+#include "observatory/scripted/scripted_observatory.h"
+
+#include <cstring>
+
+namespace orvan {
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+std::string ErrorSuffix(const Error& e) {
+  return " !! " + HexNumber(e.number()) + " " + Quote(e.description());
+}
+
+std::string ArgText(const Argument& a) {
+  return a.by_ref() ? "&" + Value::R8(*a.ref).ToString() : a.value.ToString();
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+}  // namespace
+
+struct ScriptedObservatory::Member {
+  std::vector<Value> answers;  // each read takes the next; the last repeats
+  std::size_t next = 0;
+  std::vector<std::pair<double, double>> mapping;  // MapIdealToRawEqu outputs
+  bool identity_mapping = false;
+  std::optional<Error> raise;
+  std::vector<std::string> nests;  // events falling due at the next accesses
+
+  std::optional<Value> Take() {
+    if (answers.empty()) return std::nullopt;
+    const Value v = answers[next];
+    if (next + 1 < answers.size()) ++next;
+    return v;
+  }
+};
+
+struct ScriptedObservatory::Object final : AutomationObject {
+  Object(ScriptedObservatory& owner, std::string name) : owner(owner), name(std::move(name)) {}
+
+  Value Get(std::string_view member) override {
+    Member& m = Lookup(member);
+    const std::string head = "get " + name + "." + std::string(member);
+    if (m.raise) Fail(head, m, *m.raise);
+    const std::optional<Value> v = m.Take();
+    if (!v) Fail(head, m, UnknownName());
+    Emit(head + " -> " + v->ToString(), m);
+    return *v;
+  }
+
+  void Put(std::string_view member, const Value& value) override {
+    Member& m = Lookup(member);
+    const std::string head = "put " + name + "." + std::string(member) + " " + value.ToString();
+    if (m.raise) Fail(head, m, *m.raise);
+    // A telescope reports back what it was given.
+    m.answers = {value};
+    m.next = 0;
+    Emit(head, m);
+  }
+
+  Value Call(std::string_view member, std::span<Argument> args) override {
+    Member& m = Lookup(member);
+    std::string head = "call " + name + "." + std::string(member) + "(";
+    for (std::size_t i = 0; i < args.size(); ++i) head += (i ? ", " : "") + ArgText(args[i]);
+    head += ")";
+    if (m.raise) Fail(head, m, *m.raise);
+
+    std::vector<double> before;
+    for (const Argument& a : args) before.push_back(a.by_ref() ? *a.ref : 0);
+    Value result;
+    if (m.identity_mapping || !m.mapping.empty()) {
+      if (args.size() != 4) Fail(head, m, Error(0x8002000E, "Invalid number of parameters"));
+      if (m.mapping.empty()) {
+        *args[2].ref = *args[0].ref;
+        *args[3].ref = *args[1].ref;
+      } else {
+        const auto pair = m.mapping.front();
+        if (m.mapping.size() > 1) m.mapping.erase(m.mapping.begin());
+        *args[2].ref = pair.first;
+        *args[3].ref = pair.second;
+      }
+    } else if (auto v = m.Take()) {
+      result = *v;
+    } else {
+      Fail(head, m, UnknownName());
+    }
+
+    bool changed = false;
+    for (std::size_t i = 0; i < args.size(); ++i)
+      if (args[i].by_ref() && !SameBits(before[i], *args[i].ref)) changed = true;
+    if (changed) {
+      head += " -> (";
+      for (std::size_t i = 0; i < args.size(); ++i) head += (i ? ", " : "") + ArgText(args[i]);
+      head += ")";
+    }
+    Emit(head, m);
+    return result;
+  }
+
+  Member& Lookup(std::string_view member) { return members[Lower(member)]; }
+
+  static Error UnknownName() { return Error(0x80020006, "Unknown name"); }
+
+  void Emit(const std::string& line, Member& m) {
+    owner.out_(line);
+    FireNest(m);
+  }
+
+  [[noreturn]] void Fail(const std::string& head, Member& m, const Error& e) {
+    owner.out_(head + ErrorSuffix(e));
+    FireNest(m);
+    throw e;
+  }
+
+  void FireNest(Member& m) {
+    if (m.nests.empty()) return;
+    const std::string event = m.nests.front();
+    m.nests.erase(m.nests.begin());
+    if (owner.nest_sink_) owner.nest_sink_(event);
+  }
+
+  ScriptedObservatory& owner;
+  std::string name;
+  std::map<std::string, Member> members;
+};
+
+std::string_view ScenarioObjectName(std::string_view prog_id) {
+  if (prog_id == "ACP.Telescope") return ScriptedObservatory::kTelescope;
+  if (prog_id == "ACP.Util") return ScriptedObservatory::kUtil;
+  return "";
+}
+
+ScriptedObservatory::ScriptedObservatory(LineSink out) : out_(std::move(out)) {
+  objects_[std::string(kTelescope)] = std::make_shared<Object>(*this, std::string(kTelescope));
+  objects_[std::string(kUtil)] = std::make_shared<Object>(*this, std::string(kUtil));
+  const double rate = 0.0041666666666667004;
+  Answer(kTelescope, "Connected", {Value::Bool(true)});
+  Answer(kTelescope, "InterfaceVersion", {Value::I2(2)});
+  Answer(kTelescope, "CanPulseGuide", {Value::Bool(true)});
+  Answer(kTelescope, "CanSetGuideRates", {Value::Bool(true)});
+  Answer(kTelescope, "GuideRateRightAscension", {Value::R8(rate)});
+  Answer(kTelescope, "GuideRateDeclination", {Value::R8(rate)});
+  Answer(kTelescope, "RightAscension", {Value::R8(10)});
+  Answer(kTelescope, "Declination", {Value::R8(20)});
+  Answer(kTelescope, "slewing", {Value::Bool(false)});
+  Answer(kTelescope, "IsPulseGuiding", {Value::Bool(false)});
+  Answer(kTelescope, "tracking", {Value::Bool(true)});
+  Answer(kTelescope, "PulseGuide", {Value()});
+  Find(kUtil, "MapIdealToRawEqu").identity_mapping = true;
+}
+
+ScriptedObservatory::~ScriptedObservatory() = default;
+
+ScriptedObservatory::Member& ScriptedObservatory::Find(std::string_view object,
+                                                       std::string_view member) {
+  return objects_.at(std::string(object))->Lookup(member);
+}
+
+void ScriptedObservatory::Answer(std::string_view object, std::string_view member,
+                                 std::vector<Value> answers) {
+  Member& m = Find(object, member);
+  m.answers = std::move(answers);
+  m.next = 0;
+  m.mapping.clear();
+  m.identity_mapping = false;
+  m.raise.reset();
+}
+
+void ScriptedObservatory::AnswerMapping(std::vector<std::pair<double, double>> pairs) {
+  Member& m = Find(kUtil, "MapIdealToRawEqu");
+  m.answers.clear();
+  m.mapping = std::move(pairs);
+  m.identity_mapping = m.mapping.empty();
+  m.raise.reset();
+}
+
+void ScriptedObservatory::Raise(std::string_view object, std::string_view member,
+                                std::uint32_t number, std::string description) {
+  Find(object, member).raise = Error(number, std::move(description));
+}
+
+void ScriptedObservatory::NoCreate(std::string_view prog_id) { no_create_.insert(std::string(prog_id)); }
+
+void ScriptedObservatory::Nest(std::string_view object, std::string_view member,
+                               std::string event) {
+  Find(object, member).nests.push_back(std::move(event));
+}
+
+std::shared_ptr<AutomationObject> ScriptedObservatory::Create(std::string_view prog_id) {
+  const std::string head = "create " + std::string(prog_id);
+  const std::string_view name = ScenarioObjectName(prog_id);
+  if (name.empty() || no_create_.count(std::string(prog_id))) {
+    const Error e(0x800401F3, "Invalid class string");
+    out_(head + ErrorSuffix(e));
+    throw e;
+  }
+  out_(head);
+  return objects_.at(std::string(name));
+}
+
+}  // namespace orvan

@@ -1,0 +1,276 @@
+#include "replay/scenario.h"
+
+#include <charconv>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace orvan::replay {
+namespace {
+
+struct BadValue {
+  std::string message;
+};
+
+std::vector<std::string_view> SplitSpaces(std::string_view s) {
+  std::vector<std::string_view> out;
+  std::size_t i = 0;
+  while (i <= s.size()) {
+    const std::size_t j = s.find(' ', i);
+    const std::size_t end = j == std::string_view::npos ? s.size() : j;
+    out.push_back(s.substr(i, end - i));
+    if (j == std::string_view::npos) break;
+    i = j + 1;
+  }
+  return out;
+}
+
+bool ParseInteger(std::string_view s, long long& out) {
+  if (s.empty()) return false;
+  const char* b = s.data();
+  const char* e = s.data() + s.size();
+  if (*b == '+') ++b;
+  auto r = std::from_chars(b, e, out);
+  return r.ec == std::errc() && r.ptr == e;
+}
+
+// C strtod form, in any locale, plus nan, inf and -inf.
+bool ParseDouble(std::string_view s, double& out) {
+  if (s == "nan") return out = std::numeric_limits<double>::quiet_NaN(), true;
+  if (s == "inf") return out = std::numeric_limits<double>::infinity(), true;
+  if (s == "-inf") return out = -std::numeric_limits<double>::infinity(), true;
+  if (s.empty()) return false;
+  std::string_view body = s;
+  bool negative = false;
+  if (body.front() == '+' || body.front() == '-') {
+    negative = body.front() == '-';
+    body.remove_prefix(1);
+  }
+  if (body.empty() || body.front() == '+' || body.front() == '-') return false;
+  auto fmt = std::chars_format::general;
+  if (body.size() > 2 && body[0] == '0' && (body[1] == 'x' || body[1] == 'X')) {
+    body.remove_prefix(2);
+    fmt = std::chars_format::hex;
+  }
+  double v = 0;
+  auto r = std::from_chars(body.data(), body.data() + body.size(), v, fmt);
+  if (r.ptr != body.data() + body.size()) return false;
+  if (r.ec == std::errc::result_out_of_range) {
+    // As strtod: huge values become infinite, tiny ones zero.
+    v = std::strtod(std::string(body).c_str(), nullptr);
+  } else if (r.ec != std::errc()) {
+    return false;
+  }
+  out = negative ? -v : v;
+  return true;
+}
+
+std::string ParseQuoted(std::string_view s) {
+  if (s.size() < 2 || s.front() != '"' || s.back() != '"') throw BadValue{"expected a quoted text"};
+  std::string out;
+  for (std::size_t i = 1; i + 1 < s.size(); ++i) {
+    char c = s[i];
+    if (c == '\\') {
+      if (i + 2 >= s.size() || (s[i + 1] != '"' && s[i + 1] != '\\'))
+        throw BadValue{"bad escape in text"};
+      c = s[++i];
+    } else if (c == '"') {
+      throw BadValue{"unescaped quote in text"};
+    }
+    out += c;
+  }
+  return out;
+}
+
+Value ParseValueOrThrow(std::string_view token) {
+  if (token == "empty") return Value();
+  if (token == "null") return Value::Null();
+  const std::size_t colon = token.find(':');
+  if (colon == std::string_view::npos) throw BadValue{"unknown value '" + std::string(token) + "'"};
+  const std::string_view kind = token.substr(0, colon);
+  const std::string_view body = token.substr(colon + 1);
+  long long n = 0;
+  if (kind == "bool") {
+    if (body == "true") return Value::Bool(true);
+    if (body == "false") return Value::Bool(false);
+    if (!ParseInteger(body, n) || n < -32768 || n > 32767) throw BadValue{"bad bool value"};
+    return Value::Bool(static_cast<std::int16_t>(n));
+  }
+  if (kind == "i2") {
+    if (!ParseInteger(body, n) || n < -32768 || n > 32767) throw BadValue{"bad i2 value"};
+    return Value::I2(static_cast<std::int16_t>(n));
+  }
+  if (kind == "i4") {
+    if (!ParseInteger(body, n) || n < std::numeric_limits<std::int32_t>::min() ||
+        n > std::numeric_limits<std::int32_t>::max())
+      throw BadValue{"bad i4 value"};
+    return Value::I4(static_cast<std::int32_t>(n));
+  }
+  if (kind == "r8") {
+    double d = 0;
+    if (!ParseDouble(body, d)) throw BadValue{"bad r8 value"};
+    return Value::R8(d);
+  }
+  if (kind == "str") return Value::Str(ParseQuoted(body));
+  throw BadValue{"unknown value kind '" + std::string(kind) + "'"};
+}
+
+// Values are separated by single spaces, but a quoted text may hold spaces.
+std::vector<std::string_view> SplitValues(std::string_view s) {
+  std::vector<std::string_view> out;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    std::size_t j = i;
+    bool quoted = false;
+    for (; j < s.size(); ++j) {
+      if (s[j] == '\\' && quoted) {
+        ++j;
+        continue;
+      }
+      if (s[j] == '"') quoted = !quoted;
+      if (s[j] == ' ' && !quoted) break;
+    }
+    out.push_back(s.substr(i, j - i));
+    i = j + 1;
+    if (j == s.size() - 1) out.push_back(std::string_view());  // trailing space
+  }
+  return out;
+}
+
+bool SplitTarget(std::string_view target, std::string& object, std::string& member) {
+  const std::size_t dot = target.find('.');
+  if (dot == std::string_view::npos) return false;
+  object = std::string(target.substr(0, dot));
+  member = std::string(target.substr(dot + 1));
+  return (object == "Telescope" || object == "Util") && !member.empty();
+}
+
+std::uint32_t ParseErrorNumber(std::string_view s) {
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    unsigned long long v = 0;
+    auto r = std::from_chars(s.data() + 2, s.data() + s.size(), v, 16);
+    if (r.ec != std::errc() || r.ptr != s.data() + s.size() || v > 0xFFFFFFFFull)
+      throw BadValue{"bad error number"};
+    return static_cast<std::uint32_t>(v);
+  }
+  long long v = 0;
+  if (!ParseInteger(s, v) || v < std::numeric_limits<std::int32_t>::min() || v > 0xFFFFFFFFll)
+    throw BadValue{"bad error number"};
+  return static_cast<std::uint32_t>(v);
+}
+
+}  // namespace
+
+Value ParseValue(std::string_view token) {
+  try {
+    return ParseValueOrThrow(token);
+  } catch (const BadValue& b) {
+    throw std::invalid_argument(b.message);
+  }
+}
+
+std::vector<Step> ParseScenario(std::string_view text) {
+  std::vector<Step> steps;
+  bool loaded = false;
+  int line_no = 0;
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    std::size_t nl = text.find('\n', pos);
+    if (nl == std::string_view::npos) nl = text.size();
+    std::string_view line = text.substr(pos, nl - pos);
+    pos = nl + 1;
+    ++line_no;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty() || line.front() == '#') {
+      if (nl == text.size()) break;
+      continue;
+    }
+
+    Step step;
+    step.line = line_no;
+    const std::size_t sp = line.find(' ');
+    const std::string_view word = line.substr(0, sp);
+    const std::string_view rest = sp == std::string_view::npos ? "" : line.substr(sp + 1);
+    const auto args = SplitSpaces(rest);
+    auto fail = [&](const std::string& m) { throw ScenarioError(line_no, m); };
+    try {
+      if (word == "decimal") {
+        if (loaded) fail("decimal comes only before load");
+        if (rest.size() != 1) fail("decimal takes one character");
+        step.type = Step::Type::Decimal;
+        step.decimal = rest[0];
+      } else if (word == "answer") {
+        if (args.size() < 2) fail("answer needs a member and at least one value");
+        if (!SplitTarget(args[0], step.object, step.member)) fail("unknown object member");
+        const std::string_view values = rest.substr(args[0].size() + 1);
+        if (step.object == "Util" && step.member == "MapIdealToRawEqu") {
+          step.type = Step::Type::AnswerMapping;
+          const auto nums = SplitSpaces(values);
+          if (nums.size() % 2 != 0) fail("MapIdealToRawEqu answers come in pairs");
+          for (std::size_t i = 0; i < nums.size(); i += 2) {
+            double ra = 0, dec = 0;
+            if (!ParseDouble(nums[i], ra) || !ParseDouble(nums[i + 1], dec)) fail("bad number");
+            step.pairs.emplace_back(ra, dec);
+          }
+        } else {
+          step.type = Step::Type::Answer;
+          for (std::string_view v : SplitValues(values)) step.values.push_back(ParseValueOrThrow(v));
+        }
+      } else if (word == "raise") {
+        if (args.size() < 2) fail("raise needs a member and a number");
+        if (!SplitTarget(args[0], step.object, step.member)) fail("unknown object member");
+        step.type = Step::Type::Raise;
+        step.number = ParseErrorNumber(args[1]);
+        const std::size_t skip = args[0].size() + 1 + args[1].size() + 1;
+        step.text = skip <= rest.size() ? std::string(rest.substr(skip)) : "";
+      } else if (word == "nocreate") {
+        if (args.size() != 1 || args[0].empty()) fail("nocreate needs a programmatic identifier");
+        step.type = Step::Type::NoCreate;
+        step.text = std::string(args[0]);
+      } else if (word == "nest") {
+        if (args.size() != 2) fail("nest needs a member and an event");
+        if (args[0] == "msgbox") {
+          step.object = "msgbox";
+        } else if (!SplitTarget(args[0], step.object, step.member)) {
+          fail("unknown object member");
+        }
+        if (args[1] != "click" && args[1] != "tick") fail("nest takes click or tick");
+        step.type = Step::Type::Nest;
+        step.text = std::string(args[1]);
+      } else if (word == "load") {
+        if (!rest.empty()) fail("load takes nothing");
+        if (loaded) fail("the program is already loaded");
+        loaded = true;
+        step.type = Step::Type::Load;
+      } else if (word == "type") {
+        if (sp == std::string_view::npos) fail("type needs a text box");
+        const std::size_t sp2 = rest.find(' ');
+        const std::string_view box = rest.substr(0, sp2);
+        long long n = 0;
+        if (box.substr(0, 4) != "Text" || !ParseInteger(box.substr(4), n) || n < 1 || n > 11)
+          fail("type needs a text box Text1 to Text11");
+        step.type = Step::Type::TypeText;
+        step.box = static_cast<int>(n);
+        step.text = sp2 == std::string_view::npos ? "" : std::string(rest.substr(sp2 + 1));
+      } else if (word == "click" || word == "tick" || word == "close" || word == "dump") {
+        if (!rest.empty()) fail(std::string(word) + " takes nothing");
+        step.type = word == "click"   ? Step::Type::Click
+                    : word == "tick"  ? Step::Type::Tick
+                    : word == "close" ? Step::Type::Close
+                                      : Step::Type::Dump;
+      } else {
+        fail("unknown directive or event '" + std::string(word) + "'");
+      }
+    } catch (const BadValue& b) {
+      fail(b.message);
+    }
+    const bool is_event = step.type >= Step::Type::Load;
+    if (is_event && !loaded) fail("an event before load");
+    steps.push_back(std::move(step));
+    if (nl == text.size()) break;
+  }
+  return steps;
+}
+
+}  // namespace orvan::replay

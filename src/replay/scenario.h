@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "observatory/value.h"
+
+namespace orvan::replay {
+
+// One line of a scenario: a directive or a user event.
+struct Step {
+  enum class Type { Decimal, Answer, AnswerMapping, Raise, NoCreate, Nest,
+                    Load, TypeText, Click, Tick, Close, Dump };
+  int line = 0;
+  Type type = Type::Load;
+  std::string object;  // "Telescope", "Util", or "msgbox" for a nest on the message box
+  std::string member;
+  std::vector<Value> values;                     // Answer
+  std::vector<std::pair<double, double>> pairs;  // AnswerMapping
+  std::uint32_t number = 0;                      // Raise
+  std::string text;  // Raise description, NoCreate prog id, Nest event, TypeText text
+  int box = 0;       // TypeText
+  char decimal = '.';
+};
+
+// A scenario that can't be run: where and why.
+class ScenarioError : public std::runtime_error {
+ public:
+  ScenarioError(int line, const std::string& message)
+      : std::runtime_error(std::to_string(line) + ": " + message), line_(line) {}
+  int line() const { return line_; }
+
+ private:
+  int line_;
+};
+
+// Parses and checks a whole scenario; raises ScenarioError for the first fault.
+std::vector<Step> ParseScenario(std::string_view text);
+
+// A value in scenario form (bool:true, i2:3, r8:0.5, str:"x", empty, null).
+Value ParseValue(std::string_view token);
+
+}  // namespace orvan::replay

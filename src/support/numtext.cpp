@@ -1,0 +1,143 @@
+#include "support/numtext.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <system_error>
+
+#include "support/error.h"
+
+namespace orvan {
+
+std::string NumberToText(double value, char decimal) {
+  if (std::isnan(value)) return "NaN";
+  if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
+  if (value == 0) return "0";  // also for -0
+
+  // d.dddddddddddddde[+-]XX: 15 significant digits, correctly rounded, no locale.
+  char buf[40];
+  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+  std::string_view sci(buf, static_cast<std::size_t>(res.ptr - buf));
+  const bool negative = sci.front() == '-';
+  if (negative) sci.remove_prefix(1);
+  const std::size_t e = sci.find('e');
+  std::string digits;
+  digits += sci[0];
+  digits += sci.substr(2, e - 2);
+  int exponent = std::atoi(std::string(sci.substr(e + 1)).c_str());
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+
+  std::string out = negative ? "-" : "";
+  if (exponent >= -4 && exponent < 15) {
+    if (exponent < 0) {
+      out += '0';
+      out += decimal;
+      out.append(static_cast<std::size_t>(-exponent - 1), '0');
+      out += digits;
+    } else {
+      const auto whole = static_cast<std::size_t>(exponent) + 1;
+      if (digits.size() <= whole) {
+        out += digits;
+        out.append(whole - digits.size(), '0');
+      } else {
+        out += digits.substr(0, whole);
+        out += decimal;
+        out += digits.substr(whole);
+      }
+    }
+    return out;
+  }
+  out += digits[0];
+  if (digits.size() > 1) {
+    out += decimal;
+    out += digits.substr(1);
+  }
+  out += exponent < 0 ? "E-" : "E+";
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  if (magnitude < 10) out += '0';
+  out += std::to_string(magnitude);
+  return out;
+}
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+double TextToNumber(std::string_view text, char decimal) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+
+  // Rewrite into the one plain form from_chars reads: [-]digits[.digits][e[-]digits].
+  std::string plain;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    if (text[i] == '-') plain += '-';
+    ++i;
+  }
+  int mantissa_digits = 0;
+  int integer_digits = 0;       // significant digits before the separator
+  int leading_fraction_zeros = 0;  // zeros after the separator before the first non-zero
+  bool separator = false;
+  bool nonzero_seen = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (IsDigit(c)) {
+      ++mantissa_digits;
+      if (c != '0') nonzero_seen = true;
+      if (!separator && nonzero_seen) ++integer_digits;
+      if (separator && !nonzero_seen) ++leading_fraction_zeros;
+      plain += c;
+    } else if ((c == decimal || c == '.') && !separator) {
+      separator = true;
+      plain += '.';
+    } else {
+      break;
+    }
+  }
+  if (mantissa_digits == 0) errors::TypeMismatch();
+  long long exponent = 0;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    plain += 'e';
+    ++i;
+    bool exp_negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+      exp_negative = text[i] == '-';
+      if (exp_negative) plain += '-';
+      ++i;
+    }
+    int exp_digits = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i, ++exp_digits) {
+      plain += text[i];
+      if (exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
+    }
+    if (exp_digits == 0) errors::TypeMismatch();
+    if (exp_negative) exponent = -exponent;
+  }
+  if (i != text.size()) errors::TypeMismatch();
+
+  double value = 0;
+  const auto res = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+  if (res.ec == std::errc::result_out_of_range) {
+    // from_chars reports underflow and overflow alike; only a value too large
+    // is an error, one too small is zero.
+    if (!nonzero_seen) return plain.front() == '-' ? -0.0 : 0.0;
+    const long long magnitude =
+        integer_digits > 0 ? integer_digits - 1 + exponent : exponent - leading_fraction_zeros - 1;
+    if (magnitude >= 0) errors::Overflow();
+    return plain.front() == '-' ? -0.0 : 0.0;
+  }
+  if (res.ec != std::errc() || res.ptr != plain.data() + plain.size()) errors::TypeMismatch();
+  if (std::isinf(value)) errors::Overflow();
+  return value;
+}
+
+std::string ShortestText(double value) {
+  char buf[40];
+  auto res = std::to_chars(buf, buf + sizeof buf, value);
+  return std::string(buf, res.ptr);
+}
+
+}  // namespace orvan

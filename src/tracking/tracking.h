@@ -1,0 +1,15 @@
+#pragma once
+
+#include "tracking/window.h"
+#include "ui/tracker_state.h"
+
+namespace orvan::tracking {
+
+// The start/stop button.
+void Command1_Click(TrackerState& state, TrackerWindow& window);
+// One correction cycle, every tick of the 4-second timer.
+void Timer1_Timer(TrackerState& state, TrackerWindow& window);
+
+inline constexpr std::int32_t kCyclePeriodMs = 4000;
+
+}  // namespace orvan::tracking
