@@ -1,1 +1,176 @@
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "support/checked.h"
+#include "support/error.h"
+#include "support/numtext.h"
+#include "ui/tracker_state.h"
+
+namespace orvan {
+namespace {
+
+std::uint32_t ErrorOf(auto&& f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.number();
+  }
+  return 0;
+}
+
+std::uint64_t Bits(double d) {
+  std::uint64_t b;
+  std::memcpy(&b, &d, sizeof b);
+  return b;
+}
+
+TEST(NumberToText, PlainDecimalsDropTrailingZeros) {
+  EXPECT_EQ(NumberToText(1.5, '.'), "1.5");
+  EXPECT_EQ(NumberToText(2, '.'), "2");
+  EXPECT_EQ(NumberToText(100, '.'), "100");
+  EXPECT_EQ(NumberToText(0.5, '.'), "0.5");
+  EXPECT_EQ(NumberToText(-0.5, '.'), "-0.5");
+  EXPECT_EQ(NumberToText(10.0001, '.'), "10.0001");
+  EXPECT_EQ(NumberToText(5.399999, '.'), "5.399999");
+  EXPECT_EQ(NumberToText(-1.234568, '.'), "-1.234568");
+}
+
+TEST(NumberToText, ZeroOfEitherSignIsZero) {
+  EXPECT_EQ(NumberToText(0.0, '.'), "0");
+  EXPECT_EQ(NumberToText(-0.0, '.'), "0");
+}
+
+TEST(NumberToText, RoundsToFifteenSignificantDigits) {
+  EXPECT_EQ(NumberToText(0.1 + 0.2, '.'), "0.3");
+  EXPECT_EQ(NumberToText(1.0 / 3, '.'), "0.333333333333333");
+  EXPECT_EQ(NumberToText(2.0 / 3, '.'), "0.666666666666667");
+  EXPECT_EQ(NumberToText(359.99999999999704, '.'), "359.999999999997");
+  EXPECT_EQ(NumberToText(123456789012345.6, '.'), "123456789012346");
+  EXPECT_EQ(NumberToText(9.99999999999999944e-5, '.'), "0.0001");  // rounds up into range
+}
+
+TEST(NumberToText, PlainBetweenOneTenThousandthAndTenToTheFifteenth) {
+  EXPECT_EQ(NumberToText(0.0001, '.'), "0.0001");
+  EXPECT_EQ(NumberToText(-0.00012345, '.'), "-0.00012345");
+  EXPECT_EQ(NumberToText(999999999999999, '.'), "999999999999999");
+  EXPECT_EQ(NumberToText(1e14, '.'), "100000000000000");
+}
+
+TEST(NumberToText, ExponentOutsideThatRange) {
+  EXPECT_EQ(NumberToText(0.00001, '.'), "1E-05");
+  EXPECT_EQ(NumberToText(-0.000001, '.'), "-1E-06");
+  EXPECT_EQ(NumberToText(1.5e16, '.'), "1.5E+16");
+  EXPECT_EQ(NumberToText(1e15, '.'), "1E+15");
+  EXPECT_EQ(NumberToText(999999999999999.9, '.'), "1E+15");
+  EXPECT_EQ(NumberToText(1e-300, '.'), "1E-300");
+  EXPECT_EQ(NumberToText(std::numeric_limits<double>::max(), '.'), "1.79769313486232E+308");
+  EXPECT_EQ(NumberToText(4.9406564584124654e-324, '.'), "4.94065645841247E-324");
+}
+
+TEST(NumberToText, UsesTheUsersSeparator) {
+  EXPECT_EQ(NumberToText(2.5, ','), "2,5");
+  EXPECT_EQ(NumberToText(-0.25, ','), "-0,25");
+  EXPECT_EQ(NumberToText(1.5e16, ','), "1,5E+16");
+  EXPECT_EQ(NumberToText(1234567.5, ','), "1234567,5");  // never grouped
+}
+
+TEST(TextToNumber, AcceptsPlainNumbersBlanksSignsAndExponents) {
+  EXPECT_EQ(TextToNumber("2.5", '.'), 2.5);
+  EXPECT_EQ(TextToNumber("  2.5\t", '.'), 2.5);
+  EXPECT_EQ(TextToNumber("+3", '.'), 3);
+  EXPECT_EQ(TextToNumber("-0.5", '.'), -0.5);
+  EXPECT_EQ(TextToNumber(".5", '.'), 0.5);
+  EXPECT_EQ(TextToNumber("5.", '.'), 5);
+  EXPECT_EQ(TextToNumber("1e3", '.'), 1000);
+  EXPECT_EQ(TextToNumber("1E-2", '.'), 0.01);
+  EXPECT_EQ(TextToNumber("0.1", '.'), 0.1);  // correctly rounded, as the literal
+}
+
+TEST(TextToNumber, PointAndUsersSeparatorBothMeanDecimals) {
+  EXPECT_EQ(TextToNumber("2,5", ','), 2.5);
+  EXPECT_EQ(TextToNumber("1.0", ','), 1);  // the design-time text, never 10
+  EXPECT_EQ(ErrorOf([] { TextToNumber("2,5", '.'); }), errors::kTypeMismatch);
+  EXPECT_EQ(ErrorOf([] { TextToNumber("1,000.5", ','); }), errors::kTypeMismatch);
+}
+
+TEST(TextToNumber, RejectsAnythingElseAsTypeMismatch) {
+  for (const char* text : {"", "   ", ".", "-", "+", "1.2.3", "nan", "NaN", "inf", "-inf",
+                           "Infinity", "abc", "1e", "1e+", "--1", "+-1", "1 000", "1,000",
+                           "0x10", "1.0a", "e5", "1d3"}) {
+    EXPECT_EQ(ErrorOf([&] { TextToNumber(text, '.'); }), errors::kTypeMismatch) << text;
+  }
+}
+
+TEST(TextToNumber, OutOfRangeIsOverflowAndTinyIsZero) {
+  EXPECT_EQ(ErrorOf([] { TextToNumber("1e400", '.'); }), errors::kOverflow);
+  EXPECT_EQ(ErrorOf([] { TextToNumber("-1e309", '.'); }), errors::kOverflow);
+  EXPECT_EQ(ErrorOf([] { TextToNumber("0.001e312", '.'); }), errors::kOverflow);
+  EXPECT_EQ(TextToNumber("1e-400", '.'), 0);
+  EXPECT_TRUE(std::signbit(TextToNumber("-1e-400", '.')));
+  EXPECT_EQ(TextToNumber("1e-310", '.'), 1e-310);  // subnormal kept
+  EXPECT_EQ(TextToNumber("0e99999", '.'), 0);
+}
+
+TEST(ShortestText, RoundTripsAsTranscriptsWriteNumbers) {
+  EXPECT_EQ(ShortestText(10), "10");
+  EXPECT_EQ(ShortestText(0.5), "0.5");
+  EXPECT_EQ(ShortestText(0.0001), "1e-04");
+  EXPECT_EQ(ShortestText(1e5), "1e+05");
+  EXPECT_EQ(ShortestText(359.99999999999704), "359.99999999999704");
+  EXPECT_EQ(ShortestText(std::numeric_limits<double>::infinity()), "inf");
+}
+
+TEST(Checked, SignalsLikeIeeeButAsErrors) {
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(ErrorOf([] { checked::Div(1, 0); }), errors::kDivisionByZero);
+  EXPECT_EQ(ErrorOf([] { checked::Div(-1e-300, 0); }), errors::kDivisionByZero);
+  EXPECT_EQ(ErrorOf([] { checked::Div(0, 0); }), errors::kOverflow);  // invalid operation
+  EXPECT_EQ(ErrorOf([] { checked::Div(1e300, 1e-300); }), errors::kOverflow);
+  EXPECT_EQ(ErrorOf([] { checked::Mul(1e200, 1e200); }), errors::kOverflow);
+  EXPECT_EQ(ErrorOf([] { checked::Sub(1.7e308, -1.7e308); }), errors::kOverflow);
+  EXPECT_EQ(ErrorOf([&] { checked::Mul(0, inf); }), errors::kOverflow);
+  EXPECT_EQ(ErrorOf([&] { checked::Sub(inf, inf); }), errors::kOverflow);
+  EXPECT_EQ(ErrorOf([&] { checked::Div(inf, inf); }), errors::kOverflow);
+  // Infinite operands and quiet NaNs pass through without a signal, as in IEEE.
+  EXPECT_EQ(checked::Mul(inf, 2), inf);
+  EXPECT_EQ(checked::Div(inf, 0), inf);
+  EXPECT_TRUE(std::isnan(checked::Sub(std::nan(""), 1)));
+}
+
+TEST(Checked, InvalidOperationHasItsOwnDescription) {
+  try {
+    checked::Div(0, 0);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.description(), "Invalid floating-point operation");
+  }
+  try {
+    checked::Div(1, 0);
+    FAIL();
+  } catch (const Error& e) {
+    EXPECT_EQ(e.description(), "Division by zero");
+  }
+}
+
+TEST(Checked, ExactResults) {
+  EXPECT_EQ(checked::Floor(-1.5), -2);
+  EXPECT_EQ(checked::Floor(5399999.99999957), 5399999);
+  EXPECT_EQ(Bits(checked::Abs(-0.0)), 0u);
+  EXPECT_EQ(checked::Sub(0.3, 0.1), 0.3 - 0.1);
+}
+
+TEST(Constants, HaveTheirExactBits) {
+  EXPECT_EQ(Bits(DefaultGuideRate), 0x3F71111111111138u);
+  EXPECT_EQ(DefaultGuideRate, 0.0041666666666667004);
+  EXPECT_NE(DefaultGuideRate, 1.0 / 240);
+  EXPECT_GT(ArcsecPerHourFactor, 1.0 / 54000);
+  EXPECT_GT(ArcsecPerDegreeFactor, 1.0 / 3600);
+  // Multiplying first differs in the last bit from the pre-computed 24/360.
+  EXPECT_NE(DefaultGuideRate * 24 / 360, DefaultGuideRate * (24.0 / 360));
+}
+
+}  // namespace
+}  // namespace orvan

@@ -1,6 +1,7 @@
 #include "observatory/acp.h"
 
 #include <array>
+#include <cmath>
 
 #include "support/error.h"
 
@@ -60,6 +61,10 @@ void Util::MapIdealToRawEqu(double& ra, double& dec, double& ra_out, double& dec
   std::array<Argument, 4> args{Argument::ByRef(ra), Argument::ByRef(dec), Argument::ByRef(ra_out),
                                Argument::ByRef(dec_out)};
   object_.Call("MapIdealToRawEqu", args);
+  // The outputs are answers like any other: a NaN or an infinity does not
+  // convert, so no pulse is ever computed from one.
+  for (double v : {ra, dec, ra_out, dec_out})
+    if (!std::isfinite(v)) errors::TypeMismatch();
 }
 
 }  // namespace orvan::acp

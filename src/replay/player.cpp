@@ -61,11 +61,9 @@ void Recorder::SetStatusText(std::string_view text) {
 
 void Recorder::MessageBox(std::string_view text) {
   out_("msgbox " + Quote(text));
-  if (!msgbox_nests_.empty()) {
-    auto deliver = std::move(msgbox_nests_.front());
-    msgbox_nests_.erase(msgbox_nests_.begin());
-    deliver();
-  }
+  const auto nests = std::move(msgbox_nests_);
+  msgbox_nests_.clear();
+  for (const auto& deliver : nests) deliver();
 }
 
 void Recorder::ShowErrorReport(const Error& error) {

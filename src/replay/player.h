@@ -39,7 +39,7 @@ class Recorder final : public Surface {
   bool ended() const { return ended_; }
   // Window lines of a dump.
   void DumpWindow() const;
-  // The event that falls due during the next message box, once each.
+  // An event that falls due during the next message box.
   void NestOnMessageBox(std::function<void()> deliver) { msgbox_nests_.push_back(std::move(deliver)); }
 
  private:

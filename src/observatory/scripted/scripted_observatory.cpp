@@ -117,11 +117,12 @@ struct ScriptedObservatory::Object final : AutomationObject {
     throw e;
   }
 
+  // Every event nested on this member falls due during this one access.
   void FireNest(Member& m) {
-    if (m.nests.empty()) return;
-    const std::string event = m.nests.front();
-    m.nests.erase(m.nests.begin());
-    if (owner.nest_sink_) owner.nest_sink_(event);
+    const std::vector<std::string> events = std::move(m.nests);
+    m.nests.clear();
+    for (const std::string& event : events)
+      if (owner.nest_sink_) owner.nest_sink_(event);
   }
 
   ScriptedObservatory& owner;
