@@ -65,8 +65,9 @@ TEST_P(FaultMatrix, ReportsTheErrorAndRunsNothingAfterIt) {
   EXPECT_EQ(rest, (std::vector<std::string>{"error 0x80040401 \"Mount not responding\"", "end"}));
 
   // The fault came in the handler it was meant for.
-  const auto last_event = std::find_if(std::make_reverse_iterator(failing), lines.rend(),
-                                       [](const std::string& l) { return l.starts_with("event "); });
+  const auto last_event =
+      std::find_if(std::make_reverse_iterator(failing), lines.rend(),
+                   [](const std::string& l) { return l.starts_with("event "); });
   ASSERT_NE(last_event, lines.rend());
   EXPECT_EQ(*last_event, f.during_tick ? "event tick" : "event click");
   // Only the pulses due before the failing step went out.

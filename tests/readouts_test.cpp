@@ -33,8 +33,8 @@ class Readouts : public testing::Test {
 TEST_F(Readouts, ErrorsFloorToSixDecimalsOfArcSeconds) {
   EXPECT_EQ(Errors(0.0001, 0), std::make_pair(std::string("5.399999"), std::string("0")));
   EXPECT_EQ(Errors(-0.0001, 0).first, "-5.4");
-  EXPECT_EQ(Errors(1.0 / 54000, 1.0 / 3600), std::make_pair(std::string("0.999999"),
-                                                            std::string("0.999999")));
+  EXPECT_EQ(Errors(1.0 / 54000, 1.0 / 3600),
+            std::make_pair(std::string("0.999999"), std::string("0.999999")));
   EXPECT_EQ(Errors(0, -1.2345674 / 3600).second, "-1.234568");
   EXPECT_EQ(Errors(0, 1.2345678 / 3600).second, "1.234567");
   EXPECT_EQ(Errors(-1e-12, 0).first, "-1E-06");  // just below zero floors to -0.000001
@@ -50,13 +50,12 @@ TEST_F(Readouts, WritesAllTenBoxesThenTheStatusInOrder) {
   form_.state.TargetTrueRA = 12;
   form_.state.TargetTrueDec = -0.5;
   form_.UpdateReadouts();
-  EXPECT_EQ(lines_, (std::vector<std::string>{
-                        R"(set Text1.Text "0")", R"(set Text2.Text "0")",
-                        R"(set Text3.Text "1.5")", R"(set Text4.Text "-2")",
-                        R"(set Text5.Text "0.25")", R"(set Text6.Text "1E-05")",
-                        R"(set Text7.Text "24")", R"(set Text8.Text "89.9")",
-                        R"(set Text9.Text "12")", R"(set Text10.Text "-0.5")",
-                        R"(set sbStatusBar.SimpleText "Orvan tracking")"}));
+  EXPECT_EQ(lines_,
+            (std::vector<std::string>{
+                R"(set Text1.Text "0")", R"(set Text2.Text "0")", R"(set Text3.Text "1.5")",
+                R"(set Text4.Text "-2")", R"(set Text5.Text "0.25")", R"(set Text6.Text "1E-05")",
+                R"(set Text7.Text "24")", R"(set Text8.Text "89.9")", R"(set Text9.Text "12")",
+                R"(set Text10.Text "-0.5")", R"(set sbStatusBar.SimpleText "Orvan tracking")"}));
 }
 
 TEST_F(Readouts, ClearPutsBackTheDesignTimeLookAndNothingElse) {

@@ -22,7 +22,8 @@ TEST(ScenarioParse, RefusesMalformedLinesWithTheirNumber) {
   EXPECT_EQ(Refusal("# c\n\nload\ndecimal ,\n"), "4: decimal comes only before load");
   EXPECT_EQ(Refusal("decimal ,,\n"), "1: decimal takes one character");
   EXPECT_EQ(Refusal("load\nload\n"), "2: the program is already loaded");
-  EXPECT_EQ(Refusal("answer Telescope.tracking\n"), "1: answer needs a member and at least one value");
+  EXPECT_EQ(Refusal("answer Telescope.tracking\n"),
+            "1: answer needs a member and at least one value");
   EXPECT_EQ(Refusal("answer Mount.tracking bool:true\n"), "1: unknown object member");
   EXPECT_EQ(Refusal("answer Telescope.tracking bool:yes\n"), "1: bad bool value");
   EXPECT_EQ(Refusal("answer Telescope.InterfaceVersion i2:40000\n"), "1: bad i2 value");

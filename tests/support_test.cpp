@@ -97,9 +97,9 @@ TEST(TextToNumber, PointAndUsersSeparatorBothMeanDecimals) {
 }
 
 TEST(TextToNumber, RejectsAnythingElseAsTypeMismatch) {
-  for (const char* text : {"", "   ", ".", "-", "+", "1.2.3", "nan", "NaN", "inf", "-inf",
-                           "Infinity", "abc", "1e", "1e+", "--1", "+-1", "1 000", "1,000",
-                           "0x10", "1.0a", "e5", "1d3"}) {
+  for (const char* text :
+       {"",    "   ", ".",   "-",   "+",   "1.2.3", "nan",   "NaN",  "inf",  "-inf", "Infinity",
+        "abc", "1e",  "1e+", "--1", "+-1", "1 000", "1,000", "0x10", "1.0a", "e5",   "1d3"}) {
     EXPECT_EQ(ErrorOf([&] { TextToNumber(text, '.'); }), errors::kTypeMismatch) << text;
   }
 }

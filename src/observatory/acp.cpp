@@ -21,11 +21,21 @@ Value Create(AutomationFactory& factory, std::string_view prog_id) {
 
 Telescope::Telescope(const Value& object) : object_(Require(object)) {}
 
-void Telescope::SetConnected(bool connected) { object_.Put("Connected", Value::Bool(connected)); }
-bool Telescope::Connected() { return object_.Get("Connected").IsStrictTrue(); }
-std::int16_t Telescope::InterfaceVersion() { return object_.Get("InterfaceVersion").ToI2(); }
-bool Telescope::CanPulseGuide() { return object_.Get("CanPulseGuide").IsStrictTrue(); }
-bool Telescope::CanSetGuideRates() { return object_.Get("CanSetGuideRates").IsNonZero(); }
+void Telescope::SetConnected(bool connected) {
+  object_.Put("Connected", Value::Bool(connected));
+}
+bool Telescope::Connected() {
+  return object_.Get("Connected").IsStrictTrue();
+}
+std::int16_t Telescope::InterfaceVersion() {
+  return object_.Get("InterfaceVersion").ToI2();
+}
+bool Telescope::CanPulseGuide() {
+  return object_.Get("CanPulseGuide").IsStrictTrue();
+}
+bool Telescope::CanSetGuideRates() {
+  return object_.Get("CanSetGuideRates").IsNonZero();
+}
 
 bool Telescope::GuideRateRightAscensionIsZero() {
   return object_.Get("GuideRateRightAscension").EqualsZero();
@@ -33,8 +43,12 @@ bool Telescope::GuideRateRightAscensionIsZero() {
 bool Telescope::GuideRateDeclinationIsZero() {
   return object_.Get("GuideRateDeclination").EqualsZero();
 }
-double Telescope::GuideRateRightAscension() { return object_.Get("GuideRateRightAscension").ToR8(); }
-double Telescope::GuideRateDeclination() { return object_.Get("GuideRateDeclination").ToR8(); }
+double Telescope::GuideRateRightAscension() {
+  return object_.Get("GuideRateRightAscension").ToR8();
+}
+double Telescope::GuideRateDeclination() {
+  return object_.Get("GuideRateDeclination").ToR8();
+}
 
 void Telescope::SetGuideRateRightAscension(double degrees_per_second) {
   object_.Put("GuideRateRightAscension", Value::R8(degrees_per_second));
@@ -43,11 +57,21 @@ void Telescope::SetGuideRateDeclination(double degrees_per_second) {
   object_.Put("GuideRateDeclination", Value::R8(degrees_per_second));
 }
 
-double Telescope::RightAscension() { return object_.Get("RightAscension").ToR8(); }
-double Telescope::Declination() { return object_.Get("Declination").ToR8(); }
-bool Telescope::Slewing() { return object_.Get("slewing").IsNonZero(); }
-bool Telescope::Tracking() { return object_.Get("tracking").IsStrictTrue(); }
-bool Telescope::IsPulseGuiding() { return object_.Get("IsPulseGuiding").IsNonZero(); }
+double Telescope::RightAscension() {
+  return object_.Get("RightAscension").ToR8();
+}
+double Telescope::Declination() {
+  return object_.Get("Declination").ToR8();
+}
+bool Telescope::Slewing() {
+  return object_.Get("slewing").IsNonZero();
+}
+bool Telescope::Tracking() {
+  return object_.Get("tracking").IsStrictTrue();
+}
+bool Telescope::IsPulseGuiding() {
+  return object_.Get("IsPulseGuiding").IsNonZero();
+}
 
 void Telescope::PulseGuide(GuideDirection direction, double& duration_ms) {
   std::array<Argument, 2> args{Argument::ByValue(Value::I2(static_cast<std::int16_t>(direction))),

@@ -30,8 +30,12 @@ double RoundHalfEven(double d) {
 
 }  // namespace
 
-void SetAutomationDecimalSeparator(char decimal) { g_decimal = decimal; }
-char AutomationDecimalSeparator() { return g_decimal; }
+void SetAutomationDecimalSeparator(char decimal) {
+  g_decimal = decimal;
+}
+char AutomationDecimalSeparator() {
+  return g_decimal;
+}
 
 std::int64_t Value::integer() const {
   if (auto* p = std::get_if<std::int64_t>(&payload_)) return *p;

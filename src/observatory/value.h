@@ -15,8 +15,26 @@ class AutomationObject;
 // automation server can hand back; conversions follow the automation rules.
 class Value {
  public:
-  enum class Kind { Empty, Null, Bool, I2, I4, R4, R8, Currency, Date, Str, Object, Error,
-                    I1, UI1, UI2, UI4, I8, UI8 };
+  enum class Kind {
+    Empty,
+    Null,
+    Bool,
+    I2,
+    I4,
+    R4,
+    R8,
+    Currency,
+    Date,
+    Str,
+    Object,
+    Error,
+    I1,
+    UI1,
+    UI2,
+    UI4,
+    I8,
+    UI8
+  };
 
   Value() = default;
   static Value Null() { return Value(Kind::Null); }
@@ -48,15 +66,15 @@ class Value {
   bool IsObject() const { return kind_ == Kind::Object && object() != nullptr; }
 
   // Raw contents, for back ends that pass values on unchanged.
-  std::int64_t integer() const;   // Bool bits, integer kinds, Currency scaled, Error scode
+  std::int64_t integer() const;  // Bool bits, integer kinds, Currency scaled, Error scode
   std::uint64_t unsigned_integer() const;
-  double real() const;            // R4, R8, Date
+  double real() const;  // R4, R8, Date
   const std::string& text() const;
   const std::shared_ptr<AutomationObject>& object() const;
 
   // Conversions, raising what the automation runtime raises.
-  double ToR8() const;          // NaN and infinities do not convert: Type mismatch
-  std::int16_t ToI2() const;    // rounds half to even; out of range: Overflow
+  double ToR8() const;        // NaN and infinities do not convert: Type mismatch
+  std::int16_t ToI2() const;  // rounds half to even; out of range: Overflow
   // Truth rules. Strict: only -1 is true (null counts as true).
   // Lenient: any non-zero is true (null counts as false).
   bool IsStrictTrue() const;

@@ -8,8 +8,12 @@
 namespace orvan::replay {
 namespace {
 
-std::string BoxName(int box) { return "Text" + std::to_string(box); }
-const char* Bool(bool b) { return b ? "true" : "false"; }
+std::string BoxName(int box) {
+  return "Text" + std::to_string(box);
+}
+const char* Bool(bool b) {
+  return b ? "true" : "false";
+}
 
 }  // namespace
 
@@ -32,7 +36,9 @@ void Recorder::SetText(int box, std::string_view text) {
   texts_[box] = std::string(text);
 }
 
-std::string Recorder::Text(int box) { return texts_[box]; }
+std::string Recorder::Text(int box) {
+  return texts_[box];
+}
 
 void Recorder::SetEnabled(int box, bool enabled) {
   out_("set " + BoxName(box) + ".Enabled " + Bool(enabled));
@@ -75,8 +81,12 @@ void Recorder::EndProgram(int) {
   ended_ = true;
 }
 
-void Recorder::EventStarted(Event e) { out_("event " + std::string(EventName(e))); }
-void Recorder::EventIgnored(Event e) { out_("ignored " + std::string(EventName(e)) + " (timer off)"); }
+void Recorder::EventStarted(Event e) {
+  out_("event " + std::string(EventName(e)));
+}
+void Recorder::EventIgnored(Event e) {
+  out_("ignored " + std::string(EventName(e)) + " (timer off)");
+}
 void Recorder::EventDeferred(Event e) {
   out_("nested " + std::string(EventName(e)) + " (deferred)");
 }
@@ -95,11 +105,15 @@ void Recorder::DumpWindow() const {
 namespace {
 
 void DumpTracker(const TrackerState& s, const std::function<void(const std::string&)>& out) {
-  auto b = [&](const char* name, Bool16 v) { out(std::string("state ") + name + " " + Bool(bool(v))); };
+  auto b = [&](const char* name, Bool16 v) {
+    out(std::string("state ") + name + " " + Bool(bool(v)));
+  };
   auto o = [&](const char* name, const Value& v) {
     out(std::string("state ") + name + (v.IsObject() ? " object" : " nothing"));
   };
-  auto r = [&](const char* name, double v) { out(std::string("state ") + name + " " + ShortestText(v)); };
+  auto r = [&](const char* name, double v) {
+    out(std::string("state ") + name + " " + ShortestText(v));
+  };
   b("TrackingActive", s.TrackingActive);
   o("AcpUtil", s.AcpUtil);
   o("AcpTelescope", s.AcpTelescope);

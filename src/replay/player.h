@@ -40,7 +40,9 @@ class Recorder final : public Surface {
   // Window lines of a dump.
   void DumpWindow() const;
   // An event that falls due during the next message box.
-  void NestOnMessageBox(std::function<void()> deliver) { msgbox_nests_.push_back(std::move(deliver)); }
+  void NestOnMessageBox(std::function<void()> deliver) {
+    msgbox_nests_.push_back(std::move(deliver));
+  }
 
  private:
   LineSink out_;

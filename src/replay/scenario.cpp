@@ -1,7 +1,7 @@
 #include "replay/scenario.h"
 
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -215,7 +215,8 @@ std::vector<Step> ParseScenario(std::string_view text) {
           }
         } else {
           step.type = Step::Type::Answer;
-          for (std::string_view v : SplitValues(values)) step.values.push_back(ParseValueOrThrow(v));
+          for (std::string_view v : SplitValues(values))
+            step.values.push_back(ParseValueOrThrow(v));
         }
       } else if (word == "raise") {
         if (args.size() < 2) fail("raise needs a member and a number");

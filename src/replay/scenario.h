@@ -13,8 +13,20 @@ namespace orvan::replay {
 
 // One line of a scenario: a directive or a user event.
 struct Step {
-  enum class Type { Decimal, Answer, AnswerMapping, Raise, NoCreate, Nest,
-                    Load, TypeText, Click, Tick, Close, Dump };
+  enum class Type {
+    Decimal,
+    Answer,
+    AnswerMapping,
+    Raise,
+    NoCreate,
+    Nest,
+    Load,
+    TypeText,
+    Click,
+    Tick,
+    Close,
+    Dump
+  };
   int line = 0;
   Type type = Type::Load;
   std::string object;  // "Telescope", "Util", or "msgbox" for a nest on the message box

@@ -7,7 +7,9 @@
 namespace orvan::checked {
 namespace {
 
-bool Finite(double a, double b) { return std::isfinite(a) && std::isfinite(b); }
+bool Finite(double a, double b) {
+  return std::isfinite(a) && std::isfinite(b);
+}
 
 // A NaN result from non-NaN operands is IEEE's invalid operation; a quiet NaN
 // operand propagates without a signal.
@@ -19,9 +21,13 @@ double Check(double a, double b, double r) {
 
 }  // namespace
 
-double Sub(double a, double b) { return Check(a, b, a - b); }
+double Sub(double a, double b) {
+  return Check(a, b, a - b);
+}
 
-double Mul(double a, double b) { return Check(a, b, a * b); }
+double Mul(double a, double b) {
+  return Check(a, b, a * b);
+}
 
 double Div(double a, double b) {
   if (b == 0 && !std::isnan(a)) {
@@ -32,8 +38,12 @@ double Div(double a, double b) {
 }
 
 // Neither step can signal for a quiet NaN or an infinity.
-double Abs(double a) { return std::fabs(a); }
+double Abs(double a) {
+  return std::fabs(a);
+}
 
-double Floor(double a) { return std::floor(a); }
+double Floor(double a) {
+  return std::floor(a);
+}
 
 }  // namespace orvan::checked

@@ -12,12 +12,20 @@ std::string HexNumber(std::uint32_t number) {
 
 namespace errors {
 
-void TypeMismatch() { throw Error(kTypeMismatch, "Type mismatch"); }
-void Overflow() { throw Error(kOverflow, "Overflow"); }
-void DivisionByZero() { throw Error(kDivisionByZero, "Division by zero"); }
+void TypeMismatch() {
+  throw Error(kTypeMismatch, "Type mismatch");
+}
+void Overflow() {
+  throw Error(kOverflow, "Overflow");
+}
+void DivisionByZero() {
+  throw Error(kDivisionByZero, "Division by zero");
+}
 // An invalid operation (0/0, infinity minus infinity, zero times infinity) shares the
 // overflow number, as the classic automation runtime reports 0/0, with its own text.
-void InvalidOperation() { throw Error(kOverflow, "Invalid floating-point operation"); }
+void InvalidOperation() {
+  throw Error(kOverflow, "Invalid floating-point operation");
+}
 
 }  // namespace errors
 }  // namespace orvan

@@ -27,11 +27,12 @@ std::string HexNumber(std::uint32_t number);
 
 // Numbers the program raises itself.
 namespace errors {
-inline constexpr std::uint32_t kTypeMismatch = 0x80020005;    // text or answer is not a number
-inline constexpr std::uint32_t kOverflow = 0x8002000A;        // out of range; also invalid operations
+inline constexpr std::uint32_t kTypeMismatch = 0x80020005;  // text or answer is not a number
+inline constexpr std::uint32_t kOverflow = 0x8002000A;      // out of range; also invalid operations
 inline constexpr std::uint32_t kDivisionByZero = 0x80020012;  // x / 0 with x non-zero
 inline constexpr std::uint32_t kUnknownName = 0x80020006;     // no such member
-inline constexpr std::uint32_t kObjectRequired = 0x800A01A8;  // a member used on something not an object
+inline constexpr std::uint32_t kObjectRequired =
+    0x800A01A8;  // a member used on something not an object
 inline constexpr std::uint32_t kInvalidClassString = 0x800401F3;
 
 [[noreturn]] void TypeMismatch();

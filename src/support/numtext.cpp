@@ -61,8 +61,12 @@ std::string NumberToText(double value, char decimal) {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
@@ -78,7 +82,7 @@ double TextToNumber(std::string_view text, char decimal) {
     ++i;
   }
   int mantissa_digits = 0;
-  int integer_digits = 0;       // significant digits before the separator
+  int integer_digits = 0;          // significant digits before the separator
   int leading_fraction_zeros = 0;  // zeros after the separator before the first non-zero
   bool separator = false;
   bool nonzero_seen = false;

@@ -39,9 +39,15 @@ bool frmMain::Load() {
   Post(Event::Load);
   return !ended_;
 }
-void frmMain::Click() { Post(Event::Click); }
-void frmMain::Tick() { Post(Event::Tick); }
-void frmMain::Close() { Post(Event::Close); }
+void frmMain::Click() {
+  Post(Event::Click);
+}
+void frmMain::Tick() {
+  Post(Event::Tick);
+}
+void frmMain::Close() {
+  Post(Event::Close);
+}
 
 void frmMain::Post(Event e) {
   if (ended_) return;
@@ -142,8 +148,8 @@ void frmMain::UpdateReadouts() {
   surface_.SetText(1, arcsec_text(state.ErrorRA, ArcsecPerHourFactor));
   surface_.SetText(2, arcsec_text(state.ErrorDec, ArcsecPerDegreeFactor));
   const double positions[] = {state.CurrentScopeRA, state.CurrentScopeDec, state.CurrentTrueRA,
-                              state.CurrentTrueDec,  state.TargetScopeRA,   state.TargetScopeDec,
-                              state.TargetTrueRA,    state.TargetTrueDec};
+                              state.CurrentTrueDec, state.TargetScopeRA,   state.TargetScopeDec,
+                              state.TargetTrueRA,   state.TargetTrueDec};
   int box = 3;
   for (double p : positions) surface_.SetText(box++, NumberToText(p, decimal_));
   surface_.SetStatusText("Orvan tracking");
@@ -158,9 +164,15 @@ void frmMain::ClearReadouts() {
 
 // ---- control operations ---------------------------------------------------
 
-std::string frmMain::Text11Text() { return surface_.Text(controls::kEntryBox); }
-void frmMain::SetText11Enabled(bool enabled) { surface_.SetEnabled(controls::kEntryBox, enabled); }
-void frmMain::SetCommand1Caption(std::string_view caption) { surface_.SetCaption(caption); }
+std::string frmMain::Text11Text() {
+  return surface_.Text(controls::kEntryBox);
+}
+void frmMain::SetText11Enabled(bool enabled) {
+  surface_.SetEnabled(controls::kEntryBox, enabled);
+}
+void frmMain::SetCommand1Caption(std::string_view caption) {
+  surface_.SetCaption(caption);
+}
 
 void frmMain::SetTimer1Interval(std::int32_t milliseconds) {
   surface_.SetTimerInterval(milliseconds);
@@ -172,9 +184,15 @@ void frmMain::SetTimer1Enabled(bool enabled) {
   timer_enabled_ = enabled;
 }
 
-void frmMain::SetStatusText(std::string_view text) { surface_.SetStatusText(text); }
-void frmMain::MsgBox(std::string_view text) { surface_.MessageBox(text); }
-char frmMain::DecimalSeparator() { return decimal_; }
+void frmMain::SetStatusText(std::string_view text) {
+  surface_.SetStatusText(text);
+}
+void frmMain::MsgBox(std::string_view text) {
+  surface_.MessageBox(text);
+}
+char frmMain::DecimalSeparator() {
+  return decimal_;
+}
 
 // ---- Module1 --------------------------------------------------------------
 

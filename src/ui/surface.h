@@ -28,7 +28,7 @@ class Surface {
   virtual void SetTimerEnabled(bool enabled) = 0;
   virtual void SetStatusText(std::string_view text) = 0;  // sbStatusBar's simple text
   virtual char DecimalSeparator() = 0;                    // the user's
-  virtual void Show() = 0;  // the window becomes visible, modeless
+  virtual void Show() = 0;                                // the window becomes visible, modeless
 
   // Application-modal, no icon, OK only, titled with the application's title;
   // returns once dismissed.

@@ -20,7 +20,9 @@ std::string ArgText(const Argument& a) {
   return a.by_ref() ? "&" + Value::R8(*a.ref).ToString() : a.value.ToString();
 }
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 }  // namespace
 
@@ -185,7 +187,9 @@ void ScriptedObservatory::Raise(std::string_view object, std::string_view member
   Find(object, member).raise = Error(number, std::move(description));
 }
 
-void ScriptedObservatory::NoCreate(std::string_view prog_id) { no_create_.insert(std::string(prog_id)); }
+void ScriptedObservatory::NoCreate(std::string_view prog_id) {
+  no_create_.insert(std::string(prog_id));
+}
 
 void ScriptedObservatory::Nest(std::string_view object, std::string_view member,
                                std::string event) {

@@ -1,0 +1,24 @@
+#include "observatory/sim/clock.h"
+
+#include <chrono>
+
+namespace orvan::sim {
+
+double SystemClock::Now() {
+  constexpr double kJ2000Unix = 946728000.0;
+  const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
+  return std::chrono::duration<double>(since_epoch).count() - kJ2000Unix;
+}
+
+double SecondsSinceJ2000(int year, int month, int day, double hours) {
+  // Days from the civil date (proleptic Gregorian), counted from 1970-01-01.
+  const int y = year - (month <= 2 ? 1 : 0);
+  const int era = (y >= 0 ? y : y - 399) / 400;
+  const int yoe = y - era * 400;
+  const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  const long days = static_cast<long>(era) * 146097 + doe - 719468;
+  return static_cast<double>(days - 10957) * 86400.0 + (hours - 12.0) * 3600.0;
+}
+
+}  // namespace orvan::sim

@@ -1,0 +1,76 @@
+#include "observatory/sim/mount.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "observatory/sim/astro.h"
+
+namespace orvan::sim {
+namespace {
+
+// Sidereal rate in hours of right ascension per second.
+constexpr double kSiderealHoursPerSecond = kSiderealRatio / 3600.0;
+
+double Toward(double from, double to, double step) {
+  return std::abs(to - from) <= step ? to : from + std::copysign(step, to - from);
+}
+
+}  // namespace
+
+Mount::Mount(const MountConfig& config, double now, double ra_hours, double dec_deg)
+    : config_(config), now_(now), ra_(ra_hours), dec_(dec_deg) {}
+
+double Mount::TrueRa() const {
+  if (config_.periodic_error_arcsec == 0) return ra_;
+  const double phase = 2 * kPi * worm_time_ / config_.worm_period_s;
+  return ra_ + config_.periodic_error_arcsec * std::sin(phase) / kArcsecPerHour;
+}
+
+void Mount::Advance(double now) {
+  const double dt = now - now_;
+  if (!(dt > 0)) return;
+  // Tracking holds mechanical right ascension but for the rate error; an
+  // idle axis stands still while the sky turns.
+  ra_ += (tracking_ ? -config_.rate_error : 1.0) * kSiderealHoursPerSecond * dt;
+  if (tracking_) worm_time_ += dt;
+  ra_ += ra_pulse_.rate * std::max(0.0, std::min(now, ra_pulse_.end) - now_);
+  dec_ += dec_pulse_.rate * std::max(0.0, std::min(now, dec_pulse_.end) - now_);
+  if (slew_active_) {
+    const double step = config_.slew_rate_deg_s * dt;
+    const double ra_deg = 15.0 * Wrap12(slew_ra_ - ra_);
+    const double dec_deg = slew_dec_ - dec_;
+    const double left = std::max(std::abs(ra_deg), std::abs(dec_deg)) / config_.slew_rate_deg_s;
+    ra_ += Toward(0.0, ra_deg, step) / 15.0;
+    dec_ = Toward(dec_, slew_dec_, step);
+    if (left <= dt) {
+      ra_ = slew_ra_;
+      dec_ = slew_dec_;
+      slew_active_ = false;
+      settle_until_ = now_ + left + config_.settle_s;
+    }
+  }
+  now_ = now;
+}
+
+void Mount::SlewTo(double ra_hours, double dec_deg) {
+  slew_active_ = true;
+  slew_ra_ = ra_hours;
+  slew_dec_ = dec_deg;
+  ra_pulse_ = dec_pulse_ = Pulse{};
+}
+
+void Mount::PulseGuide(GuideDirection direction, double ms, double rate_deg_s) {
+  const double end = now_ + ms / 1000.0;
+  switch (direction) {
+    case GuideDirection::East:
+    case GuideDirection::West:
+      ra_pulse_ = {end, (direction == GuideDirection::East ? 1 : -1) * rate_deg_s / 15.0};
+      break;
+    case GuideDirection::North:
+    case GuideDirection::South:
+      dec_pulse_ = {end, (direction == GuideDirection::North ? 1 : -1) * rate_deg_s};
+      break;
+  }
+}
+
+}  // namespace orvan::sim

@@ -1,0 +1,63 @@
+#pragma once
+
+namespace orvan::sim {
+
+struct MountConfig {
+  // Fractional error of the sidereal tracking rate; the encoders see it.
+  double rate_error = 0;
+  // Right-ascension worm error (arc-seconds of hour angle, amplitude) and the
+  // worm's period; it lies after the encoders, so the mount does not report it.
+  double periodic_error_arcsec = 0;
+  double worm_period_s = 480;
+  double slew_rate_deg_s = 4;
+  double settle_s = 2;
+};
+
+enum class GuideDirection { North = 0, South = 1, East = 2, West = 3 };
+
+// An equatorial mount's two mechanical axes. The right-ascension axis is kept
+// as mechanical right ascension (sidereal time minus the axis' hour angle), so
+// perfect tracking holds it constant. Motions are exact piecewise-linear
+// functions of time; Advance brings the state up to a moment.
+class Mount {
+ public:
+  Mount(const MountConfig& config, double now, double ra_hours, double dec_deg);
+
+  // Moves the state on to `now` (seconds); earlier moments are ignored.
+  void Advance(double now);
+
+  // The axes as the encoders read them.
+  double Ra() const { return ra_; }
+  double Dec() const { return dec_; }
+  // The right-ascension axis where it really is, periodic error included.
+  double TrueRa() const;
+
+  bool Tracking() const { return tracking_; }
+  bool Slewing() const { return slew_active_ || now_ < settle_until_; }
+  bool IsPulseGuiding() const { return now_ < ra_pulse_.end || now_ < dec_pulse_.end; }
+
+  void SetTracking(bool on) { tracking_ = on; }
+  // Moves both axes at the slew rate to the given mechanical position.
+  void SlewTo(double ra_hours, double dec_deg);
+  // Starts a pulse at `rate_deg_s` for `ms` milliseconds and returns at once;
+  // a new pulse on an axis replaces the one running there.
+  void PulseGuide(GuideDirection direction, double ms, double rate_deg_s);
+
+ private:
+  struct Pulse {
+    double end = -1e300;
+    double rate = 0;  // axis units per second
+  };
+
+  MountConfig config_;
+  double now_;
+  double ra_, dec_;
+  bool tracking_ = true;
+  double worm_time_ = 0;
+  Pulse ra_pulse_, dec_pulse_;
+  bool slew_active_ = false;
+  double slew_ra_ = 0, slew_dec_ = 0;
+  double settle_until_ = -1e300;
+};
+
+}  // namespace orvan::sim

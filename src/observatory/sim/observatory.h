@@ -1,0 +1,64 @@
+#pragma once
+
+#include <memory>
+
+#include "observatory/sim/astro.h"
+#include "observatory/sim/clock.h"
+#include "observatory/sim/mount.h"
+
+namespace orvan::sim {
+
+// A sky position: right ascension in hours, declination in degrees.
+struct RaDec {
+  double ra;
+  double dec;
+};
+
+struct ObservatoryConfig {
+  Site site;
+  // The pointing model the observatory maps with and reports through.
+  PointingModel model;
+  // What that model does not know: the true mount also has these terms.
+  PointingTerms model_error;
+  MountConfig mount;
+  // Where the mount points (true sky) when the observatory starts.
+  RaDec start;
+  double guide_rate_deg_s = 0.0041666666666667004;  // 15 arc-seconds per second
+};
+
+// The observatory's physics on one clock: the mount, the pointing model used
+// to map and report positions, and the truth the model only approximates.
+class Observatory {
+ public:
+  Observatory(const ObservatoryConfig& config, std::shared_ptr<Clock> clock);
+
+  const ObservatoryConfig& config() const { return config_; }
+  double LocalSiderealTime();
+
+  // Where the observatory believes the mount points: its model inverted on
+  // the encoder readings.
+  RaDec Reported();
+  // Where the mount really points.
+  RaDec TrueSky();
+  // Where the mount must point, by the model, to be on `sky` now.
+  RaDec MapIdealToRaw(RaDec sky);
+
+  void SlewTo(RaDec sky);
+  // Starts a pulse at the axis' guide rate; returns at once.
+  void PulseGuide(GuideDirection direction, double ms);
+
+  // The mount brought up to the clock's present.
+  Mount& mount();
+
+  bool connected = true;
+  double guide_rate_ra;
+  double guide_rate_dec;
+
+ private:
+  ObservatoryConfig config_;
+  PointingModel truth_;
+  std::shared_ptr<Clock> clock_;
+  Mount mount_;
+};
+
+}  // namespace orvan::sim
