@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "error_of.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,15 +13,6 @@
 
 namespace orvan {
 namespace {
-
-std::uint32_t ErrorOf(auto&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 std::uint64_t Bits(double d) {
   std::uint64_t b;

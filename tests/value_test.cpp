@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "error_of.h"
+
 #include <limits>
 
 #include "observatory/value.h"
@@ -7,15 +9,6 @@
 
 namespace orvan {
 namespace {
-
-std::uint32_t ErrorOf(auto&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 class SeparatorGuard {
  public:
