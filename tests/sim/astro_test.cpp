@@ -6,7 +6,9 @@
 namespace orvan::sim {
 namespace {
 
-double Hms(double h, double m, double s) { return h + m / 60 + s / 3600; }
+double Hms(double h, double m, double s) {
+  return h + m / 60 + s / 3600;
+}
 
 // Meeus, Astronomical Algorithms, examples 12.a and 12.b.
 TEST(SiderealTime, MatchesPublishedExamples) {
@@ -72,6 +74,15 @@ TEST(PointingModel, RefractionLiftsTowardsTheZenithOnTheMeridian) {
   const HaDec raw = SkyToMechanical(model, site, {0.0, -5.0});
   EXPECT_NEAR(raw.ha, 0.0, 1e-12);
   EXPECT_NEAR((raw.dec + 5.0) * kArcsecPerDegree, RefractionArcsec(45, 1010, 10), 1e-6);
+}
+
+TEST(PointingModel, RefractionOffTheMeridianLiftsTowardsTheMeridian) {
+  // Rising in the east an object looks later than it is, setting in the west
+  // earlier: either way the hour angle seen is nearer zero.
+  const Site site{40, 0, 1010, 10};
+  const PointingModel model{.terms = {}, .refraction = true};
+  EXPECT_GT(SkyToMechanical(model, site, {-3.0, 10.0}).ha, -3.0 + 5 / kArcsecPerHour);
+  EXPECT_LT(SkyToMechanical(model, site, {3.0, 10.0}).ha, 3.0 - 5 / kArcsecPerHour);
 }
 
 TEST(PointingModel, PolarMisalignmentMovesDeclinationBySineAndCosine) {

@@ -18,11 +18,14 @@ pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 
 # Wait for the main window to be mapped, then give it a moment to paint.
-for _ in $(seq 100); do
-  if xwininfo -name OrvanACP 2>/dev/null | grep -q "IsViewable"; then break; fi
+mapped=0
+for _ in $(seq 200); do
+  kill -0 "$pid" 2>/dev/null || { echo "orvanacp ended before its window showed" >&2; exit 1; }
+  if xwininfo -name OrvanACP 2>/dev/null | grep -q "IsViewable"; then mapped=1; break; fi
   sleep 0.1
 done
+[ "$mapped" = 1 ] || { echo "no OrvanACP window appeared" >&2; exit 1; }
 sleep 1
 mkdir -p "$(dirname "$output")"
-import -window OrvanACP "$output"
+timeout 30 import -window OrvanACP "$output"
 identify "$output"

@@ -98,10 +98,6 @@ double LocalSiderealTime(const Site& site, double ut) {
   return Wrap24(GreenwichMeanSiderealTime(ut) + site.longitude_deg / 15.0);
 }
 
-double Altitude(const Site& site, HaDec position) {
-  return std::asin(std::clamp(Dot(ToVec(position), Zenith(site)), -1.0, 1.0)) / kRad;
-}
-
 double RefractionArcsec(double altitude_deg, double pressure_hpa, double temperature_c) {
   // Below about -1 degree the formula turns over; nothing is observed there.
   const double h = std::max(altitude_deg, -1.0);

@@ -29,9 +29,6 @@ double Wrap12(double hours);
 double GreenwichMeanSiderealTime(double ut);
 double LocalSiderealTime(const Site& site, double ut);
 
-// Altitude (degrees) of a position above the horizon.
-double Altitude(const Site& site, HaDec position);
-
 // Refraction (arc-seconds) for an object at true altitude `altitude_deg`:
 // Saemundsson's formula, made zero at the zenith, scaled to the pressure
 // and temperature of the site.

@@ -36,9 +36,13 @@ RaDec Observatory::Reported() {
 }
 
 RaDec Observatory::TrueSky() {
-  const double lst = LocalSiderealTime();
   const Mount& m = mount();
-  const HaDec sky = MechanicalToSky(truth_, config_.site, {lst - m.TrueRa(), m.Dec()});
+  return TrueSkyAt({m.TrueRa(), m.Dec()});
+}
+
+RaDec Observatory::TrueSkyAt(RaDec axes) {
+  const double lst = LocalSiderealTime();
+  const HaDec sky = MechanicalToSky(truth_, config_.site, {lst - axes.ra, axes.dec});
   return {Wrap24(lst - sky.ha), sky.dec};
 }
 
@@ -56,6 +60,7 @@ void Observatory::SlewTo(RaDec sky) {
 void Observatory::PulseGuide(GuideDirection direction, double ms) {
   const bool ra = direction == GuideDirection::East || direction == GuideDirection::West;
   mount().PulseGuide(direction, ms, ra ? guide_rate_ra : guide_rate_dec);
+  ++pulses_;
 }
 
 }  // namespace orvan::sim

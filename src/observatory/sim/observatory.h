@@ -40,6 +40,9 @@ class Observatory {
   RaDec Reported();
   // Where the mount really points.
   RaDec TrueSky();
+  // Where the axes at a mechanical position (right ascension, declination)
+  // would really point now.
+  RaDec TrueSkyAt(RaDec axes);
   // Where the mount must point, by the model, to be on `sky` now.
   RaDec MapIdealToRaw(RaDec sky);
 
@@ -50,6 +53,9 @@ class Observatory {
   // The mount brought up to the clock's present.
   Mount& mount();
 
+  // Pulses started since the observatory began.
+  long pulses() const { return pulses_; }
+
   bool connected = true;
   double guide_rate_ra;
   double guide_rate_dec;
@@ -59,6 +65,7 @@ class Observatory {
   PointingModel truth_;
   std::shared_ptr<Clock> clock_;
   Mount mount_;
+  long pulses_ = 0;
 };
 
 }  // namespace orvan::sim

@@ -1,6 +1,5 @@
 #include "observatory/sim/simulated_observatory.h"
 
-#include <cmath>
 #include <string>
 
 #include "support/error.h"

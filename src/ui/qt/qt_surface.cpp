@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QString>
+#include <QThread>
 #include <QTimer>
 #include <cmath>
 #include <stdexcept>
@@ -49,6 +50,23 @@ class LineControl final : public QWidget {
   }
 };
 
+// sbStatusBar: one simple text, set apart from the window above it by an
+// etched edge as a docked bar is.
+class StatusBarControl final : public QStatusBar {
+ public:
+  explicit StatusBarControl(QWidget* parent) : QStatusBar(parent) { setSizeGripEnabled(false); }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QStatusBar::paintEvent(event);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(0, 0, width() - 1, 0);
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawLine(0, 1, width() - 1, 1);
+  }
+};
+
 // Text boxes are numbered by their names: "Text1" is box 1.
 int BoxNumber(const Control& control) {
   return std::stoi(std::string(control.name.substr(std::string_view("Text").size())));
@@ -70,9 +88,9 @@ QtSurface::QtSurface(QWidget* parent)
 
   // The dialog font is rarely installed outside Windows; the nearest in width
   // keeps the captions inside their designed rectangles.
-  QFont::insertSubstitutions(ToQString(controls::kFontFamily),
-                             {"Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arimo",
-                              "Arial", "Nimbus Sans"});
+  QFont::insertSubstitutions(
+      ToQString(controls::kFontFamily),
+      {"Microsoft Sans Serif", "Tahoma", "Liberation Sans", "Arimo", "Arial", "Nimbus Sans"});
   QFont font(ToQString(controls::kFontFamily));
   font.setPointSizeF(controls::kFontPoints);
   // The substitutes run a few per cent wider than the bitmap original.
@@ -120,8 +138,7 @@ QtSurface::QtSurface(QWidget* parent)
         widget = new LineControl(this);
         break;
       case Kind::StatusBar: {
-        status_bar_ = new QStatusBar(this);
-        status_bar_->setSizeGripEnabled(false);
+        status_bar_ = new StatusBarControl(this);
         status_bar_->showMessage(ToQString(c.text));
         widget = status_bar_;
         break;
@@ -181,13 +198,21 @@ QLineEdit* QtSurface::Box(int box) const {
   return boxes_[static_cast<std::size_t>(box)];
 }
 
-void QtSurface::SetText(int box, std::string_view text) { Box(box)->setText(ToQString(text)); }
+void QtSurface::SetText(int box, std::string_view text) {
+  Box(box)->setText(ToQString(text));
+}
 
-std::string QtSurface::Text(int box) { return Box(box)->text().toStdString(); }
+std::string QtSurface::Text(int box) {
+  return Box(box)->text().toStdString();
+}
 
-void QtSurface::SetEnabled(int box, bool enabled) { Box(box)->setEnabled(enabled); }
+void QtSurface::SetEnabled(int box, bool enabled) {
+  Box(box)->setEnabled(enabled);
+}
 
-void QtSurface::SetCaption(std::string_view caption) { command1_->setText(ToQString(caption)); }
+void QtSurface::SetCaption(std::string_view caption) {
+  command1_->setText(ToQString(caption));
+}
 
 void QtSurface::SetTimerInterval(std::int32_t milliseconds) {
   timer_interval_ = milliseconds;
@@ -213,7 +238,9 @@ void QtSurface::HaltTimer() {
   ApplyTimer();
 }
 
-void QtSurface::SetStatusText(std::string_view text) { status_bar_->showMessage(ToQString(text)); }
+void QtSurface::SetStatusText(std::string_view text) {
+  status_bar_->showMessage(ToQString(text));
+}
 
 char QtSurface::DecimalSeparator() {
   const QString point = QLocale::system().decimalPoint();
@@ -229,7 +256,9 @@ void QtSurface::Show() {
   activateWindow();
 }
 
-QWidget* QtSurface::DialogParent() { return isVisible() ? this : nullptr; }
+QWidget* QtSurface::DialogParent() {
+  return isVisible() ? this : nullptr;
+}
 
 void QtSurface::MessageBox(std::string_view text) {
   QMessageBox box(QMessageBox::NoIcon, ToQString(controls::kTitle), ToQString(text),
@@ -259,7 +288,9 @@ void QtSurface::EndProgram(int exit_status) {
   timer1_->stop();
   // Inside closeEvent the close itself takes the window away.
   if (!in_close_event_) hide();
-  QCoreApplication::exit(exit_status);
+  // Before the event loop runs (a failed start-up) main returns the status
+  // itself; an exit now would make the loop end as soon as it began.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(exit_status);
 }
 
 void QtSurface::closeEvent(QCloseEvent* event) {

@@ -1,0 +1,42 @@
+// The cost of one correction cycle's own work: the program's tick against an
+// observatory that answers at once.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+
+#include "observatory/sim/simulated_observatory.h"
+#include "replay/player.h"
+#include "ui/frmMain.h"
+
+namespace {
+
+using namespace orvan;
+using namespace orvan::sim;
+
+void BM_Tick(benchmark::State& state) {
+  const double start = SecondsSinceJ2000(2026, 3, 20, 4.0);
+  auto clock = std::make_shared<VirtualClock>(start);
+  ObservatoryConfig config = DefaultObservatoryConfig();
+  config.start = {Wrap24(LocalSiderealTime(config.site, start) + 1.0), 20};
+  auto observatory = std::make_shared<Observatory>(config, clock);
+  auto factory = MakeObservatoryFactory(observatory);
+  replay::Recorder recorder([](const std::string&) {}, '.');
+  frmMain& form = Module1::Main(recorder, *factory);
+  recorder.Type(11, "0.5");
+  form.Click();
+  for (auto _ : state) {
+    clock->Advance(4);
+    form.Tick();
+  }
+  if (form.ended()) state.SkipWithError("the program ended");
+  state.counters["pulses_per_tick"] = benchmark::Counter(static_cast<double>(observatory->pulses()),
+                                                         benchmark::Counter::kAvgIterations);
+  Module1::MainForm.reset();
+}
+BENCHMARK(BM_Tick);
+
+}  // namespace
+
+BENCHMARK_MAIN();
