@@ -469,6 +469,8 @@ TEST_F(WindowTest, SettersReachTheirControls) {
   surface_->SetText(3, "10.5");
   EXPECT_EQ(Box(3)->text(), "10.5");
   EXPECT_EQ(surface_->Text(3), "10.5");
+  surface_->SetText(4, "10.4567890123456");  // wider than the box: shown from its start
+  EXPECT_EQ(Box(4)->cursorPosition(), 0);
   surface_->SetText(11, "2,5");
   EXPECT_EQ(surface_->Text(11), "2,5");
   surface_->SetEnabled(11, false);

@@ -199,7 +199,10 @@ QLineEdit* QtSurface::Box(int box) const {
 }
 
 void QtSurface::SetText(int box, std::string_view text) {
-  Box(box)->setText(ToQString(text));
+  QLineEdit* edit = Box(box);
+  edit->setText(ToQString(text));
+  // Show a long number from its first digit, as a native edit box does.
+  edit->setCursorPosition(0);
 }
 
 std::string QtSurface::Text(int box) {
