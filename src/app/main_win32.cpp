@@ -6,6 +6,7 @@
 #include "ui/win32/win32_surface.h"
 
 #include <windows.h>
+// The COM headers build on windows.h.
 #include <objbase.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {

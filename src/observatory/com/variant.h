@@ -11,6 +11,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// The COM headers build on windows.h.
 #include <objbase.h>
 #include <oleauto.h>
 

@@ -5,7 +5,8 @@
 namespace orvan::win32 {
 
 inline constexpr int kCommand1Id = 100;
-inline constexpr int kFirstTextId = 100;  // TextN has kFirstTextId + N (Text1 = 101 ... Text11 = 111)
+inline constexpr int kFirstTextId =
+    100;  // TextN has kFirstTextId + N (Text1 = 101 ... Text11 = 111)
 inline constexpr int kStatusBarId = 120;
 inline constexpr unsigned kTimer1Id = 1;  // the window timer behind Timer1
 
@@ -15,6 +16,8 @@ inline constexpr wchar_t kMainWindowClass[] = L"OrvanACP.frmMain";
 // blank line and the description.
 inline constexpr wchar_t kErrorReportLead[] = L"Run-time error ";
 
-constexpr int TextId(int box) { return kFirstTextId + box; }
+constexpr int TextId(int box) {
+  return kFirstTextId + box;
+}
 
 }  // namespace orvan::win32

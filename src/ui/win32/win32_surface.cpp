@@ -6,7 +6,8 @@
 #include "ui/controls.h"
 #include "ui/win32/control_ids.h"
 
-#include "observatory/com/wide.h"
+#include "observatory/com/wide.h"  // and with it windows.h
+
 #include <commctrl.h>
 // The surface has a member of this name; the API is called as MessageBoxW.
 #undef MessageBox
@@ -19,7 +20,8 @@ using win::Widen;
 
 [[noreturn]] void RaiseLastError() {
   const DWORD code = ::GetLastError();
-  const auto number = static_cast<std::uint32_t>(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_WINDOW_HANDLE));
+  const auto number =
+      static_cast<std::uint32_t>(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_WINDOW_HANDLE));
   throw Error(number, "Invalid property value");
 }
 
@@ -93,7 +95,7 @@ HFONT MakeFont(int dpi_y, int weight) {
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = DEFAULT_QUALITY;
   const std::wstring face = Widen(controls::kFontFamily);
-  face.copy(lf.lfFaceName, LF_FACESIZE - 1);
+  for (std::size_t i = 0; i < face.size() && i + 1 < LF_FACESIZE; ++i) lf.lfFaceName[i] = face[i];
   return ::CreateFontIndirectW(&lf);
 }
 
@@ -160,11 +162,10 @@ void Win32Surface::Impl::Create() {
         const int box = std::stoi(std::string(c.name.substr(4)));
         // Only the entry box is for typing; the readouts are display only.
         if (box != controls::kEntryBox) child_style |= ES_READONLY;
-        child = ::CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", text.c_str(),
-                                  child_style | ES_LEFT | ES_AUTOHSCROLL, r.left, r.top,
-                                  r.right - r.left, r.bottom - r.top, window,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(TextId(box))),
-                                  instance, nullptr);
+        child = ::CreateWindowExW(
+            WS_EX_CLIENTEDGE, L"EDIT", text.c_str(), child_style | ES_LEFT | ES_AUTOHSCROLL, r.left,
+            r.top, r.right - r.left, r.bottom - r.top, window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(TextId(box))), instance, nullptr);
         boxes[box] = child;
         break;
       }
@@ -285,13 +286,17 @@ Win32Surface::~Win32Surface() {
   ::DeleteObject(impl_->bold_font);
 }
 
-void Win32Surface::OnEvent(std::function<void(Event)> handler) { impl_->on_event = std::move(handler); }
+void Win32Surface::OnEvent(std::function<void(Event)> handler) {
+  impl_->on_event = std::move(handler);
+}
 
 void Win32Surface::SetText(int box, std::string_view text) {
   if (!::SetWindowTextW(impl_->Box(box), Widen(text).c_str())) RaiseLastError();
 }
 
-std::string Win32Surface::Text(int box) { return Narrow(WindowText(impl_->Box(box))); }
+std::string Win32Surface::Text(int box) {
+  return Narrow(WindowText(impl_->Box(box)));
+}
 
 void Win32Surface::SetEnabled(int box, bool enabled) {
   HWND hwnd = impl_->Box(box);
@@ -336,7 +341,8 @@ void Win32Surface::Show() {
 }
 
 void Win32Surface::MessageBox(std::string_view text) {
-  HWND owner = impl_->window != nullptr && ::IsWindowVisible(impl_->window) ? impl_->window : nullptr;
+  HWND owner =
+      impl_->window != nullptr && ::IsWindowVisible(impl_->window) ? impl_->window : nullptr;
   ::MessageBoxW(owner, Widen(text).c_str(), Widen(controls::kTitle).c_str(), MB_OK | MB_APPLMODAL);
 }
 
@@ -348,7 +354,8 @@ void Win32Surface::HaltTimer() {
 void Win32Surface::ShowErrorReport(const Error& error) {
   const std::wstring text = std::wstring(kErrorReportLead) + Widen(HexNumber(error.number())) +
                             L"\n\n" + Widen(error.description());
-  HWND owner = impl_->window != nullptr && ::IsWindowVisible(impl_->window) ? impl_->window : nullptr;
+  HWND owner =
+      impl_->window != nullptr && ::IsWindowVisible(impl_->window) ? impl_->window : nullptr;
   ::MessageBoxW(owner, text.c_str(), Widen(controls::kTitle).c_str(),
                 MB_OK | MB_APPLMODAL | MB_ICONERROR);
 }
@@ -370,7 +377,11 @@ int Win32Surface::Run() {
   return impl_->ended ? impl_->exit_status : static_cast<int>(msg.wParam);
 }
 
-bool Win32Surface::ended() const { return impl_->ended; }
-int Win32Surface::exit_status() const { return impl_->exit_status; }
+bool Win32Surface::ended() const {
+  return impl_->ended;
+}
+int Win32Surface::exit_status() const {
+  return impl_->exit_status;
+}
 
 }  // namespace orvan::win32
