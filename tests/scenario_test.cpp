@@ -87,3 +87,43 @@ TEST(ScenarioPlay, EventsAfterTheEndAreNeitherRunNorPrinted) {
 
 }  // namespace
 }  // namespace orvan::replay
+
+namespace orvan::replay {
+namespace {
+
+TEST(ScenarioPlay, HooksGiveAWindowEveryWriteAndTheirOwnNestedEvents) {
+  std::vector<std::string> window_lines;
+  Recorder window([&](const std::string& l) { window_lines.push_back(l); }, '.');
+  std::vector<std::string> nested;
+  PlayHooks hooks;
+  hooks.window = &window;
+  hooks.nest = [&](const std::string& event) { nested.push_back(event); };
+  std::vector<std::string> lines;
+  Play(
+      ParseScenario("load\nanswer Telescope.CanPulseGuide bool:false\n"
+                    "nest Telescope.Connected tick\nclick\nclose\n"),
+      [&](const std::string& l) { lines.push_back(l); }, hooks);
+  // The nested tick went to the hook, not to the window logic.
+  EXPECT_EQ(nested, std::vector<std::string>{"tick"});
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "nested tick (deferred)"), 0);
+  // The transcript keeps the message box; the window got writes and the end only.
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       "msgbox \"Error - mount does not support PulseGuide\""),
+            1);
+  EXPECT_EQ(window_lines, std::vector<std::string>{"end"});
+
+  // A start and a stop: the window sees exactly the transcript's writes.
+  window_lines.clear();
+  lines.clear();
+  Play(
+      ParseScenario("load\nclick\nclick\n"), [&](const std::string& l) { lines.push_back(l); },
+      hooks);
+  std::vector<std::string> writes;
+  for (const auto& l : lines)
+    if (l.starts_with("set ")) writes.push_back(l);
+  EXPECT_EQ(writes.size(), 18u);
+  EXPECT_EQ(window_lines, writes);
+}
+
+}  // namespace
+}  // namespace orvan::replay

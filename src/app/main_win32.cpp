@@ -18,23 +18,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   {
     orvan::win32::Win32Surface surface(instance);
     orvan::com::ComFactory factory;
-    surface.OnEvent([](orvan::Event e) {
-      orvan::frmMain* form = orvan::Module1::MainForm.get();
-      if (form == nullptr) return;
-      switch (e) {
-        case orvan::Event::Click:
-          form->Click();
-          break;
-        case orvan::Event::Tick:
-          form->Tick();
-          break;
-        case orvan::Event::Close:
-          form->Close();
-          break;
-        case orvan::Event::Load:
-          break;
-      }
-    });
+    surface.OnEvent(orvan::Module1::Deliver);
     orvan::Module1::Main(surface, factory);
     status = surface.ended() ? surface.exit_status() : surface.Run();
     // The objects are released at exit, before COM goes.

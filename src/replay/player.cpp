@@ -1,5 +1,7 @@
 #include "replay/player.h"
 
+#include <optional>
+
 #include "observatory/scripted/scripted_observatory.h"
 #include "support/numtext.h"
 #include "ui/controls.h"
@@ -138,7 +140,64 @@ void DumpTracker(const TrackerState& s, const std::function<void(const std::stri
 
 }  // namespace
 
-void Play(const std::vector<Step>& steps, const std::function<void(const std::string&)>& out) {
+namespace {
+
+// The recorder and a real window side by side: writes reach both, reads and
+// everything modal stay with the recorder, so the transcript is the same.
+class TeeSurface final : public Surface {
+ public:
+  TeeSurface(Recorder& recorder, Surface& window) : recorder_(recorder), window_(window) {}
+
+  void SetText(int box, std::string_view text) override {
+    recorder_.SetText(box, text);
+    window_.SetText(box, text);
+  }
+  std::string Text(int box) override { return recorder_.Text(box); }
+  void SetEnabled(int box, bool enabled) override {
+    recorder_.SetEnabled(box, enabled);
+    window_.SetEnabled(box, enabled);
+  }
+  void SetCaption(std::string_view caption) override {
+    recorder_.SetCaption(caption);
+    window_.SetCaption(caption);
+  }
+  void SetTimerInterval(std::int32_t milliseconds) override {
+    recorder_.SetTimerInterval(milliseconds);
+    window_.SetTimerInterval(milliseconds);
+  }
+  void SetTimerEnabled(bool enabled) override {
+    recorder_.SetTimerEnabled(enabled);
+    window_.SetTimerEnabled(enabled);
+  }
+  void SetStatusText(std::string_view text) override {
+    recorder_.SetStatusText(text);
+    window_.SetStatusText(text);
+  }
+  char DecimalSeparator() override { return recorder_.DecimalSeparator(); }
+  void Show() override { window_.Show(); }
+  void MessageBox(std::string_view text) override { recorder_.MessageBox(text); }
+  void HaltTimer() override {
+    recorder_.HaltTimer();
+    window_.HaltTimer();
+  }
+  void ShowErrorReport(const Error& error) override { recorder_.ShowErrorReport(error); }
+  void EndProgram(int exit_status) override {
+    recorder_.EndProgram(exit_status);
+    window_.EndProgram(exit_status);
+  }
+  void EventStarted(Event e) override { recorder_.EventStarted(e); }
+  void EventIgnored(Event e) override { recorder_.EventIgnored(e); }
+  void EventDeferred(Event e) override { recorder_.EventDeferred(e); }
+
+ private:
+  Recorder& recorder_;
+  Surface& window_;
+};
+
+}  // namespace
+
+void Play(const std::vector<Step>& steps, const std::function<void(const std::string&)>& out,
+          const PlayHooks& hooks) {
   char decimal = '.';
   for (const Step& s : steps)
     if (s.type == Step::Type::Decimal) decimal = s.decimal;
@@ -146,8 +205,12 @@ void Play(const std::vector<Step>& steps, const std::function<void(const std::st
   ScriptedObservatory observatory(out);
   Recorder recorder(out, decimal);
   frmMain* form = nullptr;
+  std::optional<TeeSurface> tee;
+  if (hooks.window) tee.emplace(recorder, *hooks.window);
+  Surface& surface = tee ? static_cast<Surface&>(*tee) : recorder;
   auto deliver = [&](const std::string& event) {
     if (!form) return;
+    if (hooks.nest) return hooks.nest(event);
     if (event == "click") form->Click();
     if (event == "tick") form->Tick();
   };
@@ -177,7 +240,7 @@ void Play(const std::vector<Step>& steps, const std::function<void(const std::st
           observatory.Nest(s.object, s.member, s.text);
         break;
       case Step::Type::Load:
-        form = &Module1::Main(recorder, observatory);
+        form = &Module1::Main(surface, observatory);
         break;
       case Step::Type::TypeText:
         if (!recorder.Enabled(s.box)) {

@@ -57,9 +57,20 @@ class Recorder final : public Surface {
   std::vector<std::function<void()>> msgbox_nests_;
 };
 
+// Lets a scenario drive a real window as well: it receives every write the
+// program makes (the transcript still comes from the recorder, message boxes
+// and the error report stay in it), and nested events fall due through
+// `nest` (e.g. as window messages dispatched during the access) instead of
+// being handed straight to the window logic.
+struct PlayHooks {
+  Surface* window = nullptr;
+  std::function<void(const std::string& event)> nest;
+};
+
 // Plays a parsed scenario against the program's own window logic and a
 // scripted observatory, writing the transcript line by line.
-void Play(const std::vector<Step>& steps, const std::function<void(const std::string&)>& out);
+void Play(const std::vector<Step>& steps, const std::function<void(const std::string&)>& out,
+          const PlayHooks& hooks = {});
 
 // Parses and plays; the transcript as lines. Raises ScenarioError.
 std::vector<std::string> PlayText(std::string_view scenario);

@@ -206,6 +206,23 @@ frmMain& Main(Surface& surface, AutomationFactory& factory) {
   return *MainForm;
 }
 
+void Deliver(Event e) {
+  if (!MainForm) return;
+  switch (e) {
+    case Event::Load:
+      break;
+    case Event::Click:
+      MainForm->Click();
+      break;
+    case Event::Tick:
+      MainForm->Tick();
+      break;
+    case Event::Close:
+      MainForm->Close();
+      break;
+  }
+}
+
 }  // namespace Module1
 
 }  // namespace orvan

@@ -75,6 +75,8 @@ extern std::unique_ptr<frmMain> MainForm;
 // Creates the main window, loads it and shows it. When start-up fails the
 // error report has been shown, the program has ended and nothing is shown.
 frmMain& Main(Surface& surface, AutomationFactory& factory);
+// Passes a window event on to the main window, if there is one.
+void Deliver(Event e);
 }  // namespace Module1
 
 }  // namespace orvan

@@ -10,6 +10,11 @@
 //   orvan-wine-driver inspect EXE WORKDIR
 //       starts EXE, prints its window's geometry and keyboard behaviour, and
 //       closes it once WORKDIR\release exists
+//   orvan-wine-driver nest SCENARIO
+//       plays SCENARIO in this process on the real Windows main window, where
+//       an event nested on an access is posted as its window message and
+//       dispatched during the access, as COM's modal loop does while an
+//       out-of-process ACP answers; prints the whole transcript
 //
 // What `play` sees: the observatory lines the stand-in logs (create, get, put,
 // call), message boxes (msgbox), the run-time error report (error), the end
@@ -28,10 +33,13 @@
 
 #include "observatory/com/wide.h"
 #include "observatory/value.h"
+#include "replay/player.h"
 #include "replay/scenario.h"
 #include "support/error.h"
 #include "ui/controls.h"
+#include "ui/frmMain.h"
 #include "ui/win32/control_ids.h"
+#include "ui/win32/win32_surface.h"
 
 #include <commctrl.h>
 #include <fcntl.h>
@@ -720,6 +728,55 @@ int Register(const std::wstring& dll) {
   return 0;
 }
 
+// The window of this thread with the main window's class.
+HWND OwnMainWindow() {
+  HWND found = nullptr;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        wchar_t cls[64] = {};
+        ::GetClassNameW(w, cls, 64);
+        if (std::wstring(cls) != ids::kMainWindowClass) return TRUE;
+        *reinterpret_cast<HWND*>(p) = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// Posts the event's own message and dispatches messages until the queue is
+// empty, as the modal loop of a waiting COM call would.
+void FallDue(const std::string& event) {
+  HWND window = OwnMainWindow();
+  if (window == nullptr) return;
+  if (event == "tick")
+    ::PostMessageW(window, WM_TIMER, ids::kTimer1Id, 0);
+  else
+    ::PostMessageW(::GetDlgItem(window, ids::kCommand1Id), BM_CLICK, 0, 0);
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+int Nest(const std::wstring& scenario_path) {
+  std::vector<Step> steps;
+  try {
+    steps = orvan::replay::ParseScenario(ReadAll(scenario_path));
+  } catch (const orvan::replay::ScenarioError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 2;
+  }
+  orvan::win32::Win32Surface window(::GetModuleHandleW(nullptr));
+  window.OnEvent(orvan::Module1::Deliver);
+  orvan::replay::PlayHooks hooks;
+  hooks.window = &window;
+  hooks.nest = FallDue;
+  orvan::replay::Play(steps, Out, hooks);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -728,8 +785,9 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"register" && argc == 3) return Register(argv[2]);
   if (command == L"play" && argc == 5) return Play(argv[2], argv[3], argv[4]);
   if (command == L"inspect" && argc == 4) return Inspect(argv[2], argv[3]);
+  if (command == L"nest" && argc == 3) return Nest(argv[2]);
   std::fprintf(stderr,
                "usage: orvan-wine-driver register DLL | play EXE SCENARIO WORKDIR | "
-               "inspect EXE WORKDIR\n");
+               "inspect EXE WORKDIR | nest SCENARIO\n");
   return 2;
 }
