@@ -266,8 +266,7 @@ std::vector<Step> ParseScenario(std::string_view text) {
     } catch (const BadValue& b) {
       fail(b.message);
     }
-    const bool is_event = step.type >= Step::Type::Load;
-    if (is_event && !loaded) fail("an event before load");
+    if (step.IsEvent() && !loaded) fail("an event before load");
     steps.push_back(std::move(step));
     if (nl == text.size()) break;
   }

@@ -37,6 +37,9 @@ struct Step {
   std::string text;  // Raise description, NoCreate prog id, Nest event, TypeText text
   int box = 0;       // TypeText
   char decimal = '.';
+
+  // A user event, as against a directive about the observatory's answers.
+  bool IsEvent() const { return type >= Type::Load; }
 };
 
 // A scenario that can't be run: where and why.

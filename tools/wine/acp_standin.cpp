@@ -71,7 +71,7 @@ class Standin {
     const int current = Clock();
     while (next_ < steps_.size()) {
       const Step& s = steps_[next_];
-      if (IsEvent(s)) {
+      if (s.IsEvent()) {
         if (events_passed_ >= current) return;
         ++events_passed_;
       } else {
@@ -82,20 +82,6 @@ class Standin {
   }
 
  private:
-  static bool IsEvent(const Step& s) {
-    switch (s.type) {
-      case Step::Type::Load:
-      case Step::Type::TypeText:
-      case Step::Type::Click:
-      case Step::Type::Tick:
-      case Step::Type::Close:
-      case Step::Type::Dump:
-        return true;
-      default:
-        return false;
-    }
-  }
-
   void Apply(const Step& s) {
     switch (s.type) {
       case Step::Type::Answer:

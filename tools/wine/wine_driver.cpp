@@ -362,20 +362,6 @@ class Player {
   bool reported_error_ = false;
 };
 
-bool IsEvent(const Step& s) {
-  switch (s.type) {
-    case Step::Type::Load:
-    case Step::Type::TypeText:
-    case Step::Type::Click:
-    case Step::Type::Tick:
-    case Step::Type::Close:
-    case Step::Type::Dump:
-      return true;
-    default:
-      return false;
-  }
-}
-
 // The user's decimal separator, as the program reads it at start.
 void SetDecimalSeparator(char decimal) {
   HKEY key = nullptr;
@@ -424,7 +410,7 @@ int Play(const std::wstring& exe, const std::wstring& scenario_path, const std::
   int index = 0;
   for (const Step& s : steps) {
     if (player.ended()) break;
-    if (!IsEvent(s)) continue;
+    if (!s.IsEvent()) continue;
     WriteAtomically(clock_path, std::to_string(index++));
     if (s.type != Step::Type::Load && !started) {
       std::fprintf(stderr, "line %d: an event before load\n", s.line);
@@ -730,18 +716,12 @@ int Register(const std::wstring& dll) {
 
 // The window of this thread with the main window's class.
 HWND OwnMainWindow() {
-  HWND found = nullptr;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        wchar_t cls[64] = {};
-        ::GetClassNameW(w, cls, 64);
-        if (std::wstring(cls) != ids::kMainWindowClass) return TRUE;
-        *reinterpret_cast<HWND*>(p) = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
+  for (HWND w : ThreadWindows(::GetCurrentThreadId())) {
+    wchar_t cls[64] = {};
+    ::GetClassNameW(w, cls, 64);
+    if (std::wstring(cls) == ids::kMainWindowClass) return w;
+  }
+  return nullptr;
 }
 
 // Posts the event's own message and dispatches messages until the queue is
