@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "support/ascii.h"
 #include "support/error.h"
 #include "support/numtext.h"
 
@@ -9,15 +10,6 @@ namespace orvan {
 namespace {
 
 char g_decimal = '.';
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 // Round half to even without depending on the floating-point rounding mode.
 double RoundHalfEven(double d) {
@@ -92,11 +84,11 @@ bool Value::Numeric(double& out) const {
       out = real();
       return true;
     case Kind::Str:
-      if (EqualsIgnoringCase(text(), "True")) {
+      if (AsciiLower(text()) == "true") {
         out = -1;
         return true;
       }
-      if (EqualsIgnoringCase(text(), "False")) {
+      if (AsciiLower(text()) == "false") {
         out = 0;
         return true;
       }

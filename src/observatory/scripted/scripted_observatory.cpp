@@ -2,15 +2,10 @@
 
 #include <cstring>
 
+#include "support/ascii.h"
+
 namespace orvan {
 namespace {
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
 
 std::string ErrorSuffix(const Error& e) {
   return " !! " + HexNumber(e.number()) + " " + Quote(e.description());
@@ -104,7 +99,7 @@ struct ScriptedObservatory::Object final : AutomationObject {
     return result;
   }
 
-  Member& Lookup(std::string_view member) { return members[Lower(member)]; }
+  Member& Lookup(std::string_view member) { return members[AsciiLower(member)]; }
 
   static Error UnknownName() { return Error(0x80020006, "Unknown name"); }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/ascii.h"
 #include "support/error.h"
 
 namespace orvan::sim {
@@ -11,13 +12,6 @@ namespace {
 constexpr std::uint32_t kInvalidValue = 0x80040401;
 constexpr std::uint32_t kMemberNotFound = 0x80020003;
 constexpr std::uint32_t kBadParamCount = 0x8002000E;
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
 
 [[noreturn]] void UnknownName() {
   throw Error(errors::kUnknownName, "Unknown name");
@@ -36,7 +30,7 @@ class Telescope final : public AutomationObject {
   explicit Telescope(std::shared_ptr<Observatory> o) : o_(std::move(o)) {}
 
   Value Get(std::string_view member) override {
-    const std::string m = Lower(member);
+    const std::string m = AsciiLower(member);
     if (m == "connected") return Value::Bool(o_->connected);
     if (m == "interfaceversion") return Value::I2(3);
     if (m == "canpulseguide" || m == "cansetguiderates" || m == "canslewasync")
@@ -53,7 +47,7 @@ class Telescope final : public AutomationObject {
   }
 
   void Put(std::string_view member, const Value& value) override {
-    const std::string m = Lower(member);
+    const std::string m = AsciiLower(member);
     if (m == "connected") {
       o_->connected = value.IsNonZero();
     } else if (m == "tracking") {
@@ -69,7 +63,7 @@ class Telescope final : public AutomationObject {
   }
 
   Value Call(std::string_view member, std::span<Argument> args) override {
-    const std::string m = Lower(member);
+    const std::string m = AsciiLower(member);
     if (m == "pulseguide") {
       ExpectArgs(args, 2);
       const std::int16_t direction =
@@ -99,7 +93,7 @@ class Util final : public AutomationObject {
   void Put(std::string_view, const Value&) override { UnknownName(); }
 
   Value Call(std::string_view member, std::span<Argument> args) override {
-    if (Lower(member) != "mapidealtorawequ") UnknownName();
+    if (AsciiLower(member) != "mapidealtorawequ") UnknownName();
     ExpectArgs(args, 4);
     if (!args[2].by_ref() || !args[3].by_ref()) throw Error(errors::kTypeMismatch, "Type mismatch");
     const RaDec raw = o_->MapIdealToRaw({ArgR8(args[0]), ArgR8(args[1])});
@@ -117,7 +111,7 @@ class Factory final : public AutomationFactory {
   explicit Factory(std::shared_ptr<Observatory> o) : o_(std::move(o)) {}
 
   std::shared_ptr<AutomationObject> Create(std::string_view prog_id) override {
-    const std::string id = Lower(prog_id);
+    const std::string id = AsciiLower(prog_id);
     if (id == "acp.telescope") return std::make_shared<Telescope>(o_);
     if (id == "acp.util") return std::make_shared<Util>(o_);
     throw Error(errors::kInvalidClassString, "Invalid class string");
