@@ -109,9 +109,7 @@ QtSurface::QtSurface(QWidget* parent)
         // Enter elsewhere and Escape click nothing.
         command1_->setAutoDefault(true);
         command1_->setDefault(false);
-        connect(command1_, &QPushButton::clicked, this, [] {
-          if (Module1::MainForm) Module1::MainForm->Click();
-        });
+        connect(command1_, &QPushButton::clicked, this, [] { Module1::Deliver(Event::Click); });
         widget = command1_;
         break;
       }
@@ -147,9 +145,7 @@ QtSurface::QtSurface(QWidget* parent)
         timer1_ = new QTimer(this);
         timer1_->setObjectName(ToQString(c.name));
         timer1_->setTimerType(Qt::PreciseTimer);
-        connect(timer1_, &QTimer::timeout, this, [] {
-          if (Module1::MainForm) Module1::MainForm->Tick();
-        });
+        connect(timer1_, &QTimer::timeout, this, [] { Module1::Deliver(Event::Tick); });
         break;
       }
     }
@@ -297,9 +293,9 @@ void QtSurface::EndProgram(int exit_status) {
 }
 
 void QtSurface::closeEvent(QCloseEvent* event) {
-  if (!ended_ && Module1::MainForm) {
+  if (!ended_) {
     in_close_event_ = true;
-    Module1::MainForm->Close();
+    Module1::Deliver(Event::Close);
     in_close_event_ = false;
   }
   // The window goes only once the program has ended; a close that came while
