@@ -19,35 +19,36 @@ Value Create(AutomationFactory& factory, std::string_view prog_id) {
   return Value::Object(factory.Create(prog_id));
 }
 
-Telescope::Telescope(const Value& object) : object_(Require(object)) {}
+Telescope::Telescope(const Value& object, char decimal)
+    : object_(Require(object)), decimal_(decimal) {}
 
 void Telescope::SetConnected(bool connected) {
   object_.Put("Connected", Value::Bool(connected));
 }
 bool Telescope::Connected() {
-  return object_.Get("Connected").IsStrictTrue();
+  return object_.Get("Connected").IsStrictTrue(decimal_);
 }
 std::int16_t Telescope::InterfaceVersion() {
-  return object_.Get("InterfaceVersion").ToI2();
+  return object_.Get("InterfaceVersion").ToI2(decimal_);
 }
 bool Telescope::CanPulseGuide() {
-  return object_.Get("CanPulseGuide").IsStrictTrue();
+  return object_.Get("CanPulseGuide").IsStrictTrue(decimal_);
 }
 bool Telescope::CanSetGuideRates() {
-  return object_.Get("CanSetGuideRates").IsNonZero();
+  return object_.Get("CanSetGuideRates").IsNonZero(decimal_);
 }
 
 bool Telescope::GuideRateRightAscensionIsZero() {
-  return object_.Get("GuideRateRightAscension").EqualsZero();
+  return object_.Get("GuideRateRightAscension").EqualsZero(decimal_);
 }
 bool Telescope::GuideRateDeclinationIsZero() {
-  return object_.Get("GuideRateDeclination").EqualsZero();
+  return object_.Get("GuideRateDeclination").EqualsZero(decimal_);
 }
 double Telescope::GuideRateRightAscension() {
-  return object_.Get("GuideRateRightAscension").ToR8();
+  return object_.Get("GuideRateRightAscension").ToR8(decimal_);
 }
 double Telescope::GuideRateDeclination() {
-  return object_.Get("GuideRateDeclination").ToR8();
+  return object_.Get("GuideRateDeclination").ToR8(decimal_);
 }
 
 void Telescope::SetGuideRateRightAscension(double degrees_per_second) {
@@ -58,19 +59,19 @@ void Telescope::SetGuideRateDeclination(double degrees_per_second) {
 }
 
 double Telescope::RightAscension() {
-  return object_.Get("RightAscension").ToR8();
+  return object_.Get("RightAscension").ToR8(decimal_);
 }
 double Telescope::Declination() {
-  return object_.Get("Declination").ToR8();
+  return object_.Get("Declination").ToR8(decimal_);
 }
 bool Telescope::Slewing() {
-  return object_.Get("slewing").IsNonZero();
+  return object_.Get("slewing").IsNonZero(decimal_);
 }
 bool Telescope::Tracking() {
-  return object_.Get("tracking").IsStrictTrue();
+  return object_.Get("tracking").IsStrictTrue(decimal_);
 }
 bool Telescope::IsPulseGuiding() {
-  return object_.Get("IsPulseGuiding").IsNonZero();
+  return object_.Get("IsPulseGuiding").IsNonZero(decimal_);
 }
 
 void Telescope::PulseGuide(GuideDirection direction, double& duration_ms) {

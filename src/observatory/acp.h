@@ -22,7 +22,8 @@ Value Create(AutomationFactory& factory, std::string_view prog_id);
 class Telescope {
  public:
   // Raises "Object required" unless `object` holds an object reference.
-  explicit Telescope(const Value& object);
+  // Text answers convert with `decimal`, the user's decimal separator.
+  Telescope(const Value& object, char decimal);
 
   void SetConnected(bool connected);
   bool Connected();
@@ -46,6 +47,7 @@ class Telescope {
 
  private:
   AutomationObject& object_;
+  char decimal_;
 };
 
 class Util {

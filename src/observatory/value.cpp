@@ -9,8 +9,6 @@
 namespace orvan {
 namespace {
 
-char g_decimal = '.';
-
 // Round half to even without depending on the floating-point rounding mode.
 double RoundHalfEven(double d) {
   const double f = std::floor(d);
@@ -21,13 +19,6 @@ double RoundHalfEven(double d) {
 }
 
 }  // namespace
-
-void SetAutomationDecimalSeparator(char decimal) {
-  g_decimal = decimal;
-}
-char AutomationDecimalSeparator() {
-  return g_decimal;
-}
 
 std::int64_t Value::integer() const {
   if (auto* p = std::get_if<std::int64_t>(&payload_)) return *p;
@@ -57,7 +48,7 @@ const std::shared_ptr<AutomationObject>& Value::object() const {
   return kNothing;
 }
 
-bool Value::Numeric(double& out) const {
+bool Value::Numeric(double& out, char decimal) const {
   switch (kind_) {
     case Kind::Empty:
       out = 0;
@@ -93,7 +84,7 @@ bool Value::Numeric(double& out) const {
         return true;
       }
       try {
-        out = TextToNumber(text(), g_decimal);
+        out = TextToNumber(text(), decimal);
         return true;
       } catch (const Error&) {
         return false;
@@ -106,36 +97,33 @@ bool Value::Numeric(double& out) const {
   return false;
 }
 
-double Value::ToR8() const {
-  if (kind_ == Kind::Str) {
-    const double d = TextToNumber(text(), g_decimal);  // raises its own errors
-    return d;
-  }
+double Value::ToR8(char decimal) const {
+  if (kind_ == Kind::Str) return TextToNumber(text(), decimal);  // raises its own errors
   double d = 0;
-  if (!Numeric(d) || !std::isfinite(d)) errors::TypeMismatch();
+  if (!Numeric(d, decimal) || !std::isfinite(d)) errors::TypeMismatch();
   return d;
 }
 
-std::int16_t Value::ToI2() const {
-  const double r = RoundHalfEven(ToR8());
+std::int16_t Value::ToI2(char decimal) const {
+  const double r = RoundHalfEven(ToR8(decimal));
   if (r < -32768.0 || r > 32767.0) errors::Overflow();
   return static_cast<std::int16_t>(r);
 }
 
-bool Value::IsStrictTrue() const {
+bool Value::IsStrictTrue(char decimal) const {
   if (kind_ == Kind::Null) return true;
   double d = 0;
-  return Numeric(d) && d == -1;
+  return Numeric(d, decimal) && d == -1;
 }
 
-bool Value::IsNonZero() const {
+bool Value::IsNonZero(char decimal) const {
   if (kind_ == Kind::Null) return false;
-  return !EqualsZero();
+  return !EqualsZero(decimal);
 }
 
-bool Value::EqualsZero() const {
+bool Value::EqualsZero(char decimal) const {
   double d = 0;
-  return Numeric(d) && d == 0;
+  return Numeric(d, decimal) && d == 0;
 }
 
 std::string Value::ToString() const {

@@ -72,16 +72,17 @@ class Value {
   const std::string& text() const;
   const std::shared_ptr<AutomationObject>& object() const;
 
-  // Conversions, raising what the automation runtime raises.
-  double ToR8() const;        // NaN and infinities do not convert: Type mismatch
-  std::int16_t ToI2() const;  // rounds half to even; out of range: Overflow
+  // Conversions, raising what the automation runtime raises. A text converts
+  // with `decimal` as its decimal separator (the user's, on the program's side).
+  double ToR8(char decimal = '.') const;  // NaN and infinities do not convert: Type mismatch
+  std::int16_t ToI2(char decimal = '.') const;  // rounds half to even; out of range: Overflow
   // Truth rules. Strict: only -1 is true (null counts as true).
   // Lenient: any non-zero is true (null counts as false).
-  bool IsStrictTrue() const;
-  bool IsNonZero() const;
+  bool IsStrictTrue(char decimal = '.') const;
+  bool IsNonZero(char decimal = '.') const;
   // Equality with the integer 0 on the value as it was returned (null is not 0,
   // a text that is not a number is not 0).
-  bool EqualsZero() const;
+  bool EqualsZero(char decimal = '.') const;
 
   // Scenario and transcript form: empty, null, bool:true, i2:3, r8:0.5, str:"x", ...
   std::string ToString() const;
@@ -96,16 +97,11 @@ class Value {
   // The value as a number where the automation rules give it one; false for
   // null, objects, error codes and text that is not a number ("True" and
   // "False" are -1 and 0). Text converts with the user's separator.
-  bool Numeric(double& out) const;
+  bool Numeric(double& out, char decimal) const;
 
   Kind kind_ = Kind::Empty;
   Payload payload_;
 };
-
-// Separator the automation conversions of text use (the user's decimal separator).
-// Set once at start-up by the front end; '.' until then.
-void SetAutomationDecimalSeparator(char decimal);
-char AutomationDecimalSeparator();
 
 // Writes a string the way transcripts quote it: "a \"b\" \\c".
 std::string Quote(std::string_view text);

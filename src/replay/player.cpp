@@ -3,187 +3,75 @@
 #include <optional>
 
 #include "observatory/scripted/scripted_observatory.h"
-#include "support/numtext.h"
-#include "ui/controls.h"
+#include "replay/apply.h"
+#include "replay/transcript.h"
 #include "ui/frmMain.h"
 
 namespace orvan::replay {
-namespace {
 
-std::string BoxName(int box) {
-  return "Text" + std::to_string(box);
-}
-const char* Bool(bool b) {
-  return b ? "true" : "false";
+Recorder::Recorder(LineSink out, char decimal) : out_(std::move(out)), decimal_(decimal) {}
+
+Recorder::~Recorder() {
+  if (model_ != nullptr) model_->Unsubscribe(*this);
 }
 
-}  // namespace
-
-Recorder::Recorder(LineSink out, char decimal)
-    : out_(std::move(out)),
-      decimal_(decimal),
-      caption_(controls::kStartCaption),
-      interval_(controls::kTimerDesignInterval),
-      timer_enabled_(controls::Find("Timer1")->enabled),
-      status_(controls::kIdleStatus) {
-  for (int box = 1; box <= controls::kTextBoxCount; ++box) {
-    const controls::Control* c = controls::Find(BoxName(box));
-    texts_[box] = std::string(c->text);
-    enabled_[box] = c->enabled;
-  }
+void Recorder::Bind(WindowModel* model, WindowInput*) {
+  if (model_ != nullptr) model_->Unsubscribe(*this);
+  model_ = model;
+  if (model_ != nullptr) model_->Subscribe(*this);
 }
 
-void Recorder::SetText(int box, std::string_view text) {
-  out_("set " + BoxName(box) + ".Text " + Quote(text));
-  texts_[box] = std::string(text);
-}
-
-std::string Recorder::Text(int box) {
-  return texts_[box];
-}
-
-void Recorder::SetEnabled(int box, bool enabled) {
-  out_("set " + BoxName(box) + ".Enabled " + Bool(enabled));
-  enabled_[box] = enabled;
-}
-
-void Recorder::SetCaption(std::string_view caption) {
-  out_("set Command1.Caption " + Quote(caption));
-  caption_ = std::string(caption);
-}
-
-void Recorder::SetTimerInterval(std::int32_t milliseconds) {
-  out_("set Timer1.Interval " + std::to_string(milliseconds));
-  interval_ = milliseconds;
-}
-
-void Recorder::SetTimerEnabled(bool enabled) {
-  out_(std::string("set Timer1.Enabled ") + Bool(enabled));
-  timer_enabled_ = enabled;
-}
-
-void Recorder::SetStatusText(std::string_view text) {
-  out_("set sbStatusBar.SimpleText " + Quote(text));
-  status_ = std::string(text);
+void Recorder::Written(ControlId control, Property property, Cause cause) {
+  // Only the program's writes are transcript lines; typing is an event.
+  if (cause == Cause::Program) out_(transcript::SetLine(*model_, control, property));
 }
 
 void Recorder::MessageBox(std::string_view text) {
-  out_("msgbox " + Quote(text));
+  out_(transcript::MsgBoxLine(text));
   const auto nests = std::move(msgbox_nests_);
   msgbox_nests_.clear();
   for (const auto& deliver : nests) deliver();
 }
 
-void Recorder::ShowErrorReport(const Error& error) {
-  out_("error " + HexNumber(error.number()) + " " + Quote(error.description()));
+void Recorder::ErrorReport(const Error& error) {
+  out_(transcript::ErrorLine(error));
 }
 
-void Recorder::EndProgram(int) {
-  out_("end");
+void Recorder::End(int) {
+  out_(transcript::EndLine());
   ended_ = true;
 }
 
 void Recorder::EventStarted(Event e) {
-  out_("event " + std::string(EventName(e)));
+  out_(transcript::EventLine(e));
 }
 void Recorder::EventIgnored(Event e) {
-  out_("ignored " + std::string(EventName(e)) + " (timer off)");
+  out_(transcript::IgnoredLine(e));
 }
 void Recorder::EventDeferred(Event e) {
-  out_("nested " + std::string(EventName(e)) + " (deferred)");
-}
-
-void Recorder::DumpWindow() const {
-  for (int box = 1; box <= controls::kTextBoxCount; ++box) {
-    out_("state " + BoxName(box) + ".Text " + Quote(texts_[box]));
-    out_("state " + BoxName(box) + ".Enabled " + Bool(enabled_[box]));
-  }
-  out_("state Command1.Caption " + Quote(caption_));
-  out_("state Timer1.Interval " + std::to_string(interval_));
-  out_(std::string("state Timer1.Enabled ") + Bool(timer_enabled_));
-  out_("state sbStatusBar.SimpleText " + Quote(status_));
+  out_(transcript::DeferredLine(e));
 }
 
 namespace {
 
-void DumpTracker(const TrackerState& s, const std::function<void(const std::string&)>& out) {
-  auto b = [&](const char* name, Bool16 v) {
-    out(std::string("state ") + name + " " + Bool(bool(v)));
-  };
-  auto o = [&](const char* name, const Value& v) {
-    out(std::string("state ") + name + (v.IsObject() ? " object" : " nothing"));
-  };
-  auto r = [&](const char* name, double v) {
-    out(std::string("state ") + name + " " + ShortestText(v));
-  };
-  b("TrackingActive", s.TrackingActive);
-  o("AcpUtil", s.AcpUtil);
-  o("AcpTelescope", s.AcpTelescope);
-  r("CurrentScopeRA", s.CurrentScopeRA);
-  r("CurrentScopeDec", s.CurrentScopeDec);
-  r("TargetScopeRA", s.TargetScopeRA);
-  r("TargetScopeDec", s.TargetScopeDec);
-  r("CurrentTrueRA", s.CurrentTrueRA);
-  r("CurrentTrueDec", s.CurrentTrueDec);
-  r("TargetTrueRA", s.TargetTrueRA);
-  r("TargetTrueDec", s.TargetTrueDec);
-  r("ErrorRA", s.ErrorRA);
-  r("ErrorDec", s.ErrorDec);
-  r("GuideRateRA", s.GuideRateRA);
-  r("GuideRateDec", s.GuideRateDec);
-  r("PulseDurationRA", s.PulseDurationRA);
-  r("PulseDurationDec", s.PulseDurationDec);
-  r("MaxErrorArcsec", s.MaxErrorArcsec);
-  out("state DriverInterfaceVersion " + std::to_string(s.DriverInterfaceVersion));
-  b("TargetStale", s.TargetStale);
-}
-
-}  // namespace
-
-namespace {
-
-// The recorder and a real window side by side: writes reach both, reads and
-// everything modal stay with the recorder, so the transcript is the same.
-class TeeSurface final : public Surface {
+// The recorder and a real window side by side: both render the model; what
+// is modal, and the user's decimal separator, stay with the recorder, so the
+// transcript is the same.
+class TeeView final : public WindowView {
  public:
-  TeeSurface(Recorder& recorder, Surface& window) : recorder_(recorder), window_(window) {}
+  TeeView(Recorder& recorder, WindowView& window) : recorder_(recorder), window_(window) {}
 
-  void SetText(int box, std::string_view text) override {
-    recorder_.SetText(box, text);
-    window_.SetText(box, text);
+  char UserDecimalSeparator() override { return recorder_.UserDecimalSeparator(); }
+  void Bind(WindowModel* model, WindowInput* input) override {
+    recorder_.Bind(model, input);
+    window_.Bind(model, input);
   }
-  std::string Text(int box) override { return recorder_.Text(box); }
-  void SetEnabled(int box, bool enabled) override {
-    recorder_.SetEnabled(box, enabled);
-    window_.SetEnabled(box, enabled);
-  }
-  void SetCaption(std::string_view caption) override {
-    recorder_.SetCaption(caption);
-    window_.SetCaption(caption);
-  }
-  void SetTimerInterval(std::int32_t milliseconds) override {
-    recorder_.SetTimerInterval(milliseconds);
-    window_.SetTimerInterval(milliseconds);
-  }
-  void SetTimerEnabled(bool enabled) override {
-    recorder_.SetTimerEnabled(enabled);
-    window_.SetTimerEnabled(enabled);
-  }
-  void SetStatusText(std::string_view text) override {
-    recorder_.SetStatusText(text);
-    window_.SetStatusText(text);
-  }
-  char DecimalSeparator() override { return recorder_.DecimalSeparator(); }
   void Show() override { window_.Show(); }
   void MessageBox(std::string_view text) override { recorder_.MessageBox(text); }
-  void HaltTimer() override {
-    recorder_.HaltTimer();
-    window_.HaltTimer();
-  }
-  void ShowErrorReport(const Error& error) override { recorder_.ShowErrorReport(error); }
-  void EndProgram(int exit_status) override {
-    recorder_.EndProgram(exit_status);
-    window_.EndProgram(exit_status);
+  void ErrorReport(const Error& error) override { recorder_.ErrorReport(error); }
+  void End(int exit_status) override {
+    recorder_.End(exit_status);
+    window_.End(exit_status);
   }
   void EventStarted(Event e) override { recorder_.EventStarted(e); }
   void EventIgnored(Event e) override { recorder_.EventIgnored(e); }
@@ -191,64 +79,47 @@ class TeeSurface final : public Surface {
 
  private:
   Recorder& recorder_;
-  Surface& window_;
+  WindowView& window_;
 };
 
 }  // namespace
 
-void Play(const std::vector<Step>& steps, const std::function<void(const std::string&)>& out,
-          const PlayHooks& hooks) {
+void Play(const std::vector<Step>& steps, const LineSink& out, const PlayHooks& hooks) {
   char decimal = '.';
   for (const Step& s : steps)
     if (s.type == Step::Type::Decimal) decimal = s.decimal;
 
   ScriptedObservatory observatory(out);
   Recorder recorder(out, decimal);
-  frmMain* form = nullptr;
-  std::optional<TeeSurface> tee;
+  std::optional<TeeView> tee;
   if (hooks.window) tee.emplace(recorder, *hooks.window);
-  Surface& surface = tee ? static_cast<Surface&>(*tee) : recorder;
+  WindowView& view = tee ? static_cast<WindowView&>(*tee) : recorder;
+  // Events fall due on the main window once it exists, during its load
+  // handler too (where they are deferred like any other).
   auto deliver = [&](const std::string& event) {
-    if (!form) return;
+    if (!Module1::MainForm) return;
     if (hooks.nest) return hooks.nest(event);
-    if (event == "click") form->Click();
-    if (event == "tick") form->Tick();
+    if (event == "click") Module1::MainForm->Click();
+    if (event == "tick") Module1::MainForm->Tick();
   };
   observatory.OnNest(deliver);
 
+  frmMain* form = nullptr;
   for (const Step& s : steps) {
     if (recorder.ended()) break;
+    if (ApplyDirective(s, observatory)) continue;
     switch (s.type) {
-      case Step::Type::Decimal:
-        break;
-      case Step::Type::Answer:
-        observatory.Answer(s.object, s.member, s.values);
-        break;
-      case Step::Type::AnswerMapping:
-        observatory.AnswerMapping(s.pairs);
-        break;
-      case Step::Type::Raise:
-        observatory.Raise(s.object, s.member, s.number, s.text);
-        break;
-      case Step::Type::NoCreate:
-        observatory.NoCreate(s.text);
-        break;
-      case Step::Type::Nest:
-        if (s.object == "msgbox")
-          recorder.NestOnMessageBox([&deliver, event = s.text] { deliver(event); });
-        else
-          observatory.Nest(s.object, s.member, s.text);
+      case Step::Type::Nest:  // on the message box
+        recorder.NestOnMessageBox([&deliver, event = s.text] { deliver(event); });
         break;
       case Step::Type::Load:
-        form = &Module1::Main(surface, observatory);
+        form = &Module1::Main(view, observatory);
         break;
       case Step::Type::TypeText:
-        if (!recorder.Enabled(s.box)) {
-          out("ignored type " + BoxName(s.box) + " (disabled)");
-        } else {
-          out("event type " + BoxName(s.box) + " " + Quote(s.text));
-          recorder.Type(s.box, s.text);
-        }
+        if (form->Type(s.box, s.text))
+          out(transcript::TypeLine(s.box, s.text));
+        else
+          out(transcript::TypeIgnoredLine(s.box));
         break;
       case Step::Type::Click:
         form->Click();
@@ -260,9 +131,10 @@ void Play(const std::vector<Step>& steps, const std::function<void(const std::st
         form->Close();
         break;
       case Step::Type::Dump:
-        out("event dump");
-        recorder.DumpWindow();
-        DumpTracker(form->state, out);
+        out(transcript::DumpLine());
+        for (const std::string& line : transcript::Dump(form->model(), form->state)) out(line);
+        break;
+      default:  // decimal: read before the start
         break;
     }
   }

@@ -231,8 +231,8 @@ std::vector<Step> ParseScenario(std::string_view text) {
         step.text = std::string(args[0]);
       } else if (word == "nest") {
         if (args.size() != 2) fail("nest needs a member and an event");
-        if (args[0] == "msgbox") {
-          step.object = "msgbox";
+        if (args[0] == kMsgBoxNest) {
+          step.object = std::string(kMsgBoxNest);
         } else if (!SplitTarget(args[0], step.object, step.member)) {
           fail("unknown object member");
         }
@@ -247,12 +247,11 @@ std::vector<Step> ParseScenario(std::string_view text) {
       } else if (word == "type") {
         if (sp == std::string_view::npos) fail("type needs a text box");
         const std::size_t sp2 = rest.find(' ');
-        const std::string_view box = rest.substr(0, sp2);
-        long long n = 0;
-        if (box.substr(0, 4) != "Text" || !ParseInteger(box.substr(4), n) || n < 1 || n > 11)
+        const controls::Control* box = controls::Find(rest.substr(0, sp2));
+        if (box == nullptr || box->kind != controls::Kind::TextBox)
           fail("type needs a text box Text1 to Text11");
         step.type = Step::Type::TypeText;
-        step.box = static_cast<int>(n);
+        step.box = box->id;
         step.text = sp2 == std::string_view::npos ? "" : std::string(rest.substr(sp2 + 1));
       } else if (word == "click" || word == "tick" || word == "close" || word == "dump") {
         if (!rest.empty()) fail(std::string(word) + " takes nothing");

@@ -8,8 +8,12 @@
 #include <vector>
 
 #include "observatory/value.h"
+#include "ui/controls.h"
 
 namespace orvan::replay {
+
+// The object of a `nest` on the next message box rather than on a member.
+inline constexpr std::string_view kMsgBoxNest = "msgbox";
 
 // One line of a scenario: a directive or a user event.
 struct Step {
@@ -29,13 +33,13 @@ struct Step {
   };
   int line = 0;
   Type type = Type::Load;
-  std::string object;  // "Telescope", "Util", or "msgbox" for a nest on the message box
+  std::string object;  // "Telescope", "Util", or kMsgBoxNest
   std::string member;
   std::vector<Value> values;                     // Answer
   std::vector<std::pair<double, double>> pairs;  // AnswerMapping
   std::uint32_t number = 0;                      // Raise
   std::string text;  // Raise description, NoCreate prog id, Nest event, TypeText text
-  int box = 0;       // TypeText
+  ControlId box = controls::kEntryBox;  // TypeText
   char decimal = '.';
 
   // A user event, as against a directive about the observatory's answers.

@@ -34,6 +34,10 @@ inline constexpr std::uint32_t kUnknownName = 0x80020006;     // no such member
 inline constexpr std::uint32_t kObjectRequired =
     0x800A01A8;  // a member used on something not an object
 inline constexpr std::uint32_t kInvalidClassString = 0x800401F3;
+inline constexpr std::uint32_t kNotSupported = 0x800A01B6;  // a property a control does not have
+inline constexpr std::uint32_t kInvalidPropertyValue = 0x800A017C;
+inline constexpr std::uint32_t kOutOfMemory = 0x8007000E;
+inline constexpr std::uint32_t kUnspecified = 0x80004005;  // a failure of no known kind
 
 [[noreturn]] void TypeMismatch();
 [[noreturn]] void Overflow();

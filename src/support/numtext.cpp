@@ -74,64 +74,79 @@ double TextToNumber(std::string_view text, char decimal) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
 
-  // Rewrite into the one plain form from_chars reads: [-]digits[.digits][e[-]digits].
-  std::string plain;
   std::size_t i = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') plain += '-';
-    ++i;
-  }
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+  // The mantissa's significant digits (leading and trailing zeros dropped) and
+  // the power of ten of the first of them, counted exactly however long the
+  // text: value = 0.significant × 10^point.
+  std::string significant;
+  std::size_t trailing_zeros = 0;  // zeros seen after the last non-zero digit
+  long long point = 0;
   int mantissa_digits = 0;
-  int integer_digits = 0;          // significant digits before the separator
-  int leading_fraction_zeros = 0;  // zeros after the separator before the first non-zero
   bool separator = false;
-  bool nonzero_seen = false;
   for (; i < text.size(); ++i) {
     const char c = text[i];
     if (IsDigit(c)) {
       ++mantissa_digits;
-      if (c != '0') nonzero_seen = true;
-      if (!separator && nonzero_seen) ++integer_digits;
-      if (separator && !nonzero_seen) ++leading_fraction_zeros;
-      plain += c;
+      if (c == '0' && significant.empty()) {
+        if (separator) --point;  // 0.00d: the first digit moves right
+        continue;
+      }
+      if (!separator) ++point;
+      if (c == '0') {
+        ++trailing_zeros;
+      } else {
+        significant.append(trailing_zeros, '0');
+        trailing_zeros = 0;
+        significant += c;
+      }
     } else if ((c == decimal || c == '.') && !separator) {
       separator = true;
-      plain += '.';
     } else {
       break;
     }
   }
   if (mantissa_digits == 0) errors::TypeMismatch();
+
+  // The exponent saturates far beyond any double, where only its sign matters.
+  constexpr long long kSaturated = 1'000'000'000'000'000LL;
   long long exponent = 0;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    plain += 'e';
     ++i;
     bool exp_negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-      exp_negative = text[i] == '-';
-      if (exp_negative) plain += '-';
-      ++i;
-    }
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) exp_negative = text[i++] == '-';
     int exp_digits = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i, ++exp_digits) {
-      plain += text[i];
-      if (exponent < 100000) exponent = exponent * 10 + (text[i] - '0');
-    }
+    for (; i < text.size() && IsDigit(text[i]); ++i, ++exp_digits)
+      if (exponent < kSaturated) exponent = exponent * 10 + (text[i] - '0');
     if (exp_digits == 0) errors::TypeMismatch();
     if (exp_negative) exponent = -exponent;
   }
   if (i != text.size()) errors::TypeMismatch();
 
+  const double zero = negative ? -0.0 : 0.0;
+  if (significant.empty()) return zero;
+  // The value lies in [10^(point-1), 10^point) × 10^exponent. Far outside the
+  // range of a double the answer is known without converting.
+  const long long magnitude = point + exponent;  // both far below the type's limit
+  if (magnitude > 400) errors::Overflow();
+  if (magnitude < -400) return zero;
+
+  // One short canonical form from_chars reads exactly: digits, then the power
+  // of ten of the last of them.
+  const long long last_power = magnitude - static_cast<long long>(significant.size());
+  std::string plain = negative ? "-" : "";
+  plain += significant;
+  plain += 'e';
+  plain += std::to_string(last_power);
   double value = 0;
   const auto res = std::from_chars(plain.data(), plain.data() + plain.size(), value);
   if (res.ec == std::errc::result_out_of_range) {
     // from_chars reports underflow and overflow alike; only a value too large
     // is an error, one too small is zero.
-    if (!nonzero_seen) return plain.front() == '-' ? -0.0 : 0.0;
-    const long long magnitude =
-        integer_digits > 0 ? integer_digits - 1 + exponent : exponent - leading_fraction_zeros - 1;
-    if (magnitude >= 0) errors::Overflow();
-    return plain.front() == '-' ? -0.0 : 0.0;
+    if (magnitude > 0) errors::Overflow();
+    return zero;
   }
   if (res.ec != std::errc() || res.ptr != plain.data() + plain.size()) errors::TypeMismatch();
   if (std::isinf(value)) errors::Overflow();

@@ -5,7 +5,6 @@
 #include "observatory/acp.h"
 #include "support/checked.h"
 #include "support/numtext.h"
-#include "ui/controls.h"
 
 namespace orvan::tracking {
 namespace {
@@ -21,11 +20,11 @@ void Stop(TrackerState& state, TrackerWindow& window) {
   state.TrackingActive = false;
   window.SetTimer1Enabled(false);
   window.ClearReadouts();
-  window.SetCommand1Caption(controls::kStartCaption);
+  window.SetCommand1Caption(texts::kStartCaption);
 }
 
 void Start(TrackerState& state, TrackerWindow& window) {
-  acp::Telescope telescope(state.AcpTelescope);
+  acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
   if (!telescope.Connected()) {
     window.MsgBox("Error - ACP not connected to mount");
     return;
@@ -51,7 +50,7 @@ void Start(TrackerState& state, TrackerWindow& window) {
   window.SetText11Enabled(false);
   state.MaxErrorArcsec = TextToNumber(window.Text11Text(), window.DecimalSeparator());
   state.TrackingActive = true;
-  window.SetCommand1Caption(controls::kStopCaption);
+  window.SetCommand1Caption(texts::kStopCaption);
   window.SetTimer1Interval(kCyclePeriodMs);
   window.SetTimer1Enabled(true);
   state.TargetTrueRA = telescope.RightAscension();
@@ -59,14 +58,14 @@ void Start(TrackerState& state, TrackerWindow& window) {
 }
 
 // Mapped right ascensions on both sides of 0/24 hours would otherwise ask for
-// a pulse nearly a day long: the error is taken the short way round, in
-// (-12, +12] hours. Every step is exact.
+// a pulse nearly a day long: a difference beyond 12 hours either way is taken
+// the short way round with one step of 24 hours, exact. A difference one step
+// can't bring into (-12, +12] is no crossing and stands as it is.
 double WrapHours(double hours) {
-  if (hours > -12 && hours <= 12) return hours;
-  double r = std::fmod(hours, 24.0);
-  if (r > 12) r -= 24;
-  if (r <= -12) r += 24;
-  return r;
+  double wrapped = hours;
+  if (hours > 12) wrapped = Sub(hours, 24.0);
+  if (hours <= -12) wrapped = Sub(hours, -24.0);
+  return wrapped > -12 && wrapped <= 12 ? wrapped : hours;
 }
 
 }  // namespace
@@ -79,7 +78,7 @@ void Command1_Click(TrackerState& state, TrackerWindow& window) {
 }
 
 void Timer1_Timer(TrackerState& state, TrackerWindow& window) {
-  acp::Telescope telescope(state.AcpTelescope);
+  acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
   if (telescope.Slewing()) {
     window.SetStatusText("Waiting for slew to complete");
     state.TargetStale = true;
@@ -94,7 +93,7 @@ void Timer1_Timer(TrackerState& state, TrackerWindow& window) {
     // Someone else is guiding (or our last pulse outlasted the period): give up.
     state.TrackingActive = false;
     window.SetTimer1Enabled(false);
-    window.SetCommand1Caption(controls::kStartCaption);
+    window.SetCommand1Caption(texts::kStartCaption);
     window.ClearReadouts();
     window.MsgBox("Aborting Orvan - external pulseguide detected");
     return;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tracking/window.h"
-#include "ui/tracker_state.h"
+#include "tracking/tracker_state.h"
 
 namespace orvan::tracking {
 

@@ -6,6 +6,13 @@
 
 namespace orvan {
 
+// Texts the handlers write that are also the window's design-time contents.
+namespace texts {
+inline constexpr std::string_view kStartCaption = "Start Orvaning";
+inline constexpr std::string_view kStopCaption = "Stop Orvaning";
+inline constexpr std::string_view kIdleStatus = "Normal Sidereal tracking";
+}  // namespace texts
+
 // The main window as the click and tick handlers see it: the control
 // operations they use, the two readout routines and the message box.
 class TrackerWindow {
@@ -20,6 +27,7 @@ class TrackerWindow {
   virtual void UpdateReadouts() = 0;
   virtual void ClearReadouts() = 0;
   virtual void MsgBox(std::string_view text) = 0;
+  // The user's decimal separator, for the conversions between numbers and text.
   virtual char DecimalSeparator() = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "ui/frmMain.h"
 
+#include <exception>
+#include <new>
 #include <string>
 
 #include "observatory/acp.h"
@@ -9,28 +11,47 @@
 #include "ui/controls.h"
 
 namespace orvan {
+namespace {
 
-std::string_view EventName(Event e) {
-  switch (e) {
-    case Event::Load:
-      return "load";
-    case Event::Click:
-      return "click";
-    case Event::Tick:
-      return "tick";
-    case Event::Close:
-      return "close";
+using enum ControlId;
+
+// The readouts of UpdateReadouts, in the order it writes them, with what each shows.
+struct PositionReadout {
+  ControlId box;
+  double TrackerState::*value;
+};
+constexpr PositionReadout kPositionReadouts[] = {
+    {Text3, &TrackerState::CurrentScopeRA}, {Text4, &TrackerState::CurrentScopeDec},
+    {Text5, &TrackerState::CurrentTrueRA},  {Text6, &TrackerState::CurrentTrueDec},
+    {Text7, &TrackerState::TargetScopeRA},  {Text8, &TrackerState::TargetScopeDec},
+    {Text9, &TrackerState::TargetTrueRA},   {Text10, &TrackerState::TargetTrueDec},
+};
+
+// Whatever a handler throws, as the error the run-time error report shows.
+Error CurrentError() {
+  try {
+    throw;
+  } catch (const Error& e) {
+    return e;
+  } catch (const std::bad_alloc&) {
+    return Error(errors::kOutOfMemory, "Out of memory");
+  } catch (const std::exception& e) {
+    const std::string what = e.what();
+    return Error(errors::kUnspecified, what.empty() ? "Unspecified error" : what);
+  } catch (...) {
+    return Error(errors::kUnspecified, "Unspecified error");
   }
-  return "?";
 }
 
-frmMain::frmMain(Surface& surface, AutomationFactory& factory)
-    : surface_(surface),
-      factory_(factory),
-      decimal_(surface.DecimalSeparator()),
-      timer_enabled_(controls::Find("Timer1")->enabled),
-      timer_interval_(controls::kTimerDesignInterval) {
-  SetAutomationDecimalSeparator(decimal_);
+}  // namespace
+
+frmMain::frmMain(WindowView& view, AutomationFactory& factory)
+    : view_(view), factory_(factory), model_(view.UserDecimalSeparator()) {
+  view_.Bind(&model_, this);
+}
+
+frmMain::~frmMain() {
+  view_.Bind(nullptr, nullptr);
 }
 
 // ---- event delivery -------------------------------------------------------
@@ -49,35 +70,40 @@ void frmMain::Close() {
   Post(Event::Close);
 }
 
+bool frmMain::Type(ControlId box, std::string_view text) {
+  return !ended_ && model_.Type(box, text);
+}
+
 void frmMain::Post(Event e) {
   if (ended_) return;
   if (busy_) {
-    surface_.EventDeferred(e);
+    view_.EventDeferred(e);
     // Ticks do not pile up: one deferred tick stands for all that fell due.
     if (e == Event::Tick)
-      for (Event d : deferred_)
-        if (d == Event::Tick) return;
-    deferred_.push_back(e);
+      for (const Pending& d : deferred_)
+        if (d.event == Event::Tick && !d.dropped) return;
+    deferred_.push_back({e});
     return;
   }
-  Run(e);
+  Run({e});
   while (!deferred_.empty() && !ended_) {
-    const Event next = deferred_.front();
+    const Pending next = deferred_.front();
     deferred_.pop_front();
     Run(next);
   }
 }
 
-void frmMain::Run(Event e) {
-  if (e == Event::Tick && !timer_live()) {
-    surface_.EventIgnored(e);
+void frmMain::Run(const Pending& p) {
+  if (p.event == Event::Tick && (p.dropped || !model_.Ticking())) {
+    view_.EventIgnored(p.event);
     return;
   }
-  surface_.EventStarted(e);
+  view_.EventStarted(p.event);
   busy_ = true;
   try {
-    Dispatch(e);
-  } catch (const Error& error) {
+    Dispatch(p.event);
+  } catch (...) {
+    const Error error = CurrentError();
     busy_ = false;
     ReportAndEnd(error);
     return;
@@ -99,24 +125,42 @@ void frmMain::Dispatch(Event e) {
     case Event::Close: {
       std::int16_t cancel = 0;
       Form_Unload(cancel);
-      if (cancel == 0) {
-        ended_ = true;
-        deferred_.clear();
-        surface_.EndProgram(0);
-      }
+      if (cancel == 0) End(0);
       break;
     }
   }
 }
 
-void frmMain::ReportAndEnd(const Error& error) {
-  // Nothing may run while the report is up: the timer stops first.
-  timer_enabled_ = false;
-  surface_.HaltTimer();
+void frmMain::DropDueTicksIfStopped() {
+  // Switching a timer off discards a tick already due, even if it is armed
+  // again before that tick would have been delivered.
+  if (model_.Ticking()) return;
+  for (Pending& d : deferred_)
+    if (d.event == Event::Tick) d.dropped = true;
+}
+
+void frmMain::End(int exit_status) {
   ended_ = true;
+  exit_status_ = exit_status;
   deferred_.clear();
-  surface_.ShowErrorReport(error);
-  surface_.EndProgram(1);
+  view_.End(exit_status);
+}
+
+void frmMain::ReportAndEnd(const Error& error) {
+  // Nothing may run while the report is up: the timer stops first. The
+  // program ends whatever the report itself does.
+  ended_ = true;
+  exit_status_ = 1;
+  deferred_.clear();
+  try {
+    model_.HaltTimer();
+    view_.ErrorReport(error);
+  } catch (...) {
+  }
+  try {
+    view_.End(1);
+  } catch (...) {
+  }
 }
 
 // ---- handlers -------------------------------------------------------------
@@ -126,7 +170,7 @@ void frmMain::Form_Load() {
   state.TargetStale = false;
   state.AcpUtil = acp::Create(factory_, acp::kUtilProgId);
   state.AcpTelescope = acp::Create(factory_, acp::kTelescopeProgId);
-  acp::Telescope telescope(state.AcpTelescope);
+  acp::Telescope telescope(state.AcpTelescope, DecimalSeparator());
   telescope.SetConnected(true);
   state.DriverInterfaceVersion = 1;
   try {
@@ -142,56 +186,51 @@ void frmMain::Form_Unload(std::int16_t& /*Cancel*/) {
 
 void frmMain::UpdateReadouts() {
   using namespace checked;
+  const char decimal = DecimalSeparator();
   auto arcsec_text = [&](double error, double factor) {
-    return NumberToText(Div(Floor(Div(Mul(error, 1000000.0), factor)), 1000000.0), decimal_);
+    return NumberToText(Div(Floor(Div(Mul(error, 1000000.0), factor)), 1000000.0), decimal);
   };
-  surface_.SetText(1, arcsec_text(state.ErrorRA, ArcsecPerHourFactor));
-  surface_.SetText(2, arcsec_text(state.ErrorDec, ArcsecPerDegreeFactor));
-  const double positions[] = {state.CurrentScopeRA, state.CurrentScopeDec, state.CurrentTrueRA,
-                              state.CurrentTrueDec, state.TargetScopeRA,   state.TargetScopeDec,
-                              state.TargetTrueRA,   state.TargetTrueDec};
-  int box = 3;
-  for (double p : positions) surface_.SetText(box++, NumberToText(p, decimal_));
-  surface_.SetStatusText("Orvan tracking");
+  model_.SetText(Text1, arcsec_text(state.ErrorRA, ArcsecPerHourFactor));
+  model_.SetText(Text2, arcsec_text(state.ErrorDec, ArcsecPerDegreeFactor));
+  for (const PositionReadout& r : kPositionReadouts)
+    model_.SetText(r.box, NumberToText(state.*r.value, decimal));
+  model_.SetStatusText("Orvan tracking");
 }
 
 void frmMain::ClearReadouts() {
-  surface_.SetText(1, controls::kClearedError);
-  surface_.SetText(2, controls::kClearedError);
-  for (int box = 3; box <= 10; ++box) surface_.SetText(box, "");
-  surface_.SetStatusText(controls::kIdleStatus);
+  model_.SetText(Text1, controls::kClearedError);
+  model_.SetText(Text2, controls::kClearedError);
+  for (const PositionReadout& r : kPositionReadouts) model_.SetText(r.box, "");
+  model_.SetStatusText(texts::kIdleStatus);
 }
 
 // ---- control operations ---------------------------------------------------
 
 std::string frmMain::Text11Text() {
-  return surface_.Text(controls::kEntryBox);
+  return model_.Text(controls::kEntryBox);
 }
 void frmMain::SetText11Enabled(bool enabled) {
-  surface_.SetEnabled(controls::kEntryBox, enabled);
+  model_.SetEnabled(controls::kEntryBox, enabled);
 }
 void frmMain::SetCommand1Caption(std::string_view caption) {
-  surface_.SetCaption(caption);
+  model_.SetCaption(Command1, caption);
 }
-
 void frmMain::SetTimer1Interval(std::int32_t milliseconds) {
-  surface_.SetTimerInterval(milliseconds);
-  timer_interval_ = milliseconds;
+  model_.SetTimerInterval(milliseconds);
+  DropDueTicksIfStopped();
 }
-
 void frmMain::SetTimer1Enabled(bool enabled) {
-  surface_.SetTimerEnabled(enabled);
-  timer_enabled_ = enabled;
+  model_.SetEnabled(Timer1, enabled);
+  DropDueTicksIfStopped();
 }
-
 void frmMain::SetStatusText(std::string_view text) {
-  surface_.SetStatusText(text);
+  model_.SetStatusText(text);
 }
 void frmMain::MsgBox(std::string_view text) {
-  surface_.MessageBox(text);
+  view_.MessageBox(text);
 }
 char frmMain::DecimalSeparator() {
-  return decimal_;
+  return model_.DecimalSeparator();
 }
 
 // ---- Module1 --------------------------------------------------------------
@@ -200,27 +239,10 @@ namespace Module1 {
 
 std::unique_ptr<frmMain> MainForm;
 
-frmMain& Main(Surface& surface, AutomationFactory& factory) {
-  MainForm = std::make_unique<frmMain>(surface, factory);
-  if (MainForm->Load()) surface.Show();
+frmMain& Main(WindowView& view, AutomationFactory& factory) {
+  MainForm = std::make_unique<frmMain>(view, factory);
+  if (MainForm->Load()) view.Show();
   return *MainForm;
-}
-
-void Deliver(Event e) {
-  if (!MainForm) return;
-  switch (e) {
-    case Event::Load:
-      break;
-    case Event::Click:
-      MainForm->Click();
-      break;
-    case Event::Tick:
-      MainForm->Tick();
-      break;
-    case Event::Close:
-      MainForm->Close();
-      break;
-  }
 }
 
 }  // namespace Module1

@@ -5,34 +5,38 @@
 #include <memory>
 
 #include "observatory/automation.h"
+#include "tracking/tracker_state.h"
 #include "tracking/window.h"
-#include "ui/surface.h"
-#include "ui/tracker_state.h"
+#include "ui/window_model.h"
+#include "ui/window_view.h"
 
 namespace orvan {
 
-// The main window's logic: its state, its handlers and readout routines, and
-// the delivery of its events. Written once against Surface; every front end
-// passes its events in through Load, Click, Tick and Close.
-class frmMain final : public TrackerWindow {
+// The main window: its state (the window model and TrackerState), its
+// handlers and readout routines, and the delivery of its events. Views render
+// the model and pass their input in through WindowInput.
+class frmMain final : public TrackerWindow, public WindowInput {
  public:
-  frmMain(Surface& surface, AutomationFactory& factory);
+  frmMain(WindowView& view, AutomationFactory& factory);
+  ~frmMain() override;
+  frmMain(const frmMain&) = delete;
+  frmMain& operator=(const frmMain&) = delete;
 
   // Event entry points. Handlers never run nested: an event arriving while one
   // runs (waiting on the observatory or a message box) is deferred and
-  // delivered after it returns; deferred ticks coalesce and are dropped if the
-  // timer is off by then. An error no handler catches goes to the run-time
-  // error report and ends the program.
+  // delivered after it returns; deferred ticks coalesce, and one that fell due
+  // before the timer was switched off is dropped. Anything a handler throws
+  // goes to the run-time error report and ends the program.
   // Load returns false when the program ended during start-up.
   bool Load();
-  void Click();
-  void Tick();
-  void Close();
+  void Click() override;
+  void Tick() override;
+  void Close() override;
+  bool Type(ControlId box, std::string_view text) override;
 
   bool ended() const { return ended_; }
-  bool timer_live() const { return timer_enabled_ && timer_interval_ > 0; }
-  std::int32_t timer_interval() const { return timer_interval_; }
-  bool timer_enabled() const { return timer_enabled_; }
+  int exit_status() const { return exit_status_; }
+  const WindowModel& model() const { return model_; }
 
   TrackerState state;
 
@@ -42,7 +46,7 @@ class frmMain final : public TrackerWindow {
   void UpdateReadouts() override;
   void ClearReadouts() override;
 
-  // TrackerWindow: the control operations, through the surface.
+  // TrackerWindow: the control operations, on the model.
   std::string Text11Text() override;
   void SetText11Enabled(bool enabled) override;
   void SetCommand1Caption(std::string_view caption) override;
@@ -53,19 +57,24 @@ class frmMain final : public TrackerWindow {
   char DecimalSeparator() override;
 
  private:
+  struct Pending {
+    Event event;
+    bool dropped = false;  // a tick whose timer was switched off meanwhile
+  };
   void Post(Event e);
-  void Run(Event e);
+  void Run(const Pending& p);
   void Dispatch(Event e);
+  void DropDueTicksIfStopped();
+  void End(int exit_status);
   void ReportAndEnd(const Error& error);
 
-  Surface& surface_;
+  WindowView& view_;
   AutomationFactory& factory_;
-  char decimal_;
+  WindowModel model_;
   bool busy_ = false;
   bool ended_ = false;
-  bool timer_enabled_;
-  std::int32_t timer_interval_;
-  std::deque<Event> deferred_;
+  int exit_status_ = 0;
+  std::deque<Pending> deferred_;
 };
 
 // Module1: the start-up procedure and the one reference to the main window.
@@ -74,9 +83,7 @@ namespace Module1 {
 extern std::unique_ptr<frmMain> MainForm;
 // Creates the main window, loads it and shows it. When start-up fails the
 // error report has been shown, the program has ended and nothing is shown.
-frmMain& Main(Surface& surface, AutomationFactory& factory);
-// Passes a window event on to the main window, if there is one.
-void Deliver(Event e);
+frmMain& Main(WindowView& view, AutomationFactory& factory);
 }  // namespace Module1
 
 }  // namespace orvan

@@ -2,22 +2,13 @@
 
 #include <cstring>
 
+#include "replay/transcript.h"
 #include "support/ascii.h"
 
 namespace orvan {
 namespace {
 
-std::string ErrorSuffix(const Error& e) {
-  return " !! " + HexNumber(e.number()) + " " + Quote(e.description());
-}
-
-std::string ArgText(const Argument& a) {
-  return a.by_ref() ? "&" + Value::R8(*a.ref).ToString() : a.value.ToString();
-}
-
-bool SameBits(double a, double b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
-}
+using transcript::Access;
 
 }  // namespace
 
@@ -42,36 +33,32 @@ struct ScriptedObservatory::Object final : AutomationObject {
 
   Value Get(std::string_view member) override {
     Member& m = Lookup(member);
-    const std::string head = "get " + name + "." + std::string(member);
-    if (m.raise) Fail(head, m, *m.raise);
+    const Access access = Access::Get(name, member);
+    if (m.raise) Fail(access, m, *m.raise);
     const std::optional<Value> v = m.Take();
-    if (!v) Fail(head, m, UnknownName());
-    Emit(head + " -> " + v->ToString(), m);
+    if (!v) Fail(access, m, UnknownName());
+    Emit(access.Answered(*v), m);
     return *v;
   }
 
   void Put(std::string_view member, const Value& value) override {
     Member& m = Lookup(member);
-    const std::string head = "put " + name + "." + std::string(member) + " " + value.ToString();
-    if (m.raise) Fail(head, m, *m.raise);
+    const Access access = Access::Put(name, member, value);
+    if (m.raise) Fail(access, m, *m.raise);
     // A telescope reports back what it was given.
     m.answers = {value};
     m.next = 0;
-    Emit(head, m);
+    Emit(access.Done(), m);
   }
 
   Value Call(std::string_view member, std::span<Argument> args) override {
     Member& m = Lookup(member);
-    std::string head = "call " + name + "." + std::string(member) + "(";
-    for (std::size_t i = 0; i < args.size(); ++i) head += (i ? ", " : "") + ArgText(args[i]);
-    head += ")";
-    if (m.raise) Fail(head, m, *m.raise);
+    const Access access = Access::Call(name, member, args);
+    if (m.raise) Fail(access, m, *m.raise);
 
-    std::vector<double> before;
-    for (const Argument& a : args) before.push_back(a.by_ref() ? *a.ref : 0);
     Value result;
     if (m.identity_mapping || !m.mapping.empty()) {
-      if (args.size() != 4) Fail(head, m, Error(0x8002000E, "Invalid number of parameters"));
+      if (args.size() != 4) Fail(access, m, Error(0x8002000E, "Invalid number of parameters"));
       if (m.mapping.empty()) {
         *args[2].ref = *args[0].ref;
         *args[3].ref = *args[1].ref;
@@ -84,18 +71,9 @@ struct ScriptedObservatory::Object final : AutomationObject {
     } else if (auto v = m.Take()) {
       result = *v;
     } else {
-      Fail(head, m, UnknownName());
+      Fail(access, m, UnknownName());
     }
-
-    bool changed = false;
-    for (std::size_t i = 0; i < args.size(); ++i)
-      if (args[i].by_ref() && !SameBits(before[i], *args[i].ref)) changed = true;
-    if (changed) {
-      head += " -> (";
-      for (std::size_t i = 0; i < args.size(); ++i) head += (i ? ", " : "") + ArgText(args[i]);
-      head += ")";
-    }
-    Emit(head, m);
+    Emit(access.Returned(args), m);
     return result;
   }
 
@@ -108,8 +86,8 @@ struct ScriptedObservatory::Object final : AutomationObject {
     FireNest(m);
   }
 
-  [[noreturn]] void Fail(const std::string& head, Member& m, const Error& e) {
-    owner.out_(head + ErrorSuffix(e));
+  [[noreturn]] void Fail(const Access& access, Member& m, const Error& e) {
+    owner.out_(access.Raised(e));
     FireNest(m);
     throw e;
   }
@@ -126,12 +104,6 @@ struct ScriptedObservatory::Object final : AutomationObject {
   std::string name;
   std::map<std::string, Member> members;
 };
-
-std::string_view ScenarioObjectName(std::string_view prog_id) {
-  if (prog_id == "ACP.Telescope") return ScriptedObservatory::kTelescope;
-  if (prog_id == "ACP.Util") return ScriptedObservatory::kUtil;
-  return "";
-}
 
 ScriptedObservatory::ScriptedObservatory(LineSink out) : out_(std::move(out)) {
   objects_[std::string(kTelescope)] = std::make_shared<Object>(*this, std::string(kTelescope));
@@ -192,14 +164,14 @@ void ScriptedObservatory::Nest(std::string_view object, std::string_view member,
 }
 
 std::shared_ptr<AutomationObject> ScriptedObservatory::Create(std::string_view prog_id) {
-  const std::string head = "create " + std::string(prog_id);
-  const std::string_view name = ScenarioObjectName(prog_id);
+  const Access access = Access::Create(prog_id);
+  const std::string_view name = transcript::ObjectName(prog_id);
   if (name.empty() || no_create_.count(std::string(prog_id))) {
-    const Error e(0x800401F3, "Invalid class string");
-    out_(head + ErrorSuffix(e));
+    const Error e(errors::kInvalidClassString, "Invalid class string");
+    out_(access.Raised(e));
     throw e;
   }
-  out_(head);
+  out_(access.Done());
   return objects_.at(std::string(name));
 }
 

@@ -54,7 +54,4 @@ class ScriptedObservatory final : public AutomationFactory {
   std::map<std::string, std::shared_ptr<Object>> objects_;  // by scenario name
 };
 
-// Programmatic identifier <-> scenario object name.
-std::string_view ScenarioObjectName(std::string_view prog_id);  // "" if unknown
-
 }  // namespace orvan
