@@ -24,7 +24,7 @@ void BM_Tick(benchmark::State& state) {
   auto factory = MakeObservatoryFactory(observatory);
   replay::Recorder recorder([](const std::string&) {}, '.');
   frmMain& form = Module1::Main(recorder, *factory);
-  recorder.Type(11, "0.5");
+  form.Type(ControlId::Text11, "0.5");
   form.Click();
   for (auto _ : state) {
     clock->Advance(4);

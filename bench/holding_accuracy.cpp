@@ -91,7 +91,7 @@ Run Simulate(const Target& target, double threshold, bool corrected, bool period
     frmMain& form = Module1::Main(recorder, *factory);
     char text[16];
     std::snprintf(text, sizeof text, "%g", threshold);
-    recorder.Type(11, text);
+    form.Type(ControlId::Text11, text);
     // The star the user sees when pressing the button is the one to hold.
     const RaDec aim = observatory->TrueSky();
     if (corrected) form.Click();

@@ -5,36 +5,44 @@
 #include "observatory/scripted/scripted_observatory.h"
 #include "ui/frmMain.h"
 
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
 namespace orvan {
 namespace {
 
-class CallLog final : public Surface {
+// A view that logs every call and every announced write, in order.
+class CallLog final : public WindowView, public WindowModelObserver {
  public:
   std::vector<std::string> calls;
-  std::string text11 = "1.0";
+  WindowModel* model = nullptr;
+  WindowInput* input = nullptr;
 
-  void SetText(int box, std::string_view text) override {
-    if (box == 11) text11 = std::string(text);
-    calls.push_back("SetText " + std::to_string(box));
+  char UserDecimalSeparator() override { return '.'; }
+  void Bind(WindowModel* m, WindowInput* in) override {
+    if (model) model->Unsubscribe(*this);
+    model = m;
+    input = in;
+    if (model) model->Subscribe(*this);
   }
-  std::string Text(int) override { return text11; }
-  void SetEnabled(int box, bool on) override {
-    calls.push_back("SetEnabled " + std::to_string(box) + (on ? " on" : " off"));
+  void Written(ControlId c, Property p, Cause cause) override {
+    std::string line = (cause == Cause::Halt ? "Halt " : "") + std::string(controls::Of(c).name) +
+                       "." + std::string(PropertyName(p));
+    if (c == ControlId::Timer1 && p == Property::Enabled)
+      line = model->Enabled(c) ? "TimerOn" : (cause == Cause::Halt ? "HaltTimer" : "TimerOff");
+    else if (p == Property::SimpleText)
+      line = "Status " + model->Text(c);
+    else if (p == Property::Caption)
+      line = "SetCaption " + model->Text(c);
+    calls.push_back(line);
   }
-  void SetCaption(std::string_view c) override { calls.push_back("SetCaption " + std::string(c)); }
-  void SetTimerInterval(std::int32_t ms) override {
-    calls.push_back("SetTimerInterval " + std::to_string(ms));
-  }
-  void SetTimerEnabled(bool on) override { calls.push_back(on ? "TimerOn" : "TimerOff"); }
-  void SetStatusText(std::string_view t) override { calls.push_back("Status " + std::string(t)); }
-  char DecimalSeparator() override { return '.'; }
   void Show() override { calls.push_back("Show"); }
   void MessageBox(std::string_view t) override { calls.push_back("MessageBox " + std::string(t)); }
-  void HaltTimer() override { calls.push_back("HaltTimer"); }
-  void ShowErrorReport(const Error& e) override {
+  void ErrorReport(const Error& e) override {
     calls.push_back("ErrorReport " + HexNumber(e.number()) + " " + e.description());
   }
-  void EndProgram(int status) override { calls.push_back("End " + std::to_string(status)); }
+  void End(int status) override { calls.push_back("End " + std::to_string(status)); }
   void EventStarted(Event e) override { calls.push_back("event " + std::string(EventName(e))); }
   void EventIgnored(Event e) override { calls.push_back("ignored " + std::string(EventName(e))); }
   void EventDeferred(Event e) override { calls.push_back("deferred " + std::string(EventName(e))); }
@@ -51,16 +59,16 @@ class WindowLogic : public testing::Test {
   WindowLogic() : observatory_([this](const std::string& l) { observatory_lines_.push_back(l); }) {}
   ~WindowLogic() override { Module1::MainForm.reset(); }
 
-  frmMain& Start() { return Module1::Main(surface_, observatory_); }
+  frmMain& Start() { return Module1::Main(view_, observatory_); }
 
-  CallLog surface_;
+  CallLog view_;
   std::vector<std::string> observatory_lines_;
   ScriptedObservatory observatory_;
 };
 
 TEST_F(WindowLogic, LoadConnectsReadsTheVersionWritesNothingToTheWindowThenShows) {
   frmMain& form = Start();
-  EXPECT_EQ(surface_.calls, (std::vector<std::string>{"event load", "Show"}));
+  EXPECT_EQ(view_.calls, (std::vector<std::string>{"event load", "Show"}));
   EXPECT_EQ(observatory_lines_,
             (std::vector<std::string>{"create ACP.Util", "create ACP.Telescope",
                                       "put Telescope.Connected bool:true",
@@ -74,7 +82,7 @@ TEST_F(WindowLogic, LoadConnectsReadsTheVersionWritesNothingToTheWindowThenShows
 TEST_F(WindowLogic, FailedLoadReportsWithTheTimerHaltedFirstAndNeverShows) {
   observatory_.NoCreate("ACP.Telescope");
   frmMain& form = Start();
-  EXPECT_EQ(surface_.calls,
+  EXPECT_EQ(view_.calls,
             (std::vector<std::string>{"event load", "HaltTimer",
                                       "ErrorReport 0x800401F3 Invalid class string", "End 1"}));
   EXPECT_TRUE(form.ended());
@@ -83,21 +91,21 @@ TEST_F(WindowLogic, FailedLoadReportsWithTheTimerHaltedFirstAndNeverShows) {
   form.Click();
   form.Tick();
   form.Close();
-  EXPECT_EQ(surface_.calls.size(), 4u);  // nothing runs after the end
+  EXPECT_EQ(view_.calls.size(), 4u);  // nothing runs after the end
 }
 
 TEST_F(WindowLogic, ErrorInATickHaltsTheTimerBeforeTheReportAndDropsDeferredEvents) {
   frmMain& form = Start();
   form.Click();
-  ASSERT_TRUE(form.timer_live());
+  ASSERT_TRUE(form.model().Ticking());
   observatory_.Raise("Telescope", "slewing", 0x80040401, "Mount not responding");
   observatory_.Nest("Telescope", "slewing", "click");
   observatory_.OnNest([&](const std::string&) { form.Click(); });
   form.Tick();
-  EXPECT_EQ(surface_.From("event tick"),
+  EXPECT_EQ(view_.From("event tick"),
             (std::vector<std::string>{"event tick", "deferred click", "HaltTimer",
                                       "ErrorReport 0x80040401 Mount not responding", "End 1"}));
-  EXPECT_FALSE(form.timer_live());
+  EXPECT_FALSE(form.model().Ticking());
 }
 
 TEST_F(WindowLogic, CloseStopsNothingAndEndsWithStatusZero) {
@@ -105,27 +113,27 @@ TEST_F(WindowLogic, CloseStopsNothingAndEndsWithStatusZero) {
   form.Click();
   const std::size_t lines = observatory_lines_.size();
   form.Close();
-  EXPECT_EQ(surface_.From("event close"), (std::vector<std::string>{"event close", "End 0"}));
+  EXPECT_EQ(view_.From("event close"), (std::vector<std::string>{"event close", "End 0"}));
   EXPECT_EQ(observatory_lines_.size(), lines);  // no disconnect
   EXPECT_TRUE(form.ended());
   form.Tick();
-  EXPECT_EQ(surface_.calls.back(), "End 0");
+  EXPECT_EQ(view_.calls.back(), "End 0");
 }
 
 TEST_F(WindowLogic, TicksReachTheCycleOnlyWhileTheTimerIsEnabledWithAPeriod) {
   frmMain& form = Start();
   form.Tick();  // design time: enabled, period 0
-  EXPECT_EQ(surface_.calls.back(), "ignored tick");
+  EXPECT_EQ(view_.calls.back(), "ignored tick");
   form.Click();
-  EXPECT_EQ(form.timer_interval(), 4000);
-  EXPECT_TRUE(form.timer_enabled());
+  EXPECT_EQ(form.model().TimerInterval(), 4000);
+  EXPECT_TRUE(form.model().Enabled(ControlId::Timer1));
   form.Tick();
-  EXPECT_EQ(surface_.From("event tick").back(), "Status Orvan tracking");
+  EXPECT_EQ(view_.From("event tick").back(), "Status Orvan tracking");
   form.Click();
-  EXPECT_FALSE(form.timer_enabled());
-  EXPECT_EQ(form.timer_interval(), 4000);
+  EXPECT_FALSE(form.model().Enabled(ControlId::Timer1));
+  EXPECT_EQ(form.model().TimerInterval(), 4000);
   form.Tick();
-  EXPECT_EQ(surface_.calls.back(), "ignored tick");
+  EXPECT_EQ(view_.calls.back(), "ignored tick");
 }
 
 TEST_F(WindowLogic, DeferredEventsRunInTheOrderTheyFellDueAfterTheHandler) {
@@ -134,9 +142,9 @@ TEST_F(WindowLogic, DeferredEventsRunInTheOrderTheyFellDueAfterTheHandler) {
   observatory_.Nest("Telescope", "slewing", "click");
   observatory_.Nest("Telescope", "tracking", "tick");
   observatory_.OnNest([&](const std::string& e) { e == "click" ? form.Click() : form.Tick(); });
-  surface_.calls.clear();
+  view_.calls.clear();
   form.Tick();
-  const auto& c = surface_.calls;
+  const auto& c = view_.calls;
   ASSERT_GE(c.size(), 4u);
   EXPECT_EQ(c[0], "event tick");
   EXPECT_EQ(c[1], "deferred click");
@@ -146,6 +154,126 @@ TEST_F(WindowLogic, DeferredEventsRunInTheOrderTheyFellDueAfterTheHandler) {
   ASSERT_NE(click, c.end());
   EXPECT_EQ(c.back(), "ignored tick");
   EXPECT_EQ(std::count(c.begin(), c.end(), "event tick"), 1);
+}
+
+TEST_F(WindowLogic, ATickDueBeforeAStopIsDroppedThoughAStartReArmsTheTimer) {
+  frmMain& form = Start();
+  form.Click();
+  observatory_.Nest("Telescope", "slewing", "click");
+  observatory_.Nest("Telescope", "slewing", "click");
+  observatory_.Nest("Telescope", "slewing", "tick");
+  observatory_.OnNest([&](const std::string& e) { e == "click" ? form.Click() : form.Tick(); });
+  view_.calls.clear();
+  form.Tick();
+  const auto& c = view_.calls;
+  ASSERT_GE(c.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(c.begin(), c.begin() + 4),
+            (std::vector<std::string>{"event tick", "deferred click", "deferred click",
+                                      "deferred tick"}));
+  EXPECT_EQ(std::count(c.begin(), c.end(), "event click"), 2);
+  EXPECT_EQ(c.back(), "ignored tick");
+  EXPECT_TRUE(form.model().Ticking());  // the new run goes on, a full period from its start
+  const std::size_t before = c.size();
+  form.Tick();
+  ASSERT_GT(c.size(), before);
+  EXPECT_EQ(c[before], "event tick");
+  EXPECT_EQ(c.back(), "Status Orvan tracking");
+}
+
+// An observatory whose objects fail in ways no automation server reports.
+class ThrowingObject final : public AutomationObject {
+ public:
+  explicit ThrowingObject(std::function<void()> fail) : fail_(std::move(fail)) {}
+  Value Get(std::string_view member) override {
+    if (member == "slewing") fail_();
+    if (member == "tracking") return Value::Bool(true);
+    if (member == "InterfaceVersion") return Value::I2(1);
+    return Value::Bool(true);
+  }
+  void Put(std::string_view, const Value&) override {}
+  Value Call(std::string_view, std::span<Argument>) override { return Value(); }
+
+ private:
+  std::function<void()> fail_;
+};
+
+class ThrowingFactory final : public AutomationFactory {
+ public:
+  explicit ThrowingFactory(std::function<void()> fail) : fail_(std::move(fail)) {}
+  std::shared_ptr<AutomationObject> Create(std::string_view) override {
+    return std::make_shared<ThrowingObject>(fail_);
+  }
+
+ private:
+  std::function<void()> fail_;
+};
+
+// What a tick ends in when the observatory's "slewing" throws `fail`.
+std::vector<std::string> TickThrowing(std::function<void()> fail) {
+  CallLog view;
+  ThrowingFactory factory(std::move(fail));
+  frmMain& form = Module1::Main(view, factory);
+  form.Click();
+  form.Tick();
+  form.Click();  // nothing runs after the end
+  EXPECT_TRUE(form.ended());
+  EXPECT_EQ(form.exit_status(), 1);
+  Module1::MainForm.reset();
+  return view.From("event tick");
+}
+
+TEST(ForeignExceptions, EndInTheRunTimeErrorReportLikeAnAutomationError) {
+  auto expect = [&](const std::string& report) {
+    return std::vector<std::string>{"event tick", "HaltTimer", report, "End 1"};
+  };
+  EXPECT_EQ(TickThrowing([] { throw std::runtime_error("mount driver lost its mind"); }),
+            expect("ErrorReport 0x80004005 mount driver lost its mind"));
+  EXPECT_EQ(TickThrowing([] { throw std::bad_alloc(); }),
+            expect("ErrorReport 0x8007000E Out of memory"));
+  EXPECT_EQ(TickThrowing([] { throw 42; }), expect("ErrorReport 0x80004005 Unspecified error"));
+  EXPECT_EQ(TickThrowing([] { throw std::logic_error(""); }),
+            expect("ErrorReport 0x80004005 Unspecified error"));
+}
+
+// A view whose rendering of the status bar fails, as a window system can.
+class FailingStatusView final : public WindowView, public WindowModelObserver {
+ public:
+  std::vector<std::string> calls;
+  bool fail_report = false;
+  WindowModel* model = nullptr;
+  char UserDecimalSeparator() override { return '.'; }
+  void Bind(WindowModel* m, WindowInput*) override {
+    if (model) model->Unsubscribe(*this);
+    model = m;
+    if (model) model->Subscribe(*this);
+  }
+  void Written(ControlId c, Property, Cause) override {
+    if (c == ControlId::sbStatusBar) throw std::out_of_range("no status bar");
+  }
+  void Show() override {}
+  void MessageBox(std::string_view) override {}
+  void ErrorReport(const Error& e) override {
+    calls.push_back("ErrorReport " + e.description());
+    if (fail_report) throw std::runtime_error("no report either");
+  }
+  void End(int status) override { calls.push_back("End " + std::to_string(status)); }
+};
+
+TEST(ForeignExceptions, AFailingViewEndsTheProgramEvenWhenItsReportFailsToo) {
+  for (bool fail_report : {false, true}) {
+    FailingStatusView view;
+    view.fail_report = fail_report;
+    ScriptedObservatory observatory([](const std::string&) {});
+    frmMain& form = Module1::Main(view, observatory);
+    form.Click();
+    form.Tick();  // the first status write throws
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"ErrorReport no status bar", "End 1"}));
+    EXPECT_TRUE(form.ended());
+    EXPECT_EQ(form.exit_status(), 1);
+    form.Close();  // delivery is not left blocked, and nothing runs after the end
+    EXPECT_EQ(view.calls.size(), 2u);
+    Module1::MainForm.reset();
+  }
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ class Readouts : public testing::Test {
     form_.state.ErrorRA = ra_hours;
     form_.state.ErrorDec = dec_degrees;
     form_.UpdateReadouts();
-    return {recorder_.Text(1), recorder_.Text(2)};
+    return {form_.model().Text(ControlId::Text1), form_.model().Text(ControlId::Text2)};
   }
 
   ScriptedObservatory observatory_;
@@ -88,7 +88,7 @@ TEST_F(CommaReadouts, ShowTheUsersSeparator) {
   EXPECT_EQ(Errors(0.0001, -0.0005), std::make_pair(std::string("5,399999"), std::string("-1,8")));
   form_.state.TargetTrueRA = 10.25;
   form_.UpdateReadouts();
-  EXPECT_EQ(recorder_.Text(9), "10,25");
+  EXPECT_EQ(form_.model().Text(ControlId::Text9), "10,25");
 }
 
 }  // namespace

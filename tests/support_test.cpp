@@ -9,7 +9,7 @@
 #include "support/checked.h"
 #include "support/error.h"
 #include "support/numtext.h"
-#include "ui/tracker_state.h"
+#include "tracking/tracker_state.h"
 
 namespace orvan {
 namespace {
@@ -105,6 +105,27 @@ TEST(TextToNumber, OutOfRangeIsOverflowAndTinyIsZero) {
   EXPECT_TRUE(std::signbit(TextToNumber("-1e-400", '.')));
   EXPECT_EQ(TextToNumber("1e-310", '.'), 1e-310);  // subnormal kept
   EXPECT_EQ(TextToNumber("0e99999", '.'), 0);
+}
+
+TEST(TextToNumber, ConvertsExactlyAtAnyLength) {
+  const std::string zeros(150000, '0');
+  // 10^-150001 × 10^150010: huge runs of zeros before the digits still count.
+  EXPECT_EQ(TextToNumber("0." + zeros + "1e150010", '.'), 1e9);
+  EXPECT_EQ(TextToNumber("1" + zeros + "e-150000", '.'), 1);
+  EXPECT_EQ(TextToNumber("-" + zeros + "25e-1", '.'), -2.5);
+  // 10^399 overflows however it is written; 10^-400 is zero, not an overflow.
+  EXPECT_EQ(ErrorOf([&] { TextToNumber("0." + zeros + "1e150400", '.'); }), errors::kOverflow);
+  EXPECT_EQ(TextToNumber("1" + zeros + "e-150400", '.'), 0);
+  EXPECT_TRUE(std::signbit(TextToNumber("-1" + zeros + "e-150400", '.')));
+  // An exponent far beyond any double, with or without digits to balance it.
+  EXPECT_EQ(ErrorOf([] { TextToNumber("1e99999999999999999999999", '.'); }), errors::kOverflow);
+  EXPECT_EQ(TextToNumber("1e-99999999999999999999999", '.'), 0);
+  // 2^53 + 1 lies halfway between two doubles: exactly half rounds to even,
+  // anything above it, however far down the text, rounds up.
+  EXPECT_EQ(TextToNumber("9007199254740993", '.'), 9007199254740992.0);
+  EXPECT_EQ(TextToNumber("9007199254740993." + std::string(1000, '0') + "1", '.'),
+            9007199254740994.0);
+  EXPECT_EQ(TextToNumber("9007199254740993" + std::string(290, '0'), '.'), 9.007199254740993e305);
 }
 
 TEST(ShortestText, RoundTripsAsTranscriptsWriteNumbers) {

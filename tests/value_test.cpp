@@ -10,17 +10,6 @@
 namespace orvan {
 namespace {
 
-class SeparatorGuard {
- public:
-  explicit SeparatorGuard(char c) : saved_(AutomationDecimalSeparator()) {
-    SetAutomationDecimalSeparator(c);
-  }
-  ~SeparatorGuard() { SetAutomationDecimalSeparator(saved_); }
-
- private:
-  char saved_;
-};
-
 TEST(ValueToR8, NumbersConvertAndNonNumbersDoNot) {
   EXPECT_EQ(Value::R8(0.5).ToR8(), 0.5);
   EXPECT_EQ(Value::I2(-3).ToR8(), -3);
@@ -46,10 +35,13 @@ TEST(ValueToR8, NanAndInfinitiesDoNotConvert) {
             errors::kTypeMismatch);
 }
 
-TEST(ValueToR8, TextUsesTheUsersSeparator) {
-  SeparatorGuard comma(',');
-  EXPECT_EQ(Value::Str("2,5").ToR8(), 2.5);
-  EXPECT_EQ(Value::Str("2.5").ToR8(), 2.5);
+TEST(ValueToR8, TextUsesTheSeparatorItIsGiven) {
+  EXPECT_EQ(Value::Str("2,5").ToR8(','), 2.5);
+  EXPECT_EQ(Value::Str("2.5").ToR8(','), 2.5);
+  EXPECT_EQ(ErrorOf([] { Value::Str("2,5").ToR8('.'); }), errors::kTypeMismatch);
+  EXPECT_EQ(Value::Str("-1,0").IsStrictTrue(','), true);
+  EXPECT_EQ(Value::Str("0,0").EqualsZero(','), true);
+  EXPECT_EQ(Value::Str("2,5").ToI2(','), 2);
 }
 
 TEST(ValueToI2, RoundsHalfToEven) {

@@ -65,6 +65,10 @@ std::string SetLine(const WindowModel& model, ControlId control, Property proper
 // A property's value in a dump: state Text1.Enabled false.
 std::string StateLine(ControlId control, Property property, std::string_view text);
 std::string StateLine(ControlId control, Property property, bool on);
+// A literal is a text, not a flag.
+inline std::string StateLine(ControlId control, Property property, const char* text) {
+  return StateLine(control, property, std::string_view(text));
+}
 
 // Everything a dump prints: the window's properties, then every TrackerState
 // variable in declared order.
