@@ -4,7 +4,10 @@
 #include <array>
 #include <limits>
 
+#include "observatory/scripted/scripted_observatory.h"
+#include "replay/trace.h"
 #include "replay/transcript.h"
+#include "error_of.h"
 
 namespace orvan::transcript {
 namespace {
@@ -76,6 +79,34 @@ TEST(TranscriptDump, ListsTheWindowThenTheTrackerInDeclaredOrder) {
   EXPECT_EQ(lines[41], "state PulseDurationRA 359.99999999999704");
   EXPECT_EQ(lines[44], "state DriverInterfaceVersion -3");
   EXPECT_EQ(lines[45], "state TargetStale false");
+}
+
+TEST(Trace, WritesEveryAccessAndPassesAnswersResultsAndErrorsOn) {
+  ScriptedObservatory observatory([](const std::string&) {});
+  observatory.AnswerMapping({{10.5, 21}});
+  observatory.Raise("Telescope", "slewing", 0x80040401, "Mount not responding");
+  std::vector<std::string> lines;
+  auto traced = Traced(observatory, [&](const std::string& l) { lines.push_back(l); });
+  auto telescope = traced->Create("ACP.Telescope");
+  auto util = traced->Create("ACP.Util");
+  EXPECT_EQ(telescope->Get("RightAscension").ToR8(), 10);
+  telescope->Put("Connected", Value::Bool(true));
+  EXPECT_EQ(ErrorOf([&] { telescope->Get("slewing"); }), 0x80040401u);
+  double ra = 10, dec = 20, out_ra = 0, out_dec = 0;
+  std::array<Argument, 4> args{Argument::ByRef(ra), Argument::ByRef(dec), Argument::ByRef(out_ra),
+                               Argument::ByRef(out_dec)};
+  util->Call("MapIdealToRawEqu", args);
+  EXPECT_EQ(out_ra, 10.5);
+  EXPECT_EQ(out_dec, 21);
+  EXPECT_EQ(ErrorOf([&] { traced->Create("ACP.Dome"); }), 0x800401F3u);
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{
+                "create ACP.Telescope", "create ACP.Util", "get Telescope.RightAscension -> r8:10",
+                "put Telescope.Connected bool:true",
+                "get Telescope.slewing !! 0x80040401 \"Mount not responding\"",
+                "call Util.MapIdealToRawEqu(&r8:10, &r8:20, &r8:0, &r8:0) -> (&r8:10, &r8:20, "
+                "&r8:10.5, &r8:21)",
+                "create ACP.Dome !! 0x800401F3 \"Invalid class string\""}));
 }
 
 }  // namespace

@@ -1,0 +1,71 @@
+#include "ui/headless/headless_view.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QThread>
+
+#include "replay/transcript.h"
+
+namespace orvan::headless {
+
+std::string UtcNowText() {
+  return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+}
+
+HeadlessView::HeadlessView(LineSink out, ClockText now)
+    : out_(std::move(out)), now_(now ? std::move(now) : ClockText(UtcNowText)) {
+  timer_.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+    if (input_ != nullptr) input_->Tick();
+  });
+}
+
+HeadlessView::~HeadlessView() {
+  if (model_ != nullptr) model_->Unsubscribe(*this);
+}
+
+void HeadlessView::Bind(WindowModel* model, WindowInput* input) {
+  if (model_ != nullptr) model_->Unsubscribe(*this);
+  model_ = model;
+  input_ = input;
+  if (model_ == nullptr) {
+    timer_.stop();
+    return;
+  }
+  model_->Subscribe(*this);
+  shown_status_ = model_->Text(ControlId::sbStatusBar);
+  Print("status " + Quote(shown_status_));
+}
+
+void HeadlessView::Written(ControlId control, Property, Cause) {
+  if (control == ControlId::Timer1) {
+    // Every write restarts the period, as enabling a timer does.
+    if (model_->Ticking())
+      timer_.start(model_->TimerInterval());
+    else
+      timer_.stop();
+  } else if (control == ControlId::sbStatusBar && model_->Text(control) != shown_status_) {
+    shown_status_ = model_->Text(control);
+    Print("status " + Quote(shown_status_));
+  }
+}
+
+void HeadlessView::MessageBox(std::string_view text) {
+  Print(transcript::MsgBoxLine(text));
+}
+
+void HeadlessView::ErrorReport(const Error& error) {
+  Print(transcript::ErrorLine(error));
+}
+
+void HeadlessView::End(int exit_status) {
+  timer_.stop();
+  // Before the event loop runs (a failed start-up) main returns the status itself.
+  if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(exit_status);
+}
+
+void HeadlessView::Print(const std::string& what) {
+  out_(now_() + " " + what);
+}
+
+}  // namespace orvan::headless

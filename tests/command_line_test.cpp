@@ -1,0 +1,78 @@
+// The Linux program's command line.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/command_line.h"
+
+namespace orvan::app {
+namespace {
+
+Parsed Parse(std::vector<std::string_view> args) {
+  return ParseCommandLine(args);
+}
+
+TEST(CommandLine, NoOptionsMeansTheWindowOnTheSimulator) {
+  const Parsed p = Parse({});
+  EXPECT_EQ(p.error, "");
+  EXPECT_FALSE(p.options.indi_host);
+  EXPECT_FALSE(p.options.headless);
+  EXPECT_FALSE(p.options.start);
+  EXPECT_FALSE(p.options.threshold);
+}
+
+TEST(CommandLine, TakesEveryOption) {
+  const Parsed p = Parse({"--headless", "--indi", "example.org:7625", "--device", "EQMod Mount",
+                          "--model", "m.txt", "--pressure", "840", "--temperature", "-8.5",
+                          "--threshold", "0,5", "--start", "--trace"});
+  ASSERT_EQ(p.error, "");
+  const Options& o = p.options;
+  EXPECT_TRUE(o.headless);
+  EXPECT_EQ(o.indi_host, "example.org");
+  EXPECT_EQ(o.indi_port, 7625);
+  EXPECT_EQ(o.device, "EQMod Mount");
+  EXPECT_EQ(o.model_file, "m.txt");
+  EXPECT_EQ(o.pressure_hpa, 840.0);
+  EXPECT_EQ(o.temperature_c, -8.5);
+  EXPECT_EQ(o.threshold, "0,5");  // converted later, exactly as typed text is
+  EXPECT_TRUE(o.start);
+  EXPECT_TRUE(o.trace);
+}
+
+TEST(CommandLine, IndiHostsWithAndWithoutPorts) {
+  EXPECT_EQ(Parse({"--indi", "127.0.0.1"}).options.indi_port, 7624);
+  EXPECT_EQ(Parse({"--indi", "127.0.0.1"}).options.indi_host, "127.0.0.1");
+  EXPECT_EQ(Parse({"--indi", "[::1]:9"}).options.indi_host, "::1");
+  EXPECT_EQ(Parse({"--indi", "[::1]:9"}).options.indi_port, 9);
+  EXPECT_EQ(Parse({"--indi", "[::1]"}).options.indi_port, 7624);
+  EXPECT_EQ(Parse({"--device", "A", "--device", "B"}).options.device, "B");
+}
+
+TEST(CommandLine, RefusesWhatItDoesNotKnowWithAReason) {
+  EXPECT_EQ(Parse({"--bogus"}).error, "unknown option --bogus");
+  EXPECT_EQ(Parse({"-h"}).error, "unknown option -h");
+  EXPECT_EQ(Parse({"--indi"}).error, "--indi needs a value");
+  EXPECT_EQ(Parse({"--indi", "host:0"}).error, "bad port in --indi host:0");
+  EXPECT_EQ(Parse({"--indi", "host:65536"}).error, "bad port in --indi host:65536");
+  EXPECT_EQ(Parse({"--indi", "host:"}).error, "bad port in --indi host:");
+  EXPECT_EQ(Parse({"--indi", ":7624"}).error, "bad host in --indi :7624");
+  EXPECT_EQ(Parse({"--indi", "[::1"}).error, "bad host in --indi [::1");
+  EXPECT_EQ(Parse({"--indi", "[::1]x"}).error, "bad host in --indi [::1]x");
+  EXPECT_EQ(Parse({"--device", ""}).error, "--device needs a name");
+  EXPECT_EQ(Parse({"--pressure", "abc"}).error, "bad value for --pressure: abc");
+  EXPECT_EQ(Parse({"--pressure", "nan"}).error, "bad value for --pressure: nan");
+  EXPECT_EQ(Parse({"--pressure", "-1"}).error, "bad value for --pressure: -1");
+  EXPECT_EQ(Parse({"--temperature", "61"}).error, "bad value for --temperature: 61");
+  EXPECT_EQ(Parse({"--temperature", "8 "}).error, "bad value for --temperature: 8 ");
+  EXPECT_EQ(Parse({"--threshold"}).error, "--threshold needs a value");
+}
+
+TEST(CommandLine, UsageNamesEveryOption) {
+  for (const char* option : {"--indi HOST[:PORT]", "--device NAME", "--model FILE",
+                             "--pressure HPA", "--temperature C", "--headless", "--threshold TEXT",
+                             "--start", "--trace", "--help", "--version"})
+    EXPECT_NE(Usage().find(option), std::string_view::npos) << option;
+}
+
+}  // namespace
+}  // namespace orvan::app

@@ -1,0 +1,79 @@
+// The program without a window: what it prints, and its timer.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <string>
+#include <vector>
+
+#include "observatory/scripted/scripted_observatory.h"
+#include "ui/frmMain.h"
+#include "ui/headless/headless_view.h"
+
+namespace orvan::headless {
+namespace {
+
+class Headless : public testing::Test {
+ protected:
+  ~Headless() override { Module1::MainForm.reset(); }
+
+  frmMain& Start() { return Module1::Main(view_, observatory_); }
+
+  std::vector<std::string> lines_;
+  ScriptedObservatory observatory_{[](const std::string&) {}};
+  HeadlessView view_{[this](const std::string& l) { lines_.push_back(l); }, [] { return "T"; }};
+};
+
+TEST_F(Headless, PrintsTheStatusAtStartAndThenEachChangeOnly) {
+  frmMain& form = Start();
+  EXPECT_EQ(lines_, std::vector<std::string>{"T status \"Normal Sidereal tracking\""});
+  observatory_.AnswerMapping({{10.0001, 20}, {10, 20}});
+  form.Click();
+  form.Tick();
+  form.Tick();  // on target: "Orvan tracking" is written twice more and not printed
+  EXPECT_EQ(lines_, (std::vector<std::string>{"T status \"Normal Sidereal tracking\"",
+                                              "T status \"Orvan tracking\"",
+                                              "T status \"Orvan tracking - correcting -RA\"",
+                                              "T status \"Orvan tracking\""}));
+}
+
+TEST_F(Headless, PrintsMessagesAndTheErrorReport) {
+  frmMain& form = Start();
+  observatory_.Answer("Telescope", "Connected", {Value::Bool(false)});
+  form.Click();
+  EXPECT_EQ(lines_.back(), "T msgbox \"Error - ACP not connected to mount\"");
+  observatory_.Answer("Telescope", "Connected", {Value::Bool(true)});
+  observatory_.Raise("Telescope", "CanPulseGuide", 0x80040401, "Mount not responding");
+  form.Click();
+  EXPECT_EQ(lines_.back(), "T error 0x80040401 \"Mount not responding\"");
+  EXPECT_TRUE(form.ended());
+  EXPECT_EQ(form.exit_status(), 1);
+}
+
+TEST_F(Headless, Timer1RunsWhileTheModelSaysItTicks) {
+  frmMain& form = Start();
+  EXPECT_FALSE(view_.timer().isActive());  // enabled, but period 0
+  form.Click();
+  EXPECT_TRUE(view_.timer().isActive());
+  EXPECT_EQ(view_.timer().interval(), 4000);
+  form.Click();
+  EXPECT_FALSE(view_.timer().isActive());
+}
+
+TEST_F(Headless, TheTimersTickReachesTheCycle) {
+  frmMain& form = Start();
+  form.Click();
+  // Timer1's own tick: the timeout signal is what the event loop delivers.
+  ASSERT_TRUE(QMetaObject::invokeMethod(const_cast<QTimer*>(&view_.timer()), "timeout",
+                                        Qt::DirectConnection));
+  EXPECT_EQ(lines_.back(), "T status \"Orvan tracking\"");
+  EXPECT_FALSE(form.ended());
+}
+
+}  // namespace
+}  // namespace orvan::headless
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
