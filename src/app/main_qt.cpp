@@ -4,7 +4,7 @@
 #include "observatory/sim/simulated_observatory.h"
 #include "ui/frmMain.h"
 #include "ui/qt/app_icon.h"
-#include "ui/qt/qt_surface.h"
+#include "ui/qt/qt_view.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -12,15 +12,14 @@ int main(int argc, char* argv[]) {
   QApplication::setWindowIcon(orvan::qt::ApplicationIcon());
 
   std::unique_ptr<orvan::AutomationFactory> observatory = orvan::sim::MakeDefaultObservatory();
-  orvan::qt::QtSurface surface;
-  orvan::Module1::Main(surface, *observatory);
+  orvan::qt::QtView view;
+  orvan::frmMain& form = orvan::Module1::Main(view, *observatory);
   // A failed start-up has shown its report and ended the program before any
-  // event loop ran; otherwise the loop runs until the program ends. Either way
-  // the status is the one the program ended with.
-  int status = 1;
-  if (!surface.ended()) status = QApplication::exec();
-  if (surface.ended()) status = surface.exit_status();
-  // The window logic holds the observatory's objects, so it goes first.
+  // event loop ran; otherwise the loop runs until the program ends.
+  if (!form.ended()) QApplication::exec();
+  const int status = form.exit_status();
+  // The window logic holds the observatory's objects and is bound to the
+  // view, so it goes before either.
   orvan::Module1::MainForm.reset();
   return status;
 }

@@ -1,14 +1,16 @@
+// The whole program in the Qt window, started as main starts it, against a
+// scripted observatory.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
+#include <QLocale>
 #include <QPalette>
 #include <QPixmap>
 #include <QPushButton>
@@ -19,24 +21,27 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <new>
+#include <ostream>
+#include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "modal_watcher.h"
 #include "observatory/scripted/scripted_observatory.h"
 #include "ui/controls.h"
 #include "ui/frmMain.h"
-#include "ui/qt/qt_surface.h"
+#include "ui/qt/qt_view.h"
 
 namespace orvan::qt {
 namespace {
 
 using controls::Control;
 using controls::Kind;
-using ::testing::HasSubstr;
-
-QString Q(std::string_view s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
+using test_support::ModalWatcher;
+using test_support::Q;
+using test_support::SeenBox;
 
 // At 96 dpi a pixel is 15 twips.
 QRect At96Dpi(const Control& c) {
@@ -44,74 +49,50 @@ QRect At96Dpi(const Control& c) {
   return QRect(c.left / 15, c.top / 15, c.width / 15, height);
 }
 
-// What a modal box showed before the test dismissed it with its OK button.
-struct SeenBox {
-  bool seen = false;
-  QString title;
-  QString text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  Qt::WindowModality modality = Qt::NonModal;
-  int buttons = 0;
-  bool ok_only = false;
-};
-
-// Watches for the next modal message box, records it, runs `while_up` while it
-// is showing, then presses OK.
-class ModalWatcher {
- public:
-  explicit ModalWatcher(std::function<void()> while_up = {}) : while_up_(std::move(while_up)) {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-    timer_.start();
-  }
-  const SeenBox& box() const { return box_; }
-
- private:
-  void Poll() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr || !box->isVisible()) return;
-    timer_.stop();
-    box_.seen = true;
-    box_.title = box->windowTitle();
-    box_.text = box->text();
-    box_.icon = box->icon();
-    box_.modality = box->windowModality();
-    box_.buttons = static_cast<int>(box->buttons().size());
-    box_.ok_only = box->standardButtons() == QMessageBox::Ok;
-    if (while_up_) while_up_();
-    box->button(QMessageBox::Ok)->click();
-  }
-
-  QTimer timer_;
-  SeenBox box_;
-  std::function<void()> while_up_;
-};
-
 class WindowTest : public ::testing::Test {
  protected:
   void TearDown() override {
     Module1::MainForm.reset();
-    surface_.reset();
+    view_.reset();
   }
 
   // Starts the program on a new window, as main does.
-  void Open() {
-    surface_ = std::make_unique<QtSurface>();
-    Module1::Main(*surface_, observatory_);
+  void Open(AutomationFactory& observatory) {
+    view_ = std::make_unique<QtView>();
+    form_ = &Module1::Main(*view_, observatory);
   }
+  void Open() { Open(observatory_); }
   // Opens the window and waits until it is the active window.
   void OpenActive() {
     Open();
-    ASSERT_TRUE(surface_->isVisible());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(surface_.get()));
+    ASSERT_TRUE(view_->isVisible());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view_.get()));
   }
 
   template <typename W>
   W* Widget(std::string_view name) {
-    return surface_->findChild<W*>(Q(name));
+    return view_->findChild<W*>(Q(name));
   }
   QPushButton* Command1() { return Widget<QPushButton>("Command1"); }
   QLineEdit* Box(int n) { return Widget<QLineEdit>("Text" + std::to_string(n)); }
+  QStatusBar* StatusBar() { return Widget<QStatusBar>("sbStatusBar"); }
+  QTimer* Timer() { return view_->findChild<QTimer*>("Timer1"); }
+
+  // Every widget shows what the window model holds, the timer included.
+  void ExpectWidgetsShowTheModel() {
+    const WindowModel& model = form_->model();
+    for (ControlId id : controls::kTextBoxes) {
+      const std::string name(controls::Of(id).name);
+      EXPECT_EQ(Widget<QLineEdit>(name)->text(), Q(model.Text(id))) << name;
+      EXPECT_EQ(Widget<QLineEdit>(name)->isEnabled(), model.Enabled(id)) << name;
+    }
+    EXPECT_EQ(Command1()->text(), Q(model.Text(ControlId::Command1)));
+    EXPECT_EQ(StatusBar()->currentMessage(), Q(model.Text(ControlId::sbStatusBar)));
+    EXPECT_EQ(Timer()->isActive(), model.Ticking());
+    if (model.Ticking()) {
+      EXPECT_EQ(Timer()->interval(), model.TimerInterval());
+    }
+  }
 
   bool Saw(const std::string& needle) const {
     return std::any_of(lines_.begin(), lines_.end(),
@@ -120,7 +101,8 @@ class WindowTest : public ::testing::Test {
 
   std::vector<std::string> lines_;
   ScriptedObservatory observatory_{[this](const std::string& line) { lines_.push_back(line); }};
-  std::unique_ptr<QtSurface> surface_;
+  std::unique_ptr<QtView> view_;
+  frmMain* form_ = nullptr;
 };
 
 TEST(Environment, LogicalDpiIs96) {
@@ -130,22 +112,22 @@ TEST(Environment, LogicalDpiIs96) {
 
 TEST_F(WindowTest, ClientAreaIsFixedAt321By399Pixels) {
   Open();
-  EXPECT_EQ(surface_->size(), QSize(321, 399));
-  EXPECT_EQ(surface_->minimumSize(), QSize(321, 399));
-  EXPECT_EQ(surface_->maximumSize(), QSize(321, 399));
+  EXPECT_EQ(view_->size(), QSize(321, 399));
+  EXPECT_EQ(view_->minimumSize(), QSize(321, 399));
+  EXPECT_EQ(view_->maximumSize(), QSize(321, 399));
 }
 
 TEST_F(WindowTest, TitleIconAndCloseBoxOnly) {
   Open();
-  EXPECT_EQ(surface_->windowTitle(), "OrvanACP");
-  const Qt::WindowFlags flags = surface_->windowFlags();
+  EXPECT_EQ(view_->windowTitle(), "OrvanACP");
+  const Qt::WindowFlags flags = view_->windowFlags();
   EXPECT_TRUE(flags.testFlag(Qt::Window));
   EXPECT_TRUE(flags.testFlag(Qt::WindowTitleHint));
   EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
   EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
   EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
   EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-  const QIcon icon = surface_->windowIcon();
+  const QIcon icon = view_->windowIcon();
   ASSERT_FALSE(icon.isNull());
   const QList<QSize> sizes = icon.availableSizes();
   EXPECT_TRUE(sizes.contains(QSize(16, 16)));
@@ -159,8 +141,9 @@ TEST_F(WindowTest, EveryControlSitsAtItsTableRectangle) {
     if (c.kind == Kind::Timer) continue;
     auto* w = Widget<QWidget>(c.name);
     ASSERT_NE(w, nullptr) << c.name;
+    EXPECT_EQ(w->parentWidget(), view_.get()) << c.name;
     EXPECT_EQ(w->geometry(), At96Dpi(c)) << c.name;
-    EXPECT_EQ(w->geometry(), surface_->PixelRect(c)) << c.name;
+    EXPECT_EQ(w->geometry(), view_->PixelRect(c)) << c.name;
     ++checked;
   }
   EXPECT_EQ(checked, 30);
@@ -169,14 +152,14 @@ TEST_F(WindowTest, EveryControlSitsAtItsTableRectangle) {
   EXPECT_EQ(Box(11)->geometry(), QRect(144, 88, 57, 19));
   EXPECT_EQ(Widget<QLabel>("Label13")->geometry(), QRect(16, 344, 49, 17));
   EXPECT_EQ(Widget<QWidget>("Line1")->geometry(), QRect(8, 192, 288, 1));
-  EXPECT_EQ(Widget<QStatusBar>("sbStatusBar")->geometry(), QRect(0, 381, 321, 18));
+  EXPECT_EQ(StatusBar()->geometry(), QRect(0, 381, 321, 18));
 }
 
 TEST_F(WindowTest, LineIsOnePixelOfWindowTextColour) {
   Open();
-  const QImage image = surface_->grab().toImage();
-  const QRgb ink = surface_->palette().color(QPalette::WindowText).rgb();
-  ASSERT_NE(surface_->palette().color(QPalette::Window).rgb(), ink);
+  const QImage image = view_->grab().toImage();
+  const QRgb ink = view_->palette().color(QPalette::WindowText).rgb();
+  ASSERT_NE(view_->palette().color(QPalette::Window).rgb(), ink);
   for (int x = 8; x <= 295; ++x) ASSERT_EQ(image.pixel(x, 192), ink) << "x " << x;
   EXPECT_NE(image.pixel(7, 192), ink);
   EXPECT_NE(image.pixel(296, 192), ink);
@@ -213,7 +196,8 @@ TEST_F(WindowTest, DesignTimeContents) {
   for (int n = 3; n <= 10; ++n) EXPECT_EQ(Box(n)->text(), "") << n;
   EXPECT_EQ(Widget<QLabel>("Label15")->text(), "Maximum Allowable error");
   EXPECT_EQ(Widget<QLabel>("Label14")->text(), "True DEC :");
-  EXPECT_EQ(Widget<QStatusBar>("sbStatusBar")->currentMessage(), "Normal Sidereal tracking");
+  EXPECT_EQ(StatusBar()->currentMessage(), "Normal Sidereal tracking");
+  ExpectWidgetsShowTheModel();
 }
 
 TEST_F(WindowTest, OnlyTheEntryBoxIsEnabled) {
@@ -235,6 +219,7 @@ TEST_F(WindowTest, LabelsLeftAlignedAndOnlyCurrentAndTargetBold) {
     if (c.kind != Kind::Label) continue;
     auto* label = Widget<QLabel>(c.name);
     EXPECT_TRUE(label->alignment().testFlag(Qt::AlignLeft)) << c.name;
+    EXPECT_EQ(label->textFormat(), Qt::PlainText) << c.name;
     const QFont f = label->font();
     const bool expect_bold = c.name == "Label5" || c.name == "Label10";
     EXPECT_EQ(f.weight(), expect_bold ? QFont::Bold : QFont::Normal) << c.name;
@@ -246,6 +231,8 @@ TEST_F(WindowTest, LabelsLeftAlignedAndOnlyCurrentAndTargetBold) {
   EXPECT_EQ(Widget<QLabel>("Label5")->text(), "Current:");
   EXPECT_EQ(Widget<QLabel>("Label10")->text(), "Target:");
   EXPECT_FALSE(Command1()->font().bold());
+  EXPECT_EQ(Command1()->font().family(), "MS Sans Serif");
+  EXPECT_DOUBLE_EQ(Box(11)->font().pointSizeF(), 8.25);
 }
 
 TEST_F(WindowTest, BoxesLieOnTopOfLabelsRunningUnderThem) {
@@ -258,7 +245,7 @@ TEST_F(WindowTest, BoxesLieOnTopOfLabelsRunningUnderThem) {
       const QRect shared = At96Dpi(label).intersected(At96Dpi(box));
       if (shared.isEmpty()) continue;
       ++overlaps;
-      EXPECT_EQ(surface_->childAt(shared.center()), Widget<QWidget>(box.name))
+      EXPECT_EQ(view_->childAt(shared.center()), Widget<QWidget>(box.name))
           << label.name << " under " << box.name;
     }
   }
@@ -278,9 +265,9 @@ TEST_F(WindowTest, FocusStartsOnTheButtonAndTabMovesOnlyBetweenButtonAndEntryBox
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
   EXPECT_EQ(QApplication::focusWidget(), Command1());
 
-  for (QWidget* w : surface_->findChildren<QWidget*>()) {
+  for (QWidget* w : view_->findChildren<QWidget*>()) {
     if (w == Command1() || w == Box(11)) continue;
-    if (w->parentWidget() != surface_.get()) continue;  // parts of the controls themselves
+    if (w->parentWidget() != view_.get()) continue;  // parts of the controls themselves
     EXPECT_EQ(w->focusPolicy(), Qt::NoFocus) << w->objectName().toStdString();
   }
   EXPECT_EQ(Command1()->focusPolicy(), Qt::StrongFocus);
@@ -292,6 +279,8 @@ TEST_F(WindowTest, EnterInEntryBoxAndEscapeClickNothing) {
   const std::size_t before = lines_.size();
   Box(11)->setFocus();
   ASSERT_EQ(QApplication::focusWidget(), Box(11));
+  // The button is the default only while it has the focus itself.
+  EXPECT_FALSE(Command1()->isDefault());
   QTest::keyClick(Box(11), Qt::Key_Return);
   QTest::keyClick(Box(11), Qt::Key_Enter);
   QTest::keyClick(Box(11), Qt::Key_Escape);
@@ -312,10 +301,12 @@ TEST_F(WindowTest, SpaceOnTheButtonClicksIt) {
   EXPECT_TRUE(Saw("get Telescope.Connected"));
   EXPECT_EQ(Command1()->text(), "Stop Orvaning");
   EXPECT_FALSE(Box(11)->isEnabled());
+  ExpectWidgetsShowTheModel();
   // Once more stops.
   QTest::keyClick(Command1(), Qt::Key_Space);
   EXPECT_EQ(Command1()->text(), "Start Orvaning");
   EXPECT_TRUE(Box(11)->isEnabled());
+  ExpectWidgetsShowTheModel();
 }
 
 TEST_F(WindowTest, EnterOnTheButtonClicksIt) {
@@ -326,46 +317,64 @@ TEST_F(WindowTest, EnterOnTheButtonClicksIt) {
   EXPECT_EQ(Command1()->text(), "Start Orvaning");
 }
 
-TEST_F(WindowTest, StartArmsTheTimerAtFourSecondsAndStopDisarmsIt) {
+TEST_F(WindowTest, TextTypedInTheEntryBoxIsWhatTheStartReads) {
   OpenActive();
-  auto* timer = surface_->findChild<QTimer*>("Timer1");
-  ASSERT_NE(timer, nullptr);
-  EXPECT_FALSE(timer->isActive());  // design time: enabled, period 0
+  Box(11)->setFocus();
+  Box(11)->selectAll();
+  QTest::keyClicks(Box(11), "2.5");
+  EXPECT_EQ(form_->model().Text(ControlId::Text11), "2.5");
+  EXPECT_EQ(Box(11)->cursorPosition(), 3);
   QTest::mouseClick(Command1(), Qt::LeftButton);
-  EXPECT_TRUE(timer->isActive());
-  EXPECT_EQ(timer->interval(), 4000);
-  QTest::mouseClick(Command1(), Qt::LeftButton);
-  EXPECT_FALSE(timer->isActive());
+  EXPECT_EQ(Command1()->text(), "Stop Orvaning");
+  EXPECT_DOUBLE_EQ(form_->state.MaxErrorArcsec, 2.5);
+  // Frozen while tracking: the box takes no typing.
+  QTest::keyClicks(Box(11), "9");
+  EXPECT_EQ(form_->model().Text(ControlId::Text11), "2.5");
+  EXPECT_EQ(Box(11)->text(), "2.5");
 }
 
-TEST_F(WindowTest, TimerWithPeriodZeroRaisesNoTick) {
-  Open();
-  auto* timer = surface_->findChild<QTimer*>("Timer1");
-  surface_->SetTimerInterval(0);
-  surface_->SetTimerEnabled(true);
-  EXPECT_FALSE(timer->isActive());
-  surface_->SetTimerInterval(250);
-  EXPECT_TRUE(timer->isActive());
-  surface_->SetTimerEnabled(false);
-  EXPECT_FALSE(timer->isActive());
-  surface_->SetTimerEnabled(true);
-  EXPECT_TRUE(timer->isActive());
-  surface_->HaltTimer();
-  EXPECT_FALSE(timer->isActive());
+TEST_F(WindowTest, StartArmsTheTimerAtFourSecondsAndStopDisarmsIt) {
+  OpenActive();
+  ASSERT_NE(Timer(), nullptr);
+  EXPECT_FALSE(Timer()->isActive());  // design time: enabled, period 0
+  QTest::mouseClick(Command1(), Qt::LeftButton);
+  EXPECT_TRUE(Timer()->isActive());
+  EXPECT_EQ(Timer()->interval(), 4000);
+  EXPECT_EQ(form_->model().TimerInterval(), 4000);
+  QTest::mouseClick(Command1(), Qt::LeftButton);
+  EXPECT_FALSE(Timer()->isActive());
+  ExpectWidgetsShowTheModel();
+}
+
+TEST_F(WindowTest, ATimerWriteOfTheProgramRestartsTheQTimerWithTheModelsPeriod) {
+  OpenActive();
+  QTest::mouseClick(Command1(), Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Timer()->remainingTime() < 3700; }, 5000));
+  form_->SetTimer1Enabled(true);
+  EXPECT_TRUE(Timer()->isActive());
+  EXPECT_GT(Timer()->remainingTime(), 3700);
+  form_->SetTimer1Interval(6000);
+  EXPECT_EQ(Timer()->interval(), 6000);
+  EXPECT_GT(Timer()->remainingTime(), 5700);
+  form_->SetTimer1Enabled(false);
+  EXPECT_FALSE(Timer()->isActive());
 }
 
 TEST_F(WindowTest, FirstTickFallsDueFourSecondsAfterStart) {
   OpenActive();
+  QElapsedTimer since_start;
+  since_start.start();
   QTest::mouseClick(Command1(), Qt::LeftButton);
   ASSERT_EQ(Command1()->text(), "Stop Orvaning");
-  QTest::qWait(3700);
-  EXPECT_FALSE(Saw("Telescope.slewing"));
-  QTest::qWait(800);
-  EXPECT_TRUE(Saw("Telescope.slewing"));
-  EXPECT_EQ(Widget<QStatusBar>("sbStatusBar")->currentMessage(), "Orvan tracking");
+  ASSERT_FALSE(Saw("Telescope.slewing"));
+  ASSERT_TRUE(QTest::qWaitFor([this] { return Saw("Telescope.slewing"); }, 8000));
+  EXPECT_GE(since_start.elapsed(), 3990);
+  EXPECT_LT(since_start.elapsed(), 5000);
+  EXPECT_EQ(StatusBar()->currentMessage(), "Orvan tracking");
   EXPECT_EQ(Box(1)->text(), "0");
   EXPECT_EQ(Box(3)->text(), "10");
   EXPECT_EQ(Box(4)->text(), "20");
+  ExpectWidgetsShowTheModel();
 }
 
 TEST_F(WindowTest, RefusalShowsPlainMessageBoxTitledWithTheApplication) {
@@ -376,73 +385,68 @@ TEST_F(WindowTest, RefusalShowsPlainMessageBoxTitledWithTheApplication) {
   QTest::mouseClick(Command1(), Qt::LeftButton);
   const SeenBox& box = watcher.box();
   ASSERT_TRUE(box.seen);
+  EXPECT_EQ(box.object_name, "MsgBox");
   EXPECT_EQ(box.title, "OrvanACP");
   EXPECT_EQ(box.text, "Error - ACP not connected to mount");
   EXPECT_EQ(box.icon, QMessageBox::NoIcon);
   EXPECT_EQ(box.modality, Qt::ApplicationModal);
   EXPECT_EQ(box.buttons, 1);
   EXPECT_TRUE(box.ok_only);
+  EXPECT_EQ(box.parent, view_.get());
   EXPECT_EQ(Command1()->text(), "Start Orvaning");
-  EXPECT_TRUE(surface_->isVisible());
-}
-
-TEST_F(WindowTest, MessageBoxReturnsOnceDismissed) {
-  Open();
-  ModalWatcher watcher;
-  surface_->MessageBox("Error - Guiderates are zero");
-  ASSERT_TRUE(watcher.box().seen);
-  EXPECT_EQ(watcher.box().title, "OrvanACP");
-  EXPECT_EQ(watcher.box().text, "Error - Guiderates are zero");
+  EXPECT_TRUE(view_->isVisible());
+  EXPECT_FALSE(form_->ended());
 }
 
 TEST_F(WindowTest, CloseBoxEndsTheProgramWithStatusZero) {
   OpenActive();
-  EXPECT_TRUE(surface_->close());
-  EXPECT_TRUE(surface_->ended());
-  EXPECT_EQ(surface_->exit_status(), 0);
-  EXPECT_FALSE(surface_->isVisible());
+  EXPECT_TRUE(view_->close());
+  EXPECT_TRUE(form_->ended());
+  EXPECT_EQ(form_->exit_status(), 0);
+  EXPECT_FALSE(view_->isVisible());
 }
 
-TEST_F(WindowTest, CloseDuringAMessageBoxWaitsForItAndThenEnds) {
+TEST_F(WindowTest, CloseBoxWhileAHandlerWaitsIsDeferredUntilItReturns) {
   OpenActive();
   // After the load, which wrote true to it.
   observatory_.Answer("Telescope", "Connected", {Value::Bool(false)});
   bool closed_while_up = true;
   bool visible_while_up = false;
+  bool ended_while_up = true;
   ModalWatcher watcher([&] {
-    closed_while_up = surface_->close();
-    visible_while_up = surface_->isVisible();
+    closed_while_up = view_->close();
+    visible_while_up = view_->isVisible();
+    ended_while_up = form_->ended();
   });
   QTest::mouseClick(Command1(), Qt::LeftButton);
   ASSERT_TRUE(watcher.box().seen);
   EXPECT_FALSE(closed_while_up);
   EXPECT_TRUE(visible_while_up);
-  EXPECT_TRUE(surface_->ended());
-  EXPECT_EQ(surface_->exit_status(), 0);
-  EXPECT_FALSE(surface_->isVisible());
+  EXPECT_FALSE(ended_while_up);
+  EXPECT_TRUE(form_->ended());
+  EXPECT_EQ(form_->exit_status(), 0);
+  EXPECT_FALSE(view_->isVisible());
 }
 
 TEST_F(WindowTest, RunTimeErrorIsReportedAndEndsTheEventLoopWithStatusOne) {
   OpenActive();
-  Box(11)->clear();  // empty text does not convert to a number
+  Box(11)->selectAll();
+  QTest::keyClick(Box(11), Qt::Key_Delete);  // empty text does not convert to a number
+  ASSERT_EQ(form_->model().Text(ControlId::Text11), "");
   ModalWatcher watcher;
-  // The application's own loop, as main runs it.
-  QTimer::singleShot(0, [&] { QTest::mouseClick(Command1(), Qt::LeftButton); });
-  QTimer guard;  // a report that never comes fails the test instead of hanging it
-  guard.setSingleShot(true);
-  QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-  guard.start(10000);
-  EXPECT_EQ(QApplication::exec(), 1);
+  EXPECT_EQ(test_support::RunLoop([&] { QTest::mouseClick(Command1(), Qt::LeftButton); }), 1);
   const SeenBox& box = watcher.box();
   ASSERT_TRUE(box.seen);
+  EXPECT_EQ(box.object_name, "ErrorReport");
   EXPECT_EQ(box.title, "OrvanACP");
-  EXPECT_TRUE(box.text.startsWith("Run-time error 0x80020005:\n\n")) << box.text.toStdString();
+  EXPECT_EQ(box.text, "Run-time error 0x80020005:\n\nType mismatch");
+  EXPECT_EQ(box.icon, QMessageBox::Critical);
   EXPECT_EQ(box.modality, Qt::ApplicationModal);
   EXPECT_TRUE(box.ok_only);
-  EXPECT_TRUE(surface_->ended());
-  EXPECT_EQ(surface_->exit_status(), 1);
-  EXPECT_FALSE(surface_->isVisible());
-  EXPECT_FALSE(surface_->findChild<QTimer*>("Timer1")->isActive());
+  EXPECT_TRUE(form_->ended());
+  EXPECT_EQ(form_->exit_status(), 1);
+  EXPECT_FALSE(view_->isVisible());
+  EXPECT_FALSE(Timer()->isActive());
 }
 
 TEST_F(WindowTest, FailedStartUpReportsAndNeverShowsTheWindow) {
@@ -451,52 +455,88 @@ TEST_F(WindowTest, FailedStartUpReportsAndNeverShowsTheWindow) {
   Open();
   const SeenBox& box = watcher.box();
   ASSERT_TRUE(box.seen);
+  EXPECT_EQ(box.object_name, "ErrorReport");
   EXPECT_EQ(box.title, "OrvanACP");
   EXPECT_EQ(box.text, "Run-time error 0x800401F3:\n\nInvalid class string");
-  EXPECT_TRUE(surface_->ended());
-  EXPECT_EQ(surface_->exit_status(), 1);
-  EXPECT_FALSE(surface_->isVisible());
+  EXPECT_EQ(box.parent, nullptr);
+  EXPECT_TRUE(form_->ended());
+  EXPECT_EQ(form_->exit_status(), 1);
+  EXPECT_FALSE(view_->isVisible());
+  EXPECT_FALSE(Timer()->isActive());
 }
 
-TEST(ErrorReport, ShowsNumberInHexAndDescription) {
-  EXPECT_EQ(QtSurface::ErrorReportText(Error(0x80020005, "Type mismatch")),
-            "Run-time error 0x80020005:\n\nType mismatch");
-  EXPECT_EQ(QtSurface::ErrorReportText(Error(0x1A, "x")), "Run-time error 0x0000001A:\n\nx");
+// An observatory whose objects answer every read with 1 until armed, and
+// then fail every read with `raise`.
+class FailingObservatory final : public AutomationFactory {
+ public:
+  class Object final : public AutomationObject {
+   public:
+    explicit Object(FailingObservatory& owner) : owner_(owner) {}
+    Value Get(std::string_view) override {
+      if (owner_.armed) owner_.raise();
+      return Value::I2(1);
+    }
+    void Put(std::string_view, const Value&) override {}
+    Value Call(std::string_view, std::span<Argument>) override { return Value(); }
+
+   private:
+    FailingObservatory& owner_;
+  };
+
+  std::shared_ptr<AutomationObject> Create(std::string_view) override {
+    return std::make_shared<Object>(*this);
+  }
+
+  bool armed = false;
+  std::function<void()> raise;
+};
+
+struct ForeignFailure {
+  const char* name;
+  std::function<void()> raise;
+  const char* report;
+};
+void PrintTo(const ForeignFailure& failure, std::ostream* os) {
+  *os << failure.name;
 }
 
-TEST_F(WindowTest, SettersReachTheirControls) {
-  Open();
-  surface_->SetText(3, "10.5");
-  EXPECT_EQ(Box(3)->text(), "10.5");
-  EXPECT_EQ(surface_->Text(3), "10.5");
-  surface_->SetText(4, "10.4567890123456");  // wider than the box: shown from its start
-  EXPECT_EQ(Box(4)->cursorPosition(), 0);
-  surface_->SetText(11, "2,5");
-  EXPECT_EQ(surface_->Text(11), "2,5");
-  surface_->SetEnabled(11, false);
-  EXPECT_FALSE(Box(11)->isEnabled());
-  surface_->SetCaption("Stop Orvaning");
-  EXPECT_EQ(Command1()->text(), "Stop Orvaning");
-  surface_->SetStatusText("Waiting for slew to complete");
-  EXPECT_EQ(Widget<QStatusBar>("sbStatusBar")->currentMessage(), "Waiting for slew to complete");
-  EXPECT_THROW(surface_->SetText(0, "x"), std::out_of_range);
-  EXPECT_THROW(surface_->SetText(12, "x"), std::out_of_range);
+class ForeignFailureTest : public WindowTest,
+                           public ::testing::WithParamInterface<ForeignFailure> {};
+
+TEST_P(ForeignFailureTest, IsReportedAndEndsTheProgramWithStatusOne) {
+  FailingObservatory failing;
+  failing.raise = GetParam().raise;
+  Open(failing);
+  ASSERT_TRUE(view_->isVisible());
+  failing.armed = true;
+  ModalWatcher watcher;
+  EXPECT_EQ(test_support::RunLoop([&] { QTest::mouseClick(Command1(), Qt::LeftButton); }), 1);
+  const SeenBox& box = watcher.box();
+  ASSERT_TRUE(box.seen);
+  EXPECT_EQ(box.object_name, "ErrorReport");
+  EXPECT_EQ(box.icon, QMessageBox::Critical);
+  EXPECT_EQ(box.text, GetParam().report);
+  EXPECT_TRUE(form_->ended());
+  EXPECT_EQ(form_->exit_status(), 1);
+  EXPECT_FALSE(view_->isVisible());
+  Module1::MainForm.reset();  // before the observatory its objects come from
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Foreign, ForeignFailureTest,
+    ::testing::Values(ForeignFailure{"RuntimeError", [] { throw std::runtime_error("boom"); },
+                                     "Run-time error 0x80004005:\n\nboom"},
+                      ForeignFailure{"BadAlloc", [] { throw std::bad_alloc(); },
+                                     "Run-time error 0x8007000E:\n\nOut of memory"}),
+    [](const ::testing::TestParamInfo<ForeignFailure>& info) { return info.param.name; });
 
 TEST_F(WindowTest, DecimalSeparatorIsTheUsersLocales) {
   Open();
   const QString point = QLocale::system().decimalPoint();
   ASSERT_FALSE(point.isEmpty());
-  EXPECT_EQ(QString(QChar(surface_->DecimalSeparator())), point.left(1));
+  EXPECT_EQ(QString(QChar(view_->UserDecimalSeparator())), point.left(1));
+  EXPECT_EQ(form_->model().DecimalSeparator(), view_->UserDecimalSeparator());
 }
 
 }  // namespace
 }  // namespace orvan::qt
-
-int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  // Each test opens and closes its own window; none may end the run's loops.
-  QApplication::setQuitOnLastWindowClosed(false);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

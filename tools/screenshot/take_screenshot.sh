@@ -6,7 +6,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-program=${1:-$root/build/qt/bin/orvanacp}
+program=${1:-$root/build/dev/bin/orvanacp}
 output=${2:-$root/docs/window.png}
 
 if [ "${ORVAN_IN_XVFB:-}" != 1 ]; then

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QStatusBar>
+#include <QWidget>
+
+class QPaintEvent;
+
+// The two controls Qt has no widget of the same look for.
+namespace orvan::qt {
+
+// Line1: a one-pixel line in the window-text colour, drawn on the window's
+// surface; it never takes the mouse or the focus.
+class LineControl final : public QWidget {
+ public:
+  explicit LineControl(QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+// sbStatusBar: one simple text, set apart from the window above it by an
+// etched edge as a docked bar is; no size grip, the window being fixed.
+class StatusBarControl final : public QStatusBar {
+ public:
+  explicit StatusBarControl(QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+};
+
+}  // namespace orvan::qt
