@@ -156,6 +156,14 @@ TEST_F(WindowLogic, DeferredEventsRunInTheOrderTheyFellDueAfterTheHandler) {
   EXPECT_EQ(std::count(c.begin(), c.end(), "event tick"), 1);
 }
 
+TEST_F(WindowLogic, ASecondStartOnTheSameViewLeavesItBoundToTheNewWindow) {
+  Start();
+  frmMain& second = Start();
+  ASSERT_NE(view_.model, nullptr);
+  EXPECT_EQ(view_.model, &second.model());
+  EXPECT_EQ(view_.input, static_cast<WindowInput*>(&second));
+}
+
 TEST_F(WindowLogic, ATickDueBeforeAStopIsDroppedThoughAStartReArmsTheTimer) {
   frmMain& form = Start();
   form.Click();

@@ -91,6 +91,7 @@ TEST(WindowModel, RefusesWritesAControlDoesNotTakeAndChangesNothing) {
   EXPECT_EQ(ErrorOf([&] { m.SetCaption(Text1, "x"); }), 0x800A01B6u);
   EXPECT_EQ(ErrorOf([&] { m.SetEnabled(Label5, false); }), 0x800A01B6u);
   EXPECT_EQ(ErrorOf([&] { m.SetEnabled(sbStatusBar, false); }), 0x800A01B6u);
+  EXPECT_EQ(ErrorOf([&] { m.SetEnabled(Command1, false); }), 0x800A01B6u);
   EXPECT_EQ(m.Text(Command1), "Start Orvaning");
   EXPECT_EQ(m.Text(Label1), "Current RA Error");
   EXPECT_TRUE(log.lines.empty());

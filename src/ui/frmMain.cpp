@@ -240,6 +240,8 @@ namespace Module1 {
 std::unique_ptr<frmMain> MainForm;
 
 frmMain& Main(WindowView& view, AutomationFactory& factory) {
+  // A window of an earlier run lets go of the view before the new one binds it.
+  MainForm.reset();
   MainForm = std::make_unique<frmMain>(view, factory);
   if (MainForm->Load()) view.Show();
   return *MainForm;

@@ -62,8 +62,8 @@ void WindowModel::SetCaption(ControlId button, std::string_view caption) {
 
 void WindowModel::SetEnabled(ControlId control, bool enabled) {
   const Kind kind = controls::Of(control).kind;
-  // Labels, the line and the status bar are never switched off by the program.
-  if (kind != Kind::TextBox && kind != Kind::Button && kind != Kind::Timer) NotSupported();
+  // The program switches text boxes and the timer; nothing else is ever off.
+  if (kind != Kind::TextBox && kind != Kind::Timer) NotSupported();
   controls_[static_cast<std::size_t>(control)].enabled = enabled;
   Announce(control, Property::Enabled, Cause::Program);
 }
