@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "observatory/com/variant.h"
-#include "observatory/com/wide.h"
+#include "support/wide.h"
 #include "observatory/scripted/scripted_observatory.h"
 #include "replay/scenario.h"
 #include "standin_ids.h"
