@@ -86,8 +86,8 @@ HWND Layout::CreateMainWindow(HINSTANCE instance, WNDPROC proc, void* param) con
   RECT frame{0, 0, X(controls::kClientWidth), Y(controls::kClientHeight)};
   ::AdjustWindowRectEx(&frame, style, FALSE, ex_style);
   HWND window = ::CreateWindowExW(ex_style, kMainWindowClass, L"", style, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, frame.right - frame.left,
-                                  frame.bottom - frame.top, nullptr, nullptr, instance, param);
+                                  CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top,
+                                  nullptr, nullptr, instance, param);
   if (window == nullptr) RaiseLastError();
   return window;
 }
@@ -121,10 +121,9 @@ HWND Layout::CreateControl(HWND parent, HINSTANCE instance, const controls::Cont
   }
   if (c.tab_index >= 0) style |= WS_TABSTOP;
   const RECT r = Rect(c);
-  HWND child = ::CreateWindowExW(ex_style, window_class, L"", style, r.left, r.top,
-                                 r.right - r.left, r.bottom - r.top, parent,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(DialogId(c.id))),
-                                 instance, nullptr);
+  HWND child = ::CreateWindowExW(
+      ex_style, window_class, L"", style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(DialogId(c.id))), instance, nullptr);
   if (child == nullptr) RaiseLastError();
   ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   if (c.kind == controls::Kind::StatusBar) ::SendMessageW(child, SB_SIMPLE, TRUE, 0);
