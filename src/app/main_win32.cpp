@@ -3,7 +3,7 @@
 
 #include "observatory/com/com_factory.h"
 #include "ui/frmMain.h"
-#include "ui/win32/win32_surface.h"
+#include "ui/win32/win32_view.h"
 
 #include <windows.h>
 // The COM headers build on windows.h.
@@ -16,11 +16,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   int status = 0;
   {
-    orvan::win32::Win32Surface surface(instance);
+    orvan::win32::Win32View view(instance);
     orvan::com::ComFactory factory;
-    surface.OnEvent(orvan::Module1::Deliver);
-    orvan::Module1::Main(surface, factory);
-    status = surface.ended() ? surface.exit_status() : surface.Run();
+    orvan::frmMain& form = orvan::Module1::Main(view, factory);
+    status = form.ended() ? form.exit_status() : view.Run(form);
     // The objects are released at exit, before COM goes.
     orvan::Module1::MainForm.reset();
   }

@@ -10,17 +10,17 @@
 //                           played; directives up to that event apply
 // Without them it answers with the observatory's defaults and logs nothing.
 #include <atomic>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "observatory/com/variant.h"
-#include "observatory/com/wide.h"
 #include "observatory/scripted/scripted_observatory.h"
+#include "replay/apply.h"
 #include "replay/scenario.h"
+#include "standin_files.h"
 #include "standin_ids.h"
+#include "support/wide.h"
 
 #include <olectl.h>
 
@@ -39,25 +39,18 @@ std::wstring Env(const wchar_t* name) {
   return n > 0 && n < 4096 ? std::wstring(buf, n) : std::wstring();
 }
 
-std::string ReadFile(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The observatory of this process, its scenario and where it stands in it.
 class Standin {
  public:
   Standin() {
-    log_path_ = Env(L"ORVAN_STANDIN_LOG");
-    clock_path_ = Env(L"ORVAN_STANDIN_CLOCK");
+    log_path_ = Env(orvan::wine::kLogVariable);
+    clock_path_ = Env(orvan::wine::kClockVariable);
     observatory_ = std::make_unique<orvan::ScriptedObservatory>(
         [this](const std::string& line) { Write(line); });
-    const std::wstring scenario = Env(L"ORVAN_STANDIN_SCENARIO");
+    const std::wstring scenario = Env(orvan::wine::kScenarioVariable);
     if (!scenario.empty()) {
       try {
-        steps_ = orvan::replay::ParseScenario(ReadFile(scenario));
+        steps_ = orvan::replay::ParseScenario(orvan::wine::ReadAll(scenario));
       } catch (const orvan::replay::ScenarioError& e) {
         Write(std::string("!! stand-in: bad scenario: ") + e.what());
       }
@@ -75,35 +68,18 @@ class Standin {
         if (events_passed_ >= current) return;
         ++events_passed_;
       } else {
-        Apply(s);
+        // Nest directives can't arise here: the driver refuses such
+        // scenarios, as nothing outside the program can deliver them.
+        orvan::replay::ApplyDirective(s, *observatory_);
       }
       ++next_;
     }
   }
 
  private:
-  void Apply(const Step& s) {
-    switch (s.type) {
-      case Step::Type::Answer:
-        observatory_->Answer(s.object, s.member, s.values);
-        break;
-      case Step::Type::AnswerMapping:
-        observatory_->AnswerMapping(s.pairs);
-        break;
-      case Step::Type::Raise:
-        observatory_->Raise(s.object, s.member, s.number, s.text);
-        break;
-      case Step::Type::NoCreate:
-        observatory_->NoCreate(s.text);
-        break;
-      default:  // decimal is the user's setting; nest is out of reach here
-        break;
-    }
-  }
-
   int Clock() const {
     if (clock_path_.empty()) return 1 << 30;
-    const std::string text = ReadFile(clock_path_);
+    const std::string text = orvan::wine::ReadAll(clock_path_);
     if (text.empty()) return last_clock_;
     try {
       last_clock_ = std::stoi(text);
@@ -148,6 +124,19 @@ HRESULT Raised(const Error& e, EXCEPINFO* info) {
   return DISP_E_EXCEPTION;
 }
 
+// QueryInterface of an object with one interface besides IUnknown.
+template <class Interface>
+HRESULT QueryOne(Interface* self, REFIID riid, REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  if (riid != IID_IUnknown && riid != iid) {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  *out = self;
+  self->AddRef();
+  return S_OK;
+}
+
 // One ACP object seen through IDispatch: names get identifiers on first
 // lookup, and every access goes to the scripted object under the name as the
 // caller spelled it.
@@ -161,14 +150,7 @@ class Dispatch final : public IDispatch {
   Dispatch& operator=(const Dispatch&) = delete;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return QueryOne<IDispatch>(this, riid, IID_IDispatch, out);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -259,14 +241,7 @@ class ClassFactory final : public IClassFactory {
   explicit ClassFactory(const char* prog_id) : prog_id_(prog_id) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    return QueryOne<IClassFactory>(this, riid, IID_IClassFactory, out);
   }
   // Static instances: the module's lock count keeps the DLL loaded.
   ULONG STDMETHODCALLTYPE AddRef() override {

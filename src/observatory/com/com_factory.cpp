@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "observatory/com/variant.h"
-#include "observatory/com/wide.h"
+#include "support/wide.h"
 #include "support/error.h"
 
 namespace orvan::com {

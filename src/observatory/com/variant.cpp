@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "observatory/com/com_factory.h"
-#include "observatory/com/wide.h"
+#include "support/wide.h"
 
 namespace orvan::com {
 

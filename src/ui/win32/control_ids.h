@@ -1,23 +1,21 @@
 #pragma once
 
-// Control identifiers of the Windows main window. Fixed, so that anything
+// Identifiers of the Windows main window's parts. Fixed, so that anything
 // automating the window from outside can find its controls.
-namespace orvan::win32 {
+#include "ui/controls.h"
 
-inline constexpr int kCommand1Id = 100;
-inline constexpr int kFirstTextId =
-    100;  // TextN has kFirstTextId + N (Text1 = 101 ... Text11 = 111)
-inline constexpr int kStatusBarId = 120;
-inline constexpr unsigned kTimer1Id = 1;  // the window timer behind Timer1
+namespace orvan::win32 {
 
 inline constexpr wchar_t kMainWindowClass[] = L"OrvanACP.frmMain";
 
-// The run-time error report opens with this, then the number (0x%08X), a
-// blank line and the description.
-inline constexpr wchar_t kErrorReportLead[] = L"Run-time error ";
-
-constexpr int TextId(int box) {
-  return kFirstTextId + box;
+// A control's child-window identifier: 100 and its row in the control table
+// (Command1 100, Text11 102, Text1 105, sbStatusBar 129), clear of the
+// identifiers the dialog manager keeps for itself (IDOK, IDCANCEL, ...).
+constexpr int DialogId(ControlId control) {
+  return 100 + static_cast<int>(control);
 }
+
+// The window timer behind Timer1.
+inline constexpr unsigned kTimer1Id = 1;
 
 }  // namespace orvan::win32

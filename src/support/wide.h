@@ -1,6 +1,6 @@
 #pragma once
 
-// UTF-8 (the program's strings) <-> UTF-16 (the Windows API's).
+// UTF-8 (the program's strings) <-> UTF-16 (the Windows API's). Windows only.
 #include <string>
 #include <string_view>
 

@@ -1,0 +1,13 @@
+#pragma once
+
+// The driver's jobs, one unit each; see main.cpp for what each does.
+#include <string>
+
+namespace orvan::wine {
+
+int Register(const std::wstring& dll);
+int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstring& work);
+int Inspect(const std::wstring& exe, const std::wstring& work);
+int Nest(const std::wstring& scenario);
+
+}  // namespace orvan::wine

@@ -1,0 +1,36 @@
+// Drives the real OrvanACP.exe the way a user and the observatory would, and
+// prints what it sees in transcript form. Test tool, never shipped.
+//
+//   orvan-wine-driver register DLL
+//       registers the ACP stand-in for the current user (DllRegisterServer)
+//   orvan-wine-driver play EXE SCENARIO WORKDIR
+//       plays SCENARIO against EXE from another process; the stand-in reads
+//       the scenario and the event clock and writes its log in WORKDIR
+//   orvan-wine-driver inspect EXE WORKDIR
+//       starts EXE, prints its identity, its window's geometry and keyboard
+//       behaviour, and closes it once WORKDIR\release exists
+//   orvan-wine-driver nest SCENARIO
+//       plays SCENARIO in this process on the real Windows main window, where
+//       an event nested on an access is posted as its window message and
+//       dispatched during the access, as COM's modal loop does while an
+//       out-of-process ACP answers; prints the whole transcript
+#include <cstdio>
+#include <string>
+
+#include "driver/jobs.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+int wmain(int argc, wchar_t** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
+  const std::wstring command = argc > 1 ? argv[1] : L"";
+  if (command == L"register" && argc == 3) return orvan::wine::Register(argv[2]);
+  if (command == L"play" && argc == 5) return orvan::wine::Play(argv[2], argv[3], argv[4]);
+  if (command == L"inspect" && argc == 4) return orvan::wine::Inspect(argv[2], argv[3]);
+  if (command == L"nest" && argc == 3) return orvan::wine::Nest(argv[2]);
+  std::fprintf(stderr,
+               "usage: orvan-wine-driver register DLL | play EXE SCENARIO WORKDIR | "
+               "inspect EXE WORKDIR | nest SCENARIO\n");
+  return 2;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+// The program under test seen from another process: its windows and their
+// texts and states, its message boxes, whether it still runs.
+#include <string>
+#include <vector>
+
+#include "driver/limits.h"
+#include "ui/controls.h"
+
+namespace orvan::wine {
+
+std::wstring ClassName(HWND hwnd);
+std::vector<HWND> ThreadWindows(DWORD thread);
+std::vector<HWND> Children(HWND parent);
+// The text of a window in another process (WM_GETTEXT is carried across).
+std::wstring RemoteText(HWND hwnd);
+// The program's main window among a thread's windows; nullptr if none.
+HWND MainWindowOf(DWORD thread);
+
+// The user's decimal separator, as the program reads it at start.
+void SetDecimalSeparator(char decimal);
+
+class Target {
+ public:
+  Target() = default;
+  ~Target();  // a program still running is ended
+  Target(const Target&) = delete;
+  Target& operator=(const Target&) = delete;
+
+  bool Start(const std::wstring& exe);
+  bool Exited() const;
+  bool WaitExit(limits::Duration limit) const;
+  DWORD ExitCode() const;
+  void Terminate();
+  DWORD thread() const { return pi_.dwThreadId; }
+
+  HWND Main() const { return MainWindowOf(pi_.dwThreadId); }
+  HWND MainVisible() const;
+  // A control's window; nullptr while there is none.
+  HWND Item(ControlId control) const;
+  // A control's text (a box's text, the button's caption).
+  std::string Text(ControlId control) const;
+  // The status bar's simple text.
+  std::string StatusText() const;
+  // A message box of the program, once it is up.
+  HWND Box() const;
+  // A message box being made or taken down (not visible).
+  bool BoxInTransit() const;
+  // Returns once the program's thread takes messages again (it has finished
+  // what it was doing, or waits in a modal loop); false if it does not.
+  bool Sync() const;
+
+ private:
+  PROCESS_INFORMATION pi_{};
+};
+
+}  // namespace orvan::wine
