@@ -21,14 +21,16 @@ class Win32View final : public WindowView, public WindowModelObserver {
   Win32View(const Win32View&) = delete;
   Win32View& operator=(const Win32View&) = delete;
 
-  char UserDecimalSeparator() override;
+  // Drawing the model: everything on Bind, then each property as it is written.
   void Bind(WindowModel* model, WindowInput* input) override;
+  void Written(ControlId control, Property property, Cause cause) override;
+
+  // The desktop's side: the user's locale, showing, the modal boxes, the end.
+  char UserDecimalSeparator() override;
   void Show() override;
   void MessageBox(std::string_view text) override;
   void ErrorReport(const Error& error) override;
   void End(int exit_status) override;
-
-  void Written(ControlId control, Property property, Cause cause) override;
 
   // Runs the message loop until `form` has ended; returns its exit status.
   int Run(const frmMain& form);
