@@ -34,8 +34,8 @@ double ObservatoryProgram::LocalSiderealTime() {
 }
 
 RaDec ObservatoryProgram::Reported() {
-  const Site site = CurrentSite();
   const RaDec axes = mount_->Axes();
+  const Site site = CurrentSite();
   const double lst = sim::LocalSiderealTime(site, clock_->Now());
   const HaDec sky = MechanicalToSky(config_.model, site, {lst - axes.ra, axes.dec});
   return {Wrap24(lst - sky.ha), sky.dec};
