@@ -144,5 +144,40 @@ TEST(SimulatedAcp, MappingLeavesInputsAndFollowsTheClock) {
   EXPECT_GT(std::abs(Wrap12(later.ra - first.ra)) * kArcsecPerHour, 0.5);
 }
 
+TEST(SimulatedAcp, CommandLineOptionsReachTheModelAndTheAir) {
+  const SkyOptions options{.pressure_hpa = 1013.25,
+                           .temperature_c = -10,
+                           .relative_humidity = std::nullopt,
+                           .terms = PointingTerms{.ih = 60}};
+  const ObservatoryConfig c = DefaultObservatoryConfig(options);
+  EXPECT_EQ(c.site.pressure_hpa, 1013.25);
+  EXPECT_EQ(c.site.temperature_c, -10);
+  EXPECT_EQ(c.site.relative_humidity, 0.5);
+  EXPECT_EQ(c.model.terms, (PointingTerms{.ih = 60}));
+  EXPECT_EQ(DefaultObservatoryConfig(SkyOptions{}).model.terms,
+            DefaultObservatoryConfig().model.terms);
+
+  // No air and only an index error: mapping moves right ascension by it alone.
+  auto factory = MakeDefaultObservatory({.pressure_hpa = 0, .terms = PointingTerms{.ih = 60}});
+  auto util = factory->Create("ACP.Util");
+  double ra = 5.5, dec = 30, ra_out = 0, dec_out = 0;
+  std::vector<Argument> args{Argument::ByRef(ra), Argument::ByRef(dec), Argument::ByRef(ra_out),
+                             Argument::ByRef(dec_out)};
+  util->Call("MapIdealToRawEqu", args);
+  EXPECT_NEAR(Wrap12(ra_out - ra) * kArcsecPerHour, -60, 1e-6);
+  EXPECT_NEAR(dec_out, 30, 1e-12);
+}
+
+TEST(SimulatedAcp, ConnectedAndTrackingAreWritable) {
+  Rig rig;
+  rig.telescope->Put("Connected", Value::Bool(false));
+  EXPECT_EQ(rig.telescope->Get("Connected"), Value::Bool(false));
+  rig.telescope->Put("connected", Value::I2(1));
+  EXPECT_EQ(rig.telescope->Get("Connected"), Value::Bool(true));
+  rig.telescope->Put("Tracking", Value::Bool(false));
+  EXPECT_EQ(rig.telescope->Get("Tracking"), Value::Bool(false));
+  EXPECT_FALSE(rig.observatory->mount().Tracking());
+}
+
 }  // namespace
 }  // namespace orvan::sim

@@ -29,9 +29,10 @@ IndiMount::IndiMount(const IndiOptions& options)
     : link_(std::make_unique<IndiLink>(options.host, options.port, options.device)) {}
 
 void IndiMount::Open() {
-  if (link_->opened()) return;
-  link_->Open();
+  if (!link_->opened()) link_->Open();
+  if (ready_) return;
   ConnectDevice();
+  ready_ = true;
 }
 
 void IndiMount::ConnectDevice() {

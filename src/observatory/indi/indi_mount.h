@@ -15,7 +15,7 @@ class IndiMount final : public sim::MountDriver {
   explicit IndiMount(const IndiOptions& options);
 
   // Connects to the server, finds the device and connects it; nothing more
-  // once done.
+  // once that has succeeded.
   void Open();
 
   bool Connected() override;
@@ -42,6 +42,7 @@ class IndiMount final : public sim::MountDriver {
   void SetGuideRate(const char* element, double deg_per_s);
 
   std::unique_ptr<IndiLink> link_;
+  bool ready_ = false;  // connected once, with every property the program uses
 };
 
 }  // namespace orvan::indi

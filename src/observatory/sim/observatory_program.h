@@ -13,10 +13,10 @@ namespace orvan::sim {
 // What the command line may set for any back end (--model, --pressure,
 // --temperature); what is left out takes the back end's default.
 struct SkyOptions {
-  std::optional<double> pressure_hpa;  // 0 switches refraction off
-  std::optional<double> temperature_c;
-  std::optional<double> relative_humidity;  // 0..1
-  std::optional<PointingTerms> terms;       // as LoadPointingModel reads them
+  std::optional<double> pressure_hpa = {};  // 0 switches refraction off
+  std::optional<double> temperature_c = {};
+  std::optional<double> relative_humidity = {};  // 0..1
+  std::optional<PointingTerms> terms = {};       // as LoadPointingModel reads them
 };
 
 inline constexpr double kDefaultTemperatureC = 10;
