@@ -170,6 +170,27 @@ TEST_F(IndiObservatoryTest, SlewStartedElsewhereIsReportedUntilItEnds) {
   EXPECT_NEAR(Dec(), dec0 + 2, 1.0 / 3600);
 }
 
+TEST_F(IndiObservatoryTest, SlewToCoordinatesMovesTheMount) {
+  PlaceMount();
+  double ra = ra0, dec = dec0 - 1;
+  std::vector<Argument> args{Argument::ByRef(ra), Argument::ByRef(dec)};
+  telescope->Call("SlewToCoordinatesAsync", args);
+  EXPECT_EQ(telescope->Get("Slewing"), Value::Bool(true));
+  EXPECT_TRUE(WaitFor(20s, [&] { return telescope->Get("Slewing").EqualsZero(); }));
+  EXPECT_NEAR(server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC"), dec0 - 1, 1.0 / 3600);
+  EXPECT_EQ(server.GetProp(kPrefix + "ON_COORD_SET.TRACK"), "On");
+}
+
+TEST_F(IndiObservatoryTest, PulseTheDeviceRefusesRaises) {
+  PlaceMount();
+  // The simulator takes timed pulses of up to 60 s.
+  const Error e = ErrorFrom([&] { Pulse(0, 70000); });
+  EXPECT_EQ(e.number(), kRefused);
+  EXPECT_EQ(e.description(),
+            "INDI device \"Telescope Simulator\" refused TELESCOPE_TIMED_GUIDE_NS (Alert)");
+  EXPECT_FALSE(Guiding());
+}
+
 TEST_F(IndiObservatoryTest, TrackingFollowsTheMountBothWays) {
   PlaceMount();
   server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_OFF=On");
