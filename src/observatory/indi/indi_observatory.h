@@ -42,8 +42,10 @@ inline constexpr std::uint32_t kRefused = 0x80040505;          // the device ans
 // "ACP.Telescope" and "ACP.Util" over an INDI mount. The first Create
 // connects to the server, finds the device and connects it
 // (CONNECTION.CONNECT), waiting for the properties the program uses; any
-// failure raises from that Create. Writing Connected connects or disconnects
-// the device again.
+// failure raises from that Create, and a later one tries again. Writing
+// Connected connects or disconnects the device. From the first connection on
+// the process ignores SIGPIPE, so that writing to a server that has just
+// gone raises instead of ending the program. See docs/indi.md.
 std::unique_ptr<AutomationFactory> MakeIndiObservatory(const IndiOptions& options);
 
 }  // namespace orvan::indi
