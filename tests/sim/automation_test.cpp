@@ -144,5 +144,82 @@ TEST(SimulatedAcp, MappingLeavesInputsAndFollowsTheClock) {
   EXPECT_GT(std::abs(Wrap12(later.ra - first.ra)) * kArcsecPerHour, 0.5);
 }
 
+TEST(SimulatedAcp, CommandLineOptionsReachTheModelAndTheAir) {
+  const SkyOptions options{.pressure_hpa = 1013.25,
+                           .temperature_c = -10,
+                           .relative_humidity = std::nullopt,
+                           .terms = PointingTerms{.ih = 60}};
+  const ObservatoryConfig c = DefaultObservatoryConfig(options);
+  EXPECT_EQ(c.site.pressure_hpa, 1013.25);
+  EXPECT_EQ(c.site.temperature_c, -10);
+  EXPECT_EQ(c.site.relative_humidity, 0.5);
+  EXPECT_EQ(c.model.terms, (PointingTerms{.ih = 60}));
+  EXPECT_EQ(DefaultObservatoryConfig(SkyOptions{}).model.terms,
+            DefaultObservatoryConfig().model.terms);
+
+  // No air and only an index error: mapping moves right ascension by it alone.
+  auto factory = MakeDefaultObservatory({.pressure_hpa = 0, .terms = PointingTerms{.ih = 60}});
+  auto util = factory->Create("ACP.Util");
+  double ra = 5.5, dec = 30, ra_out = 0, dec_out = 0;
+  std::vector<Argument> args{Argument::ByRef(ra), Argument::ByRef(dec), Argument::ByRef(ra_out),
+                             Argument::ByRef(dec_out)};
+  util->Call("MapIdealToRawEqu", args);
+  EXPECT_NEAR(Wrap12(ra_out - ra) * kArcsecPerHour, -60, 1e-6);
+  EXPECT_NEAR(dec_out, 30, 1e-12);
+}
+
+TEST(SimulatedAcp, ConnectedAndTrackingAreWritable) {
+  Rig rig;
+  rig.telescope->Put("Connected", Value::Bool(false));
+  EXPECT_EQ(rig.telescope->Get("Connected"), Value::Bool(false));
+  rig.telescope->Put("connected", Value::I2(1));
+  EXPECT_EQ(rig.telescope->Get("Connected"), Value::Bool(true));
+  rig.telescope->Put("Tracking", Value::Bool(false));
+  EXPECT_EQ(rig.telescope->Get("Tracking"), Value::Bool(false));
+  EXPECT_FALSE(rig.observatory->mount().Tracking());
+}
+
+// The International Standard Atmosphere: 845.6 hPa at 1500 m (5.25 C there),
+// 795.0 hPa at 2000 m (2.0 C). The estimate is good to a per cent.
+TEST(ObservatoryProgram, PressureEstimateFollowsTheStandardAtmosphere) {
+  EXPECT_DOUBLE_EQ(PressureAtElevation(0, 15), 1013.25);
+  EXPECT_NEAR(PressureAtElevation(1500, 5.25), 845.6, 0.01 * 845.6);
+  EXPECT_NEAR(PressureAtElevation(2000, 2.0), 795.0, 0.01 * 795.0);
+}
+
+// A mount that only knows where it stands.
+class StandingMount final : public MountDriver {
+ public:
+  bool Connected() override { return true; }
+  void SetConnected(bool) override {}
+  Location Site() override { return {-31.27, 149.07, 1165}; }
+  RaDec Axes() override { return {0, 0}; }
+  bool Slewing() override { return false; }
+  bool Tracking() override { return true; }
+  void SetTracking(bool) override {}
+  void SlewTo(RaDec) override {}
+  double GuideRateRa() override { return 0; }
+  double GuideRateDec() override { return 0; }
+  void SetGuideRateRa(double) override {}
+  void SetGuideRateDec(double) override {}
+  void PulseGuide(GuideDirection, double) override {}
+  bool IsPulseGuiding() override { return false; }
+};
+
+TEST(ObservatoryProgram, SiteIsTheMountsWithTheAirGivenOrEstimated) {
+  auto clock = std::make_shared<VirtualClock>(kStart);
+  ObservatoryProgram estimated(std::make_shared<StandingMount>(), clock, ProgramConfig{});
+  const Site site = estimated.CurrentSite();
+  EXPECT_EQ(site.latitude_deg, -31.27);
+  EXPECT_EQ(site.longitude_deg, 149.07);
+  EXPECT_EQ(site.temperature_c, 10);
+  EXPECT_EQ(site.relative_humidity, 0.5);
+  EXPECT_EQ(site.pressure_hpa, PressureAtElevation(1165, 10));
+  ObservatoryProgram given(std::make_shared<StandingMount>(), clock,
+                           WithOptions(ProgramConfig{}, {.pressure_hpa = 880, .temperature_c = 3}));
+  EXPECT_EQ(given.CurrentSite().pressure_hpa, 880);
+  EXPECT_EQ(given.CurrentSite().temperature_c, 3);
+}
+
 }  // namespace
 }  // namespace orvan::sim

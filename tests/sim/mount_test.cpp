@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "observatory/sim/observatory.h"
+#include "observatory/sim/simulated_observatory.h"
 
 namespace orvan::sim {
 namespace {
@@ -14,15 +15,22 @@ double ArcsecRa(double hours) {
 }
 
 struct Rig {
-  explicit Rig(ObservatoryConfig c) : config(c), obs(c, clock) {}
+  explicit Rig(ObservatoryConfig c)
+      : config(c),
+        shared(std::make_shared<Observatory>(c, clock)),
+        obs(*shared),
+        program(MakeSimulatedProgram(shared)) {}
   ObservatoryConfig config;
   std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>(kStart);
-  Observatory obs;
+  std::shared_ptr<Observatory> shared;
+  Observatory& obs;
+  // What the observatory program reports and maps with.
+  std::shared_ptr<ObservatoryProgram> program;
 };
 
 ObservatoryConfig Plain(double ha_hours, double dec) {
   ObservatoryConfig c;
-  c.site = {40, -105, 1010, 10};
+  c.site = {40, -105, 1010, 10, 0.5};
   c.model.refraction = false;
   c.start = {Wrap24(LocalSiderealTime(c.site, kStart) - ha_hours), dec};
   return c;
@@ -44,9 +52,9 @@ TEST(Mount, RateErrorShowsInTheReportedPosition) {
   ObservatoryConfig c = Plain(0, 20);
   c.mount.rate_error = 1e-4;  // 1.5" per 1000 s
   Rig rig(c);
-  const RaDec start = rig.obs.Reported();
+  const RaDec start = rig.program->Reported();
   rig.clock->Advance(1000);
-  const double moved = ArcsecRa(rig.obs.Reported().ra - start.ra);
+  const double moved = ArcsecRa(rig.program->Reported().ra - start.ra);
   EXPECT_NEAR(moved, -1e-4 * 1000 * 15 * kSiderealRatio, 1e-6);
   EXPECT_NEAR(ArcsecRa(rig.obs.TrueSky().ra - start.ra), moved, 1e-6);
 }
@@ -112,9 +120,9 @@ TEST(Mount, PulseGuidingIsTrueOnlyWhileAPulseRuns) {
 
 TEST(Mount, SlewReportsSlewingThenSettlesOnTarget) {
   Rig rig(Plain(-1, 10));
-  const RaDec from = rig.obs.Reported();
+  const RaDec from = rig.program->Reported();
   const RaDec to{Wrap24(from.ra - 1.0), 30};  // 15 and 20 degrees away
-  rig.obs.SlewTo(to);
+  rig.program->SlewTo(to);
   int slewing_steps = 0;
   for (int i = 0; i < 200 && rig.obs.mount().Slewing(); ++i) {
     rig.clock->Advance(0.1);
@@ -122,7 +130,7 @@ TEST(Mount, SlewReportsSlewingThenSettlesOnTarget) {
   }
   // 20 degrees at 4 degrees per second, then 2 s settling.
   EXPECT_NEAR(slewing_steps * 0.1, 7.0, 0.11);
-  const RaDec at = rig.obs.Reported();
+  const RaDec at = rig.program->Reported();
   EXPECT_NEAR(ArcsecRa(at.ra - to.ra), 0, 1e-6);
   EXPECT_NEAR((at.dec - to.dec) * 3600, 0, 1e-6);
 }
@@ -132,9 +140,9 @@ TEST(Mount, PeriodicErrorMovesTheSkyButNotTheReport) {
   c.mount.periodic_error_arcsec = 5;
   c.mount.worm_period_s = 480;
   Rig rig(c);
-  const RaDec rep0 = rig.obs.Reported(), sky0 = rig.obs.TrueSky();
+  const RaDec rep0 = rig.program->Reported(), sky0 = rig.obs.TrueSky();
   rig.clock->Advance(120);  // a quarter worm turn: the full amplitude
-  EXPECT_NEAR(ArcsecRa(rig.obs.Reported().ra - rep0.ra), 0, 1e-6);
+  EXPECT_NEAR(ArcsecRa(rig.program->Reported().ra - rep0.ra), 0, 1e-6);
   EXPECT_NEAR(std::abs(ArcsecRa(rig.obs.TrueSky().ra - sky0.ra)), 5, 1e-6);
   rig.clock->Advance(360);  // a whole turn
   EXPECT_NEAR(ArcsecRa(rig.obs.TrueSky().ra - sky0.ra), 0, 1e-6);
@@ -144,7 +152,7 @@ TEST(Mount, ModelErrorSeparatesTheSkyFromTheReport) {
   ObservatoryConfig c = Plain(0, 20);
   c.model_error.ih = 12;
   Rig rig(c);
-  EXPECT_NEAR(std::abs(ArcsecRa(rig.obs.TrueSky().ra - rig.obs.Reported().ra)), 12, 1e-6);
+  EXPECT_NEAR(std::abs(ArcsecRa(rig.obs.TrueSky().ra - rig.program->Reported().ra)), 12, 1e-6);
 }
 
 }  // namespace

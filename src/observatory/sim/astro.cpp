@@ -1,47 +1,18 @@
 #include "observatory/sim/astro.h"
 
-#include <algorithm>
+#include <erfa.h>
+
 #include <cmath>
 
 namespace orvan::sim {
 namespace {
 
 constexpr double kRad = kPi / 180.0;
+constexpr double kJ2000 = 2451545.0;  // Julian date of J2000.0
+constexpr double kSecondsPerDay = 86400.0;
 
-struct Vec {
-  double x, y, z;
-};
-
-double Dot(Vec a, Vec b) {
-  return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
-// Unit vector of a position: x towards the meridian on the equator, z the pole.
-Vec ToVec(HaDec p) {
-  const double h = p.ha * 15.0 * kRad, d = p.dec * kRad;
-  return {std::cos(d) * std::cos(h), std::cos(d) * std::sin(h), std::sin(d)};
-}
-
-HaDec FromVec(Vec v) {
-  return {std::atan2(v.y, v.x) / kRad / 15.0, std::atan2(v.z, std::hypot(v.x, v.y)) / kRad};
-}
-
-Vec Zenith(const Site& site) {
-  const double lat = site.latitude_deg * kRad;
-  return {std::cos(lat), 0.0, std::sin(lat)};
-}
-
-// The position raised towards the zenith by the refraction at its altitude.
-HaDec Refract(const Site& site, HaDec sky) {
-  const Vec v = ToVec(sky), z = Zenith(site);
-  const double sin_alt = Dot(v, z);
-  const Vec up{z.x - sin_alt * v.x, z.y - sin_alt * v.y, z.z - sin_alt * v.z};
-  const double cos_alt = std::sqrt(Dot(up, up));
-  if (cos_alt < 1e-12) return sky;
-  const double alt = std::asin(std::clamp(sin_alt, -1.0, 1.0)) / kRad;
-  const double r = RefractionArcsec(alt, site.pressure_hpa, site.temperature_c) / 3600.0 * kRad;
-  const double c = std::cos(r), s = std::sin(r) / cos_alt;
-  return FromVec({c * v.x + s * up.x, c * v.y + s * up.y, c * v.z + s * up.z});
+double Hours(double radians) {
+  return radians / kRad / 15.0;
 }
 
 HaDec ApplyTerms(const PointingTerms& t, const Site& site, HaDec observed) {
@@ -54,6 +25,24 @@ HaDec ApplyTerms(const PointingTerms& t, const Site& site, HaDec observed) {
       t.id + t.ma * std::sin(h) + t.me * std::cos(h) +
       t.tf * (std::cos(lat) * std::cos(h) * std::sin(d) - std::sin(lat) * std::cos(d));
   return {observed.ha + dh / kArcsecPerHour, observed.dec + dd / kArcsecPerDegree};
+}
+
+// The position as refraction shows it, by ERFA's own routine: eraAtioq on a
+// frame whose Earth rotation angle is zero, so its right ascension is minus
+// the hour angle, with no polar motion and no diurnal aberration (both belong
+// to the star's place, which the caller already has).
+HaDec Refract(const Site& site, HaDec sky) {
+  const RefractionConstants k = RefractionFor(site);
+  if (k.a == 0 && k.b == 0) return sky;  // no air, exactly nothing to do
+  eraASTROM frame{};
+  frame.phi = site.latitude_deg * kRad;
+  frame.sphi = std::sin(frame.phi);
+  frame.cphi = std::cos(frame.phi);
+  frame.refa = k.a;
+  frame.refb = k.b;
+  double az, zd, ha, dec, ra;
+  eraAtioq(-sky.ha * 15.0 * kRad, sky.dec * kRad, &frame, &az, &zd, &ha, &dec, &ra);
+  return {Hours(ha), dec / kRad};
 }
 
 // Solves f(x) = target for x where f is the identity plus a small, smooth
@@ -84,30 +73,66 @@ double Wrap12(double hours) {
 }
 
 double GreenwichMeanSiderealTime(double ut) {
-  // Meeus, Astronomical Algorithms, eq. 12.4; whole days taken out first so
-  // that the large multiple of 360 degrees costs no precision.
-  const double days = ut / 86400.0;
-  const double whole = std::floor(days), frac = days - whole;
-  const double t = days / 36525.0;
-  const double deg = 280.46061837 + 360.0 * frac + 0.98564736629 * days + 0.000387933 * t * t -
-                     t * t * t / 38710000.0;
-  return Wrap24(deg / 15.0);
+  // The Julian date split as ERFA likes it: the epoch, then the small part.
+  const double ut_days = ut / kSecondsPerDay;
+  const double tt_days = (ut + kTtMinusUtSeconds) / kSecondsPerDay;
+  return Wrap24(Hours(eraGmst06(kJ2000, ut_days, kJ2000, tt_days)));
+}
+
+double GreenwichApparentSiderealTime(double ut) {
+  // The equation of the equinoxes changes by under 0.1" a day; once a minute
+  // is far finer than the program can see.
+  struct Cache {
+    double minute = NAN;
+    double hours = 0;
+  };
+  thread_local Cache ee;
+  const double minute = std::floor(ut / 60.0);
+  if (!(minute == ee.minute)) {
+    const double tt_days = (minute * 60.0 + kTtMinusUtSeconds) / kSecondsPerDay;
+    ee = {minute, Hours(eraEe06a(kJ2000, tt_days))};
+  }
+  return Wrap24(GreenwichMeanSiderealTime(ut) + ee.hours);
 }
 
 double LocalSiderealTime(const Site& site, double ut) {
-  return Wrap24(GreenwichMeanSiderealTime(ut) + site.longitude_deg / 15.0);
+  return Wrap24(GreenwichApparentSiderealTime(ut) + site.longitude_deg / 15.0);
 }
 
-double RefractionArcsec(double altitude_deg, double pressure_hpa, double temperature_c) {
-  // Below about -1 degree the formula turns over; nothing is observed there.
-  const double h = std::max(altitude_deg, -1.0);
-  const double arcmin = 1.02 / std::tan((h + 10.3 / (h + 5.11)) * kRad) + 0.0019279;
-  return arcmin * 60.0 * (pressure_hpa / 1010.0) * (283.0 / (273.0 + temperature_c));
+RefractionConstants RefractionFor(const Site& site) {
+  struct Cache {
+    double pressure = NAN, temperature = NAN, humidity = NAN;
+    RefractionConstants k{0, 0};
+  };
+  thread_local Cache c;
+  if (!(site.pressure_hpa == c.pressure && site.temperature_c == c.temperature &&
+        site.relative_humidity == c.humidity)) {
+    c.pressure = site.pressure_hpa;
+    c.temperature = site.temperature_c;
+    c.humidity = site.relative_humidity;
+    eraRefco(site.pressure_hpa, site.temperature_c, site.relative_humidity, kWavelengthMicrons,
+             &c.k.a, &c.k.b);
+  }
+  return c.k;
+}
+
+double RefractionArcsec(double altitude_deg, const Site& site) {
+  // On the meridian of a site at 45 degrees north, south of the zenith: the
+  // lift is all in declination, and every altitude down to -45 degrees has a
+  // declination there.
+  const Site north{45, 0, site.pressure_hpa, site.temperature_c, site.relative_humidity};
+  const double dec = altitude_deg - 45.0;
+  return (Refract(north, {0.0, dec}).dec - dec) * kArcsecPerDegree;
 }
 
 PointingTerms operator+(const PointingTerms& a, const PointingTerms& b) {
   return {a.ih + b.ih, a.id + b.id, a.ch + b.ch, a.np + b.np,
           a.ma + b.ma, a.me + b.me, a.tf + b.tf};
+}
+
+bool operator==(const PointingTerms& a, const PointingTerms& b) {
+  return a.ih == b.ih && a.id == b.id && a.ch == b.ch && a.np == b.np && a.ma == b.ma &&
+         a.me == b.me && a.tf == b.tf;
 }
 
 HaDec SkyToMechanical(const PointingModel& model, const Site& site, HaDec sky) {

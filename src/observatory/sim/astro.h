@@ -1,5 +1,8 @@
 #pragma once
 
+// Sky physics shared by every observatory back end: sidereal time and
+// refraction from ERFA, and the pointing model that maps the sky to a mount's
+// axes and back.
 namespace orvan::sim {
 
 inline constexpr double kPi = 3.14159265358979323846;
@@ -7,12 +10,20 @@ inline constexpr double kArcsecPerHour = 54000.0;  // of right ascension or hour
 inline constexpr double kArcsecPerDegree = 3600.0;
 // Sidereal seconds per second of universal time.
 inline constexpr double kSiderealRatio = 1.00273790935;
+// Terrestrial time minus UTC since 2017 (37 leap seconds + 32.184 s). UT1 is
+// taken as UTC (within 0.9 s): neither matters at the program's arc-second
+// scale beyond a sidereal-time offset of under a second, common to target and
+// mount.
+inline constexpr double kTtMinusUtSeconds = 69.184;
+// Wavelength refraction is computed for (micrometres): visible light.
+inline constexpr double kWavelengthMicrons = 0.55;
 
 struct Site {
   double latitude_deg;
   double longitude_deg;  // east positive
-  double pressure_hpa;
+  double pressure_hpa;   // 0 switches refraction off (as ERFA has it)
   double temperature_c;
+  double relative_humidity = 0;  // 0..1
 };
 
 // Sky or axis position in the local equatorial frame.
@@ -25,17 +36,31 @@ struct HaDec {
 double Wrap24(double hours);
 double Wrap12(double hours);
 
-// Greenwich mean sidereal time (hours) at `ut` seconds since J2000.0.
+// Sidereal times (hours) at `ut` seconds of universal time since J2000.0.
+// Mean: ERFA's eraGmst06. Apparent: the mean plus the equation of the
+// equinoxes (eraEe06a), which is recomputed once per minute of `ut` on each
+// thread, as the full eraGst06a costs far more than one correction cycle may.
 double GreenwichMeanSiderealTime(double ut);
+double GreenwichApparentSiderealTime(double ut);
+// Local apparent sidereal time.
 double LocalSiderealTime(const Site& site, double ut);
 
-// Refraction (arc-seconds) for an object at true altitude `altitude_deg`:
-// Saemundsson's formula, made zero at the zenith, scaled to the pressure
-// and temperature of the site.
-double RefractionArcsec(double altitude_deg, double pressure_hpa, double temperature_c);
+// ERFA's refraction constants A and B (radians) for the air at `site`
+// (eraRefco), cached per thread for the last conditions asked.
+struct RefractionConstants {
+  double a, b;
+};
+RefractionConstants RefractionFor(const Site& site);
+
+// How far (arc-seconds) refraction lifts an object at true (unrefracted)
+// altitude `altitude_deg`, by ERFA's A tan z + B tan^3 z model as eraAtioq
+// applies it. ERFA's model is meant for altitudes above about 5 degrees;
+// below that the figure is ERFA's all the same, and below 2.87 degrees
+// (sine 0.05) ERFA holds the zenith distance there, so it stops changing.
+double RefractionArcsec(double altitude_deg, const Site& site);
 
 // Pointing-model terms in arc-seconds, mechanical minus observed, named and
-// shaped as the usual equatorial mount analysis has them.
+// shaped as TPOINT has them for an equatorial mount.
 struct PointingTerms {
   double ih = 0;  // hour-angle index error
   double id = 0;  // declination index error
@@ -47,13 +72,15 @@ struct PointingTerms {
 };
 
 PointingTerms operator+(const PointingTerms& a, const PointingTerms& b);
+bool operator==(const PointingTerms& a, const PointingTerms& b);
 
 struct PointingModel {
   PointingTerms terms;
   bool refraction = true;
 };
 
-// Where the axes must be for a true sky position, and the inverse.
+// Where the axes must be for a true sky position (refraction first, then the
+// terms), and the inverse, solved to rounding.
 HaDec SkyToMechanical(const PointingModel& model, const Site& site, HaDec sky);
 HaDec MechanicalToSky(const PointingModel& model, const Site& site, HaDec mechanical);
 

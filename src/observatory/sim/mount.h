@@ -1,5 +1,7 @@
 #pragma once
 
+#include "observatory/sim/mount_driver.h"
+
 namespace orvan::sim {
 
 struct MountConfig {
@@ -12,8 +14,6 @@ struct MountConfig {
   double slew_rate_deg_s = 4;
   double settle_s = 2;
 };
-
-enum class GuideDirection { North = 0, South = 1, East = 2, West = 3 };
 
 // An equatorial mount's two mechanical axes. The right-ascension axis is kept
 // as mechanical right ascension (sidereal time minus the axis' hour angle), so

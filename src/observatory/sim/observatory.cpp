@@ -28,13 +28,6 @@ Mount& Observatory::mount() {
   return mount_;
 }
 
-RaDec Observatory::Reported() {
-  const double lst = LocalSiderealTime();
-  const Mount& m = mount();
-  const HaDec sky = MechanicalToSky(config_.model, config_.site, {lst - m.Ra(), m.Dec()});
-  return {Wrap24(lst - sky.ha), sky.dec};
-}
-
 RaDec Observatory::TrueSky() {
   const Mount& m = mount();
   return TrueSkyAt({m.TrueRa(), m.Dec()});
@@ -44,17 +37,6 @@ RaDec Observatory::TrueSkyAt(RaDec axes) {
   const double lst = LocalSiderealTime();
   const HaDec sky = MechanicalToSky(truth_, config_.site, {lst - axes.ra, axes.dec});
   return {Wrap24(lst - sky.ha), sky.dec};
-}
-
-RaDec Observatory::MapIdealToRaw(RaDec sky) {
-  const double lst = LocalSiderealTime();
-  const HaDec axes = SkyToMechanical(config_.model, config_.site, {lst - sky.ra, sky.dec});
-  return {Wrap24(lst - axes.ha), axes.dec};
-}
-
-void Observatory::SlewTo(RaDec sky) {
-  const RaDec raw = MapIdealToRaw(sky);
-  mount().SlewTo(raw.ra, raw.dec);
 }
 
 void Observatory::PulseGuide(GuideDirection direction, double ms) {

@@ -5,14 +5,9 @@
 #include "observatory/sim/astro.h"
 #include "observatory/sim/clock.h"
 #include "observatory/sim/mount.h"
+#include "observatory/sim/mount_driver.h"
 
 namespace orvan::sim {
-
-// A sky position: right ascension in hours, declination in degrees.
-struct RaDec {
-  double ra;
-  double dec;
-};
 
 struct ObservatoryConfig {
   Site site;
@@ -26,27 +21,23 @@ struct ObservatoryConfig {
   double guide_rate_deg_s = 0.0041666666666667004;  // 15 arc-seconds per second
 };
 
-// The observatory's physics on one clock: the mount, the pointing model used
-// to map and report positions, and the truth the model only approximates.
+// The simulated world on one clock: the mount, and the truth about where it
+// points, which the observatory's pointing model only approximates. What the
+// observatory program reports and maps lives in ObservatoryProgram.
 class Observatory {
  public:
   Observatory(const ObservatoryConfig& config, std::shared_ptr<Clock> clock);
 
   const ObservatoryConfig& config() const { return config_; }
+  const std::shared_ptr<Clock>& clock() const { return clock_; }
   double LocalSiderealTime();
 
-  // Where the observatory believes the mount points: its model inverted on
-  // the encoder readings.
-  RaDec Reported();
   // Where the mount really points.
   RaDec TrueSky();
   // Where the axes at a mechanical position (right ascension, declination)
   // would really point now.
   RaDec TrueSkyAt(RaDec axes);
-  // Where the mount must point, by the model, to be on `sky` now.
-  RaDec MapIdealToRaw(RaDec sky);
 
-  void SlewTo(RaDec sky);
   // Starts a pulse at the axis' guide rate; returns at once.
   void PulseGuide(GuideDirection direction, double ms);
 

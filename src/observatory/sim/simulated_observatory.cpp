@@ -1,121 +1,36 @@
 #include "observatory/sim/simulated_observatory.h"
 
-#include <string>
-
-#include "support/ascii.h"
-#include "support/error.h"
-
 namespace orvan::sim {
 namespace {
 
-// Numbers an ASCOM telescope driver raises.
-constexpr std::uint32_t kInvalidValue = 0x80040401;
-constexpr std::uint32_t kMemberNotFound = 0x80020003;
-constexpr std::uint32_t kBadParamCount = 0x8002000E;
-
-[[noreturn]] void UnknownName() {
-  throw Error(errors::kUnknownName, "Unknown name");
-}
-
-double ArgR8(const Argument& a) {
-  return a.by_ref() ? *a.ref : a.value.ToR8();
-}
-
-void ExpectArgs(std::span<Argument> args, std::size_t n) {
-  if (args.size() != n) throw Error(kBadParamCount, "Invalid number of parameters");
-}
-
-class Telescope final : public AutomationObject {
+class SimulatedMount final : public MountDriver {
  public:
-  explicit Telescope(std::shared_ptr<Observatory> o) : o_(std::move(o)) {}
+  explicit SimulatedMount(std::shared_ptr<Observatory> o) : o_(std::move(o)) {}
 
-  Value Get(std::string_view member) override {
-    const std::string m = AsciiLower(member);
-    if (m == "connected") return Value::Bool(o_->connected);
-    if (m == "interfaceversion") return Value::I2(3);
-    if (m == "canpulseguide" || m == "cansetguiderates" || m == "canslewasync")
-      return Value::Bool(true);
-    if (m == "guideraterightascension") return Value::R8(o_->guide_rate_ra);
-    if (m == "guideratedeclination") return Value::R8(o_->guide_rate_dec);
-    if (m == "rightascension") return Value::R8(o_->Reported().ra);
-    if (m == "declination") return Value::R8(o_->Reported().dec);
-    if (m == "siderealtime") return Value::R8(o_->LocalSiderealTime());
-    if (m == "slewing") return Value::Bool(o_->mount().Slewing());
-    if (m == "tracking") return Value::Bool(o_->mount().Tracking());
-    if (m == "ispulseguiding") return Value::Bool(o_->mount().IsPulseGuiding());
-    UnknownName();
+  bool Connected() override { return o_->connected; }
+  void SetConnected(bool on) override { o_->connected = on; }
+
+  Location Site() override {
+    const sim::Site& s = o_->config().site;
+    return {s.latitude_deg, s.longitude_deg, 0};
+  }
+  RaDec Axes() override {
+    const Mount& m = o_->mount();
+    return {m.Ra(), m.Dec()};
   }
 
-  void Put(std::string_view member, const Value& value) override {
-    const std::string m = AsciiLower(member);
-    if (m == "connected") {
-      o_->connected = value.IsNonZero();
-    } else if (m == "tracking") {
-      o_->mount().SetTracking(value.IsNonZero());
-    } else if (m == "guideraterightascension" || m == "guideratedeclination") {
-      const double rate = value.ToR8();
-      if (!(rate >= 0)) throw Error(kInvalidValue, "Invalid value");
-      (m == "guideraterightascension" ? o_->guide_rate_ra : o_->guide_rate_dec) = rate;
-    } else {
-      Get(member);  // an unknown name raises; a known one is read-only
-      throw Error(kMemberNotFound, "Member not found");
-    }
-  }
+  bool Slewing() override { return o_->mount().Slewing(); }
+  bool Tracking() override { return o_->mount().Tracking(); }
+  void SetTracking(bool on) override { o_->mount().SetTracking(on); }
+  void SlewTo(RaDec axes) override { o_->mount().SlewTo(axes.ra, axes.dec); }
 
-  Value Call(std::string_view member, std::span<Argument> args) override {
-    const std::string m = AsciiLower(member);
-    if (m == "pulseguide") {
-      ExpectArgs(args, 2);
-      const std::int16_t direction =
-          args[0].by_ref() ? Value::R8(*args[0].ref).ToI2() : args[0].value.ToI2();
-      const double ms = ArgR8(args[1]);
-      if (direction < 0 || direction > 3 || !(ms >= 0)) throw Error(kInvalidValue, "Invalid value");
-      o_->PulseGuide(static_cast<GuideDirection>(direction), ms);
-      return Value();
-    }
-    if (m == "slewtocoordinatesasync") {
-      ExpectArgs(args, 2);
-      o_->SlewTo({ArgR8(args[0]), ArgR8(args[1])});
-      return Value();
-    }
-    UnknownName();
-  }
+  double GuideRateRa() override { return o_->guide_rate_ra; }
+  double GuideRateDec() override { return o_->guide_rate_dec; }
+  void SetGuideRateRa(double rate) override { o_->guide_rate_ra = rate; }
+  void SetGuideRateDec(double rate) override { o_->guide_rate_dec = rate; }
 
- private:
-  std::shared_ptr<Observatory> o_;
-};
-
-class Util final : public AutomationObject {
- public:
-  explicit Util(std::shared_ptr<Observatory> o) : o_(std::move(o)) {}
-
-  Value Get(std::string_view) override { UnknownName(); }
-  void Put(std::string_view, const Value&) override { UnknownName(); }
-
-  Value Call(std::string_view member, std::span<Argument> args) override {
-    if (AsciiLower(member) != "mapidealtorawequ") UnknownName();
-    ExpectArgs(args, 4);
-    if (!args[2].by_ref() || !args[3].by_ref()) throw Error(errors::kTypeMismatch, "Type mismatch");
-    const RaDec raw = o_->MapIdealToRaw({ArgR8(args[0]), ArgR8(args[1])});
-    *args[2].ref = raw.ra;
-    *args[3].ref = raw.dec;
-    return Value();
-  }
-
- private:
-  std::shared_ptr<Observatory> o_;
-};
-
-class Factory final : public AutomationFactory {
- public:
-  explicit Factory(std::shared_ptr<Observatory> o) : o_(std::move(o)) {}
-
-  std::shared_ptr<AutomationObject> Create(std::string_view prog_id) override {
-    const std::string id = AsciiLower(prog_id);
-    if (id == "acp.telescope") return std::make_shared<Telescope>(o_);
-    if (id == "acp.util") return std::make_shared<Util>(o_);
-    throw Error(errors::kInvalidClassString, "Invalid class string");
-  }
+  void PulseGuide(GuideDirection direction, double ms) override { o_->PulseGuide(direction, ms); }
+  bool IsPulseGuiding() override { return o_->mount().IsPulseGuiding(); }
 
  private:
   std::shared_ptr<Observatory> o_;
@@ -123,14 +38,27 @@ class Factory final : public AutomationFactory {
 
 }  // namespace
 
+std::shared_ptr<MountDriver> MakeSimulatedMount(std::shared_ptr<Observatory> observatory) {
+  return std::make_shared<SimulatedMount>(std::move(observatory));
+}
+
+std::shared_ptr<ObservatoryProgram> MakeSimulatedProgram(std::shared_ptr<Observatory> observatory) {
+  const ObservatoryConfig& c = observatory->config();
+  ProgramConfig program{c.model, c.site.pressure_hpa, c.site.temperature_c,
+                        c.site.relative_humidity};
+  std::shared_ptr<Clock> clock = observatory->clock();
+  return std::make_shared<ObservatoryProgram>(MakeSimulatedMount(std::move(observatory)),
+                                              std::move(clock), program);
+}
+
 std::unique_ptr<AutomationFactory> MakeObservatoryFactory(
     std::shared_ptr<Observatory> observatory) {
-  return std::make_unique<Factory>(std::move(observatory));
+  return MakeAcpFactory(MakeSimulatedProgram(std::move(observatory)));
 }
 
 ObservatoryConfig DefaultObservatoryConfig() {
   ObservatoryConfig c;
-  c.site = {40.0, -105.0, 840.0, 8.0};  // about 1600 m above sea level
+  c.site = {40.0, -105.0, 840.0, 8.0, kDefaultRelativeHumidity};  // about 1600 m up
   // A typical fitted model; MA and ME together tilt the polar axis by 60".
   c.model.terms = {.ih = 95, .id = -40, .ch = 25, .np = 10, .ma = 48, .me = 36, .tf = 6};
   c.model.refraction = true;
@@ -138,9 +66,18 @@ ObservatoryConfig DefaultObservatoryConfig() {
   return c;
 }
 
-std::unique_ptr<AutomationFactory> MakeDefaultObservatory() {
-  auto clock = std::make_shared<SystemClock>();
+ObservatoryConfig DefaultObservatoryConfig(const SkyOptions& options) {
   ObservatoryConfig c = DefaultObservatoryConfig();
+  c.site.pressure_hpa = options.pressure_hpa.value_or(c.site.pressure_hpa);
+  c.site.temperature_c = options.temperature_c.value_or(c.site.temperature_c);
+  c.site.relative_humidity = options.relative_humidity.value_or(c.site.relative_humidity);
+  if (options.terms) c.model.terms = *options.terms;
+  return c;
+}
+
+std::unique_ptr<AutomationFactory> MakeDefaultObservatory(const SkyOptions& options) {
+  auto clock = std::make_shared<SystemClock>();
+  ObservatoryConfig c = DefaultObservatoryConfig(options);
   // An hour east of the meridian when the program starts.
   c.start.ra = Wrap24(LocalSiderealTime(c.site, clock->Now()) + 1.0);
   return MakeObservatoryFactory(std::make_shared<Observatory>(c, std::move(clock)));

@@ -4,8 +4,16 @@
 
 #include "observatory/automation.h"
 #include "observatory/sim/observatory.h"
+#include "observatory/sim/observatory_program.h"
 
 namespace orvan::sim {
+
+// The simulated mount as the observatory program drives it.
+std::shared_ptr<MountDriver> MakeSimulatedMount(std::shared_ptr<Observatory> observatory);
+
+// The program over a simulated observatory, with the observatory's own
+// pointing model and air.
+std::shared_ptr<ObservatoryProgram> MakeSimulatedProgram(std::shared_ptr<Observatory> observatory);
 
 // ACP's telescope and utility objects ("ACP.Telescope", "ACP.Util") answering
 // from a simulated observatory. Both objects share it.
@@ -16,6 +24,9 @@ std::unique_ptr<orvan::AutomationFactory> MakeObservatoryFactory(
 // refraction, a pointing model and about one arc-minute of polar
 // misalignment, on the real clock.
 ObservatoryConfig DefaultObservatoryConfig();
-std::unique_ptr<orvan::AutomationFactory> MakeDefaultObservatory();
+// The same with what the command line gave: the air for both the truth and
+// the model, and model terms (which the simulated mount then really has).
+ObservatoryConfig DefaultObservatoryConfig(const SkyOptions& options);
+std::unique_ptr<orvan::AutomationFactory> MakeDefaultObservatory(const SkyOptions& options = {});
 
 }  // namespace orvan::sim

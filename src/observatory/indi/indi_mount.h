@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "observatory/indi/indi_link.h"
+#include "observatory/indi/indi_observatory.h"
+#include "observatory/sim/mount_driver.h"
+
+namespace orvan::indi {
+
+// A mount reached through the standard INDI telescope properties.
+class IndiMount final : public sim::MountDriver {
+ public:
+  explicit IndiMount(const IndiOptions& options);
+
+  // Connects to the server, finds the device and connects it; nothing more
+  // once that has succeeded.
+  void Open();
+
+  bool Connected() override;
+  void SetConnected(bool on) override;
+
+  sim::Location Site() override;
+  sim::RaDec Axes() override;
+
+  bool Slewing() override;
+  bool Tracking() override;
+  void SetTracking(bool on) override;
+  void SlewTo(sim::RaDec axes) override;
+
+  double GuideRateRa() override;
+  double GuideRateDec() override;
+  void SetGuideRateRa(double deg_per_s) override;
+  void SetGuideRateDec(double deg_per_s) override;
+
+  void PulseGuide(sim::GuideDirection direction, double ms) override;
+  bool IsPulseGuiding() override;
+
+ private:
+  void ConnectDevice();
+  void SetGuideRate(const char* element, double deg_per_s);
+
+  std::unique_ptr<IndiLink> link_;
+  bool ready_ = false;  // connected once, with every property the program uses
+};
+
+}  // namespace orvan::indi

@@ -1,0 +1,38 @@
+#include "observatory/indi/indi_observatory.h"
+
+#include "observatory/indi/indi_mount.h"
+#include "observatory/sim/clock.h"
+
+namespace orvan::indi {
+namespace {
+
+// Connects on the first object asked for, so that start-up reports a server
+// or device that is not there.
+class IndiFactory final : public AutomationFactory {
+ public:
+  IndiFactory(std::shared_ptr<IndiMount> mount, std::unique_ptr<AutomationFactory> objects)
+      : mount_(std::move(mount)), objects_(std::move(objects)) {}
+
+  std::shared_ptr<AutomationObject> Create(std::string_view prog_id) override {
+    std::shared_ptr<AutomationObject> object = objects_->Create(prog_id);
+    mount_->Open();
+    return object;
+  }
+
+ private:
+  std::shared_ptr<IndiMount> mount_;
+  std::unique_ptr<AutomationFactory> objects_;
+};
+
+}  // namespace
+
+std::unique_ptr<AutomationFactory> MakeIndiObservatory(const IndiOptions& options) {
+  auto mount = std::make_shared<IndiMount>(options);
+  sim::ProgramConfig config;  // refraction on, no terms, air from the defaults
+  config = sim::WithOptions(config, options.sky);
+  auto program = std::make_shared<sim::ObservatoryProgram>(
+      mount, std::make_shared<sim::SystemClock>(), config);
+  return std::make_unique<IndiFactory>(std::move(mount), sim::MakeAcpFactory(std::move(program)));
+}
+
+}  // namespace orvan::indi

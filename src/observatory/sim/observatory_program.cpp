@@ -1,0 +1,55 @@
+#include "observatory/sim/observatory_program.h"
+
+#include <cmath>
+
+namespace orvan::sim {
+
+double PressureAtElevation(double elevation_m, double temperature_c) {
+  return 1013.25 * std::exp(-elevation_m / (29.3 * (273.15 + temperature_c)));
+}
+
+ProgramConfig WithOptions(ProgramConfig config, const SkyOptions& options) {
+  if (options.pressure_hpa) config.pressure_hpa = *options.pressure_hpa;
+  if (options.temperature_c) config.temperature_c = *options.temperature_c;
+  if (options.relative_humidity) config.relative_humidity = *options.relative_humidity;
+  if (options.terms) config.model.terms = *options.terms;
+  return config;
+}
+
+ObservatoryProgram::ObservatoryProgram(std::shared_ptr<MountDriver> mount,
+                                       std::shared_ptr<Clock> clock, ProgramConfig config)
+    : mount_(std::move(mount)), clock_(std::move(clock)), config_(config) {}
+
+Site ObservatoryProgram::CurrentSite() {
+  const Location at = mount_->Site();
+  const double pressure = config_.pressure_hpa
+                              ? *config_.pressure_hpa
+                              : PressureAtElevation(at.elevation_m, config_.temperature_c);
+  return {at.latitude_deg, at.longitude_deg, pressure, config_.temperature_c,
+          config_.relative_humidity};
+}
+
+double ObservatoryProgram::LocalSiderealTime() {
+  return sim::LocalSiderealTime(CurrentSite(), clock_->Now());
+}
+
+RaDec ObservatoryProgram::Reported() {
+  const RaDec axes = mount_->Axes();
+  const Site site = CurrentSite();
+  const double lst = sim::LocalSiderealTime(site, clock_->Now());
+  const HaDec sky = MechanicalToSky(config_.model, site, {lst - axes.ra, axes.dec});
+  return {Wrap24(lst - sky.ha), sky.dec};
+}
+
+RaDec ObservatoryProgram::MapIdealToRaw(RaDec sky) {
+  const Site site = CurrentSite();
+  const double lst = sim::LocalSiderealTime(site, clock_->Now());
+  const HaDec axes = SkyToMechanical(config_.model, site, {lst - sky.ra, sky.dec});
+  return {Wrap24(lst - axes.ha), axes.dec};
+}
+
+void ObservatoryProgram::SlewTo(RaDec sky) {
+  mount_->SlewTo(MapIdealToRaw(sky));
+}
+
+}  // namespace orvan::sim

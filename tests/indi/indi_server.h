@@ -1,0 +1,64 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace orvan::indi::testing {
+
+// Debian's INDI server with its telescope simulator, for one test: on a free
+// port, with HOME in a fresh temporary folder (the driver writes ~/.indi
+// there), in a process group of its own that Stop() ends by its id.
+class IndiServer {
+ public:
+  IndiServer();
+  ~IndiServer();
+  IndiServer(const IndiServer&) = delete;
+  IndiServer& operator=(const IndiServer&) = delete;
+
+  // Starts the server and returns once its port accepts connections.
+  void Start();
+  // Kills the server's process group and reaps the server.
+  void Stop();
+  int port() const { return port_; }
+
+  // The command-line client tools from indi-bin, as a second client:
+  // indi_setprop "Device.PROPERTY.E1;E2=v1;v2" and indi_getprop -1 "...".
+  void SetProp(const std::string& assignment) const;
+  std::string GetProp(const std::string& name) const;
+  double GetNumber(const std::string& name) const;
+
+ private:
+  bool TryStart(int port);
+
+  std::filesystem::path home_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// A port on the loopback interface that nothing listens on at the moment.
+int FreePort();
+
+// Runs a program (found on PATH) to its end and returns what it printed.
+std::string RunTool(const std::vector<std::string>& argv);
+
+// Polls `done` until it holds or `limit` passes; true if it held.
+template <typename F>
+bool WaitFor(std::chrono::milliseconds limit, F done);
+
+}  // namespace orvan::indi::testing
+
+#include <thread>
+
+template <typename F>
+bool orvan::indi::testing::WaitFor(std::chrono::milliseconds limit, F done) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
