@@ -1,0 +1,132 @@
+// OrvanACP for Linux: the window (or none) on the built-in simulated
+// observatory or on an INDI telescope, as the command line says.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "app/command_line.h"
+#include "observatory/indi/indi_observatory.h"
+#include "observatory/sim/pointing_file.h"
+#include "observatory/sim/simulated_observatory.h"
+#include "replay/trace.h"
+#include "ui/frmMain.h"
+#include "ui/headless/headless_view.h"
+#include "ui/qt/app_icon.h"
+#include "ui/qt/qt_view.h"
+
+namespace {
+
+using namespace orvan;
+
+// SIGINT and SIGTERM end the program like a closed window: the handler only
+// wakes the event loop, which closes the window on the user-interface thread.
+int g_signal_pipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = ::write(g_signal_pipe[1], &byte, 1);
+}
+
+void CloseOnSignals(frmMain& form, QObject* parent) {
+  if (::pipe(g_signal_pipe) != 0) return;
+  auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, parent);
+  QObject::connect(notifier, &QSocketNotifier::activated, parent, [&form] {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t n = ::read(g_signal_pipe[0], &byte, 1);
+    form.Close();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+std::unique_ptr<AutomationFactory> MakeObservatory(const app::Options& o) {
+  sim::SkyOptions sky;
+  sky.pressure_hpa = o.pressure_hpa;
+  sky.temperature_c = o.temperature_c;
+  if (o.model_file) sky.terms = sim::LoadPointingModel(*o.model_file);
+  if (!o.indi_host) return sim::MakeDefaultObservatory(sky);
+  indi::IndiOptions indi;
+  indi.host = *o.indi_host;
+  indi.port = o.indi_port;
+  indi.device = o.device;
+  indi.sky = sky;
+  return indi::MakeIndiObservatory(indi);
+}
+
+// Starts the program on `view` and runs it to its end; the exit status.
+int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory) {
+  frmMain& form = Module1::Main(view, observatory);
+  if (!form.ended()) {
+    CloseOnSignals(form, QCoreApplication::instance());
+    if (o.threshold) form.Type(ControlId::Text11, *o.threshold);
+    if (o.start) form.Click();
+  }
+  // A failed start-up has shown its report and ended the program before any
+  // event loop ran; otherwise the loop runs until the program ends.
+  if (!form.ended()) QCoreApplication::exec();
+  const int status = form.exit_status();
+  // The window logic holds the observatory's objects and is bound to the
+  // view, so it goes before either.
+  Module1::MainForm.reset();
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  const std::vector<std::string_view> args(argv + 1, argv + argc);
+  const app::Parsed parsed = app::ParseCommandLine(args);
+  const app::Options& o = parsed.options;
+  if (!parsed.error.empty()) {
+    std::cerr << "orvanacp: " << parsed.error << "\n" << app::Usage();
+    return 2;
+  }
+  if (o.help) {
+    std::cout << app::Usage();
+    return 0;
+  }
+  if (o.version) {
+    std::cout << app::kVersionText << "\n";
+    return 0;
+  }
+
+  std::unique_ptr<AutomationFactory> observatory;
+  try {
+    observatory = MakeObservatory(o);
+  } catch (const Error& e) {
+    // A model file that can't be read is a bad value on the command line.
+    std::cerr << "orvanacp: " << e.description() << "\n" << app::Usage();
+    return 2;
+  }
+  std::unique_ptr<AutomationFactory> traced;
+  if (o.trace)
+    traced = transcript::Traced(*observatory, [](const std::string& line) {
+      std::fprintf(stderr, "%s\n", line.c_str());
+      std::fflush(stderr);
+    });
+  AutomationFactory& used = traced ? *traced : *observatory;
+
+  if (o.headless) {
+    QCoreApplication app(argc, argv);
+    headless::HeadlessView view([](const std::string& line) {
+      std::fprintf(stdout, "%s\n", line.c_str());
+      std::fflush(stdout);
+    });
+    return Run(o, view, used);
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("OrvanACP");
+  QApplication::setWindowIcon(qt::ApplicationIcon());
+  qt::QtView view;
+  return Run(o, view, used);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvan::indi::testing {
+
+// The orvanacp program run as a user runs it, its standard output and error
+// collected line by line as they come.
+class Program {
+ public:
+  explicit Program(std::vector<std::string> args);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Waits until a line of standard output (or error) contains `text`;
+  // true if one did within `limit`.
+  bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit);
+  bool WaitForError(const std::string& text, std::chrono::milliseconds limit);
+  std::vector<std::string> Output();
+  std::vector<std::string> Errors();
+
+  void Signal(int signal);
+  // The exit status once the program has ended; -1 if it did not within `limit`.
+  int Wait(std::chrono::milliseconds limit);
+
+ private:
+  struct Stream {
+    int fd = -1;
+    std::thread reader;
+    std::vector<std::string> lines;
+  };
+  void Read(Stream& s);
+  bool WaitFor(Stream& s, const std::string& text, std::chrono::milliseconds limit);
+
+  pid_t pid_ = -1;
+  int status_ = -1;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Stream out_, err_;
+};
+
+}  // namespace orvan::indi::testing
