@@ -34,13 +34,15 @@ void OnSignal(int) {
   [[maybe_unused]] const ssize_t n = ::write(g_signal_pipe[1], &byte, 1);
 }
 
-void CloseOnSignals(frmMain& form, QObject* parent) {
+// Installed before the start, so that a signal during a slow start-up (an
+// INDI server that takes its time) closes the window once it is up.
+void CloseOnSignals(QObject* parent) {
   if (::pipe(g_signal_pipe) != 0) return;
   auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, parent);
-  QObject::connect(notifier, &QSocketNotifier::activated, parent, [&form] {
+  QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
     char byte = 0;
     [[maybe_unused]] const ssize_t n = ::read(g_signal_pipe[0], &byte, 1);
-    form.Close();
+    if (Module1::MainForm) Module1::MainForm->Close();
   });
   struct sigaction action {};
   action.sa_handler = OnSignal;
@@ -65,9 +67,9 @@ std::unique_ptr<AutomationFactory> MakeObservatory(const app::Options& o) {
 
 // Starts the program on `view` and runs it to its end; the exit status.
 int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory) {
+  CloseOnSignals(QCoreApplication::instance());
   frmMain& form = Module1::Main(view, observatory);
   if (!form.ended()) {
-    CloseOnSignals(form, QCoreApplication::instance());
     if (o.threshold) form.Type(ControlId::Text11, *o.threshold);
     if (o.start) form.Click();
   }
