@@ -48,10 +48,20 @@ void FakeServer::Serve() {
   if (!Readable(listener_, stop_)) return;
   const int client = accept(listener_, nullptr, nullptr);
   if (client < 0) return;
-  if (send(client, greeting_.data(), greeting_.size(), MSG_NOSIGNAL) < 0) stop_ = true;
-  // Reads and drops whatever the client says, until it goes or the test ends.
+  // Like a real server it speaks only once asked for the properties: the
+  // client library is not ready for anything before it has asked (its
+  // connectServer clears its devices after its reader has started).
+  std::string heard;
   char buf[4096];
-  while (Readable(client, stop_) && read(client, buf, sizeof buf) > 0) {
+  bool greeted = false;
+  while (Readable(client, stop_)) {
+    const ssize_t n = read(client, buf, sizeof buf);
+    if (n <= 0) break;
+    if (greeted) continue;  // dropped, until the client goes or the test ends
+    heard.append(buf, static_cast<std::size_t>(n));
+    if (heard.find("<getProperties") == std::string::npos) continue;
+    greeted = true;
+    if (send(client, greeting_.data(), greeting_.size(), MSG_NOSIGNAL) < 0) break;
   }
   close(client);
 }
