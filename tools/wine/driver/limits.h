@@ -16,6 +16,8 @@ using Duration = std::chrono::milliseconds;
 // After start-up: until the window shows, a message box opens or the program ends.
 inline constexpr Duration kLoad = 90s;
 inline constexpr Duration kLoadPoll = 20ms;
+// The same when start-up is timed: a fine look, the figure's resolution.
+inline constexpr Duration kStartupPoll = 1ms;
 
 // After an event: until no message box is up, the observatory log is still
 // and the program's thread takes messages again.
