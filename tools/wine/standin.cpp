@@ -133,11 +133,13 @@ class Standin {
       int n = 0;
       words >> verb >> what >> n;
       const std::size_t dot = what.find('.');
+      const int event = verb == "exit-before" && n > 0 ? EventIndex(what, n) : -1;
       if (verb == "exit-during" && dot != std::string::npos && n > 0) {
         ending_.object = what.substr(0, dot);
         ending_.member = what.substr(dot + 1);
         ending_.access = n;
-      } else if (verb == "exit-before" && n > 0 && (ending_.event = EventIndex(what, n)) >= 0) {
+      } else if (event >= 0) {
+        ending_.event = event;
       } else {
         Write("!! stand-in: side file line " + std::to_string(number) + ": " + line);
       }
