@@ -150,8 +150,8 @@ class Player {
     log_.Drain();
     Out(transcript::EndLine());
     const DWORD code = target_.ExitCode();
-    // A report ends the program with a failure status, a close with success.
-    if ((code != 0) != reported_error_) Out("!! exit status " + std::to_string(code));
+    // A report ends the program with status 1, a close with 0.
+    if (code != (reported_error_ ? 1u : 0u)) Out("!! exit status " + std::to_string(code));
     ended_ = true;
   }
 
