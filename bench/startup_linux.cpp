@@ -55,7 +55,8 @@ bool WaitMapped(Display* display, pid_t pid, Clock::time_point deadline) {
       XNextEvent(display, &event);
       if (event.type == MapNotify && PidOf(display, event.xmap.window) == pid) return true;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left <= 0ms) return false;
     pollfd p{fd, POLLIN, 0};
     poll(&p, 1, static_cast<int>(left.count()));

@@ -148,10 +148,11 @@ class Standin {
 
   // The clock's value while the n-th `keyword` event is played; -1 if none.
   int EventIndex(const std::string& keyword, int n) const {
-    static const std::map<std::string, Step::Type> kEvents = {
-        {"click", Step::Type::Click}, {"tick", Step::Type::Tick},
-        {"type", Step::Type::TypeText}, {"close", Step::Type::Close},
-        {"dump", Step::Type::Dump}};
+    static const std::map<std::string, Step::Type> kEvents = {{"click", Step::Type::Click},
+                                                              {"tick", Step::Type::Tick},
+                                                              {"type", Step::Type::TypeText},
+                                                              {"close", Step::Type::Close},
+                                                              {"dump", Step::Type::Dump}};
     const auto found = kEvents.find(keyword);
     if (found == kEvents.end()) return -1;
     int index = 0;
@@ -444,8 +445,7 @@ bool WriteClasses(HKEY root, Host host, const std::wstring& server) {
         !SetString(root, clsid_key + L"\\ProgID", nullptr, c.prog_id) ||
         !SetString(root, server_key, nullptr, server))
       return false;
-    if (host == Host::InProcess &&
-        !SetString(root, server_key, L"ThreadingModel", L"Apartment"))
+    if (host == Host::InProcess && !SetString(root, server_key, L"ThreadingModel", L"Apartment"))
       return false;
   }
   return true;
