@@ -239,8 +239,7 @@ void Keys(const Target& target) {
 int Inspect(const std::wstring& exe, const std::wstring& work) {
   Identity(exe);
   // The stand-in answers with its defaults and logs nothing.
-  for (const wchar_t* variable : {kScenarioVariable, kLogVariable, kClockVariable})
-    ::SetEnvironmentVariableW(variable, nullptr);
+  ::SetEnvironmentVariableW(kConfigVariable, nullptr);
   SetDecimalSeparator('.');
   Target target;
   if (!target.Start(exe)) return 1;

@@ -9,5 +9,6 @@ int Register(const std::wstring& dll);
 int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstring& work);
 int Inspect(const std::wstring& exe, const std::wstring& work);
 int Nest(const std::wstring& scenario);
+int Startup(const std::wstring& exe, int runs);
 
 }  // namespace orvan::wine

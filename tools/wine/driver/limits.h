@@ -1,7 +1,8 @@
 #pragma once
 
-// Every wait of the driver, named: how long it waits for what, and how often
-// it looks. Reaching a limit means the program under test went wrong.
+// Every wait of the driver and the stand-in, named: how long it waits for
+// what, and how often it looks. Reaching a limit means the program under test
+// (or the stand-in) went wrong.
 #include <chrono>
 
 #include "support/wide.h"  // and with it windows.h
@@ -15,6 +16,8 @@ using Duration = std::chrono::milliseconds;
 // After start-up: until the window shows, a message box opens or the program ends.
 inline constexpr Duration kLoad = 90s;
 inline constexpr Duration kLoadPoll = 20ms;
+// The same when start-up is timed: a fine look, the figure's resolution.
+inline constexpr Duration kStartupPoll = 1ms;
 
 // After an event: until no message box is up, the observatory log is still
 // and the program's thread takes messages again.
@@ -49,6 +52,14 @@ inline constexpr Duration kKeyPoll = 5ms;
 // The inspected window is held open for the screenshot until released.
 inline constexpr Duration kHold = 60s;
 inline constexpr Duration kHoldPoll = 20ms;
+
+// After the program has gone: until the stand-in's local server, if one ran,
+// has ended too (the next scenario needs a server of its own).
+inline constexpr Duration kServerEnd = 30s;
+
+// A local server whose side file ends it at an event looks at the event
+// clock this often.
+inline constexpr Duration kStandinClockPoll = 10ms;
 
 // A limit as the Windows API takes it.
 constexpr DWORD Ms(Duration d) {

@@ -14,6 +14,9 @@
 //       an event nested on an access is posted as its window message and
 //       dispatched during the access, as COM's modal loop does while an
 //       out-of-process ACP answers; prints the whole transcript
+//   orvan-wine-driver startup EXE N
+//       starts EXE N times, one after the other, and prints for each run the
+//       milliseconds until its main window is visible (bench/startup-time)
 #include <cstdio>
 #include <string>
 
@@ -29,8 +32,10 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"play" && argc == 5) return orvan::wine::Play(argv[2], argv[3], argv[4]);
   if (command == L"inspect" && argc == 4) return orvan::wine::Inspect(argv[2], argv[3]);
   if (command == L"nest" && argc == 3) return orvan::wine::Nest(argv[2]);
+  if (command == L"startup" && argc == 4 && _wtoi(argv[3]) > 0)
+    return orvan::wine::Startup(argv[2], _wtoi(argv[3]));
   std::fprintf(stderr,
                "usage: orvan-wine-driver register DLL | play EXE SCENARIO WORKDIR | "
-               "inspect EXE WORKDIR | nest SCENARIO\n");
+               "inspect EXE WORKDIR | nest SCENARIO | startup EXE N\n");
   return 2;
 }

@@ -13,7 +13,6 @@
 #include "driver/output.h"
 #include "driver/target.h"
 #include "replay/transcript.h"
-#include "standin_files.h"
 #include "ui/window_view.h"
 
 namespace orvan::wine {
@@ -151,8 +150,8 @@ class Player {
     log_.Drain();
     Out(transcript::EndLine());
     const DWORD code = target_.ExitCode();
-    // A report ends the program with a failure status, a close with success.
-    if ((code != 0) != reported_error_) Out("!! exit status " + std::to_string(code));
+    // A report ends the program with status 1, a close with 0.
+    if (code != (reported_error_ ? 1u : 0u)) Out("!! exit status " + std::to_string(code));
     ended_ = true;
   }
 
@@ -198,9 +197,8 @@ int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstri
   const std::wstring clock_path = work + L"\\clock";
   ::DeleteFileW(log_path.c_str());
   WriteAtomically(clock_path, "0");
-  ::SetEnvironmentVariableW(kScenarioVariable, scenario.c_str());
-  ::SetEnvironmentVariableW(kLogVariable, log_path.c_str());
-  ::SetEnvironmentVariableW(kClockVariable, clock_path.c_str());
+  StandinConfig config{scenario, log_path, clock_path, SideFileOf(scenario), {}};
+  HandToStandin(config, work);
 
   Target target;
   ObservatoryLog log(log_path);
@@ -219,7 +217,11 @@ int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstri
     switch (s.type) {
       case Step::Type::Load:
         Out(transcript::EventLine(Event::Load));
-        if (!target.Start(exe)) {
+        // A local server ends with the program it serves.
+        if (!target.Start(exe, [&](DWORD pid) {
+              config.client = std::to_wstring(pid);
+              HandToStandin(config, work);
+            })) {
           std::fprintf(stderr, "cannot start the program\n");
           return 1;
         }
@@ -254,6 +256,12 @@ int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstri
     log.Drain();
     ::PostMessageW(target.Main(), WM_CLOSE, 0, 0);
     if (!target.WaitExit(limits::kExit)) target.Terminate();
+  }
+  // A local server lives as long as the program's objects; the next scenario
+  // must not find this one's.
+  if (!StandinServerEnded()) {
+    Out("!! driver: the stand-in's server did not end");
+    return 4;
   }
   return 0;
 }

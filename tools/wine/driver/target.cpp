@@ -81,12 +81,18 @@ Target::~Target() {
   ::CloseHandle(pi_.hThread);
 }
 
-bool Target::Start(const std::wstring& exe) {
+bool Target::Start(const std::wstring& exe, const std::function<void(DWORD)>& before_running) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   std::wstring command = L"\"" + exe + L"\"";
-  return ::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &si, &pi_) != FALSE;
+  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                        before_running ? CREATE_SUSPENDED : 0, nullptr, nullptr, &si, &pi_))
+    return false;
+  if (before_running) {
+    before_running(pi_.dwProcessId);
+    ::ResumeThread(pi_.hThread);
+  }
+  return true;
 }
 
 bool Target::Exited() const {

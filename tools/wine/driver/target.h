@@ -2,6 +2,7 @@
 
 // The program under test seen from another process: its windows and their
 // texts and states, its message boxes, whether it still runs.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,9 @@ class Target {
   Target(const Target&) = delete;
   Target& operator=(const Target&) = delete;
 
-  bool Start(const std::wstring& exe);
+  // Starts the program; `before_running`, if given, learns its process id
+  // before the program runs its first instruction.
+  bool Start(const std::wstring& exe, const std::function<void(DWORD)>& before_running = {});
   bool Exited() const;
   bool WaitExit(limits::Duration limit) const;
   DWORD ExitCode() const;
