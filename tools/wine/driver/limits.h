@@ -14,6 +14,9 @@ using namespace std::chrono_literals;
 using Duration = std::chrono::milliseconds;
 
 // After start-up: until the window shows, a message box opens or the program ends.
+// Starting the program: tries, and the pause between them.
+inline constexpr int kStartTries = 3;
+inline constexpr Duration kStartRetryPause = 500ms;
 inline constexpr Duration kLoad = 90s;
 inline constexpr Duration kLoadPoll = 20ms;
 // The same when start-up is timed: a fine look, the figure's resolution.

@@ -222,7 +222,7 @@ int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstri
               config.client = std::to_wstring(pid);
               HandToStandin(config, work);
             })) {
-          std::fprintf(stderr, "cannot start the program\n");
+          std::fprintf(stderr, "cannot start the program (error %lu)\n", ::GetLastError());
           return 1;
         }
         started = true;

@@ -1,5 +1,7 @@
 #include "driver/target.h"
 
+#include <cstdio>
+
 #include "ui/win32/control_ids.h"
 
 #include <commctrl.h>
@@ -85,9 +87,19 @@ bool Target::Start(const std::wstring& exe, const std::function<void(DWORD)>& be
   STARTUPINFOW si{};
   si.cb = sizeof si;
   std::wstring command = L"\"" + exe + L"\"";
-  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
-                        before_running ? CREATE_SUSPENDED : 0, nullptr, nullptr, &si, &pi_))
-    return false;
+  // Wine now and then refuses a process start while the one before is still
+  // going away; a second try a moment later goes through. Said on the
+  // driver's error stream, never in the transcript.
+  for (int attempt = 1;; ++attempt) {
+    if (::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE,
+                         before_running ? CREATE_SUSPENDED : 0, nullptr, nullptr, &si, &pi_))
+      break;
+    const DWORD error = ::GetLastError();
+    if (attempt == limits::kStartTries) return false;
+    std::fprintf(stderr, "process start refused (error %lu); trying again\n", error);
+    ::Sleep(limits::Ms(limits::kStartRetryPause));
+    ::SetLastError(error);
+  }
   if (before_running) {
     before_running(pi_.dwProcessId);
     ::ResumeThread(pi_.hThread);
