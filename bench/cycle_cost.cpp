@@ -16,8 +16,8 @@ using namespace orvan;
 using namespace orvan::sim;
 
 void BM_Tick(benchmark::State& state) {
-  const double start = SecondsSinceJ2000(2026, 3, 20, 4.0);
-  auto clock = std::make_shared<VirtualClock>(start);
+  const double start = program::SecondsSinceJ2000(2026, 3, 20, 4.0);
+  auto clock = std::make_shared<program::VirtualClock>(start);
   ObservatoryConfig config = DefaultObservatoryConfig();
   config.start = {Wrap24(LocalSiderealTime(config.site, start) + 1.0), 20};
   auto observatory = std::make_shared<Observatory>(config, clock);

@@ -24,7 +24,7 @@ using namespace orvan::sim;
 constexpr double kTickSeconds = 4.0;
 constexpr int kTicks = 2 * 3600 / 4;  // two hours
 // 2026-03-20 04:00 UT: a dark spring night at the default site.
-const double kStart = SecondsSinceJ2000(2026, 3, 20, 4.0);
+const double kStart = program::SecondsSinceJ2000(2026, 3, 20, 4.0);
 
 struct Target {
   const char* name;
@@ -81,7 +81,7 @@ Run Simulate(const Target& target, double threshold, bool corrected, bool period
     config.mount.worm_period_s = 480;
   }
   config.start = {Wrap24(LocalSiderealTime(config.site, kStart) - target.start_ha), target.dec};
-  auto clock = std::make_shared<VirtualClock>(kStart);
+  auto clock = std::make_shared<program::VirtualClock>(kStart);
   auto observatory = std::make_shared<Observatory>(config, clock);
   auto factory = MakeObservatoryFactory(observatory);
   replay::Recorder recorder([](const std::string&) {}, '.');

@@ -184,6 +184,32 @@ TEST(Constants, HaveTheirExactBits) {
   EXPECT_GT(ArcsecPerDegreeFactor, 1.0 / 3600);
   // Multiplying first differs in the last bit from the pre-computed 24/360.
   EXPECT_NE(DefaultGuideRate * 24 / 360, DefaultGuideRate * (24.0 / 360));
+  // The sidereal rate: a full turn in one sidereal day of 86164.0905 s.
+  EXPECT_NEAR(kSiderealDegPerSecond, 360 / 86164.0905, 1e-12);
+}
+
+TEST(ErrorTable, TextsAreThePlatformsForItsNumbers) {
+  // The automation runtime's own wording for the numbers it raises.
+  EXPECT_EQ(errors::TextOf(0x80020005), "Type mismatch");
+  EXPECT_EQ(errors::TextOf(0x80020006), "Unknown name");
+  EXPECT_EQ(errors::TextOf(0x8002000E), "Invalid number of parameters");
+  EXPECT_EQ(errors::TextOf(0x800401F3), "Invalid class string");
+  EXPECT_EQ(errors::TextOf(0x800A01A8), "Object required");
+  EXPECT_EQ(errors::TextOf(0x800A01B6), "Object doesn't support this property or method");
+  EXPECT_EQ(errors::TextOf(0x12345678), "");
+  const Error e = errors::ErrorOf(errors::kObjectRequired);
+  EXPECT_EQ(e.number(), 0x800A01A8u);
+  EXPECT_EQ(e.description(), "Object required");
+}
+
+TEST(ErrorTable, OwnNumbersLieInTheRangeLeftToDriversAndEachHasAText) {
+  for (std::uint32_t n = 0x80040500; n <= 0x80040510; ++n) {
+    if (errors::TextOf(n).empty()) continue;
+    EXPECT_EQ(n & 0xFFFF0000u, 0x80040000u);  // FACILITY_ITF, as ASCOM drivers raise
+  }
+  EXPECT_FALSE(errors::TextOf(errors::kBadReading).empty());
+  EXPECT_FALSE(errors::TextOf(errors::kPulseTooLong).empty());
+  EXPECT_FALSE(errors::TextOf(errors::kNoInverse).empty());
 }
 
 }  // namespace

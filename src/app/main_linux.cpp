@@ -13,7 +13,7 @@
 
 #include "app/command_line.h"
 #include "observatory/indi/indi_observatory.h"
-#include "observatory/sim/pointing_file.h"
+#include "observatory/program/pointing_file.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "replay/trace.h"
 #include "ui/frmMain.h"
@@ -52,10 +52,10 @@ void CloseOnSignals(QObject* parent) {
 }
 
 std::unique_ptr<AutomationFactory> MakeObservatory(const app::Options& o) {
-  sim::SkyOptions sky;
+  program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
-  if (o.model_file) sky.terms = sim::LoadPointingModel(*o.model_file);
+  if (o.model_file) sky.terms = program::LoadPointingModel(*o.model_file);
   if (!o.indi_host) return sim::MakeDefaultObservatory(sky);
   indi::IndiOptions indi;
   indi.host = *o.indi_host;

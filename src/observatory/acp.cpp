@@ -9,7 +9,7 @@ namespace orvan::acp {
 namespace {
 
 AutomationObject& Require(const Value& object) {
-  if (!object.IsObject()) throw Error(errors::kObjectRequired, "Object required");
+  if (!object.IsObject()) throw errors::ErrorOf(errors::kObjectRequired);
   return *object.object();
 }
 

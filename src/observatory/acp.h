@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "observatory/automation.h"
+#include "observatory/units.h"
 
 // The typed binding to ACP's telescope and utility objects: the one place that
 // knows member names, argument orders, by-reference passing, value kinds and
@@ -13,8 +14,6 @@ namespace orvan::acp {
 inline constexpr std::string_view kUtilProgId = "ACP.Util";
 inline constexpr std::string_view kTelescopeProgId = "ACP.Telescope";
 
-// Guide directions as the telescope interface standard numbers them.
-enum class GuideDirection : std::int16_t { North = 0, South = 1, East = 2, West = 3 };
 
 // Creates the object and wraps it as an automation value holding a reference.
 Value Create(AutomationFactory& factory, std::string_view prog_id);

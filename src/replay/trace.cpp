@@ -1,6 +1,6 @@
 #include "replay/trace.h"
 
-#include "replay/transcript.h"
+#include "observatory/access_line.h"
 
 namespace orvan::transcript {
 namespace {

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <bit>
 #include <cstdint>
 
+#include "observatory/units.h"
 #include "observatory/value.h"
 
 namespace orvan {
@@ -23,9 +23,6 @@ class Bool16 {
 // the exact fraction: both are the doubles nearest to these literals.
 inline constexpr double ArcsecPerHourFactor = 0.00001851851851852;
 inline constexpr double ArcsecPerDegreeFactor = 0.00027777777777778;
-// 15 arc-seconds per second in degrees per second: one unit in the last place
-// above the double nearest to 0.0041666666666667.
-inline constexpr double DefaultGuideRate = std::bit_cast<double>(std::uint64_t{0x3F71111111111138});
 
 // The main window's run-time variables, in their declared order.
 struct TrackerState {

@@ -9,7 +9,6 @@
 namespace orvan::tracking {
 namespace {
 
-using acp::GuideDirection;
 using namespace checked;
 
 constexpr double kRecaptureFactor = 5;

@@ -34,12 +34,12 @@ Error CurrentError() {
   } catch (const Error& e) {
     return e;
   } catch (const std::bad_alloc&) {
-    return Error(errors::kOutOfMemory, "Out of memory");
+    return errors::ErrorOf(errors::kOutOfMemory);
   } catch (const std::exception& e) {
     const std::string what = e.what();
-    return Error(errors::kUnspecified, what.empty() ? "Unspecified error" : what);
+    return Error(errors::kUnspecified, what.empty() ? std::string(errors::TextOf(errors::kUnspecified)) : what);
   } catch (...) {
-    return Error(errors::kUnspecified, "Unspecified error");
+    return errors::ErrorOf(errors::kUnspecified);
   }
 }
 

@@ -11,7 +11,7 @@ using controls::Kind;
 
 // What the automation runtime raises for a write a control does not take.
 [[noreturn]] void NotSupported() {
-  throw Error(errors::kNotSupported, "Object doesn't support this property or method");
+  throw errors::ErrorOf(errors::kNotSupported);
 }
 
 }  // namespace
@@ -75,7 +75,7 @@ void WindowModel::SetStatusText(std::string_view text) {
 
 void WindowModel::SetTimerInterval(std::int32_t milliseconds) {
   // A timer's period can't be negative; 0 is allowed and raises no tick.
-  if (milliseconds < 0) throw Error(errors::kInvalidPropertyValue, "Invalid property value");
+  if (milliseconds < 0) throw errors::ErrorOf(errors::kInvalidPropertyValue);
   timer_interval_ = milliseconds;
   Announce(ControlId::Timer1, Property::Interval, Cause::Program);
 }

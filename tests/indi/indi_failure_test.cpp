@@ -39,7 +39,7 @@ Raised CreateTelescope(int port, const std::string& device) {
 TEST(IndiFailures, ConnectionNeverAnsweredRaisesAfterTheLimit) {
   testing::FakeServer server(testing::ConnectionDefinition("Fake Mount", false));
   const Raised r = CreateTelescope(server.port(), "Fake Mount");
-  EXPECT_EQ(r.number, kNoAnswer);
+  EXPECT_EQ(r.number, errors::kNoAnswer);
   EXPECT_EQ(r.description, "INDI server 127.0.0.1:" + std::to_string(server.port()) +
                                " did not answer within 5 s (CONNECTION)");
   EXPECT_GE(r.took, kAnswerLimit);
@@ -49,7 +49,7 @@ TEST(IndiFailures, ConnectionNeverAnsweredRaisesAfterTheLimit) {
 TEST(IndiFailures, ConnectedDeviceWithoutTheMountsPropertiesRaises) {
   testing::FakeServer server(testing::ConnectionDefinition("Fake Mount", true));
   const Raised r = CreateTelescope(server.port(), "Fake Mount");
-  EXPECT_EQ(r.number, kPropertyMissing);
+  EXPECT_EQ(r.number, errors::kPropertyMissing);
   EXPECT_EQ(r.description, "INDI property EQUATORIAL_EOD_COORD missing on device \"Fake Mount\"");
   EXPECT_LT(r.took, kAnswerLimit + 2s);
 }
@@ -57,7 +57,7 @@ TEST(IndiFailures, ConnectedDeviceWithoutTheMountsPropertiesRaises) {
 TEST(IndiFailures, ServerWithoutDevicesHasNoneToFind) {
   testing::FakeServer server("");
   const Raised r = CreateTelescope(server.port(), "Fake Mount");
-  EXPECT_EQ(r.number, kDeviceNotFound);
+  EXPECT_EQ(r.number, errors::kDeviceNotFound);
   EXPECT_EQ(r.description,
             "INDI device \"Fake Mount\" not found on 127.0.0.1:" + std::to_string(server.port()));
   EXPECT_GE(r.took, kAnswerLimit);

@@ -14,8 +14,8 @@
 
 #include "indi_server.h"
 #include "observatory/indi/indi_observatory.h"
-#include "observatory/sim/astro.h"
-#include "observatory/sim/clock.h"
+#include "observatory/program/astro.h"
+#include "observatory/program/clock.h"
 #include "support/error.h"
 
 namespace orvan::indi {
@@ -31,9 +31,9 @@ constexpr double kLatitude = 40, kLongitudeEast = 255;  // 105 W
 
 // ERFA's apparent sidereal time at the simulator's site now, in hours.
 double LocalSiderealTimeNow() {
-  const double ut = sim::SystemClock().Now();
+  const double ut = program::SystemClock().Now();
   const double gast = eraGst06a(2451545.0, ut / 86400, 2451545.0, (ut + 69.184) / 86400);
-  return sim::Wrap24(gast * 12 / sim::kPi + (kLongitudeEast - 360) / 15);
+  return program::Wrap24(gast * 12 / kPi + (kLongitudeEast - 360) / 15);
 }
 
 Error ErrorFrom(const std::function<void()>& f) {
@@ -64,14 +64,14 @@ class IndiObservatoryTest : public ::testing::Test {
   void PlaceMount(double dec = 20) {
     server.SetProp(kPrefix + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
     server.SetProp(kPrefix + "ON_COORD_SET.SYNC=On");
-    ra0 = sim::Wrap24(LocalSiderealTimeNow() - 1.0);
+    ra0 = program::Wrap24(LocalSiderealTimeNow() - 1.0);
     dec0 = dec;
     server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" + std::to_string(ra0) + ";" +
                    std::to_string(dec0));
     server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
     ASSERT_TRUE(WaitFor(3s, [&] {
       return std::abs(Dec() - dec0) < 1e-4 && Tracking() &&
-             std::abs(sim::Wrap12(Ra() - ra0)) < 1e-3;
+             std::abs(program::Wrap12(Ra() - ra0)) < 1e-3;
     }));
   }
 
@@ -106,7 +106,7 @@ TEST_F(IndiObservatoryTest, ConnectsTheDeviceAndAnswersWhatTheProgramReads) {
 
 TEST_F(IndiObservatoryTest, ReportsThePositionTheMountHas) {
   PlaceMount();
-  EXPECT_NEAR(sim::Wrap12(Ra() - server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA")) * 54000, 0,
+  EXPECT_NEAR(program::Wrap12(Ra() - server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA")) * 54000, 0,
               1.6);
   EXPECT_NEAR(Dec(), server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC"), 0.1 / 3600);
 }
@@ -115,7 +115,7 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
   PlaceMount();
   // Sidereal time at the mount's longitude, against ERFA's full formula.
   ASSERT_TRUE(WaitFor(3s, [&] {
-    return std::abs(sim::Wrap12(telescope->Get("SiderealTime").ToR8() - LocalSiderealTimeNow())) *
+    return std::abs(program::Wrap12(telescope->Get("SiderealTime").ToR8() - LocalSiderealTimeNow())) *
                3600 <
            0.5;
   }));
@@ -127,7 +127,7 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
   options.sky = {.pressure_hpa = 840,
                  .temperature_c = 8,
                  .relative_humidity = 0.5,
-                 .terms = sim::PointingTerms{.id = 30}};
+                 .terms = program::PointingTerms{.id = 30}};
   auto factory2 = MakeIndiObservatory(options);
   auto util2 = factory2->Create("ACP.Util");
   double ra = LocalSiderealTimeNow(), dec = 20, ra_out = 0, dec_out = 0;
@@ -137,9 +137,9 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
   double a = 0, b = 0;
   eraRefco(840, 8, 0.5, 0.55, &a, &b);
   const double lift = (dec_out - dec) * 3600 - 30;
-  const double tz = std::tan((kLatitude - dec) * sim::kPi / 180 - lift / 206264.806);
+  const double tz = std::tan((kLatitude - dec) * kPi / 180 - lift / 206264.806);
   EXPECT_NEAR(lift, (a * tz + b * tz * tz * tz) * 206264.806, 0.01);
-  EXPECT_NEAR(sim::Wrap12(ra_out - ra) * 54000, 0, 0.1);
+  EXPECT_NEAR(program::Wrap12(ra_out - ra) * 54000, 0, 0.1);
 }
 
 TEST_F(IndiObservatoryTest, ZeroGuideRatesAreRepairedWithTheDefault) {
@@ -185,7 +185,7 @@ TEST_F(IndiObservatoryTest, PulseTheDeviceRefusesRaises) {
   PlaceMount();
   // The simulator takes timed pulses of up to 60 s.
   const Error e = ErrorFrom([&] { Pulse(0, 70000); });
-  EXPECT_EQ(e.number(), kRefused);
+  EXPECT_EQ(e.number(), errors::kRefused);
   EXPECT_EQ(e.description(),
             "INDI device \"Telescope Simulator\" refused TELESCOPE_TIMED_GUIDE_NS (Alert)");
   EXPECT_FALSE(Guiding());
@@ -230,7 +230,7 @@ TEST_F(IndiObservatoryTest, PulsesMoveTheMountByRateTimesDuration) {
     const double dec_moved =
         (server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC") - dec_start) * 3600;
     const double ra_moved =
-        sim::Wrap12(server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA") - ra_start) * 54000;
+        program::Wrap12(server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA") - ra_start) * 54000;
     EXPECT_NEAR(dec_moved, leg.sign * 30, 2.5);
     EXPECT_NEAR(ra_moved, leg.sign * 30, 2.5 + 1.5);
     // The objects see what the mount has.
@@ -259,7 +259,7 @@ TEST_F(IndiObservatoryTest, DisconnectingAndReconnectingTheDevice) {
     said = ErrorFrom([&] { Dec(); }).description();
     return said == "INDI property EQUATORIAL_EOD_COORD missing on device \"Telescope Simulator\"";
   })) << said;
-  EXPECT_EQ(ErrorFrom([&] { Dec(); }).number(), kPropertyMissing);
+  EXPECT_EQ(ErrorFrom([&] { Dec(); }).number(), errors::kPropertyMissing);
   telescope->Put("Connected", Value::Bool(true));
   EXPECT_EQ(telescope->Get("Connected"), Value::Bool(true));
   EXPECT_NEAR(Dec(), server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC"), 1e-9);
@@ -274,17 +274,17 @@ TEST_F(IndiObservatoryTest, ServerGoneMidRunMakesEveryAccessRaise) {
   const Error first = ErrorFrom([&] { Pulse(0, 1000); });
   EXPECT_LE(std::chrono::steady_clock::now() - start, kAnswerLimit + 1s);
   // Lost, or at worst not answered in time; either way a clear error.
-  EXPECT_TRUE(first.number() == kConnectionLost || first.number() == kNoAnswer)
+  EXPECT_TRUE(first.number() == errors::kConnectionLost || first.number() == errors::kNoAnswer)
       << first.description();
   for (const char* member : {"RightAscension", "Slewing", "Connected", "GuideRateDeclination"}) {
     const Error e = ErrorFrom([&] { telescope->Get(member); });
-    EXPECT_EQ(e.number(), kConnectionLost) << member;
+    EXPECT_EQ(e.number(), errors::kConnectionLost) << member;
     EXPECT_EQ(e.description(), lost) << member;
   }
   double ra = 1, dec = 2, ra_out = 0, dec_out = 0;
   std::vector<Argument> args{Argument::ByRef(ra), Argument::ByRef(dec), Argument::ByRef(ra_out),
                              Argument::ByRef(dec_out)};
-  EXPECT_EQ(ErrorFrom([&] { util->Call("MapIdealToRawEqu", args); }).number(), kConnectionLost);
+  EXPECT_EQ(ErrorFrom([&] { util->Call("MapIdealToRawEqu", args); }).number(), errors::kConnectionLost);
 }
 
 TEST_F(IndiObservatoryTest, UnknownDeviceRaisesAtOnceNamingWhatIsThere) {
@@ -295,7 +295,7 @@ TEST_F(IndiObservatoryTest, UnknownDeviceRaisesAtOnceNamingWhatIsThere) {
   const auto start = std::chrono::steady_clock::now();
   const Error e = ErrorFrom([&] { other->Create("ACP.Telescope"); });
   EXPECT_LT(std::chrono::steady_clock::now() - start, kAnswerLimit);
-  EXPECT_EQ(e.number(), kDeviceNotFound);
+  EXPECT_EQ(e.number(), errors::kDeviceNotFound);
   EXPECT_EQ(e.description(), "INDI device \"No Such Mount\" not found on 127.0.0.1:" +
                                  std::to_string(server.port()) +
                                  " (it has \"Telescope Simulator\")");
@@ -308,7 +308,7 @@ TEST(IndiObservatory, UnreachableServerRaisesAtOnce) {
   const auto start = std::chrono::steady_clock::now();
   const Error e = ErrorFrom([&] { factory->Create("ACP.Telescope"); });
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
-  EXPECT_EQ(e.number(), kUnreachable);
+  EXPECT_EQ(e.number(), errors::kUnreachable);
   EXPECT_EQ(e.description(),
             "INDI server 127.0.0.1:" + std::to_string(options.port) + " unreachable");
   // An unknown class raises as before, without reaching for the server.

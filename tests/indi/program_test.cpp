@@ -11,8 +11,8 @@
 #include <string>
 
 #include "indi_server.h"
-#include "observatory/sim/astro.h"
-#include "observatory/sim/clock.h"
+#include "observatory/program/astro.h"
+#include "observatory/program/clock.h"
 #include "program.h"
 
 namespace orvan::indi {
@@ -38,8 +38,8 @@ class ProgramOnIndi : public ::testing::Test {
     // West of the meridian by an hour (the east side of the pier, where the
     // simulator guides north as north), tracking.
     server.SetProp(kPrefix + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
-    const double lst = sim::LocalSiderealTime({40, -105, 0, 10, 0.5}, sim::SystemClock().Now());
-    ra0 = sim::Wrap24(lst - 1.0);
+    const double lst = program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
+    ra0 = program::Wrap24(lst - 1.0);
     Sync(ra0, dec0);
     server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
     // The program captures its target at the start: the mount must be still.

@@ -33,7 +33,7 @@ struct Rig {
     telescope->Call("PulseGuide", args);
   }
 
-  std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>(kStart);
+  std::shared_ptr<program::VirtualClock> clock = std::make_shared<program::VirtualClock>(kStart);
   std::shared_ptr<Observatory> observatory;
   std::unique_ptr<AutomationFactory> factory;
   std::shared_ptr<AutomationObject> telescope, util;
@@ -145,7 +145,7 @@ TEST(SimulatedAcp, MappingLeavesInputsAndFollowsTheClock) {
 }
 
 TEST(SimulatedAcp, CommandLineOptionsReachTheModelAndTheAir) {
-  const SkyOptions options{.pressure_hpa = 1013.25,
+  const program::SkyOptions options{.pressure_hpa = 1013.25,
                            .temperature_c = -10,
                            .relative_humidity = std::nullopt,
                            .terms = PointingTerms{.ih = 60}};
@@ -154,7 +154,7 @@ TEST(SimulatedAcp, CommandLineOptionsReachTheModelAndTheAir) {
   EXPECT_EQ(c.site.temperature_c, -10);
   EXPECT_EQ(c.site.relative_humidity, 0.5);
   EXPECT_EQ(c.model.terms, (PointingTerms{.ih = 60}));
-  EXPECT_EQ(DefaultObservatoryConfig(SkyOptions{}).model.terms,
+  EXPECT_EQ(DefaultObservatoryConfig(program::SkyOptions{}).model.terms,
             DefaultObservatoryConfig().model.terms);
 
   // No air and only an index error: mapping moves right ascension by it alone.
@@ -182,9 +182,9 @@ TEST(SimulatedAcp, ConnectedAndTrackingAreWritable) {
 // The International Standard Atmosphere: 845.6 hPa at 1500 m (5.25 C there),
 // 795.0 hPa at 2000 m (2.0 C). The estimate is good to a per cent.
 TEST(ObservatoryProgram, PressureEstimateFollowsTheStandardAtmosphere) {
-  EXPECT_DOUBLE_EQ(PressureAtElevation(0, 15), 1013.25);
-  EXPECT_NEAR(PressureAtElevation(1500, 5.25), 845.6, 0.01 * 845.6);
-  EXPECT_NEAR(PressureAtElevation(2000, 2.0), 795.0, 0.01 * 795.0);
+  EXPECT_DOUBLE_EQ(program::PressureAtElevation(0, 15), 1013.25);
+  EXPECT_NEAR(program::PressureAtElevation(1500, 5.25), 845.6, 0.01 * 845.6);
+  EXPECT_NEAR(program::PressureAtElevation(2000, 2.0), 795.0, 0.01 * 795.0);
 }
 
 // A mount that only knows where it stands.
@@ -207,16 +207,16 @@ class StandingMount final : public MountDriver {
 };
 
 TEST(ObservatoryProgram, SiteIsTheMountsWithTheAirGivenOrEstimated) {
-  auto clock = std::make_shared<VirtualClock>(kStart);
-  ObservatoryProgram estimated(std::make_shared<StandingMount>(), clock, ProgramConfig{});
+  auto clock = std::make_shared<program::VirtualClock>(kStart);
+  program::ObservatoryProgram estimated(std::make_shared<StandingMount>(), clock, program::ProgramConfig{});
   const Site site = estimated.CurrentSite();
   EXPECT_EQ(site.latitude_deg, -31.27);
   EXPECT_EQ(site.longitude_deg, 149.07);
   EXPECT_EQ(site.temperature_c, 10);
   EXPECT_EQ(site.relative_humidity, 0.5);
-  EXPECT_EQ(site.pressure_hpa, PressureAtElevation(1165, 10));
-  ObservatoryProgram given(std::make_shared<StandingMount>(), clock,
-                           WithOptions(ProgramConfig{}, {.pressure_hpa = 880, .temperature_c = 3}));
+  EXPECT_EQ(site.pressure_hpa, program::PressureAtElevation(1165, 10));
+  program::ObservatoryProgram given(std::make_shared<StandingMount>(), clock,
+                           program::WithOptions(program::ProgramConfig{}, {.pressure_hpa = 880, .temperature_c = 3}));
   EXPECT_EQ(given.CurrentSite().pressure_hpa, 880);
   EXPECT_EQ(given.CurrentSite().temperature_c, 3);
 }

@@ -21,11 +21,11 @@ struct Rig {
         obs(*shared),
         program(MakeSimulatedProgram(shared)) {}
   ObservatoryConfig config;
-  std::shared_ptr<VirtualClock> clock = std::make_shared<VirtualClock>(kStart);
+  std::shared_ptr<program::VirtualClock> clock = std::make_shared<program::VirtualClock>(kStart);
   std::shared_ptr<Observatory> shared;
   Observatory& obs;
   // What the observatory program reports and maps with.
-  std::shared_ptr<ObservatoryProgram> program;
+  std::shared_ptr<program::ObservatoryProgram> program;
 };
 
 ObservatoryConfig Plain(double ha_hours, double dec) {

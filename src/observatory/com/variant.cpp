@@ -16,7 +16,7 @@ std::string FromBstr(BSTR b) {
 BSTR ToBstr(const std::string& utf8) {
   const std::wstring w = win::Widen(utf8);
   BSTR b = ::SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
-  if (b == nullptr) throw Error(static_cast<std::uint32_t>(E_OUTOFMEMORY), "Out of memory");
+  if (b == nullptr) throw errors::ErrorOf(errors::kOutOfMemory);
   return b;
 }
 
@@ -197,26 +197,16 @@ std::string SystemMessage(HRESULT hr) {
 Error ErrorFromHResult(HRESULT hr) {
   std::string text = SystemMessage(hr);
   if (text.empty()) {
-    // Texts for the numbers the program most often meets, where the system
-    // has no message table for them.
-    switch (static_cast<std::uint32_t>(hr)) {
-      case 0x800401F3:
-        text = "Invalid class string";
-        break;
-      case 0x80040154:
-        text = "Class not registered";
-        break;
-      case 0x80020006:
-        text = "Unknown name";
-        break;
-      case 0x80020005:
-        text = "Type mismatch";
-        break;
-      case 0x8002000E:
-        text = "Invalid number of parameters";
-        break;
-      case 0x80020003:
-        text = "Member not found";
+    // The program's own texts for the numbers it most often meets, where
+    // the system has no message table for them.
+    switch (hr) {
+      case CO_E_CLASSSTRING:
+      case REGDB_E_CLASSNOTREG:
+      case DISP_E_UNKNOWNNAME:
+      case DISP_E_TYPEMISMATCH:
+      case DISP_E_BADPARAMCOUNT:
+      case DISP_E_MEMBERNOTFOUND:
+        text = errors::TextOf(static_cast<std::uint32_t>(hr));
         break;
       default:
         text = "Automation error";

@@ -59,7 +59,7 @@ void IndiLink::Open() {
   std::signal(SIGPIPE, SIG_IGN);
   setServer(host_.c_str(), static_cast<unsigned>(port_));
   setConnectionTimeout(static_cast<std::uint32_t>(kAnswerLimit.count()), 0);
-  if (!connectServer()) throw Error(kUnreachable, "INDI server " + Server() + " unreachable");
+  if (!connectServer()) throw Error(errors::kUnreachable, "INDI server " + Server() + " unreachable");
 
   // The device is there once it defines a property. Devices answer the
   // library's request for properties together; one not among them within a
@@ -73,7 +73,7 @@ void IndiLink::Open() {
     if (quiet || now >= deadline) {
       std::string others;
       for (const std::string& d : devices_) others += (others.empty() ? "\"" : ", \"") + d + "\"";
-      throw Error(kDeviceNotFound, "INDI device \"" + device_ + "\" not found on " + Server() +
+      throw Error(errors::kDeviceNotFound, "INDI device \"" + device_ + "\" not found on " + Server() +
                                        (others.empty() ? "" : " (it has " + others + ")"));
     }
     const auto until =
@@ -84,11 +84,11 @@ void IndiLink::Open() {
 }
 
 void IndiLink::RaiseLost() const {
-  throw Error(kConnectionLost, "INDI server " + Server() + " connection lost");
+  throw Error(errors::kConnectionLost, "INDI server " + Server() + " connection lost");
 }
 
 void IndiLink::RaiseNoAnswer(const std::string& waiting_for) const {
-  throw Error(kNoAnswer, "INDI server " + Server() + " did not answer within " +
+  throw Error(errors::kNoAnswer, "INDI server " + Server() + " did not answer within " +
                              std::to_string(kAnswerLimit.count()) + " s (" + waiting_for + ")");
 }
 
@@ -104,7 +104,7 @@ PropertyValues IndiLink::Values(const std::string& property) {
   if (lost_) RaiseLost();
   const auto it = properties_.find(property);
   if (it == properties_.end())
-    throw Error(kPropertyMissing,
+    throw Error(errors::kPropertyMissing,
                 "INDI property " + property + " missing on device \"" + device_ + "\"");
   return it->second;
 }
@@ -126,7 +126,7 @@ void IndiLink::AwaitProperties(const std::vector<std::string>& properties) {
   if (lost_) RaiseLost();
   for (const std::string& p : properties)
     if (!properties_.count(p))
-      throw Error(kPropertyMissing,
+      throw Error(errors::kPropertyMissing,
                   "INDI property " + p + " missing on device \"" + device_ + "\"");
 }
 
@@ -139,7 +139,7 @@ PropertyValues IndiLink::AwaitAnswer(Lock& lock, const std::string& property, st
   });
   const PropertyValues answer = properties_.at(property);
   if (answer.state == IPS_ALERT)
-    throw Error(kRefused, "INDI device \"" + device_ + "\" refused " + property + " (" +
+    throw Error(errors::kRefused, "INDI device \"" + device_ + "\" refused " + property + " (" +
                               StateName(answer.state) + ")");
   return answer;
 }

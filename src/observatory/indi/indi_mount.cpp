@@ -55,7 +55,7 @@ void IndiMount::SetConnected(bool on) {
   }
 }
 
-sim::Location IndiMount::Site() {
+program::Location IndiMount::Site() {
   const PropertyValues site = link_->Values(kSite);
   // INDI counts longitude 0..360 east.
   double longitude = site.Number("LONG");
@@ -63,7 +63,7 @@ sim::Location IndiMount::Site() {
   return {site.Number("LAT"), longitude, site.Number("ELEV")};
 }
 
-sim::RaDec IndiMount::Axes() {
+program::RaDec IndiMount::Axes() {
   const PropertyValues position = link_->Values(kPosition);
   return {position.Number("RA"), position.Number("DEC")};
 }
@@ -80,7 +80,7 @@ void IndiMount::SetTracking(bool on) {
   link_->SendSwitches(kTrackState, {{"TRACK_ON", on}, {"TRACK_OFF", !on}});
 }
 
-void IndiMount::SlewTo(sim::RaDec axes) {
+void IndiMount::SlewTo(program::RaDec axes) {
   // Slew, then track there, where the device offers it.
   const bool track = link_->Values(kCoordSet).switches.count("TRACK") != 0;
   link_->SendSwitches(kCoordSet, {{track ? "TRACK" : "SLEW", true}});
@@ -111,10 +111,10 @@ void IndiMount::SetGuideRate(const char* element, double deg_per_s) {
                                   {"GUIDE_RATE_NS", rates.Number("GUIDE_RATE_NS")}});
 }
 
-void IndiMount::PulseGuide(sim::GuideDirection direction, double ms) {
+void IndiMount::PulseGuide(GuideDirection direction, double ms) {
   // INDI drivers time pulses in whole milliseconds; the nearest one is sent.
   const double whole = std::round(ms);
-  using D = sim::GuideDirection;
+  using D = GuideDirection;
   const bool dec = direction == D::North || direction == D::South;
   const double first = direction == D::North || direction == D::West ? whole : 0;
   const double second = direction == D::South || direction == D::East ? whole : 0;

@@ -5,12 +5,12 @@
 
 #include "observatory/indi/indi_link.h"
 #include "observatory/indi/indi_observatory.h"
-#include "observatory/sim/mount_driver.h"
+#include "observatory/program/mount_driver.h"
 
 namespace orvan::indi {
 
 // A mount reached through the standard INDI telescope properties.
-class IndiMount final : public sim::MountDriver {
+class IndiMount final : public program::MountDriver {
  public:
   explicit IndiMount(const IndiOptions& options);
 
@@ -21,20 +21,20 @@ class IndiMount final : public sim::MountDriver {
   bool Connected() override;
   void SetConnected(bool on) override;
 
-  sim::Location Site() override;
-  sim::RaDec Axes() override;
+  program::Location Site() override;
+  program::RaDec Axes() override;
 
   bool Slewing() override;
   bool Tracking() override;
   void SetTracking(bool on) override;
-  void SlewTo(sim::RaDec axes) override;
+  void SlewTo(program::RaDec axes) override;
 
   double GuideRateRa() override;
   double GuideRateDec() override;
   void SetGuideRateRa(double deg_per_s) override;
   void SetGuideRateDec(double deg_per_s) override;
 
-  void PulseGuide(sim::GuideDirection direction, double ms) override;
+  void PulseGuide(GuideDirection direction, double ms) override;
   bool IsPulseGuiding() override;
 
  private:

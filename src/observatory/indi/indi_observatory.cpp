@@ -1,7 +1,7 @@
 #include "observatory/indi/indi_observatory.h"
 
 #include "observatory/indi/indi_mount.h"
-#include "observatory/sim/clock.h"
+#include "observatory/program/clock.h"
 
 namespace orvan::indi {
 namespace {
@@ -28,11 +28,11 @@ class IndiFactory final : public AutomationFactory {
 
 std::unique_ptr<AutomationFactory> MakeIndiObservatory(const IndiOptions& options) {
   auto mount = std::make_shared<IndiMount>(options);
-  sim::ProgramConfig config;  // refraction on, no terms, air from the defaults
-  config = sim::WithOptions(config, options.sky);
-  auto program = std::make_shared<sim::ObservatoryProgram>(
-      mount, std::make_shared<sim::SystemClock>(), config);
-  return std::make_unique<IndiFactory>(std::move(mount), sim::MakeAcpFactory(std::move(program)));
+  program::ProgramConfig config;  // refraction on, no terms, air from the defaults
+  config = program::WithOptions(config, options.sky);
+  auto program = std::make_shared<program::ObservatoryProgram>(
+      mount, std::make_shared<program::SystemClock>(), config);
+  return std::make_unique<IndiFactory>(std::move(mount), program::MakeAcpFactory(std::move(program)));
 }
 
 }  // namespace orvan::indi

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "replay/transcript.h"
+#include "observatory/access_line.h"
+#include "observatory/units.h"
 #include "support/ascii.h"
 
 namespace orvan {
@@ -58,7 +59,7 @@ struct ScriptedObservatory::Object final : AutomationObject {
 
     Value result;
     if (m.identity_mapping || !m.mapping.empty()) {
-      if (args.size() != 4) Fail(access, m, Error(0x8002000E, "Invalid number of parameters"));
+      if (args.size() != 4) Fail(access, m, errors::ErrorOf(errors::kBadParamCount));
       if (m.mapping.empty()) {
         *args[2].ref = *args[0].ref;
         *args[3].ref = *args[1].ref;
@@ -79,7 +80,7 @@ struct ScriptedObservatory::Object final : AutomationObject {
 
   Member& Lookup(std::string_view member) { return members[AsciiLower(member)]; }
 
-  static Error UnknownName() { return Error(0x80020006, "Unknown name"); }
+  static Error UnknownName() { return errors::ErrorOf(errors::kUnknownName); }
 
   void Emit(const std::string& line, Member& m) {
     owner.out_(line);
@@ -108,7 +109,7 @@ struct ScriptedObservatory::Object final : AutomationObject {
 ScriptedObservatory::ScriptedObservatory(LineSink out) : out_(std::move(out)) {
   objects_[std::string(kTelescope)] = std::make_shared<Object>(*this, std::string(kTelescope));
   objects_[std::string(kUtil)] = std::make_shared<Object>(*this, std::string(kUtil));
-  const double rate = 0.0041666666666667004;
+  const double rate = DefaultGuideRate;
   Answer(kTelescope, "Connected", {Value::Bool(true)});
   Answer(kTelescope, "InterfaceVersion", {Value::I2(2)});
   Answer(kTelescope, "CanPulseGuide", {Value::Bool(true)});
@@ -167,7 +168,7 @@ std::shared_ptr<AutomationObject> ScriptedObservatory::Create(std::string_view p
   const Access access = Access::Create(prog_id);
   const std::string_view name = transcript::ObjectName(prog_id);
   if (name.empty() || no_create_.count(std::string(prog_id))) {
-    const Error e(errors::kInvalidClassString, "Invalid class string");
+    const Error e = errors::ErrorOf(errors::kInvalidClassString);
     out_(access.Raised(e));
     throw e;
   }

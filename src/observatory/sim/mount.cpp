@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
-#include "observatory/sim/astro.h"
+#include "observatory/program/astro.h"
 
 namespace orvan::sim {
+
 namespace {
 
 // Sidereal rate in hours of right ascension per second.
-constexpr double kSiderealHoursPerSecond = kSiderealRatio / 3600.0;
+constexpr double kSiderealHoursPerSecond = kSiderealRatio / kSecondsPerHour;
 
 double Toward(double from, double to, double step) {
   return std::abs(to - from) <= step ? to : from + std::copysign(step, to - from);
@@ -37,10 +38,10 @@ void Mount::Advance(double now) {
   dec_ += dec_pulse_.rate * std::max(0.0, std::min(now, dec_pulse_.end) - now_);
   if (slew_active_) {
     const double step = config_.slew_rate_deg_s * dt;
-    const double ra_deg = 15.0 * Wrap12(slew_ra_ - ra_);
+    const double ra_deg = kDegreesPerHour * Wrap12(slew_ra_ - ra_);
     const double dec_deg = slew_dec_ - dec_;
     const double left = std::max(std::abs(ra_deg), std::abs(dec_deg)) / config_.slew_rate_deg_s;
-    ra_ += Toward(0.0, ra_deg, step) / 15.0;
+    ra_ += Toward(0.0, ra_deg, step) / kDegreesPerHour;
     dec_ = Toward(dec_, slew_dec_, step);
     if (left <= dt) {
       ra_ = slew_ra_;
@@ -64,7 +65,7 @@ void Mount::PulseGuide(GuideDirection direction, double ms, double rate_deg_s) {
   switch (direction) {
     case GuideDirection::East:
     case GuideDirection::West:
-      ra_pulse_ = {end, (direction == GuideDirection::East ? 1 : -1) * rate_deg_s / 15.0};
+      ra_pulse_ = {end, (direction == GuideDirection::East ? 1 : -1) * rate_deg_s / kDegreesPerHour};
       break;
     case GuideDirection::North:
     case GuideDirection::South:

@@ -1,8 +1,25 @@
 #pragma once
 
-#include "observatory/sim/mount_driver.h"
+#include "observatory/program/astro.h"
+#include "observatory/program/clock.h"
+#include "observatory/program/mount_driver.h"
 
 namespace orvan::sim {
+
+// The simulated world is built on the observatory program's sky physics: the
+// truth it keeps is the program's pointing model with terms the program does
+// not know, and its mount is one of the program's mount drivers.
+using program::Clock;
+using program::HaDec;
+using program::Location;
+using program::MountDriver;
+using program::PointingModel;
+using program::PointingTerms;
+using program::RaDec;
+using program::Site;
+using program::Wrap12;
+using program::Wrap24;
+
 
 struct MountConfig {
   // Fractional error of the sidereal tracking rate; the encoders see it.

@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "observatory/sim/astro.h"
-#include "observatory/sim/clock.h"
+#include "observatory/program/astro.h"
+#include "observatory/program/clock.h"
 #include "observatory/sim/mount.h"
-#include "observatory/sim/mount_driver.h"
+#include "observatory/program/mount_driver.h"
 
 namespace orvan::sim {
 
@@ -18,7 +18,7 @@ struct ObservatoryConfig {
   MountConfig mount;
   // Where the mount points (true sky) when the observatory starts.
   RaDec start;
-  double guide_rate_deg_s = 0.0041666666666667004;  // 15 arc-seconds per second
+  double guide_rate_deg_s = DefaultGuideRate;
 };
 
 // The simulated world on one clock: the mount, and the truth about where it

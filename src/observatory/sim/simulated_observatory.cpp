@@ -11,7 +11,7 @@ class SimulatedMount final : public MountDriver {
   void SetConnected(bool on) override { o_->connected = on; }
 
   Location Site() override {
-    const sim::Site& s = o_->config().site;
+    const program::Site& s = o_->config().site;
     return {s.latitude_deg, s.longitude_deg, 0};
   }
   RaDec Axes() override {
@@ -42,23 +42,23 @@ std::shared_ptr<MountDriver> MakeSimulatedMount(std::shared_ptr<Observatory> obs
   return std::make_shared<SimulatedMount>(std::move(observatory));
 }
 
-std::shared_ptr<ObservatoryProgram> MakeSimulatedProgram(std::shared_ptr<Observatory> observatory) {
+std::shared_ptr<program::ObservatoryProgram> MakeSimulatedProgram(std::shared_ptr<Observatory> observatory) {
   const ObservatoryConfig& c = observatory->config();
-  ProgramConfig program{c.model, c.site.pressure_hpa, c.site.temperature_c,
+  program::ProgramConfig program{c.model, c.site.pressure_hpa, c.site.temperature_c,
                         c.site.relative_humidity};
   std::shared_ptr<Clock> clock = observatory->clock();
-  return std::make_shared<ObservatoryProgram>(MakeSimulatedMount(std::move(observatory)),
+  return std::make_shared<program::ObservatoryProgram>(MakeSimulatedMount(std::move(observatory)),
                                               std::move(clock), program);
 }
 
 std::unique_ptr<AutomationFactory> MakeObservatoryFactory(
     std::shared_ptr<Observatory> observatory) {
-  return MakeAcpFactory(MakeSimulatedProgram(std::move(observatory)));
+  return program::MakeAcpFactory(MakeSimulatedProgram(std::move(observatory)));
 }
 
 ObservatoryConfig DefaultObservatoryConfig() {
   ObservatoryConfig c;
-  c.site = {40.0, -105.0, 840.0, 8.0, kDefaultRelativeHumidity};  // about 1600 m up
+  c.site = {40.0, -105.0, 840.0, 8.0, program::kDefaultRelativeHumidity};  // about 1600 m up
   // A typical fitted model; MA and ME together tilt the polar axis by 60".
   c.model.terms = {.ih = 95, .id = -40, .ch = 25, .np = 10, .ma = 48, .me = 36, .tf = 6};
   c.model.refraction = true;
@@ -66,7 +66,7 @@ ObservatoryConfig DefaultObservatoryConfig() {
   return c;
 }
 
-ObservatoryConfig DefaultObservatoryConfig(const SkyOptions& options) {
+ObservatoryConfig DefaultObservatoryConfig(const program::SkyOptions& options) {
   ObservatoryConfig c = DefaultObservatoryConfig();
   c.site.pressure_hpa = options.pressure_hpa.value_or(c.site.pressure_hpa);
   c.site.temperature_c = options.temperature_c.value_or(c.site.temperature_c);
@@ -75,8 +75,8 @@ ObservatoryConfig DefaultObservatoryConfig(const SkyOptions& options) {
   return c;
 }
 
-std::unique_ptr<AutomationFactory> MakeDefaultObservatory(const SkyOptions& options) {
-  auto clock = std::make_shared<SystemClock>();
+std::unique_ptr<AutomationFactory> MakeDefaultObservatory(const program::SkyOptions& options) {
+  auto clock = std::make_shared<program::SystemClock>();
   ObservatoryConfig c = DefaultObservatoryConfig(options);
   // An hour east of the meridian when the program starts.
   c.start.ra = Wrap24(LocalSiderealTime(c.site, clock->Now()) + 1.0);

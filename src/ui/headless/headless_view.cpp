@@ -4,7 +4,7 @@
 #include <QDateTime>
 #include <QThread>
 
-#include "replay/transcript.h"
+#include "ui/window_lines.h"
 
 namespace orvan::headless {
 

@@ -54,7 +54,7 @@ void RaiseLastError() {
   const DWORD code = ::GetLastError();
   const auto number =
       static_cast<std::uint32_t>(HRESULT_FROM_WIN32(code ? code : ERROR_INVALID_WINDOW_HANDLE));
-  throw Error(number, "Invalid property value");
+  throw Error(number, std::string(errors::TextOf(errors::kInvalidPropertyValue)));
 }
 
 Layout::Layout() {

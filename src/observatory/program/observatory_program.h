@@ -4,11 +4,11 @@
 #include <optional>
 
 #include "observatory/automation.h"
-#include "observatory/sim/astro.h"
-#include "observatory/sim/clock.h"
-#include "observatory/sim/mount_driver.h"
+#include "observatory/program/astro.h"
+#include "observatory/program/clock.h"
+#include "observatory/program/mount_driver.h"
 
-namespace orvan::sim {
+namespace orvan::program {
 
 // What the command line may set for any back end (--model, --pressure,
 // --temperature); what is left out takes the back end's default.
@@ -71,4 +71,4 @@ class ObservatoryProgram {
 // program; both objects share it.
 std::unique_ptr<AutomationFactory> MakeAcpFactory(std::shared_ptr<ObservatoryProgram> program);
 
-}  // namespace orvan::sim
+}  // namespace orvan::program

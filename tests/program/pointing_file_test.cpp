@@ -4,17 +4,17 @@
 #include <filesystem>
 #include <fstream>
 
-#include "observatory/sim/pointing_file.h"
+#include "observatory/program/pointing_file.h"
 #include "support/error.h"
 
-namespace orvan::sim {
+namespace orvan::program {
 namespace {
 
 std::string MessageOf(std::string_view text) {
   try {
     ParsePointingModel(text, "model.txt");
   } catch (const Error& e) {
-    EXPECT_EQ(e.number(), kModelFileError);
+    EXPECT_EQ(e.number(), errors::kModelFileError);
     return e.description();
   }
   return "";
@@ -63,10 +63,10 @@ TEST(PointingFile, LoadsFromDiskAndReportsAMissingFile) {
     LoadPointingModel(path);
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
-    EXPECT_EQ(e.number(), kModelFileError);
+    EXPECT_EQ(e.number(), errors::kModelFileError);
     EXPECT_EQ(e.description(), "pointing model " + path + ": cannot be read");
   }
 }
 
 }  // namespace
-}  // namespace orvan::sim
+}  // namespace orvan::program

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <utility>
 
-#include "observatory/sim/astro.h"
-#include "observatory/sim/clock.h"
+#include "observatory/program/astro.h"
+#include "observatory/program/clock.h"
 
-namespace orvan::sim {
+namespace orvan::program {
 namespace {
 
 constexpr double kRad = kPi / 180;
@@ -188,4 +188,4 @@ TEST(PointingModel, InverseUndoesTheFullModel) {
 }
 
 }  // namespace
-}  // namespace orvan::sim
+}  // namespace orvan::program

@@ -1,8 +1,8 @@
-#include "observatory/sim/clock.h"
+#include "observatory/program/clock.h"
 
 #include <chrono>
 
-namespace orvan::sim {
+namespace orvan::program {
 
 double SystemClock::Now() {
   constexpr double kJ2000Unix = 946728000.0;
@@ -21,4 +21,4 @@ double SecondsSinceJ2000(int year, int month, int day, double hours) {
   return static_cast<double>(days - 10957) * 86400.0 + (hours - 12.0) * 3600.0;
 }
 
-}  // namespace orvan::sim
+}  // namespace orvan::program

@@ -1,10 +1,10 @@
-#include "observatory/sim/astro.h"
+#include "observatory/program/astro.h"
 
 #include <erfa.h>
 
 #include <cmath>
 
-namespace orvan::sim {
+namespace orvan::program {
 namespace {
 
 constexpr double kRad = kPi / 180.0;
@@ -12,11 +12,11 @@ constexpr double kJ2000 = 2451545.0;  // Julian date of J2000.0
 constexpr double kSecondsPerDay = 86400.0;
 
 double Hours(double radians) {
-  return radians / kRad / 15.0;
+  return radians / kRad / kDegreesPerHour;
 }
 
 HaDec ApplyTerms(const PointingTerms& t, const Site& site, HaDec observed) {
-  const double h = observed.ha * 15.0 * kRad, d = observed.dec * kRad;
+  const double h = observed.ha * kDegreesPerHour * kRad, d = observed.dec * kRad;
   const double lat = site.latitude_deg * kRad;
   const double sec_d = 1.0 / std::cos(d), tan_d = std::tan(d);
   const double dh = t.ih + t.ch * sec_d + t.np * tan_d - t.ma * std::cos(h) * tan_d +
@@ -41,7 +41,7 @@ HaDec Refract(const Site& site, HaDec sky) {
   frame.refa = k.a;
   frame.refb = k.b;
   double az, zd, ha, dec, ra;
-  eraAtioq(-sky.ha * 15.0 * kRad, sky.dec * kRad, &frame, &az, &zd, &ha, &dec, &ra);
+  eraAtioq(-sky.ha * kDegreesPerHour * kRad, sky.dec * kRad, &frame, &az, &zd, &ha, &dec, &ra);
   return {Hours(ha), dec / kRad};
 }
 
@@ -96,7 +96,7 @@ double GreenwichApparentSiderealTime(double ut) {
 }
 
 double LocalSiderealTime(const Site& site, double ut) {
-  return Wrap24(GreenwichApparentSiderealTime(ut) + site.longitude_deg / 15.0);
+  return Wrap24(GreenwichApparentSiderealTime(ut) + site.longitude_deg / kDegreesPerHour);
 }
 
 RefractionConstants RefractionFor(const Site& site) {
@@ -147,4 +147,4 @@ HaDec MechanicalToSky(const PointingModel& model, const Site& site, HaDec mechan
   return Invert([&](HaDec s) { return Refract(site, s); }, observed);
 }
 
-}  // namespace orvan::sim
+}  // namespace orvan::program

@@ -3,20 +3,15 @@
 
 #include <string>
 
-#include "observatory/sim/observatory_program.h"
+#include "observatory/program/observatory_program.h"
 #include "support/ascii.h"
 #include "support/error.h"
 
-namespace orvan::sim {
+namespace orvan::program {
 namespace {
 
-// Numbers an ASCOM telescope driver raises.
-constexpr std::uint32_t kInvalidValue = 0x80040401;
-constexpr std::uint32_t kMemberNotFound = 0x80020003;
-constexpr std::uint32_t kBadParamCount = 0x8002000E;
-
 [[noreturn]] void UnknownName() {
-  throw Error(errors::kUnknownName, "Unknown name");
+  throw errors::ErrorOf(errors::kUnknownName);
 }
 
 double ArgR8(const Argument& a) {
@@ -24,7 +19,7 @@ double ArgR8(const Argument& a) {
 }
 
 void ExpectArgs(std::span<Argument> args, std::size_t n) {
-  if (args.size() != n) throw Error(kBadParamCount, "Invalid number of parameters");
+  if (args.size() != n) throw errors::ErrorOf(errors::kBadParamCount);
 }
 
 class Telescope final : public AutomationObject {
@@ -58,14 +53,14 @@ class Telescope final : public AutomationObject {
       mount.SetTracking(value.IsNonZero());
     } else if (m == "guideraterightascension" || m == "guideratedeclination") {
       const double rate = value.ToR8();
-      if (!(rate >= 0)) throw Error(kInvalidValue, "Invalid value");
+      if (!(rate >= 0)) throw errors::ErrorOf(errors::kInvalidValue);
       if (m == "guideraterightascension")
         mount.SetGuideRateRa(rate);
       else
         mount.SetGuideRateDec(rate);
     } else {
       static_cast<void>(Get(member));  // an unknown name raises; a known one is read-only
-      throw Error(kMemberNotFound, "Member not found");
+      throw errors::ErrorOf(errors::kMemberNotFound);
     }
   }
 
@@ -76,7 +71,7 @@ class Telescope final : public AutomationObject {
       const std::int16_t direction =
           args[0].by_ref() ? Value::R8(*args[0].ref).ToI2() : args[0].value.ToI2();
       const double ms = ArgR8(args[1]);
-      if (direction < 0 || direction > 3 || !(ms >= 0)) throw Error(kInvalidValue, "Invalid value");
+      if (direction < 0 || direction > 3 || !(ms >= 0)) throw errors::ErrorOf(errors::kInvalidValue);
       p_->mount().PulseGuide(static_cast<GuideDirection>(direction), ms);
       return Value();
     }
@@ -102,7 +97,7 @@ class Util final : public AutomationObject {
   Value Call(std::string_view member, std::span<Argument> args) override {
     if (AsciiLower(member) != "mapidealtorawequ") UnknownName();
     ExpectArgs(args, 4);
-    if (!args[2].by_ref() || !args[3].by_ref()) throw Error(errors::kTypeMismatch, "Type mismatch");
+    if (!args[2].by_ref() || !args[3].by_ref()) errors::TypeMismatch();
     const RaDec raw = p_->MapIdealToRaw({ArgR8(args[0]), ArgR8(args[1])});
     *args[2].ref = raw.ra;
     *args[3].ref = raw.dec;
@@ -121,7 +116,7 @@ class Factory final : public AutomationFactory {
     const std::string id = AsciiLower(prog_id);
     if (id == "acp.telescope") return std::make_shared<Telescope>(p_);
     if (id == "acp.util") return std::make_shared<Util>(p_);
-    throw Error(errors::kInvalidClassString, "Invalid class string");
+    throw errors::ErrorOf(errors::kInvalidClassString);
   }
 
  private:
@@ -134,4 +129,4 @@ std::unique_ptr<AutomationFactory> MakeAcpFactory(std::shared_ptr<ObservatoryPro
   return std::make_unique<Factory>(std::move(program));
 }
 
-}  // namespace orvan::sim
+}  // namespace orvan::program

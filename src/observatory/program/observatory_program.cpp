@@ -1,8 +1,8 @@
-#include "observatory/sim/observatory_program.h"
+#include "observatory/program/observatory_program.h"
 
 #include <cmath>
 
-namespace orvan::sim {
+namespace orvan::program {
 
 double PressureAtElevation(double elevation_m, double temperature_c) {
   return 1013.25 * std::exp(-elevation_m / (29.3 * (273.15 + temperature_c)));
@@ -30,20 +30,20 @@ Site ObservatoryProgram::CurrentSite() {
 }
 
 double ObservatoryProgram::LocalSiderealTime() {
-  return sim::LocalSiderealTime(CurrentSite(), clock_->Now());
+  return program::LocalSiderealTime(CurrentSite(), clock_->Now());
 }
 
 RaDec ObservatoryProgram::Reported() {
   const RaDec axes = mount_->Axes();
   const Site site = CurrentSite();
-  const double lst = sim::LocalSiderealTime(site, clock_->Now());
+  const double lst = program::LocalSiderealTime(site, clock_->Now());
   const HaDec sky = MechanicalToSky(config_.model, site, {lst - axes.ra, axes.dec});
   return {Wrap24(lst - sky.ha), sky.dec};
 }
 
 RaDec ObservatoryProgram::MapIdealToRaw(RaDec sky) {
   const Site site = CurrentSite();
-  const double lst = sim::LocalSiderealTime(site, clock_->Now());
+  const double lst = program::LocalSiderealTime(site, clock_->Now());
   const HaDec axes = SkyToMechanical(config_.model, site, {lst - sky.ra, sky.dec});
   return {Wrap24(lst - axes.ha), axes.dec};
 }
@@ -52,4 +52,4 @@ void ObservatoryProgram::SlewTo(RaDec sky) {
   mount_->SlewTo(MapIdealToRaw(sky));
 }
 
-}  // namespace orvan::sim
+}  // namespace orvan::program

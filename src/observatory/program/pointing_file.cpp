@@ -1,4 +1,4 @@
-#include "observatory/sim/pointing_file.h"
+#include "observatory/program/pointing_file.h"
 
 #include <charconv>
 #include <cmath>
@@ -8,11 +8,11 @@
 #include "support/ascii.h"
 #include "support/error.h"
 
-namespace orvan::sim {
+namespace orvan::program {
 namespace {
 
 [[noreturn]] void Fail(std::string_view source, int line, const std::string& what) {
-  throw Error(kModelFileError, "pointing model " + std::string(source) + ", line " +
+  throw Error(errors::kModelFileError, "pointing model " + std::string(source) + ", line " +
                                    std::to_string(line) + ": " + what);
 }
 
@@ -87,10 +87,10 @@ PointingTerms ParsePointingModel(std::string_view text, std::string_view source)
 
 PointingTerms LoadPointingModel(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(kModelFileError, "pointing model " + path + ": cannot be read");
+  if (!in) throw Error(errors::kModelFileError, "pointing model " + path + ": cannot be read");
   std::ostringstream text;
   text << in.rdbuf();
   return ParsePointingModel(text.str(), path);
 }
 
-}  // namespace orvan::sim
+}  // namespace orvan::program

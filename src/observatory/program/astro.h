@@ -1,15 +1,12 @@
 #pragma once
 
+#include "observatory/units.h"
+
 // Sky physics shared by every observatory back end: sidereal time and
 // refraction from ERFA, and the pointing model that maps the sky to a mount's
 // axes and back.
-namespace orvan::sim {
+namespace orvan::program {
 
-inline constexpr double kPi = 3.14159265358979323846;
-inline constexpr double kArcsecPerHour = 54000.0;  // of right ascension or hour angle
-inline constexpr double kArcsecPerDegree = 3600.0;
-// Sidereal seconds per second of universal time.
-inline constexpr double kSiderealRatio = 1.00273790935;
 // Terrestrial time minus UTC since 2017 (37 leap seconds + 32.184 s). UT1 is
 // taken as UTC (within 0.9 s): neither matters at the program's arc-second
 // scale beyond a sidereal-time offset of under a second, common to target and
@@ -84,4 +81,4 @@ struct PointingModel {
 HaDec SkyToMechanical(const PointingModel& model, const Site& site, HaDec sky);
 HaDec MechanicalToSky(const PointingModel& model, const Site& site, HaDec mechanical);
 
-}  // namespace orvan::sim
+}  // namespace orvan::program

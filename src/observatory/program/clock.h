@@ -1,6 +1,6 @@
 #pragma once
 
-namespace orvan::sim {
+namespace orvan::program {
 
 // Time as seconds of universal time since J2000.0 (2000-01-01 12:00 UT).
 class Clock {
@@ -30,4 +30,4 @@ class VirtualClock final : public Clock {
 // Seconds since J2000.0 of a calendar date and time of day (UT, Gregorian).
 double SecondsSinceJ2000(int year, int month, int day, double hours);
 
-}  // namespace orvan::sim
+}  // namespace orvan::program

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "observatory/units.h"
+
+namespace orvan::program {
+
+// A sky or axis position: right ascension in hours, declination in degrees.
+struct RaDec {
+  double ra;
+  double dec;
+};
+
+// Where a mount stands on the Earth.
+struct Location {
+  double latitude_deg;
+  double longitude_deg;  // east positive, (-180, 180]
+  double elevation_m;
+};
+
+// An equatorial mount as the observatory program drives it, whatever carries
+// the commands: the simulated mount, or a real one over INDI. Positions are
+// the mount's own (its axes as it reports them); the program maps them to
+// the sky with its pointing model.
+//
+// The contract every driver keeps:
+// - Calls come from the one user-interface thread, one at a time.
+// - Reads answer from what the mount last reported and do not wait for the
+//   mount, except to bring a connection up. What they return is checked:
+//   complete, finite, in range (right ascension in [0, 24), declination and
+//   latitude in [-90, 90], guide rates above zero) and reported by a mount
+//   in a good state; anything else raises instead of being returned.
+// - Writes (SetConnected, SetTracking, SlewTo, the guide rates, PulseGuide)
+//   wait for the mount's own answer to that write, within a stated limit:
+//   the value taking effect (a state of Ok), or the mount starting the work
+//   (Busy: a slew or a pulse that then runs on). An answer of Alert is a
+//   refusal and raises; no answer within the limit raises, and a pulse whose
+//   answer did not come is stopped before the error is raised.
+// - Every failure raises orvan::Error with a number from the program's error
+//   table and a text naming what failed (property, element, value); nothing
+//   is retried within a call.
+class MountDriver {
+ public:
+  virtual ~MountDriver() = default;
+
+  virtual bool Connected() = 0;
+  virtual void SetConnected(bool on) = 0;
+
+  virtual Location Site() = 0;
+  virtual RaDec Axes() = 0;
+
+  // True while the mount moves to a new position (a slew, then its settling).
+  virtual bool Slewing() = 0;
+  virtual bool Tracking() = 0;
+  virtual void SetTracking(bool on) = 0;
+  // Moves the axes to a position of the mount's own and returns once the
+  // mount has taken the slew on.
+  virtual void SlewTo(RaDec axes) = 0;
+
+  // Guide rates in degrees per second.
+  virtual double GuideRateRa() = 0;
+  virtual double GuideRateDec() = 0;
+  virtual void SetGuideRateRa(double deg_per_s) = 0;
+  virtual void SetGuideRateDec(double deg_per_s) = 0;
+
+  // Starts a pulse of `ms` milliseconds at the axis' guide rate that moves
+  // the mount toward `direction` on the sky, and returns once the mount has
+  // taken it on; IsPulseGuiding is true while any pulse runs. A pulse longer
+  // than the mount takes raises before anything is sent.
+  virtual void PulseGuide(GuideDirection direction, double ms) = 0;
+  virtual bool IsPulseGuiding() = 0;
+};
+
+}  // namespace orvan::program
