@@ -143,8 +143,9 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
 }
 
 TEST_F(IndiObservatoryTest, ZeroGuideRatesAreRepairedWithTheDefault) {
-  // GUIDE_RATE 0.5 of sidereal at start.
-  EXPECT_DOUBLE_EQ(telescope->Get("GuideRateRightAscension").ToR8(), 0.5 * 15.0410686 / 3600);
+  // GUIDE_RATE 0.5 of sidereal at start: half a turn per sidereal day of 86164.0905 s.
+  const double sidereal = 360 / 86164.0905;
+  EXPECT_NEAR(telescope->Get("GuideRateRightAscension").ToR8(), 0.5 * sidereal, 1e-11);
   server.SetProp(kPrefix + "GUIDE_RATE.GUIDE_RATE_WE;GUIDE_RATE_NS=0;0");
   ASSERT_TRUE(WaitFor(3s, [&] {
     return telescope->Get("GuideRateRightAscension").EqualsZero() &&
@@ -153,8 +154,8 @@ TEST_F(IndiObservatoryTest, ZeroGuideRatesAreRepairedWithTheDefault) {
   const double fifteen = 15.0 / 3600;  // the program's default, 15"/s
   telescope->Put("GuideRateRightAscension", Value::R8(fifteen));
   telescope->Put("GuideRateDeclination", Value::R8(fifteen));
-  EXPECT_NEAR(server.GetNumber(kPrefix + "GUIDE_RATE.GUIDE_RATE_WE"), 15.0 / 15.0410686, 1e-9);
-  EXPECT_NEAR(server.GetNumber(kPrefix + "GUIDE_RATE.GUIDE_RATE_NS"), 15.0 / 15.0410686, 1e-9);
+  EXPECT_NEAR(server.GetNumber(kPrefix + "GUIDE_RATE.GUIDE_RATE_WE"), fifteen / sidereal, 1e-8);
+  EXPECT_NEAR(server.GetNumber(kPrefix + "GUIDE_RATE.GUIDE_RATE_NS"), fifteen / sidereal, 1e-8);
   EXPECT_NEAR(telescope->Get("GuideRateDeclination").ToR8(), fifteen, 1e-15);
   EXPECT_EQ(ErrorFrom([&] { telescope->Put("GuideRateDeclination", Value::R8(-1)); }).number(),
             0x80040401u);
