@@ -68,9 +68,9 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowWithAReason) {
 }
 
 TEST(CommandLine, UsageNamesEveryOption) {
-  for (const char* option : {"--indi HOST[:PORT]", "--device NAME", "--model FILE",
-                             "--pressure HPA", "--temperature C", "--headless", "--threshold TEXT",
-                             "--start", "--trace", "--help", "--version"})
+  for (const char* option :
+       {"--indi HOST[:PORT]", "--device NAME", "--model FILE", "--pressure HPA", "--temperature C",
+        "--headless", "--threshold TEXT", "--start", "--trace", "--help", "--version"})
     EXPECT_NE(Usage().find(option), std::string_view::npos) << option;
 }
 

@@ -75,8 +75,10 @@ Parsed ParseCommandLine(std::span<const std::string_view> args) {
         const std::size_t close = v.find(']');
         host = close == std::string_view::npos ? std::string_view() : v.substr(1, close - 1);
         const std::string_view rest = close == std::string_view::npos ? "" : v.substr(close + 1);
-        if (rest.starts_with(':')) port = rest.substr(1);
-        else if (!rest.empty()) host = {};
+        if (rest.starts_with(':'))
+          port = rest.substr(1);
+        else if (!rest.empty())
+          host = {};
       } else if (const std::size_t colon = v.find(':'); colon != std::string_view::npos) {
         host = v.substr(0, colon);
         port = v.substr(colon + 1);
