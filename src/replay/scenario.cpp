@@ -162,14 +162,6 @@ std::uint32_t ParseErrorNumber(std::string_view s) {
 
 }  // namespace
 
-Value ParseValue(std::string_view token) {
-  try {
-    return ParseValueOrThrow(token);
-  } catch (const BadValue& b) {
-    throw std::invalid_argument(b.message);
-  }
-}
-
 std::vector<Step> ParseScenario(std::string_view text) {
   std::vector<Step> steps;
   bool loaded = false;
