@@ -68,10 +68,31 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowWithAReason) {
 }
 
 TEST(CommandLine, UsageNamesEveryOption) {
-  for (const char* option : {"--indi HOST[:PORT]", "--device NAME", "--model FILE",
-                             "--pressure HPA", "--temperature C", "--headless", "--threshold TEXT",
-                             "--start", "--trace", "--help", "--version"})
+  for (const char* option :
+       {"--indi HOST[:PORT]", "--device NAME", "--model FILE", "--pressure HPA", "--temperature C",
+        "--headless", "--threshold TEXT", "--start", "--trace", "--help", "--version"})
     EXPECT_NE(Usage().find(option), std::string_view::npos) << option;
+}
+
+TEST(CommandLine, UsageLaysOutEveryOptionWithItsHelp) {
+  EXPECT_EQ(Usage(), R"(usage: orvanacp [OPTION...]
+Holds a telescope on target with guide pulses computed from the pointing model.
+With no option it opens its window on a built-in simulated observatory.
+
+  --indi HOST[:PORT]   use the telescope of an INDI server (port 7624 by default)
+  --device NAME        the INDI telescope device (default "Telescope Simulator")
+  --model FILE         pointing-model terms (IH, ID, CH, NP, MA, ME, TF)
+  --pressure HPA       air pressure at the telescope, for refraction
+  --temperature C      air temperature at the telescope, for refraction
+  --headless           run without a window: print each change of the status
+                       text, each message and the error report, one
+                       time-stamped line each; end on SIGINT or SIGTERM
+  --threshold TEXT     the maximum allowable error, as if typed into the box
+  --start              start holding once the link to the telescope is up
+  --trace              write every observatory access to standard error
+  --help               show this text
+  --version            show the program's version
+)");
 }
 
 }  // namespace

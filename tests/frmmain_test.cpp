@@ -4,6 +4,7 @@
 
 #include "observatory/scripted/scripted_observatory.h"
 #include "ui/frmMain.h"
+#include "ui/model_subscription.h"
 
 #include <algorithm>
 #include <new>
@@ -18,13 +19,13 @@ class CallLog final : public WindowView, public WindowModelObserver {
   std::vector<std::string> calls;
   WindowModel* model = nullptr;
   WindowInput* input = nullptr;
+  ModelSubscription subscription{*this};
 
   char UserDecimalSeparator() override { return '.'; }
   void Bind(WindowModel* m, WindowInput* in) override {
-    if (model) model->Unsubscribe(*this);
     model = m;
     input = in;
-    if (model) model->Subscribe(*this);
+    subscription.Follow(m);
   }
   void Written(ControlId c, Property p, Cause cause) override {
     std::string line = (cause == Cause::Halt ? "Halt " : "") + std::string(controls::Of(c).name) +
@@ -248,13 +249,9 @@ class FailingStatusView final : public WindowView, public WindowModelObserver {
  public:
   std::vector<std::string> calls;
   bool fail_report = false;
-  WindowModel* model = nullptr;
+  ModelSubscription subscription{*this};
   char UserDecimalSeparator() override { return '.'; }
-  void Bind(WindowModel* m, WindowInput*) override {
-    if (model) model->Unsubscribe(*this);
-    model = m;
-    if (model) model->Subscribe(*this);
-  }
+  void Bind(WindowModel* m, WindowInput*) override { subscription.Follow(m); }
   void Written(ControlId c, Property, Cause) override {
     if (c == ControlId::sbStatusBar) throw std::out_of_range("no status bar");
   }

@@ -4,10 +4,10 @@
 #include <array>
 #include <limits>
 
+#include "error_of.h"
 #include "observatory/scripted/scripted_observatory.h"
 #include "replay/trace.h"
 #include "replay/transcript.h"
-#include "error_of.h"
 
 namespace orvan::transcript {
 namespace {
@@ -30,8 +30,9 @@ TEST(TranscriptAccess, CallsShowReferencesThatCameBackChangedToTheBit) {
 TEST(TranscriptAccess, ReadsWritesAndCreations) {
   EXPECT_EQ(Access::Get("Telescope", "slewing").Answered(Value::Bool(std::int16_t{1})),
             "get Telescope.slewing -> bool:1");
-  EXPECT_EQ(Access::Put("Telescope", "GuideRateDeclination", Value::R8(0.0041666666666667004)).Done(),
-            "put Telescope.GuideRateDeclination r8:0.0041666666666667004");
+  EXPECT_EQ(
+      Access::Put("Telescope", "GuideRateDeclination", Value::R8(0.0041666666666667004)).Done(),
+      "put Telescope.GuideRateDeclination r8:0.0041666666666667004");
   EXPECT_EQ(Access::Create("ACP.Util").Raised(Error(0x800401F3, "Invalid class string")),
             "create ACP.Util !! 0x800401F3 \"Invalid class string\"");
   EXPECT_EQ(ObjectName("ACP.Telescope"), "Telescope");

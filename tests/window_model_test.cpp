@@ -7,6 +7,7 @@
 
 #include "error_of.h"
 #include "support/error.h"
+#include "ui/model_subscription.h"
 #include "ui/window_model.h"
 #include "ui/window_view.h"
 
@@ -128,6 +129,23 @@ TEST(WindowModel, AnObserverMayLeaveWhileBeingTold) {
   m.SetStatusText("b");
   EXPECT_EQ(leaver.told, 1);
   EXPECT_EQ(log.lines.size(), 2u);
+}
+
+TEST(ModelSubscription, FollowsOneModelAtATimeAndLeavesItAtItsEnd) {
+  WindowModel first('.');
+  WindowModel second('.');
+  Log log;
+  {
+    ModelSubscription subscription(log, &first);
+    first.SetStatusText("a");
+    subscription.Follow(&second);
+    first.SetStatusText("b");
+    second.SetStatusText("c");
+    EXPECT_EQ(subscription.model(), &second);
+  }
+  second.SetStatusText("d");
+  EXPECT_EQ(log.lines, (std::vector<std::string>{"sbStatusBar.SimpleText program",
+                                                 "sbStatusBar.SimpleText program"}));
 }
 
 TEST(ErrorReportText, ShowsNumberAndDescriptionAndReadsBack) {

@@ -1,10 +1,19 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 
 namespace orvan::app {
 namespace {
+
+// The ranges of air a telescope can work in.
+constexpr double kLowestPressureHpa = 0;
+constexpr double kHighestPressureHpa = 1200;
+constexpr double kLowestTemperatureC = -80;
+constexpr double kHighestTemperatureC = 60;
+constexpr int kHighestPort = 65535;
 
 bool ParseNumber(std::string_view text, double lo, double hi, double& out) {
   const char* end = text.data() + text.size();
@@ -15,108 +24,165 @@ bool ParseNumber(std::string_view text, double lo, double hi, double& out) {
 bool ParsePort(std::string_view text, int& out) {
   const char* end = text.data() + text.size();
   const auto r = std::from_chars(text.data(), end, out);
-  return r.ec == std::errc() && r.ptr == end && out >= 1 && out <= 65535;
+  return r.ec == std::errc() && r.ptr == end && out >= 1 && out <= kHighestPort;
+}
+
+// Takes an option's value into the options; false, with the reason in
+// `error`, when the value is refused. Options without a value get none.
+using Apply = bool (*)(std::string_view value, Options& o, std::string& error);
+
+// HOST, HOST:PORT, [IPv6] or [IPv6]:PORT.
+bool ApplyIndi(std::string_view v, Options& o, std::string& error) {
+  std::string_view host = v;
+  std::optional<std::string_view> port;
+  if (v.starts_with('[')) {
+    const std::size_t close = v.find(']');
+    host = close == std::string_view::npos ? std::string_view() : v.substr(1, close - 1);
+    const std::string_view rest = close == std::string_view::npos ? "" : v.substr(close + 1);
+    if (rest.starts_with(':'))
+      port = rest.substr(1);
+    else if (!rest.empty())
+      host = {};
+  } else if (const std::size_t colon = v.find(':'); colon != std::string_view::npos) {
+    host = v.substr(0, colon);
+    port = v.substr(colon + 1);
+  }
+  if (port && !ParsePort(*port, o.indi_port)) {
+    error = "bad port in --indi " + std::string(v);
+    return false;
+  }
+  if (host.empty()) {
+    error = "bad host in --indi " + std::string(v);
+    return false;
+  }
+  o.indi_host = std::string(host);
+  return true;
+}
+
+// A switch: the option alone sets it.
+template <bool Options::*kFlag>
+bool SetFlag(std::string_view, Options& o, std::string&) {
+  o.*kFlag = true;
+  return true;
+}
+
+// A text taken as it is.
+template <std::optional<std::string> Options::*kText>
+bool SetText(std::string_view v, Options& o, std::string&) {
+  o.*kText = std::string(v);
+  return true;
+}
+
+bool ApplyDevice(std::string_view v, Options& o, std::string& error) {
+  if (v.empty()) {
+    error = "--device needs a name";
+    return false;
+  }
+  o.device = std::string(v);
+  return true;
+}
+
+// A measure of the air, within what a telescope can work in.
+bool ApplyAir(std::string_view option, std::string_view v, double lo, double hi,
+              std::optional<double>& out, std::string& error) {
+  double d = 0;
+  if (!ParseNumber(v, lo, hi, d)) {
+    error = "bad value for " + std::string(option) + ": " + std::string(v);
+    return false;
+  }
+  out = d;
+  return true;
+}
+
+struct Option {
+  std::string_view name;
+  std::string_view value;  // the value's name in the usage; empty: the option takes none
+  Apply apply;
+  std::string_view help;  // its lines, for the usage
+};
+
+constexpr std::array kOptions{
+    Option{"--indi", "HOST[:PORT]", ApplyIndi,
+           "use the telescope of an INDI server (port 7624 by default)"},
+    Option{"--device", "NAME", ApplyDevice,
+           "the INDI telescope device (default \"Telescope Simulator\")"},
+    Option{"--model", "FILE", SetText<&Options::model_file>,
+           "pointing-model terms (IH, ID, CH, NP, MA, ME, TF)"},
+    Option{"--pressure", "HPA",
+           [](std::string_view v, Options& o, std::string& error) {
+             return ApplyAir("--pressure", v, kLowestPressureHpa, kHighestPressureHpa,
+                             o.pressure_hpa, error);
+           },
+           "air pressure at the telescope, for refraction"},
+    Option{"--temperature", "C",
+           [](std::string_view v, Options& o, std::string& error) {
+             return ApplyAir("--temperature", v, kLowestTemperatureC, kHighestTemperatureC,
+                             o.temperature_c, error);
+           },
+           "air temperature at the telescope, for refraction"},
+    Option{"--headless", "", SetFlag<&Options::headless>,
+           "run without a window: print each change of the status\n"
+           "text, each message and the error report, one\n"
+           "time-stamped line each; end on SIGINT or SIGTERM"},
+    Option{"--threshold", "TEXT", SetText<&Options::threshold>,
+           "the maximum allowable error, as if typed into the box"},
+    Option{"--start", "", SetFlag<&Options::start>,
+           "start holding once the link to the telescope is up"},
+    Option{"--trace", "", SetFlag<&Options::trace>,
+           "write every observatory access to standard error"},
+    Option{"--help", "", SetFlag<&Options::help>, "show this text"},
+    Option{"--version", "", SetFlag<&Options::version>, "show the program's version"},
+};
+
+constexpr std::string_view kUsageHead = R"(usage: orvanacp [OPTION...]
+Holds a telescope on target with guide pulses computed from the pointing model.
+With no option it opens its window on a built-in simulated observatory.
+
+)";
+constexpr std::size_t kOptionIndent = 2;
+constexpr std::size_t kHelpColumn = 23;
+
+std::string UsageText() {
+  std::string text(kUsageHead);
+  for (const Option& option : kOptions) {
+    std::string line(kOptionIndent, ' ');
+    line += option.name;
+    if (!option.value.empty()) line += " " + std::string(option.value);
+    line.resize(kHelpColumn, ' ');
+    // Each further line of the help starts in the same column.
+    for (const char c : option.help)
+      line += c == '\n' ? "\n" + std::string(kHelpColumn, ' ') : std::string(1, c);
+    text += line + "\n";
+  }
+  return text;
 }
 
 }  // namespace
 
 std::string_view Usage() {
-  return R"(usage: orvanacp [OPTION...]
-Holds a telescope on target with guide pulses computed from the pointing model.
-With no option it opens its window on a built-in simulated observatory.
-
-  --indi HOST[:PORT]   use the telescope of an INDI server (port 7624 by default)
-  --device NAME        the INDI telescope device (default "Telescope Simulator")
-  --model FILE         pointing-model terms (IH, ID, CH, NP, MA, ME, TF)
-  --pressure HPA       air pressure at the telescope, for refraction
-  --temperature C      air temperature at the telescope, for refraction
-  --headless           run without a window: print each change of the status
-                       text, each message and the error report, one
-                       time-stamped line each; end on SIGINT or SIGTERM
-  --threshold TEXT     the maximum allowable error, as if typed into the box
-  --start              start holding once the link to the telescope is up
-  --trace              write every observatory access to standard error
-  --help               show this text
-  --version            show the program's version
-)";
+  static const std::string text = UsageText();
+  return text;
 }
 
 Parsed ParseCommandLine(std::span<const std::string_view> args) {
   Parsed p;
-  Options& o = p.options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
-    // Options that take a value take the next argument.
-    auto value = [&](std::string_view& out) {
-      if (i + 1 >= args.size()) {
-        p.error = std::string(arg) + " needs a value";
-        return false;
-      }
-      out = args[++i];
-      return true;
-    };
-    std::string_view v;
-    if (arg == "--help") {
-      o.help = true;
-    } else if (arg == "--version") {
-      o.version = true;
-    } else if (arg == "--headless") {
-      o.headless = true;
-    } else if (arg == "--start") {
-      o.start = true;
-    } else if (arg == "--trace") {
-      o.trace = true;
-    } else if (arg == "--indi") {
-      if (!value(v)) return p;
-      // HOST, HOST:PORT, [IPv6] or [IPv6]:PORT.
-      std::string_view host = v;
-      std::optional<std::string_view> port;
-      if (v.starts_with('[')) {
-        const std::size_t close = v.find(']');
-        host = close == std::string_view::npos ? std::string_view() : v.substr(1, close - 1);
-        const std::string_view rest = close == std::string_view::npos ? "" : v.substr(close + 1);
-        if (rest.starts_with(':')) port = rest.substr(1);
-        else if (!rest.empty()) host = {};
-      } else if (const std::size_t colon = v.find(':'); colon != std::string_view::npos) {
-        host = v.substr(0, colon);
-        port = v.substr(colon + 1);
-      }
-      if (port && !ParsePort(*port, o.indi_port)) {
-        p.error = "bad port in --indi " + std::string(v);
-        return p;
-      }
-      if (host.empty()) {
-        p.error = "bad host in --indi " + std::string(v);
-        return p;
-      }
-      o.indi_host = std::string(host);
-    } else if (arg == "--device") {
-      if (!value(v)) return p;
-      if (v.empty()) {
-        p.error = "--device needs a name";
-        return p;
-      }
-      o.device = std::string(v);
-    } else if (arg == "--model") {
-      if (!value(v)) return p;
-      o.model_file = std::string(v);
-    } else if (arg == "--pressure" || arg == "--temperature") {
-      if (!value(v)) return p;
-      const bool pressure = arg == "--pressure";
-      double d = 0;
-      // The ranges of air a telescope can work in.
-      if (!(pressure ? ParseNumber(v, 0, 1200, d) : ParseNumber(v, -80, 60, d))) {
-        p.error = "bad value for " + std::string(arg) + ": " + std::string(v);
-        return p;
-      }
-      (pressure ? o.pressure_hpa : o.temperature_c) = d;
-    } else if (arg == "--threshold") {
-      if (!value(v)) return p;
-      o.threshold = std::string(v);
-    } else {
+    const auto option = std::ranges::find(kOptions, arg, &Option::name);
+    if (option == kOptions.end()) {
       p.error = "unknown option " + std::string(arg);
       return p;
     }
+    // Options that take a value take the next argument.
+    std::string_view value;
+    if (!option->value.empty()) {
+      if (i + 1 >= args.size()) {
+        p.error = std::string(arg) + " needs a value";
+        return p;
+      }
+      value = args[++i];
+    }
+    if (!option->apply(value, p.options, p.error)) return p;
   }
   return p;
 }

@@ -62,7 +62,6 @@ class Value {
   static Value ErrorCode(std::uint32_t scode) { return Value(Kind::Error, std::int64_t{scode}); }
 
   Kind kind() const { return kind_; }
-  bool IsNull() const { return kind_ == Kind::Null; }
   bool IsObject() const { return kind_ == Kind::Object && object() != nullptr; }
 
   // Raw contents, for back ends that pass values on unchanged.

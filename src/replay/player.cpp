@@ -11,14 +11,11 @@ namespace orvan::replay {
 
 Recorder::Recorder(LineSink out, char decimal) : out_(std::move(out)), decimal_(decimal) {}
 
-Recorder::~Recorder() {
-  if (model_ != nullptr) model_->Unsubscribe(*this);
-}
+Recorder::~Recorder() = default;
 
 void Recorder::Bind(WindowModel* model, WindowInput*) {
-  if (model_ != nullptr) model_->Unsubscribe(*this);
   model_ = model;
-  if (model_ != nullptr) model_->Subscribe(*this);
+  subscription_.Follow(model);
 }
 
 void Recorder::Written(ControlId control, Property property, Cause cause) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "replay/scenario.h"
+#include "ui/model_subscription.h"
 #include "ui/window_view.h"
 
 namespace orvan::replay {
@@ -43,6 +44,7 @@ class Recorder final : public WindowView, public WindowModelObserver {
   LineSink out_;
   char decimal_;
   WindowModel* model_ = nullptr;
+  ModelSubscription subscription_{*this};
   bool ended_ = false;
   std::vector<std::function<void()>> msgbox_nests_;
 };

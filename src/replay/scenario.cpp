@@ -1,5 +1,7 @@
 #include "replay/scenario.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -160,15 +162,134 @@ std::uint32_t ParseErrorNumber(std::string_view s) {
   return static_cast<std::uint32_t>(v);
 }
 
-}  // namespace
+// One scenario line being parsed: its directive's word, the rest of the line
+// and that rest's space-separated arguments.
+struct Line {
+  int number;
+  std::string_view word;
+  std::string_view rest;
+  bool has_rest;  // a space follows the word, even with nothing after it
+  std::vector<std::string_view> args;
+  bool& loaded;  // the program's load has been played
+  Step& step;
 
-Value ParseValue(std::string_view token) {
-  try {
-    return ParseValueOrThrow(token);
-  } catch (const BadValue& b) {
-    throw std::invalid_argument(b.message);
+  [[noreturn]] void Fail(const std::string& message) const { throw ScenarioError(number, message); }
+};
+
+void ParseDecimal(Line& l) {
+  if (l.loaded) l.Fail("decimal comes only before load");
+  if (l.rest.size() != 1) l.Fail("decimal takes one character");
+  l.step.decimal = l.rest[0];
+}
+
+void ParseMapping(Line& l, std::string_view values) {
+  l.step.type = Step::Type::AnswerMapping;
+  const auto nums = SplitSpaces(values);
+  if (nums.size() % 2 != 0) l.Fail("MapIdealToRawEqu answers come in pairs");
+  for (std::size_t i = 0; i < nums.size(); i += 2) {
+    double ra = 0, dec = 0;
+    if (!ParseDouble(nums[i], ra) || !ParseDouble(nums[i + 1], dec)) l.Fail("bad number");
+    l.step.pairs.emplace_back(ra, dec);
   }
 }
+
+void ParseAnswer(Line& l) {
+  if (l.args.size() < 2) l.Fail("answer needs a member and at least one value");
+  if (!SplitTarget(l.args[0], l.step.object, l.step.member)) l.Fail("unknown object member");
+  const std::string_view values = l.rest.substr(l.args[0].size() + 1);
+  if (l.step.object == "Util" && l.step.member == "MapIdealToRawEqu")
+    return ParseMapping(l, values);
+  for (std::string_view v : SplitValues(values)) l.step.values.push_back(ParseValueOrThrow(v));
+}
+
+void ParseRaise(Line& l) {
+  if (l.args.size() < 2) l.Fail("raise needs a member and a number");
+  if (!SplitTarget(l.args[0], l.step.object, l.step.member)) l.Fail("unknown object member");
+  l.step.number = ParseErrorNumber(l.args[1]);
+  const std::size_t skip = l.args[0].size() + 1 + l.args[1].size() + 1;
+  l.step.text = skip <= l.rest.size() ? std::string(l.rest.substr(skip)) : "";
+}
+
+void ParseNoCreate(Line& l) {
+  if (l.args.size() != 1 || l.args[0].empty()) l.Fail("nocreate needs a programmatic identifier");
+  l.step.text = std::string(l.args[0]);
+}
+
+void ParseNest(Line& l) {
+  if (l.args.size() != 2) l.Fail("nest needs a member and an event");
+  if (l.args[0] == kMsgBoxNest) {
+    l.step.object = std::string(kMsgBoxNest);
+  } else if (!SplitTarget(l.args[0], l.step.object, l.step.member)) {
+    l.Fail("unknown object member");
+  }
+  if (l.args[1] != "click" && l.args[1] != "tick") l.Fail("nest takes click or tick");
+  l.step.text = std::string(l.args[1]);
+}
+
+void ParseLoad(Line& l) {
+  if (!l.rest.empty()) l.Fail("load takes nothing");
+  if (l.loaded) l.Fail("the program is already loaded");
+  l.loaded = true;
+}
+
+void ParseType(Line& l) {
+  if (!l.has_rest) l.Fail("type needs a text box");
+  const std::size_t sp = l.rest.find(' ');
+  const controls::Control* box = controls::Find(l.rest.substr(0, sp));
+  if (box == nullptr || box->kind != controls::Kind::TextBox)
+    l.Fail("type needs a text box Text1 to Text11");
+  l.step.box = box->id;
+  l.step.text = sp == std::string_view::npos ? "" : std::string(l.rest.substr(sp + 1));
+}
+
+// click, tick, close and dump.
+void ParseBareEvent(Line& l) {
+  if (!l.rest.empty()) l.Fail(std::string(l.word) + " takes nothing");
+}
+
+struct Directive {
+  std::string_view word;
+  Step::Type type;
+  void (*parse)(Line&);
+};
+
+constexpr std::array kDirectives{
+    Directive{"decimal", Step::Type::Decimal, ParseDecimal},
+    Directive{"answer", Step::Type::Answer, ParseAnswer},
+    Directive{"raise", Step::Type::Raise, ParseRaise},
+    Directive{"nocreate", Step::Type::NoCreate, ParseNoCreate},
+    Directive{"nest", Step::Type::Nest, ParseNest},
+    Directive{"load", Step::Type::Load, ParseLoad},
+    Directive{"type", Step::Type::TypeText, ParseType},
+    Directive{"click", Step::Type::Click, ParseBareEvent},
+    Directive{"tick", Step::Type::Tick, ParseBareEvent},
+    Directive{"close", Step::Type::Close, ParseBareEvent},
+    Directive{"dump", Step::Type::Dump, ParseBareEvent},
+};
+
+// One line that is neither blank nor a comment, as a step.
+Step ParseLine(std::string_view text, int number, bool& loaded) {
+  Step step;
+  step.line = number;
+  const std::size_t sp = text.find(' ');
+  const std::string_view rest = sp == std::string_view::npos ? "" : text.substr(sp + 1);
+  Line line{
+      number, text.substr(0, sp), rest, sp != std::string_view::npos, SplitSpaces(rest), loaded,
+      step};
+  const auto directive = std::ranges::find(kDirectives, line.word, &Directive::word);
+  if (directive == kDirectives.end())
+    line.Fail("unknown directive or event '" + std::string(line.word) + "'");
+  step.type = directive->type;
+  try {
+    directive->parse(line);
+  } catch (const BadValue& b) {
+    line.Fail(b.message);
+  }
+  if (step.IsEvent() && !loaded) line.Fail("an event before load");
+  return step;
+}
+
+}  // namespace
 
 std::vector<Step> ParseScenario(std::string_view text) {
   std::vector<Step> steps;
@@ -182,91 +303,7 @@ std::vector<Step> ParseScenario(std::string_view text) {
     pos = nl + 1;
     ++line_no;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty() || line.front() == '#') {
-      if (nl == text.size()) break;
-      continue;
-    }
-
-    Step step;
-    step.line = line_no;
-    const std::size_t sp = line.find(' ');
-    const std::string_view word = line.substr(0, sp);
-    const std::string_view rest = sp == std::string_view::npos ? "" : line.substr(sp + 1);
-    const auto args = SplitSpaces(rest);
-    auto fail = [&](const std::string& m) { throw ScenarioError(line_no, m); };
-    try {
-      if (word == "decimal") {
-        if (loaded) fail("decimal comes only before load");
-        if (rest.size() != 1) fail("decimal takes one character");
-        step.type = Step::Type::Decimal;
-        step.decimal = rest[0];
-      } else if (word == "answer") {
-        if (args.size() < 2) fail("answer needs a member and at least one value");
-        if (!SplitTarget(args[0], step.object, step.member)) fail("unknown object member");
-        const std::string_view values = rest.substr(args[0].size() + 1);
-        if (step.object == "Util" && step.member == "MapIdealToRawEqu") {
-          step.type = Step::Type::AnswerMapping;
-          const auto nums = SplitSpaces(values);
-          if (nums.size() % 2 != 0) fail("MapIdealToRawEqu answers come in pairs");
-          for (std::size_t i = 0; i < nums.size(); i += 2) {
-            double ra = 0, dec = 0;
-            if (!ParseDouble(nums[i], ra) || !ParseDouble(nums[i + 1], dec)) fail("bad number");
-            step.pairs.emplace_back(ra, dec);
-          }
-        } else {
-          step.type = Step::Type::Answer;
-          for (std::string_view v : SplitValues(values))
-            step.values.push_back(ParseValueOrThrow(v));
-        }
-      } else if (word == "raise") {
-        if (args.size() < 2) fail("raise needs a member and a number");
-        if (!SplitTarget(args[0], step.object, step.member)) fail("unknown object member");
-        step.type = Step::Type::Raise;
-        step.number = ParseErrorNumber(args[1]);
-        const std::size_t skip = args[0].size() + 1 + args[1].size() + 1;
-        step.text = skip <= rest.size() ? std::string(rest.substr(skip)) : "";
-      } else if (word == "nocreate") {
-        if (args.size() != 1 || args[0].empty()) fail("nocreate needs a programmatic identifier");
-        step.type = Step::Type::NoCreate;
-        step.text = std::string(args[0]);
-      } else if (word == "nest") {
-        if (args.size() != 2) fail("nest needs a member and an event");
-        if (args[0] == kMsgBoxNest) {
-          step.object = std::string(kMsgBoxNest);
-        } else if (!SplitTarget(args[0], step.object, step.member)) {
-          fail("unknown object member");
-        }
-        if (args[1] != "click" && args[1] != "tick") fail("nest takes click or tick");
-        step.type = Step::Type::Nest;
-        step.text = std::string(args[1]);
-      } else if (word == "load") {
-        if (!rest.empty()) fail("load takes nothing");
-        if (loaded) fail("the program is already loaded");
-        loaded = true;
-        step.type = Step::Type::Load;
-      } else if (word == "type") {
-        if (sp == std::string_view::npos) fail("type needs a text box");
-        const std::size_t sp2 = rest.find(' ');
-        const controls::Control* box = controls::Find(rest.substr(0, sp2));
-        if (box == nullptr || box->kind != controls::Kind::TextBox)
-          fail("type needs a text box Text1 to Text11");
-        step.type = Step::Type::TypeText;
-        step.box = box->id;
-        step.text = sp2 == std::string_view::npos ? "" : std::string(rest.substr(sp2 + 1));
-      } else if (word == "click" || word == "tick" || word == "close" || word == "dump") {
-        if (!rest.empty()) fail(std::string(word) + " takes nothing");
-        step.type = word == "click"   ? Step::Type::Click
-                    : word == "tick"  ? Step::Type::Tick
-                    : word == "close" ? Step::Type::Close
-                                      : Step::Type::Dump;
-      } else {
-        fail("unknown directive or event '" + std::string(word) + "'");
-      }
-    } catch (const BadValue& b) {
-      fail(b.message);
-    }
-    if (step.IsEvent() && !loaded) fail("an event before load");
-    steps.push_back(std::move(step));
+    if (!line.empty() && line.front() != '#') steps.push_back(ParseLine(line, line_no, loaded));
     if (nl == text.size()) break;
   }
   return steps;

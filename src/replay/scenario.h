@@ -60,7 +60,4 @@ class ScenarioError : public std::runtime_error {
 // Parses and checks a whole scenario; raises ScenarioError for the first fault.
 std::vector<Step> ParseScenario(std::string_view text);
 
-// A value in scenario form (bool:true, i2:3, r8:0.5, str:"x", empty, null).
-Value ParseValue(std::string_view token);
-
 }  // namespace orvan::replay

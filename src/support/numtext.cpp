@@ -68,39 +68,39 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
-}  // namespace
+// A power of ten no double comes near, either way.
+constexpr long long kBeyondAnyDouble = 400;
 
-double TextToNumber(std::string_view text, char decimal) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-
-  // The mantissa's significant digits (leading and trailing zeros dropped) and
-  // the power of ten of the first of them, counted exactly however long the
-  // text: value = 0.significant × 10^point.
+// The mantissa's significant digits (leading and trailing zeros dropped) and
+// the power of ten of the first of them, counted exactly however long the
+// text: value = 0.significant × 10^point.
+struct Mantissa {
   std::string significant;
-  std::size_t trailing_zeros = 0;  // zeros seen after the last non-zero digit
   long long point = 0;
+};
+
+// Reads the digits and the one separator from `i` on; raises a type mismatch
+// when there is no digit at all.
+Mantissa ScanMantissa(std::string_view text, std::size_t& i, char decimal) {
+  Mantissa m;
+  std::size_t trailing_zeros = 0;  // zeros seen after the last non-zero digit
   int mantissa_digits = 0;
   bool separator = false;
   for (; i < text.size(); ++i) {
     const char c = text[i];
     if (IsDigit(c)) {
       ++mantissa_digits;
-      if (c == '0' && significant.empty()) {
-        if (separator) --point;  // 0.00d: the first digit moves right
+      if (c == '0' && m.significant.empty()) {
+        if (separator) --m.point;  // 0.00d: the first digit moves right
         continue;
       }
-      if (!separator) ++point;
+      if (!separator) ++m.point;
       if (c == '0') {
         ++trailing_zeros;
       } else {
-        significant.append(trailing_zeros, '0');
+        m.significant.append(trailing_zeros, '0');
         trailing_zeros = 0;
-        significant += c;
+        m.significant += c;
       }
     } else if ((c == decimal || c == '.') && !separator) {
       separator = true;
@@ -109,8 +109,13 @@ double TextToNumber(std::string_view text, char decimal) {
     }
   }
   if (mantissa_digits == 0) errors::TypeMismatch();
+  return m;
+}
 
-  // The exponent saturates far beyond any double, where only its sign matters.
+// Reads an exponent (e or E, a sign, digits) from `i` on, if there is one;
+// zero when there is none. It saturates far beyond any double, where only its
+// sign matters.
+long long ScanExponent(std::string_view text, std::size_t& i) {
   constexpr long long kSaturated = 1'000'000'000'000'000LL;
   long long exponent = 0;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
@@ -123,15 +128,15 @@ double TextToNumber(std::string_view text, char decimal) {
     if (exp_digits == 0) errors::TypeMismatch();
     if (exp_negative) exponent = -exponent;
   }
-  if (i != text.size()) errors::TypeMismatch();
+  return exponent;
+}
 
+// The value of the significant digits with the first of them at 10^magnitude.
+double Convert(bool negative, const std::string& significant, long long magnitude) {
   const double zero = negative ? -0.0 : 0.0;
-  if (significant.empty()) return zero;
-  // The value lies in [10^(point-1), 10^point) × 10^exponent. Far outside the
-  // range of a double the answer is known without converting.
-  const long long magnitude = point + exponent;  // both far below the type's limit
-  if (magnitude > 400) errors::Overflow();
-  if (magnitude < -400) return zero;
+  // Far outside the range of a double the answer is known without converting.
+  if (magnitude > kBeyondAnyDouble) errors::Overflow();
+  if (magnitude < -kBeyondAnyDouble) return zero;
 
   // One short canonical form from_chars reads exactly: digits, then the power
   // of ten of the last of them.
@@ -151,6 +156,25 @@ double TextToNumber(std::string_view text, char decimal) {
   if (res.ec != std::errc() || res.ptr != plain.data() + plain.size()) errors::TypeMismatch();
   if (std::isinf(value)) errors::Overflow();
   return value;
+}
+
+}  // namespace
+
+double TextToNumber(std::string_view text, char decimal) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  const Mantissa mantissa = ScanMantissa(text, i, decimal);
+  const long long exponent = ScanExponent(text, i);
+  if (i != text.size()) errors::TypeMismatch();
+
+  if (mantissa.significant.empty()) return negative ? -0.0 : 0.0;
+  // The value lies in [10^(point-1), 10^point) × 10^exponent.
+  const long long magnitude = mantissa.point + exponent;  // both far below the type's limit
+  return Convert(negative, mantissa.significant, magnitude);
 }
 
 std::string ShortestText(double value) {

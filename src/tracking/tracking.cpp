@@ -13,6 +13,8 @@ using namespace checked;
 
 constexpr double kRecaptureFactor = 5;
 constexpr double kMillisecondsPerSecond = 1000;
+constexpr double kHoursPerTurn = 24;
+constexpr double kDegreesPerTurn = 360;
 
 void Stop(TrackerState& state, TrackerWindow& window) {
   window.SetText11Enabled(true);
@@ -62,9 +64,110 @@ void Start(TrackerState& state, TrackerWindow& window) {
 // can't bring into (-12, +12] is no crossing and stands as it is.
 double WrapHours(double hours) {
   double wrapped = hours;
-  if (hours > 12) wrapped = Sub(hours, 24.0);
-  if (hours <= -12) wrapped = Sub(hours, -24.0);
+  if (hours > 12) wrapped = Sub(hours, kHoursPerTurn);
+  if (hours <= -12) wrapped = Sub(hours, -kHoursPerTurn);
   return wrapped > -12 && wrapped <= 12 ? wrapped : hours;
+}
+
+// Whether this tick has nothing to correct: the mount is slewing or not
+// tracking (the target is then stale), or someone else is guiding.
+bool Waiting(TrackerState& state, TrackerWindow& window, acp::Telescope& telescope) {
+  if (telescope.Slewing()) {
+    window.SetStatusText("Waiting for slew to complete");
+    state.TargetStale = true;
+    return true;
+  }
+  if (!telescope.Tracking()) {
+    window.SetStatusText("Waiting for mount tracking to be enabled");
+    state.TargetStale = true;
+    return true;
+  }
+  if (state.DriverInterfaceVersion >= 2 && telescope.IsPulseGuiding()) {
+    // Someone else is guiding (or our last pulse outlasted the period): give up.
+    state.TrackingActive = false;
+    window.SetTimer1Enabled(false);
+    window.SetCommand1Caption(texts::kStartCaption);
+    window.ClearReadouts();
+    window.MsgBox("Aborting Orvan - external pulseguide detected");
+    return true;
+  }
+  return false;
+}
+
+// A mount moved well beyond the allowed error, or one that was interrupted,
+// is held where it now is rather than driven back; true when that happened.
+bool Recaptured(TrackerState& state, TrackerWindow& window) {
+  const double d_ra = Abs(Sub(state.TargetTrueRA, state.CurrentTrueRA));
+  const double limit_ra = Mul(Mul(state.MaxErrorArcsec, kRecaptureFactor), ArcsecPerHourFactor);
+  const double d_dec = Abs(Sub(state.TargetTrueDec, state.CurrentTrueDec));
+  const double limit_dec = Mul(Mul(state.MaxErrorArcsec, kRecaptureFactor), ArcsecPerDegreeFactor);
+  if (d_ra <= limit_ra && d_dec <= limit_dec && !state.TargetStale) return false;
+  window.SetStatusText("Updating target coordinates");
+  state.TargetTrueRA = state.CurrentTrueRA;
+  state.TargetTrueDec = state.CurrentTrueDec;
+  state.TargetStale = false;
+  return true;
+}
+
+// What differs between the corrections of the two axes.
+struct Axis {
+  double ArcsecFactor;  // one arc-second in the axis' unit
+  double TrackerState::*Error;
+  double TrackerState::*GuideRate;
+  double TrackerState::*PulseDuration;
+  double (acp::Telescope::*MountGuideRate)();  // degrees per second, from interface 2 on
+  bool RateInHours;             // the error is in hours: the rate is converted to hours per second
+  const char* CorrectingMinus;  // status while a positive error is taken out
+  const char* CorrectingPlus;
+  GuideDirection Minus;
+  GuideDirection Plus;
+};
+
+constexpr Axis kRightAscension{ArcsecPerHourFactor,
+                               &TrackerState::ErrorRA,
+                               &TrackerState::GuideRateRA,
+                               &TrackerState::PulseDurationRA,
+                               &acp::Telescope::GuideRateRightAscension,
+                               true,
+                               "Orvan tracking - correcting -RA",
+                               "Orvan tracking - correcting +RA",
+                               GuideDirection::West,
+                               GuideDirection::East};
+
+constexpr Axis kDeclination{ArcsecPerDegreeFactor,
+                            &TrackerState::ErrorDec,
+                            &TrackerState::GuideRateDec,
+                            &TrackerState::PulseDurationDec,
+                            &acp::Telescope::GuideRateDeclination,
+                            false,
+                            "Orvan tracking - correcting -DEC",
+                            "Orvan tracking - correcting +DEC",
+                            GuideDirection::South,
+                            GuideDirection::North};
+
+// One guide pulse on `axis`, just long enough to take its error out, when the
+// error is beyond the allowed one.
+void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
+             acp::Telescope& telescope) {
+  const double error = state.*axis.Error;
+  if (!(Abs(error) > Mul(state.MaxErrorArcsec, axis.ArcsecFactor))) return;
+  double& rate = state.*axis.GuideRate;
+  rate = state.DriverInterfaceVersion >= 2 ? (telescope.*axis.MountGuideRate)() : DefaultGuideRate;
+  // Degrees to hours of right ascension per second; multiplied first, as the
+  // pre-computed 24/360 would differ in the last bit.
+  if (axis.RateInHours) rate = Div(Mul(rate, kHoursPerTurn), kDegreesPerTurn);
+  double& duration = state.*axis.PulseDuration;
+  duration = Div(Mul(Abs(error), kMillisecondsPerSecond), rate);
+  GuideDirection direction;
+  if (error > 0) {
+    window.SetStatusText(axis.CorrectingMinus);
+    direction = axis.Minus;
+  } else {
+    window.SetStatusText(axis.CorrectingPlus);
+    direction = axis.Plus;
+  }
+  telescope.PulseGuide(direction, duration);
+  window.SetStatusText("Orvan tracking");
 }
 
 }  // namespace
@@ -78,42 +181,11 @@ void Command1_Click(TrackerState& state, TrackerWindow& window) {
 
 void Timer1_Timer(TrackerState& state, TrackerWindow& window) {
   acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
-  if (telescope.Slewing()) {
-    window.SetStatusText("Waiting for slew to complete");
-    state.TargetStale = true;
-    return;
-  }
-  if (!telescope.Tracking()) {
-    window.SetStatusText("Waiting for mount tracking to be enabled");
-    state.TargetStale = true;
-    return;
-  }
-  if (state.DriverInterfaceVersion >= 2 && telescope.IsPulseGuiding()) {
-    // Someone else is guiding (or our last pulse outlasted the period): give up.
-    state.TrackingActive = false;
-    window.SetTimer1Enabled(false);
-    window.SetCommand1Caption(texts::kStartCaption);
-    window.ClearReadouts();
-    window.MsgBox("Aborting Orvan - external pulseguide detected");
-    return;
-  }
+  if (Waiting(state, window, telescope)) return;
 
   state.CurrentTrueRA = telescope.RightAscension();
   state.CurrentTrueDec = telescope.Declination();
-
-  // A mount moved well beyond the allowed error, or one that was interrupted,
-  // is held where it now is rather than driven back.
-  const double d_ra = Abs(Sub(state.TargetTrueRA, state.CurrentTrueRA));
-  const double limit_ra = Mul(Mul(state.MaxErrorArcsec, kRecaptureFactor), ArcsecPerHourFactor);
-  const double d_dec = Abs(Sub(state.TargetTrueDec, state.CurrentTrueDec));
-  const double limit_dec = Mul(Mul(state.MaxErrorArcsec, kRecaptureFactor), ArcsecPerDegreeFactor);
-  if (!(d_ra <= limit_ra && d_dec <= limit_dec && !state.TargetStale)) {
-    window.SetStatusText("Updating target coordinates");
-    state.TargetTrueRA = state.CurrentTrueRA;
-    state.TargetTrueDec = state.CurrentTrueDec;
-    state.TargetStale = false;
-    return;
-  }
+  if (Recaptured(state, window)) return;
 
   acp::Util util(state.AcpUtil);
   util.MapIdealToRawEqu(state.CurrentTrueRA, state.CurrentTrueDec, state.CurrentScopeRA,
@@ -124,41 +196,8 @@ void Timer1_Timer(TrackerState& state, TrackerWindow& window) {
   state.ErrorDec = Sub(state.CurrentScopeDec, state.TargetScopeDec);
   window.UpdateReadouts();
 
-  if (Abs(state.ErrorRA) > Mul(state.MaxErrorArcsec, ArcsecPerHourFactor)) {
-    state.GuideRateRA =
-        state.DriverInterfaceVersion >= 2 ? telescope.GuideRateRightAscension() : DefaultGuideRate;
-    // Degrees to hours of right ascension per second; multiplied first, as the
-    // pre-computed 24/360 would differ in the last bit.
-    state.GuideRateRA = Div(Mul(state.GuideRateRA, 24.0), 360.0);
-    state.PulseDurationRA = Div(Mul(Abs(state.ErrorRA), kMillisecondsPerSecond), state.GuideRateRA);
-    GuideDirection direction;
-    if (state.ErrorRA > 0) {
-      window.SetStatusText("Orvan tracking - correcting -RA");
-      direction = GuideDirection::West;
-    } else {
-      window.SetStatusText("Orvan tracking - correcting +RA");
-      direction = GuideDirection::East;
-    }
-    telescope.PulseGuide(direction, state.PulseDurationRA);
-    window.SetStatusText("Orvan tracking");
-  }
-
-  if (Abs(state.ErrorDec) > Mul(state.MaxErrorArcsec, ArcsecPerDegreeFactor)) {
-    state.GuideRateDec =
-        state.DriverInterfaceVersion >= 2 ? telescope.GuideRateDeclination() : DefaultGuideRate;
-    state.PulseDurationDec =
-        Div(Mul(Abs(state.ErrorDec), kMillisecondsPerSecond), state.GuideRateDec);
-    GuideDirection direction;
-    if (state.ErrorDec > 0) {
-      window.SetStatusText("Orvan tracking - correcting -DEC");
-      direction = GuideDirection::South;
-    } else {
-      window.SetStatusText("Orvan tracking - correcting +DEC");
-      direction = GuideDirection::North;
-    }
-    telescope.PulseGuide(direction, state.PulseDurationDec);
-    window.SetStatusText("Orvan tracking");
-  }
+  Correct(kRightAscension, state, window, telescope);
+  Correct(kDeclination, state, window, telescope);
 
   window.UpdateReadouts();
 }

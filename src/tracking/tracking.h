@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tracking/window.h"
 #include "tracking/tracker_state.h"
+#include "tracking/window.h"
 
 namespace orvan::tracking {
 

@@ -103,7 +103,8 @@ inline constexpr std::array<Control, 31> kTable{{
     {Text9, "Text9", TextBox, 1320, 5160, 855, 285, "", false, false, -1},
     {Label14, "Label14", Label, 2400, 5160, 855, 255, "True DEC :", true, false, -1},
     {Text10, "Text10", TextBox, 3480, 5160, 855, 285, "", false, false, -1},
-    {sbStatusBar, "sbStatusBar", StatusBar, 0, 5715, 4815, 270, texts::kIdleStatus, true, false, -1},
+    {sbStatusBar, "sbStatusBar", StatusBar, 0, 5715, 4815, 270, texts::kIdleStatus, true, false,
+     -1},
     // Enabled, but with period 0 it raises no tick until the start arms it.
     {Timer1, "Timer1", Timer, 0, 0, 0, 0, "", true, false, -1},
 }};

@@ -30,10 +30,10 @@ TEST_F(Headless, PrintsTheStatusAtStartAndThenEachChangeOnly) {
   form.Click();
   form.Tick();
   form.Tick();  // on target: "Orvan tracking" is written twice more and not printed
-  EXPECT_EQ(lines_, (std::vector<std::string>{"T status \"Normal Sidereal tracking\"",
-                                              "T status \"Orvan tracking\"",
-                                              "T status \"Orvan tracking - correcting -RA\"",
-                                              "T status \"Orvan tracking\""}));
+  EXPECT_EQ(lines_,
+            (std::vector<std::string>{
+                "T status \"Normal Sidereal tracking\"", "T status \"Orvan tracking\"",
+                "T status \"Orvan tracking - correcting -RA\"", "T status \"Orvan tracking\""}));
 }
 
 TEST_F(Headless, PrintsMessagesAndTheErrorReport) {

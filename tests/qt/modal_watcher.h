@@ -11,6 +11,10 @@
 
 namespace orvan::qt::test_support {
 
+// How long a test waits for an event before it gives up: far beyond what any
+// event here takes, so that only a missing event fails, never a slow machine.
+inline constexpr int kEventWaitLimitMs = 30000;
+
 inline QString Q(std::string_view s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }

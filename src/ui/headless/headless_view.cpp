@@ -20,19 +20,16 @@ HeadlessView::HeadlessView(LineSink out, ClockText now)
   });
 }
 
-HeadlessView::~HeadlessView() {
-  if (model_ != nullptr) model_->Unsubscribe(*this);
-}
+HeadlessView::~HeadlessView() = default;
 
 void HeadlessView::Bind(WindowModel* model, WindowInput* input) {
-  if (model_ != nullptr) model_->Unsubscribe(*this);
   model_ = model;
   input_ = input;
+  subscription_.Follow(model);
   if (model_ == nullptr) {
     timer_.stop();
     return;
   }
-  model_->Subscribe(*this);
   shown_status_ = model_->Text(ControlId::sbStatusBar);
   Print("status " + Quote(shown_status_));
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "ui/model_subscription.h"
 #include "ui/window_view.h"
 
 namespace orvan::headless {
@@ -41,6 +42,7 @@ class HeadlessView final : public QObject, public WindowView, public WindowModel
   ClockText now_;
   WindowModel* model_ = nullptr;
   WindowInput* input_ = nullptr;
+  ModelSubscription subscription_{*this};
   QTimer timer_;
   std::string shown_status_;
 };

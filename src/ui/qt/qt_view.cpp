@@ -89,9 +89,7 @@ QtView::QtView(QWidget* parent)
     if (c.kind == Kind::Label || c.kind == Kind::Line) WidgetOf(c.id)->lower();
 }
 
-QtView::~QtView() {
-  if (model_ != nullptr) model_->Unsubscribe(*this);
-}
+QtView::~QtView() = default;
 
 QWidget* QtView::Build(const Control& c) {
   switch (c.kind) {
@@ -169,12 +167,11 @@ char QtView::UserDecimalSeparator() {
 }
 
 void QtView::Bind(WindowModel* model, WindowInput* input) {
-  if (model_ != nullptr) model_->Unsubscribe(*this);
   model_ = model;
   input_ = input;
+  subscription_.Follow(model);
   if (model_ != nullptr) {
     ended_ = false;  // a new program
-    model_->Subscribe(*this);
     for (const Control& c : controls::kTable) RenderControl(c);
   }
   RenderTimer();

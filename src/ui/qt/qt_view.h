@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "ui/controls.h"
+#include "ui/model_subscription.h"
 #include "ui/window_model.h"
 #include "ui/window_view.h"
 
@@ -57,6 +58,7 @@ class QtView final : public QWidget, public WindowView, public WindowModelObserv
   QTimer* timer1_ = nullptr;
   WindowModel* model_ = nullptr;
   WindowInput* input_ = nullptr;
+  ModelSubscription subscription_{*this};
   // The window's own lifecycle, not properties: whether the bound program has
   // ended (the close box may go then) and whether a close is being asked now.
   bool ended_ = false;

@@ -197,7 +197,6 @@ Win32View::Win32View(void* instance) : impl_(std::make_unique<Impl>()) {
 }
 
 Win32View::~Win32View() {
-  if (impl_->model != nullptr) impl_->model->Unsubscribe(*this);
   if (impl_->window != nullptr) {
     ::SetWindowLongPtrW(impl_->window, GWLP_USERDATA, 0);
     ::DestroyWindow(impl_->window);
@@ -213,11 +212,10 @@ char Win32View::UserDecimalSeparator() {
 }
 
 void Win32View::Bind(WindowModel* model, WindowInput* input) {
-  if (impl_->model != nullptr) impl_->model->Unsubscribe(*this);
   impl_->model = model;
   impl_->input = input;
+  subscription_.Follow(impl_->window != nullptr ? model : nullptr);
   if (model == nullptr || impl_->window == nullptr) return;
-  model->Subscribe(*this);
   if (!::SetWindowTextW(impl_->window, impl_->Title().c_str())) RaiseLastError();
   for (const controls::Control& c : controls::kTable)
     for (Property p : WindowModel::PropertiesOf(c.id)) impl_->Render(c.id, p);

@@ -5,6 +5,7 @@
 // user's input and the timer back. It keeps no property and no rule.
 #include <memory>
 
+#include "ui/model_subscription.h"
 #include "ui/window_view.h"
 
 namespace orvan {
@@ -39,6 +40,8 @@ class Win32View final : public WindowView, public WindowModelObserver {
 
  private:
   std::unique_ptr<Impl> impl_;
+  // Only while there is a window to draw in.
+  ModelSubscription subscription_{*this};
 };
 
 }  // namespace orvan::win32

@@ -177,20 +177,54 @@ void Type(Target& target, Player& player, const Step& s) {
   player.Settle();
 }
 
+// An event of a loaded program, given to its window as a user would.
+void PlayAfterLoad(Target& target, Player& player, const Step& s) {
+  switch (s.type) {
+    case Step::Type::TypeText:
+      Type(target, player, s);
+      break;
+    case Step::Type::Click:
+      Out(transcript::EventLine(Event::Click));
+      ::PostMessageW(target.Item(ControlId::Command1), BM_CLICK, 0, 0);
+      player.Settle();
+      break;
+    case Step::Type::Tick:
+      player.Tick();
+      break;
+    case Step::Type::Close:
+      Out(transcript::EventLine(Event::Close));
+      ::PostMessageW(target.Main(), WM_CLOSE, 0, 0);
+      player.Settle();
+      break;
+    case Step::Type::Dump:
+      player.Dump();
+      break;
+    default:
+      break;
+  }
+}
+
+// False, said on the error stream, for a scenario with `nest`, which needs a
+// hand inside the program; otherwise the user's decimal separator it asks for.
+bool PlayableFromOutside(const std::vector<Step>& steps, char& decimal) {
+  for (const Step& s : steps) {
+    if (s.type == Step::Type::Nest) {
+      std::fprintf(stderr, "line %d: nest is out of reach of a driver outside the program\n",
+                   s.line);
+      return false;
+    }
+    if (s.type == Step::Type::Decimal) decimal = s.decimal;
+  }
+  return true;
+}
+
 }  // namespace
 
 int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstring& work) {
   std::vector<Step> steps;
   if (!LoadScenario(scenario, steps)) return 2;
   char decimal = '.';
-  for (const Step& s : steps) {
-    if (s.type == Step::Type::Nest) {
-      std::fprintf(stderr, "line %d: nest is out of reach of a driver outside the program\n",
-                   s.line);
-      return 3;
-    }
-    if (s.type == Step::Type::Decimal) decimal = s.decimal;
-  }
+  if (!PlayableFromOutside(steps, decimal)) return 3;
   SetDecimalSeparator(decimal);
 
   const std::wstring log_path = work + L"\\observatory.log";
@@ -214,42 +248,21 @@ int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstri
       return 2;
     }
     log.Drain();  // anything that happened unasked shows before the event
-    switch (s.type) {
-      case Step::Type::Load:
-        Out(transcript::EventLine(Event::Load));
-        // A local server ends with the program it serves.
-        if (!target.Start(exe, [&](DWORD pid) {
-              config.client = std::to_wstring(pid);
-              HandToStandin(config, work);
-            })) {
-          std::fprintf(stderr, "cannot start the program (error %lu)\n", ::GetLastError());
-          return 1;
-        }
-        started = true;
-        player.SettleLoad();
-        break;
-      case Step::Type::TypeText:
-        Type(target, player, s);
-        break;
-      case Step::Type::Click:
-        Out(transcript::EventLine(Event::Click));
-        ::PostMessageW(target.Item(ControlId::Command1), BM_CLICK, 0, 0);
-        player.Settle();
-        break;
-      case Step::Type::Tick:
-        player.Tick();
-        break;
-      case Step::Type::Close:
-        Out(transcript::EventLine(Event::Close));
-        ::PostMessageW(target.Main(), WM_CLOSE, 0, 0);
-        player.Settle();
-        break;
-      case Step::Type::Dump:
-        player.Dump();
-        break;
-      default:
-        break;
+    if (s.type != Step::Type::Load) {
+      PlayAfterLoad(target, player, s);
+      continue;
     }
+    Out(transcript::EventLine(Event::Load));
+    // A local server ends with the program it serves.
+    if (!target.Start(exe, [&](DWORD pid) {
+          config.client = std::to_wstring(pid);
+          HandToStandin(config, work);
+        })) {
+      std::fprintf(stderr, "cannot start the program (error %lu)\n", ::GetLastError());
+      return 1;
+    }
+    started = true;
+    player.SettleLoad();
   }
   if (started && !player.ended()) {
     // The scenario is over; the program goes without a word.
