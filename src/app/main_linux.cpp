@@ -1,5 +1,6 @@
 // OrvanACP for Linux: the window (or none) on the built-in simulated
 // observatory or on an INDI telescope, as the command line says.
+#include <unistd.h>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -8,7 +9,6 @@
 #include <iostream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "app/command_line.h"

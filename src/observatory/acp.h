@@ -14,7 +14,6 @@ namespace orvan::acp {
 inline constexpr std::string_view kUtilProgId = "ACP.Util";
 inline constexpr std::string_view kTelescopeProgId = "ACP.Telescope";
 
-
 // Creates the object and wraps it as an automation value holding a reference.
 Value Create(AutomationFactory& factory, std::string_view prog_id);
 

@@ -73,7 +73,7 @@ class Value {
 
   // Conversions, raising what the automation runtime raises. A text converts
   // with `decimal` as its decimal separator (the user's, on the program's side).
-  double ToR8(char decimal = '.') const;  // NaN and infinities do not convert: Type mismatch
+  double ToR8(char decimal = '.') const;        // NaN and infinities do not convert: Type mismatch
   std::int16_t ToI2(char decimal = '.') const;  // rounds half to even; out of range: Overflow
   // Truth rules. Strict: only -1 is true (null counts as true).
   // Lenient: any non-zero is true (null counts as false).

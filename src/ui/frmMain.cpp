@@ -37,7 +37,8 @@ Error CurrentError() {
     return errors::ErrorOf(errors::kOutOfMemory);
   } catch (const std::exception& e) {
     const std::string what = e.what();
-    return Error(errors::kUnspecified, what.empty() ? std::string(errors::TextOf(errors::kUnspecified)) : what);
+    return Error(errors::kUnspecified,
+                 what.empty() ? std::string(errors::TextOf(errors::kUnspecified)) : what);
   } catch (...) {
     return errors::ErrorOf(errors::kUnspecified);
   }

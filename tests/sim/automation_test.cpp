@@ -146,9 +146,9 @@ TEST(SimulatedAcp, MappingLeavesInputsAndFollowsTheClock) {
 
 TEST(SimulatedAcp, CommandLineOptionsReachTheModelAndTheAir) {
   const program::SkyOptions options{.pressure_hpa = 1013.25,
-                           .temperature_c = -10,
-                           .relative_humidity = std::nullopt,
-                           .terms = PointingTerms{.ih = 60}};
+                                    .temperature_c = -10,
+                                    .relative_humidity = std::nullopt,
+                                    .terms = PointingTerms{.ih = 60}};
   const ObservatoryConfig c = DefaultObservatoryConfig(options);
   EXPECT_EQ(c.site.pressure_hpa, 1013.25);
   EXPECT_EQ(c.site.temperature_c, -10);
@@ -208,15 +208,17 @@ class StandingMount final : public MountDriver {
 
 TEST(ObservatoryProgram, SiteIsTheMountsWithTheAirGivenOrEstimated) {
   auto clock = std::make_shared<program::VirtualClock>(kStart);
-  program::ObservatoryProgram estimated(std::make_shared<StandingMount>(), clock, program::ProgramConfig{});
+  program::ObservatoryProgram estimated(std::make_shared<StandingMount>(), clock,
+                                        program::ProgramConfig{});
   const Site site = estimated.CurrentSite();
   EXPECT_EQ(site.latitude_deg, -31.27);
   EXPECT_EQ(site.longitude_deg, 149.07);
   EXPECT_EQ(site.temperature_c, 10);
   EXPECT_EQ(site.relative_humidity, 0.5);
   EXPECT_EQ(site.pressure_hpa, program::PressureAtElevation(1165, 10));
-  program::ObservatoryProgram given(std::make_shared<StandingMount>(), clock,
-                           program::WithOptions(program::ProgramConfig{}, {.pressure_hpa = 880, .temperature_c = 3}));
+  program::ObservatoryProgram given(
+      std::make_shared<StandingMount>(), clock,
+      program::WithOptions(program::ProgramConfig{}, {.pressure_hpa = 880, .temperature_c = 3}));
   EXPECT_EQ(given.CurrentSite().pressure_hpa, 880);
   EXPECT_EQ(given.CurrentSite().temperature_c, 3);
 }

@@ -71,7 +71,8 @@ class Telescope final : public AutomationObject {
       const std::int16_t direction =
           args[0].by_ref() ? Value::R8(*args[0].ref).ToI2() : args[0].value.ToI2();
       const double ms = ArgR8(args[1]);
-      if (direction < 0 || direction > 3 || !(ms >= 0)) throw errors::ErrorOf(errors::kInvalidValue);
+      if (direction < 0 || direction > 3 || !(ms >= 0))
+        throw errors::ErrorOf(errors::kInvalidValue);
       p_->mount().PulseGuide(static_cast<GuideDirection>(direction), ms);
       return Value();
     }

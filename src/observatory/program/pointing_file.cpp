@@ -13,7 +13,7 @@ namespace {
 
 [[noreturn]] void Fail(std::string_view source, int line, const std::string& what) {
   throw Error(errors::kModelFileError, "pointing model " + std::string(source) + ", line " +
-                                   std::to_string(line) + ": " + what);
+                                           std::to_string(line) + ": " + what);
 }
 
 constexpr std::string_view kTermNames[] = {"ih", "id", "ch", "np", "ma", "me", "tf"};

@@ -65,7 +65,8 @@ void Mount::PulseGuide(GuideDirection direction, double ms, double rate_deg_s) {
   switch (direction) {
     case GuideDirection::East:
     case GuideDirection::West:
-      ra_pulse_ = {end, (direction == GuideDirection::East ? 1 : -1) * rate_deg_s / kDegreesPerHour};
+      ra_pulse_ = {end,
+                   (direction == GuideDirection::East ? 1 : -1) * rate_deg_s / kDegreesPerHour};
       break;
     case GuideDirection::North:
     case GuideDirection::South:

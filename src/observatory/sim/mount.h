@@ -20,7 +20,6 @@ using program::Site;
 using program::Wrap12;
 using program::Wrap24;
 
-
 struct MountConfig {
   // Fractional error of the sidereal tracking rate; the encoders see it.
   double rate_error = 0;

@@ -4,8 +4,8 @@
 
 #include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
-#include "observatory/sim/mount.h"
 #include "observatory/program/mount_driver.h"
+#include "observatory/sim/mount.h"
 
 namespace orvan::sim {
 

@@ -42,13 +42,14 @@ std::shared_ptr<MountDriver> MakeSimulatedMount(std::shared_ptr<Observatory> obs
   return std::make_shared<SimulatedMount>(std::move(observatory));
 }
 
-std::shared_ptr<program::ObservatoryProgram> MakeSimulatedProgram(std::shared_ptr<Observatory> observatory) {
+std::shared_ptr<program::ObservatoryProgram> MakeSimulatedProgram(
+    std::shared_ptr<Observatory> observatory) {
   const ObservatoryConfig& c = observatory->config();
   program::ProgramConfig program{c.model, c.site.pressure_hpa, c.site.temperature_c,
-                        c.site.relative_humidity};
+                                 c.site.relative_humidity};
   std::shared_ptr<Clock> clock = observatory->clock();
   return std::make_shared<program::ObservatoryProgram>(MakeSimulatedMount(std::move(observatory)),
-                                              std::move(clock), program);
+                                                       std::move(clock), program);
 }
 
 std::unique_ptr<AutomationFactory> MakeObservatoryFactory(

@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "observatory/automation.h"
-#include "observatory/sim/observatory.h"
 #include "observatory/program/observatory_program.h"
+#include "observatory/sim/observatory.h"
 
 namespace orvan::sim {
 
@@ -13,7 +13,8 @@ std::shared_ptr<MountDriver> MakeSimulatedMount(std::shared_ptr<Observatory> obs
 
 // The program over a simulated observatory, with the observatory's own
 // pointing model and air.
-std::shared_ptr<program::ObservatoryProgram> MakeSimulatedProgram(std::shared_ptr<Observatory> observatory);
+std::shared_ptr<program::ObservatoryProgram> MakeSimulatedProgram(
+    std::shared_ptr<Observatory> observatory);
 
 // ACP's telescope and utility objects ("ACP.Telescope", "ACP.Util") answering
 // from a simulated observatory. Both objects share it.
@@ -27,6 +28,7 @@ ObservatoryConfig DefaultObservatoryConfig();
 // The same with what the command line gave: the air for both the truth and
 // the model, and model terms (which the simulated mount then really has).
 ObservatoryConfig DefaultObservatoryConfig(const program::SkyOptions& options);
-std::unique_ptr<orvan::AutomationFactory> MakeDefaultObservatory(const program::SkyOptions& options = {});
+std::unique_ptr<orvan::AutomationFactory> MakeDefaultObservatory(
+    const program::SkyOptions& options = {});
 
 }  // namespace orvan::sim
