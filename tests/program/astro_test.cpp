@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "error_of.h"
 #include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
 #include "support/error.h"
@@ -195,17 +196,6 @@ const Site kPoleSite{40, -105, 840, 8, 0.5};
 const PointingModel kBigModel{
     .terms = {.ih = 60, .id = -30, .ch = 40, .np = 20, .ma = 50, .me = -40, .tf = 10},
     .refraction = true};
-
-// The number of the orvan::Error that f raises; 0 when it raises none.
-template <typename F>
-std::uint32_t ErrorOf(F&& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.number();
-  }
-  return 0;
-}
 
 // Angle on the sky (arc-seconds) between two positions, by ERFA.
 double ArcsecApart(HaDec a, HaDec b) {
