@@ -1,5 +1,6 @@
 // OrvanACP for Linux: the window (or none) on the built-in simulated
 // observatory or on an INDI telescope, as the command line says.
+#include <unistd.h>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -8,7 +9,6 @@
 #include <iostream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "app/command_line.h"
@@ -86,6 +86,9 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory)
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // A server that goes away leaves a socket that raises SIGPIPE on the next
+  // write, which would end the program instead of reporting the error.
+  std::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const app::Parsed parsed = app::ParseCommandLine(args);
   const app::Options& o = parsed.options;
