@@ -116,6 +116,11 @@ std::vector<Fault> Reading() {
        .pulses = 1,
        .ra = 10,
        .dec = 20},
+  };
+}
+
+std::vector<Fault> Site() {
+  return {
       {.name = "LatitudeNinetyOne",
        .replaced = SiteIs("91", "255", "1600"),
        .number = kBad,
@@ -276,7 +281,7 @@ std::vector<Fault> Pulses() {
 
 std::vector<Fault> AllFaults() {
   std::vector<Fault> all;
-  for (const auto& group : {Reading(), Structure(), Transport(), Pulses()})
+  for (const auto& group : {Reading(), Site(), Structure(), Transport(), Pulses()})
     all.insert(all.end(), group.begin(), group.end());
   return all;
 }
