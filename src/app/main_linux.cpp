@@ -86,6 +86,9 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory)
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // A server that goes away leaves a socket that raises SIGPIPE on the next
+  // write, which would end the program instead of reporting the error.
+  std::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const app::Parsed parsed = app::ParseCommandLine(args);
   const app::Options& o = parsed.options;

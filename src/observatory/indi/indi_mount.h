@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "observatory/indi/indi_link.h"
 #include "observatory/indi/indi_observatory.h"
@@ -39,7 +40,11 @@ class IndiMount final : public program::MountDriver {
 
  private:
   void ConnectDevice();
+  // Raises unless the device is connected and not in Alert.
+  void CheckUsable();
   void SetGuideRate(const char* element, double deg_per_s);
+  // Raises kPulseTooLong for a pulse longer than `element` takes.
+  static void CheckPulse(const PropertyValues& guide, const std::string& element, double ms);
 
   std::unique_ptr<IndiLink> link_;
   bool ready_ = false;  // connected once, with every property the program uses
