@@ -18,6 +18,7 @@ const std::string kGuideRate = "GUIDE_RATE";
 const std::string kGuideNS = "TELESCOPE_TIMED_GUIDE_NS";
 const std::string kGuideWE = "TELESCOPE_TIMED_GUIDE_WE";
 const std::string kSite = "GEOGRAPHIC_COORD";
+const std::string kPierSide = "TELESCOPE_PIER_SIDE";  // optional
 
 // What the program reads or writes; a device without all of them is no use to it.
 const std::vector<std::string> kRequired = {kPosition, kTrackState, kGuideRate,
@@ -26,7 +27,8 @@ const std::vector<std::string> kRequired = {kPosition, kTrackState, kGuideRate,
 }  // namespace
 
 IndiMount::IndiMount(const IndiOptions& options)
-    : link_(std::make_unique<IndiLink>(options.host, options.port, options.device)) {}
+    : link_(std::make_unique<IndiLink>(options.host, options.port, options.device)),
+      sense_(options.device, options.notice) {}
 
 void IndiMount::Open() {
   if (!link_->opened()) link_->Open();
@@ -65,6 +67,7 @@ program::Location IndiMount::Site() {
 
 program::RaDec IndiMount::Axes() {
   const PropertyValues position = link_->Values(kPosition);
+  WatchPulses();
   return {position.Number("RA"), position.Number("DEC")};
 }
 
@@ -82,6 +85,7 @@ void IndiMount::SetTracking(bool on) {
 
 void IndiMount::SlewTo(program::RaDec axes) {
   // Slew, then track there, where the device offers it.
+  sense_.Forget();
   const bool track = link_->Values(kCoordSet).switches.count("TRACK") != 0;
   link_->SendSwitches(kCoordSet, {{track ? "TRACK" : "SLEW", true}});
   link_->SendNumbers(kPosition, {{"RA", axes.ra}, {"DEC", axes.dec}});
@@ -111,7 +115,10 @@ void IndiMount::SetGuideRate(const char* element, double deg_per_s) {
                                   {"GUIDE_RATE_NS", rates.Number("GUIDE_RATE_NS")}});
 }
 
-void IndiMount::PulseGuide(GuideDirection direction, double ms) {
+void IndiMount::PulseGuide(GuideDirection sky, double ms) {
+  // The direction on the sky, sent as this side of the pier needs it.
+  const MountReading at_start = Reading();
+  const GuideDirection direction = sense_.ToMount(sky, at_start.pier);
   // INDI drivers time pulses in whole milliseconds; the nearest one is sent.
   const double whole = std::round(ms);
   using D = GuideDirection;
@@ -123,10 +130,38 @@ void IndiMount::PulseGuide(GuideDirection direction, double ms) {
     link_->SendNumbers(kGuideNS, {{"TIMED_GUIDE_N", first}, {"TIMED_GUIDE_S", second}});
   else
     link_->SendNumbers(kGuideWE, {{"TIMED_GUIDE_W", first}, {"TIMED_GUIDE_E", second}});
+  sense_.Sent(sky, whole, dec ? GuideRateDec() : GuideRateRa(), at_start);
 }
 
 bool IndiMount::IsPulseGuiding() {
   return link_->Values(kGuideNS).state == IPS_BUSY || link_->Values(kGuideWE).state == IPS_BUSY;
+}
+
+// ---- which way pulses move the mount ----------------------------------------
+
+MountReading IndiMount::Reading() {
+  const PropertyValues position = link_->Values(kPosition);
+  MountReading now;
+  now.ra_hours = position.Number("RA");
+  now.dec_deg = position.Number("DEC");
+  now.slewing = position.state == IPS_BUSY;
+  now.tracking = Tracking();
+  now.pier = Pier();
+  return now;
+}
+
+PierSide IndiMount::Pier() {
+  if (!link_->Has(kPierSide)) return PierSide::Unknown;
+  const PropertyValues side = link_->Values(kPierSide);
+  if (side.Switch("PIER_EAST")) return PierSide::East;
+  if (side.Switch("PIER_WEST")) return PierSide::West;
+  return PierSide::Unknown;
+}
+
+// Pulses that are over are judged at the first read of the position after.
+void IndiMount::WatchPulses() {
+  sense_.Read(Reading(), link_->Values(kGuideWE).state == IPS_BUSY,
+              link_->Values(kGuideNS).state == IPS_BUSY);
 }
 
 }  // namespace orvan::indi

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,6 +20,9 @@ struct IndiOptions {
   // Air for refraction and the pointing-model terms. Left out: 10 C, 50 %
   // humidity, the pressure estimated from the mount's elevation, no terms.
   program::SkyOptions sky;
+  // Told, once each time, when the mount is found to move an axis the other
+  // way on a side of the pier and its pulses are turned (pulse_sense.h).
+  std::function<void(const std::string&)> notice;
 };
 
 // How long any wait for the server is allowed: connecting, the device and
