@@ -1,5 +1,6 @@
 // OrvanACP for Linux: the window (or none) on the built-in simulated
 // observatory or on an INDI telescope, as the command line says.
+#include <unistd.h>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -8,7 +9,6 @@
 #include <iostream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "app/command_line.h"
@@ -62,6 +62,11 @@ std::unique_ptr<AutomationFactory> MakeObservatory(const app::Options& o) {
   indi.port = o.indi_port;
   indi.device = o.device;
   indi.sky = sky;
+  // The mount's own findings (a reversed axis) have no window to go to.
+  indi.notice = [](const std::string& text) {
+    std::fprintf(stderr, "%s %s\n", headless::UtcNowText().c_str(), text.c_str());
+    std::fflush(stderr);
+  };
   return indi::MakeIndiObservatory(indi);
 }
 
