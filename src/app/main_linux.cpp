@@ -62,6 +62,11 @@ std::unique_ptr<AutomationFactory> MakeObservatory(const app::Options& o) {
   indi.port = o.indi_port;
   indi.device = o.device;
   indi.sky = sky;
+  // The mount's own findings (a reversed axis) have no window to go to.
+  indi.notice = [](const std::string& text) {
+    std::fprintf(stderr, "%s %s\n", headless::UtcNowText().c_str(), text.c_str());
+    std::fflush(stderr);
+  };
   return indi::MakeIndiObservatory(indi);
 }
 

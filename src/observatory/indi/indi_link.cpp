@@ -121,6 +121,14 @@ PropertyValues IndiLink::Values(const std::string& property) {
   return it->second;
 }
 
+std::optional<PropertyValues> IndiLink::Find(const std::string& property) {
+  Lock lock(mutex_);
+  CheckUsable();
+  const auto it = properties_.find(property);
+  if (it == properties_.end()) return std::nullopt;
+  return it->second;
+}
+
 void IndiLink::AwaitProperties(const std::vector<std::string>& properties) {
   Lock lock(mutex_);
   const auto all_there = [&] {

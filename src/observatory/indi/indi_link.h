@@ -45,6 +45,8 @@ class IndiLink final : public INDI::BaseClient {
   // The property's last values; raises when the server is gone, the device's
   // driver was restarted or the device has no such property.
   PropertyValues Values(const std::string& property);
+  // The same for a property the device need not have.
+  std::optional<PropertyValues> Find(const std::string& property);
   // Waits until the device has every one of `properties`.
   void AwaitProperties(const std::vector<std::string>& properties);
 

@@ -18,6 +18,7 @@ const std::string kGuideRate = "GUIDE_RATE";
 const std::string kGuideNS = "TELESCOPE_TIMED_GUIDE_NS";
 const std::string kGuideWE = "TELESCOPE_TIMED_GUIDE_WE";
 const std::string kSite = "GEOGRAPHIC_COORD";
+const std::string kPierSide = "TELESCOPE_PIER_SIDE";  // optional
 
 // What the program reads or writes; a device without all of them is no use to it.
 const std::vector<std::string> kRequired = {kPosition, kTrackState, kGuideRate,
@@ -40,7 +41,8 @@ constexpr double kLongestPulseWithoutRangeMs = 60000;
 
 }  // namespace
 
-IndiMount::IndiMount(const IndiOptions& options) : link_(std::make_unique<IndiLink>(options)) {}
+IndiMount::IndiMount(const IndiOptions& options)
+    : link_(std::make_unique<IndiLink>(options)), sense_(options.device, options.notice) {}
 
 void IndiMount::Open() {
   if (ready_) return;
@@ -100,7 +102,9 @@ program::RaDec IndiMount::Axes() {
   CheckUsable();
   const PropertyValues position = link_->Values(kPosition);
   CheckNotAlert(position);
-  return {Checked(position, "RA", kRaRange), Checked(position, "DEC", kDecRange)};
+  const program::RaDec axes{Checked(position, "RA", kRaRange), Checked(position, "DEC", kDecRange)};
+  WatchPulses();
+  return axes;
 }
 
 bool IndiMount::Slewing() {
@@ -119,6 +123,7 @@ void IndiMount::SetTracking(bool on) {
 
 void IndiMount::SlewTo(program::RaDec axes) {
   // Slew, then track there, where the device offers it.
+  sense_.Forget();
   const bool track = link_->Values(kCoordSet).switches.count("TRACK") != 0;
   link_->SendSwitches(kCoordSet, {{track ? "TRACK" : "SLEW", true}});
   link_->SendNumbers(kPosition, {{"RA", axes.ra}, {"DEC", axes.dec}}, AnswerRule::kSlew);
@@ -151,7 +156,10 @@ void IndiMount::SetGuideRate(const char* element, double deg_per_s) {
   link_->SendNumbers(kGuideRate, {{"GUIDE_RATE_WE", we}, {"GUIDE_RATE_NS", ns}});
 }
 
-void IndiMount::PulseGuide(GuideDirection direction, double ms) {
+void IndiMount::PulseGuide(GuideDirection sky, double ms) {
+  // The direction on the sky, sent as this side of the pier needs it.
+  const MountReading at_start = Reading();
+  const GuideDirection direction = sense_.ToMount(sky, at_start.pier);
   // INDI drivers time pulses in whole milliseconds; the nearest one is sent.
   const double whole = std::round(ms);
   using D = GuideDirection;
@@ -166,6 +174,7 @@ void IndiMount::PulseGuide(GuideDirection direction, double ms) {
   try {
     // The answer is the device taking the pulse on (Busy); it runs on after.
     link_->SendNumbers(property, pulse, AnswerRule::kPulse);
+    sense_.Sent(sky, whole, dec ? GuideRateDec() : GuideRateRa(), at_start);
   } catch (const Error& e) {
     if (e.number() != errors::kNoAnswer) throw;
     // The device may yet run it: it is called off before the failure is told.
@@ -188,6 +197,34 @@ void IndiMount::CheckPulse(const PropertyValues& guide, const std::string& eleme
 bool IndiMount::IsPulseGuiding() {
   CheckUsable();
   return link_->Values(kGuideNS).state == IPS_BUSY || link_->Values(kGuideWE).state == IPS_BUSY;
+}
+
+// ---- which way pulses move the mount ----------------------------------------
+
+MountReading IndiMount::Reading() {
+  const PropertyValues position = link_->Values(kPosition);
+  MountReading now;
+  CheckNotAlert(position);
+  now.ra_hours = Checked(position, "RA", kRaRange);
+  now.dec_deg = Checked(position, "DEC", kDecRange);
+  now.slewing = position.state == IPS_BUSY;
+  now.tracking = Tracking();
+  now.pier = Pier();
+  return now;
+}
+
+PierSide IndiMount::Pier() {
+  const std::optional<PropertyValues> side = link_->Find(kPierSide);
+  if (!side) return PierSide::Unknown;
+  if (side->Switch("PIER_EAST")) return PierSide::East;
+  if (side->Switch("PIER_WEST")) return PierSide::West;
+  return PierSide::Unknown;
+}
+
+// Pulses that are over are judged at the first read of the position after.
+void IndiMount::WatchPulses() {
+  sense_.Read(Reading(), link_->Values(kGuideWE).state == IPS_BUSY,
+              link_->Values(kGuideNS).state == IPS_BUSY);
 }
 
 }  // namespace orvan::indi

@@ -6,6 +6,7 @@
 
 #include "observatory/indi/indi_link.h"
 #include "observatory/indi/indi_observatory.h"
+#include "observatory/indi/pulse_sense.h"
 #include "observatory/program/mount_driver.h"
 
 namespace orvan::indi {
@@ -35,7 +36,7 @@ class IndiMount final : public program::MountDriver {
   void SetGuideRateRa(double deg_per_s) override;
   void SetGuideRateDec(double deg_per_s) override;
 
-  void PulseGuide(GuideDirection direction, double ms) override;
+  void PulseGuide(GuideDirection sky, double ms) override;
   bool IsPulseGuiding() override;
 
  private:
@@ -48,6 +49,12 @@ class IndiMount final : public program::MountDriver {
 
   std::unique_ptr<IndiLink> link_;
   bool ready_ = false;  // connected once, with every property the program uses
+
+  // Which way its pulses move it, judged from what they do to the position.
+  MountReading Reading();
+  PierSide Pier();
+  void WatchPulses();
+  PulseSense sense_;
 };
 
 }  // namespace orvan::indi

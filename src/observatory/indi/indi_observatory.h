@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,6 +29,9 @@ struct IndiOptions {
   program::SkyOptions sky;
   std::chrono::milliseconds answer_limit = kDefaultAnswerLimit;
   std::chrono::milliseconds device_quiet = kDefaultDeviceQuiet;
+  // Told, once each time, when the mount is found to move an axis the other
+  // way on a side of the pier and its pulses are turned (pulse_sense.h).
+  std::function<void(const std::string&)> notice;
 };
 
 // "ACP.Telescope" and "ACP.Util" over an INDI mount. The first Create
