@@ -41,20 +41,23 @@ bool CsvReader::FindRecordEnd(std::size_t& end, long& breaks) {
     breaks = 0;
     return true;
   }
-  // Rare: quotes on the line. Each quote flips the state; a doubled quote
-  // inside a quoted field flips it twice.
-  bool quoted = false;
+  // Rare: quotes on the line. Only a quote that begins a field opens a quoted
+  // one, so that a stray quote elsewhere is reported on its own line rather
+  // than swallowing the rest of the file.
+  enum class At { FieldStart, Plain, Quoted, QuoteInQuoted } at = At::FieldStart;
   breaks = 0;
   for (std::size_t i = 0; i < size; ++i) {
     const char c = first[i];
-    if (c == '"') {
-      quoted = !quoted;
+    if (at == At::Quoted) {
+      if (c == '"') at = At::QuoteInQuoted;
+      if (c == '\n') ++breaks;
     } else if (c == '\n') {
-      if (!quoted) {
-        end = begin_ + i;
-        return true;
-      }
-      ++breaks;
+      end = begin_ + i;
+      return true;
+    } else if (c == ',') {
+      at = At::FieldStart;
+    } else {
+      at = c == '"' && at != At::Plain ? At::Quoted : At::Plain;
     }
   }
   return false;

@@ -11,6 +11,8 @@ namespace orvan::plot {
 
 namespace {
 
+constexpr int kScreenDpi = 96;
+
 bool EndsWith(std::string_view path, std::string_view ending) {
   if (path.size() < ending.size()) return false;
   return std::equal(ending.begin(), ending.end(), path.end() - ending.size(), [](char a, char b) {
@@ -42,6 +44,9 @@ void WriteSvg(const std::string& path, QSize size, const QString& title,
   if (!file.open(QIODevice::WriteOnly)) CannotWrite(path, file.errorString());
   QSvgGenerator svg;
   svg.setOutputDevice(&file);
+  // Qt writes the size in millimetres: at 96 dpi a browser shows one pixel
+  // of the picture as one of its own.
+  svg.setResolution(kScreenDpi);
   svg.setSize(size);
   svg.setViewBox(QRect(QPoint(0, 0), size));
   svg.setTitle(title);
