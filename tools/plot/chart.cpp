@@ -1,5 +1,6 @@
 #include "chart.h"
 
+#include <QDateTime>
 #include <QFontMetricsF>
 #include <algorithm>
 #include <cmath>
@@ -19,6 +20,10 @@ constexpr double kLegendSpacing = 18;  // between legend entries
 
 QString TimeLabel(double t, double step, TimeLabels labels) {
   if (labels == TimeLabels::Minutes) return QString::number(std::round(t / kSecondsPerMinute));
+  // Steps of a day or more all fall at midnight: the date tells them apart.
+  if (step >= kSecondsPerDay)
+    return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(std::round(t)), Qt::UTC)
+        .toString("MM-dd");
   const auto of_day = static_cast<long>(std::round(std::fmod(t, kSecondsPerDay)));
   const auto hour = static_cast<long>(kSecondsPerHour),
              minute = static_cast<long>(kSecondsPerMinute);
