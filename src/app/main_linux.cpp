@@ -1,7 +1,6 @@
 // OrvanACP for Linux: the window (or none) on the built-in simulated
 // observatory or on an INDI telescope, as the command line says.
 #include <unistd.h>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
@@ -18,8 +17,12 @@
 #include "replay/trace.h"
 #include "ui/frmMain.h"
 #include "ui/headless/headless_view.h"
+#ifndef ORVAN_NO_WINDOW
+#include <QApplication>
+
 #include "ui/qt/app_icon.h"
 #include "ui/qt/qt_view.h"
+#endif
 
 namespace {
 
@@ -134,9 +137,15 @@ int main(int argc, char* argv[]) {
     });
     return Run(o, view, used);
   }
+#ifdef ORVAN_NO_WINDOW
+  // Built on Qt Core alone (ORVAN_QT_WIDGETS OFF): there is no window.
+  std::cerr << "orvanacp: this build has no window; run it with --headless\n" << app::Usage();
+  return 2;
+#else
   QApplication app(argc, argv);
   QApplication::setApplicationName("OrvanACP");
   QApplication::setWindowIcon(qt::ApplicationIcon());
   qt::QtView view;
   return Run(o, view, used);
+#endif
 }
