@@ -12,6 +12,13 @@
 #endif
 
 namespace orvan {
+namespace {
+
+// Lines written to a file no folder holds any more would be lost unseen: a
+// removed file takes no more, as if it were full.
+constexpr std::string_view kRemoved = "the file has been removed";
+
+}  // namespace
 
 #ifdef _WIN32
 
@@ -56,6 +63,12 @@ std::unique_ptr<AppendFile> AppendFile::Open(const std::string& path, std::strin
 }
 
 bool AppendFile::Append(std::string_view text, std::string& reason) {
+  FILE_STANDARD_INFO info{};
+  if (::GetFileInformationByHandleEx(handle_->file, FileStandardInfo, &info, sizeof info) &&
+      info.DeletePending) {
+    reason = std::string(kRemoved);
+    return false;
+  }
   // One write takes a line whole; the loop only finishes one the system cut short.
   while (!text.empty()) {
     DWORD written = 0;
@@ -118,6 +131,11 @@ std::unique_ptr<AppendFile> AppendFile::Open(const std::string& path, std::strin
 }
 
 bool AppendFile::Append(std::string_view text, std::string& reason) {
+  struct stat info {};
+  if (::fstat(handle_->fd, &info) == 0 && info.st_nlink == 0) {
+    reason = std::string(kRemoved);
+    return false;
+  }
   // One write takes a line whole; the loop only finishes one the system cut short.
   while (!text.empty()) {
     const ssize_t n = ::write(handle_->fd, text.data(), text.size());

@@ -27,6 +27,8 @@ class AppendFile final : public Appendable {
   AppendFile(const AppendFile&) = delete;
   AppendFile& operator=(const AppendFile&) = delete;
 
+  // Refuses once the file has been removed from its folder: lines written
+  // there would be lost unseen.
   bool Append(std::string_view text, std::string& reason) override;
   // Up to `size` bytes from the start of the file, or from its end; fewer
   // when it is shorter, none when it can't be read.
