@@ -1,6 +1,7 @@
 # Runs TOOL with ARGS (a list) and checks that it refuses them: exit status 2
-# and FIRST_LINE as the first line of its standard error, exactly.
-execute_process(COMMAND ${TOOL} ${ARGS} OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+# and FIRST_LINE as the first line of its standard error, exactly. A program
+# built for another machine runs under EMULATOR (a list; empty for none).
+execute_process(COMMAND ${EMULATOR} ${TOOL} ${ARGS} OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
 if(NOT rc EQUAL 2)
   message(FATAL_ERROR "${TOOL} exited with ${rc}, expected 2\n${err}")
 endif()
