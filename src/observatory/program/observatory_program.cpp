@@ -42,10 +42,28 @@ RaDec ObservatoryProgram::Reported() {
 }
 
 RaDec ObservatoryProgram::MapIdealToRaw(RaDec sky) {
+  return MapAt(sky, clock_->Now());
+}
+
+RaDec ObservatoryProgram::MapAt(RaDec sky, double ut) {
   const Site site = CurrentSite();
-  const double lst = program::LocalSiderealTime(site, clock_->Now());
+  const double lst = program::LocalSiderealTime(site, ut);
   const HaDec axes = SkyToMechanical(config_.model, site, {lst - sky.ra, sky.dec});
   return {Wrap24(lst - axes.ha), axes.dec};
+}
+
+TrackRates ObservatoryProgram::ModelRates(RaDec sky, double ahead) {
+  // A central difference over a minute: the mapped motion changes over
+  // hours, so its second-order part is far below what a mount can track,
+  // while a minute's motion stands well above the arithmetic's rounding.
+  constexpr double kHalfStep = 30;  // seconds
+  const double now = clock_->Now() + ahead;
+  const RaDec before = MapAt(sky, now - kHalfStep), after = MapAt(sky, now + kHalfStep);
+  const double ra_motion = Wrap12(after.ra - before.ra) * kArcsecPerHour / (2 * kHalfStep);
+  const double dec_motion = (after.dec - before.dec) * kArcsecPerDegree / (2 * kHalfStep);
+  // The hour angle of a fixed mechanical right ascension grows at sidereal;
+  // where the mapped right ascension moves, the hour angle lags it.
+  return {kSiderealDegPerSecond * kArcsecPerDegree - ra_motion, dec_motion};
 }
 
 void ObservatoryProgram::SlewTo(RaDec sky) {

@@ -32,6 +32,13 @@ class SimulatedMount final : public MountDriver {
   void PulseGuide(GuideDirection direction, double ms) override { o_->PulseGuide(direction, ms); }
   bool IsPulseGuiding() override { return o_->mount().IsPulseGuiding(); }
 
+  double CustomRateLimit() override { return o_->config().mount.custom_rate_limit_arcsec_s; }
+  RateAxes SetCustomRates(TrackRates rates) override {
+    o_->mount().SetCustomRates(rates.ra, rates.dec);
+    return {true, true};
+  }
+  void EndCustomRates() override { o_->mount().EndCustomRates(); }
+
  private:
   std::shared_ptr<Observatory> o_;
 };
