@@ -2,8 +2,9 @@
 // virtual time and measures how far the mount really strays from the target
 // on the sky, with and without the program correcting it.
 //
-//   holding-accuracy [--csv FILE] [--plot FILE.svg]
+//   holding-accuracy [--csv FILE] [--plot FILE.svg|FILE.png]
 
+#include <QGuiApplication>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -12,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "chart.h"
 #include "observatory/sim/simulated_observatory.h"
+#include "picture.h"
 #include "replay/player.h"
 #include "ui/frmMain.h"
 
@@ -162,11 +165,19 @@ Row Summarise(const Target& t, double threshold, bool corrected, bool pe, const 
 
 // ---- plot -------------------------------------------------------------------
 
+constexpr int kPlotWidth = 740, kPlotHeight = 580;
+constexpr double kPlotLeft = 70, kPlotPanelWidth = 640, kPlotPanelHeight = 190;
+constexpr double kTopPanel = 64, kBottomPanel = 344;
+constexpr double kTitleAbove = 30, kLegendAbove = 22, kAxisNameBelow = 24, kAxisNameHeight = 20;
+constexpr int kTitlePixels = 13, kTextPixels = 11;
+constexpr int kMostTimeSteps = 8, kMostValueSteps = 5;
+const QColor kThresholdColour(0x99, 0x99, 0x99);
+
 enum class Axis { Total, Ra, Dec };
 
 struct Series {
   const char* label;
-  const char* colour;
+  QColor colour;
   const std::vector<Sample>* samples;
   Axis axis = Axis::Total;
 
@@ -176,79 +187,59 @@ struct Series {
   }
 };
 
-std::string Panel(double top, double height, double y_max, const std::vector<Series>& series,
-                  double threshold, const char* title) {
-  constexpr double kLeft = 70, kWidth = 640;
-  const double points = kTicks * kSamplesPerTick;
-  const auto x = [&](std::size_t i) { return kLeft + kWidth * (i + 1) / points; };
-  const auto y = [&](double v) { return top + height * (1 - std::min(v, y_max) / y_max); };
-  char buf[256];
-  std::string svg;
-  std::snprintf(buf, sizeof buf,
-                "<rect x='%g' y='%g' width='%g' height='%g' fill='none' stroke='#444'/>\n"
-                "<text x='%g' y='%g' font-size='13'>%s</text>\n",
-                kLeft, top, kWidth, height, kLeft, top - 8, title);
-  svg += buf;
-  for (int k = 0; k <= 4; ++k) {
-    const double v = y_max * k / 4;
-    std::snprintf(buf, sizeof buf,
-                  "<text x='%g' y='%g' font-size='11' text-anchor='end'>%g</text>\n"
-                  "<line x1='%g' y1='%g' x2='%g' y2='%g' stroke='#ddd'/>\n",
-                  kLeft - 6, y(v) + 4, v, kLeft, y(v), kLeft + kWidth, y(v));
-    svg += buf;
-  }
-  for (int m = 0; m <= 120; m += 20) {
-    const double px = kLeft + kWidth * m / 120.0;
-    std::snprintf(buf, sizeof buf,
-                  "<text x='%g' y='%g' font-size='11' text-anchor='middle'>%d</text>\n", px,
-                  top + height + 15, m);
-    svg += buf;
-  }
+void DrawPanel(QPainter& p, double top, double y_max, const std::vector<Series>& series,
+               double threshold, const QString& title) {
+  const double seconds = kTicks * kTickSeconds;
+  const plot::Panel panel(QRectF(kPlotLeft, top, kPlotPanelWidth, kPlotPanelHeight), {0, seconds},
+                          {0, y_max});
+  p.setFont(plot::ChartFont(kTitlePixels));
+  p.setPen(Qt::black);
+  p.drawText(QPointF(kPlotLeft, top - kTitleAbove), title);
+  p.setFont(plot::ChartFont(kTextPixels));
+  std::vector<plot::LegendEntry> legend;
+  for (const Series& s : series) legend.push_back({s.label, s.colour});
+  if (threshold > 0) legend.push_back({"threshold", kThresholdColour, plot::Swatch::DashedLine});
+  plot::DrawLegendRow(p, QPointF(kPlotLeft, top - kLegendAbove), legend);
+  plot::DrawValueGrid(p, panel, plot::NiceStep(y_max, kMostValueSteps));
+  plot::DrawTimeGrid(p, panel, plot::TimeStep(seconds, kMostTimeSteps), plot::TimeLabels::Minutes,
+                     true);
   if (threshold > 0) {
-    std::snprintf(buf, sizeof buf,
-                  "<line x1='%g' y1='%g' x2='%g' y2='%g' stroke='#999' stroke-dasharray='6,4'/>\n",
-                  kLeft, y(threshold), kLeft + kWidth, y(threshold));
-    svg += buf;
+    QPen dashed(kThresholdColour, 1);
+    dashed.setDashPattern({6, 4});
+    plot::DrawValueLine(p, panel, 0, seconds, threshold, dashed);
   }
-  double legend_y = top + 16;
+  const double per_sample = kTickSeconds / kSamplesPerTick;
   for (const Series& s : series) {
-    svg += "<polyline fill='none' stroke-width='1' stroke='" + std::string(s.colour) + "' points='";
-    for (std::size_t i = 0; i < s.samples->size(); ++i) {
-      std::snprintf(buf, sizeof buf, "%.1f,%.2f ", x(i), y(s.At(i)));
-      svg += buf;
-    }
-    svg += "'/>\n";
-    std::snprintf(buf, sizeof buf,
-                  "<line x1='%g' y1='%g' x2='%g' y2='%g' stroke='%s' stroke-width='3'/>\n"
-                  "<text x='%g' y='%g' font-size='11'>%s</text>\n",
-                  kLeft + 10, legend_y - 4, kLeft + 30, legend_y - 4, s.colour, kLeft + 36,
-                  legend_y, s.label);
-    svg += buf;
-    legend_y += 14;
+    plot::Trace trace(panel);
+    for (std::size_t i = 0; i < s.samples->size(); ++i)
+      trace.Add(static_cast<double>(i + 1) * per_sample, s.At(i));
+    trace.Draw(p, QPen(s.colour, 1));
   }
-  return svg;
+  plot::DrawBorder(p, panel);
 }
 
 void WritePlot(const std::string& path, const Target& t, double threshold, const Run& uncorrected,
                const Run& corrected, const Run& corrected_pe) {
-  std::ofstream out(path);
-  out << "<svg xmlns='http://www.w3.org/2000/svg' width='740' height='560' "
-         "font-family='sans-serif'>\n<rect width='100%' height='100%' fill='white'/>\n";
-  char title[160];
-  std::snprintf(title, sizeof title, "%s, threshold %g\": total error on the sky (arcsec)", t.name,
-                threshold);
+  const QString title =
+      QString("%1, threshold %2\u2033: total error on the sky (arcsec)").arg(t.name).arg(threshold);
   double most = 0;
   for (const Sample& e : uncorrected.samples) most = std::max(most, e.total());
-  out << Panel(40, 200, 20 * std::ceil(most / 20),
-               {{"uncorrected", "#c03030", &uncorrected.samples},
-                {"corrected", "#2060c0", &corrected.samples},
-                {"corrected, 7\" periodic error", "#30a050", &corrected_pe.samples}},
-               0, title);
-  out << Panel(310, 200, 2 * threshold,
-               {{"corrected, right ascension", "#2060c0", &corrected.samples, Axis::Ra},
-                {"corrected, declination", "#d08000", &corrected.samples, Axis::Dec}},
-               threshold, "corrected, each axis (arcsec); dashed: threshold");
-  out << "<text x='390' y='550' font-size='12' text-anchor='middle'>minutes</text>\n</svg>\n";
+  const double step = plot::NiceStep(most, kMostValueSteps);
+  plot::WritePicture(path, QSize(kPlotWidth, kPlotHeight), title, [&](QPainter& p) {
+    DrawPanel(
+        p, kTopPanel, step * std::ceil(most / step),
+        {{"uncorrected", QColor(0xc0, 0x30, 0x30), &uncorrected.samples},
+         {"corrected", QColor(0x20, 0x60, 0xc0), &corrected.samples},
+         {"corrected, 7\u2033 periodic error", QColor(0x30, 0xa0, 0x50), &corrected_pe.samples}},
+        0, title);
+    DrawPanel(p, kBottomPanel, 2 * threshold,
+              {{"right ascension", QColor(0x20, 0x60, 0xc0), &corrected.samples, Axis::Ra},
+               {"declination", QColor(0xd0, 0x80, 0x00), &corrected.samples, Axis::Dec}},
+              threshold, "corrected, each axis (arcsec)");
+    p.setFont(plot::ChartFont(kTitlePixels));
+    p.drawText(QRectF(kPlotLeft, kPlotHeight - kAxisNameBelow, kPlotPanelWidth, kAxisNameHeight),
+               Qt::AlignCenter, "minutes");
+  });
 }
 
 }  // namespace
@@ -260,7 +251,7 @@ int main(int argc, char** argv) {
     if ((arg == "--csv" || arg == "--plot") && i + 1 < argc) {
       (arg == "--csv" ? csv_path : plot_path) = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--csv FILE] [--plot FILE.svg]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--csv FILE] [--plot FILE.svg|FILE.png]\n", argv[0]);
       return 2;
     }
   }
@@ -298,6 +289,10 @@ int main(int argc, char** argv) {
     }
   }
   if (!plot_path.empty()) {
+    // Drawing needs fonts, which need a platform: offscreen.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qt_argc = 1;
+    QGuiApplication app(qt_argc, argv);
     const Target& t = kTargets[3];  // east-low: refraction changes fastest there
     WritePlot(plot_path, t, 1.0, Simulate(t, 1.0, false, false), Simulate(t, 1.0, true, false),
               Simulate(t, 1.0, true, true));

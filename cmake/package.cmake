@@ -3,11 +3,7 @@
 # installed: not the debug file, not the test tools.
 
 # The product version is the one the version record shows (OrvanACP.rc).
-file(STRINGS ${PROJECT_SOURCE_DIR}/src/app/OrvanACP.rc orvan_rc_version REGEX "VALUE \"ProductVersion\"")
-if(NOT orvan_rc_version MATCHES "\"ProductVersion\", *\"([^\"]+)\"")
-  message(FATAL_ERROR "no ProductVersion in src/app/OrvanACP.rc")
-endif()
-set(ORVAN_PRODUCT_VERSION ${CMAKE_MATCH_1})
+include(${CMAKE_CURRENT_LIST_DIR}/product_version.cmake)
 
 configure_file(${PROJECT_SOURCE_DIR}/packaging/README.txt ${PROJECT_BINARY_DIR}/packaging/README.txt
                @ONLY NEWLINE_STYLE CRLF)

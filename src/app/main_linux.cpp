@@ -62,6 +62,11 @@ std::unique_ptr<AutomationFactory> MakeObservatory(const app::Options& o) {
   indi.port = o.indi_port;
   indi.device = o.device;
   indi.sky = sky;
+  // The mount's own findings (a reversed axis) have no window to go to.
+  indi.notice = [](const std::string& text) {
+    std::fprintf(stderr, "%s %s\n", headless::UtcNowText().c_str(), text.c_str());
+    std::fflush(stderr);
+  };
   return indi::MakeIndiObservatory(indi);
 }
 
@@ -86,6 +91,9 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory)
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // A server that goes away leaves a socket that raises SIGPIPE on the next
+  // write, which would end the program instead of reporting the error.
+  std::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const app::Parsed parsed = app::ParseCommandLine(args);
   const app::Options& o = parsed.options;

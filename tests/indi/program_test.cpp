@@ -34,11 +34,13 @@ class ProgramOnIndi : public ::testing::Test {
   void SetUp() override {
     server.Start();
     server.SetProp(kPrefix + "CONNECTION.CONNECT=On");
-    ASSERT_TRUE(WaitFor(5s, [&] { return server.GetProp(kPrefix + "CONNECTION.CONNECT") == "On"; }));
+    ASSERT_TRUE(
+        WaitFor(5s, [&] { return server.GetProp(kPrefix + "CONNECTION.CONNECT") == "On"; }));
     // West of the meridian by an hour (the east side of the pier, where the
     // simulator guides north as north), tracking.
     server.SetProp(kPrefix + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
-    const double lst = program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
+    const double lst =
+        program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
     ra0 = program::Wrap24(lst - 1.0);
     Sync(ra0, dec0);
     server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
@@ -64,9 +66,9 @@ class ProgramOnIndi : public ::testing::Test {
   // orvanacp on this server; no air, so the mapping is the simulator's own
   // geometry.
   Program Run(const std::string& threshold) {
-    return Program({ORVAN_PROGRAM, "--headless", "--indi", "127.0.0.1:" + std::to_string(server.port()),
-                    "--device", "Telescope Simulator", "--pressure", "0", "--threshold", threshold,
-                    "--start", "--trace"});
+    return Program({ORVAN_PROGRAM, "--headless", "--indi",
+                    "127.0.0.1:" + std::to_string(server.port()), "--device", "Telescope Simulator",
+                    "--pressure", "0", "--threshold", threshold, "--start", "--trace"});
   }
   static std::string Status(const std::string& text) { return "status \"" + text + "\""; }
 
@@ -87,7 +89,8 @@ TEST_F(ProgramOnIndi, HoldsTheMountPrintingStatusAndAccessesAndEndsOnSigterm) {
   // second of arc a second at this hour angle.)
   const std::vector<std::string> out = program.Output();
   ASSERT_GE(out.size(), 2u);
-  const std::regex stamped(R"re(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (status|msgbox|error) (.*))re");
+  const std::regex stamped(
+      R"re(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (status|msgbox|error) (.*))re");
   std::smatch m;
   for (const std::string& line : out) EXPECT_TRUE(std::regex_match(line, m, stamped)) << line;
   ASSERT_TRUE(std::regex_match(out[0], m, stamped));
@@ -154,7 +157,8 @@ TEST_F(ProgramOnIndi, TrackingSwitchedOffIsWaitedFor) {
   Program program = Run("1");
   ASSERT_TRUE(program.WaitForOutput(Status("Orvan tracking"), kTickLimit));
   server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_OFF=On");
-  ASSERT_TRUE(program.WaitForOutput(Status("Waiting for mount tracking to be enabled"), kTickLimit));
+  ASSERT_TRUE(
+      program.WaitForOutput(Status("Waiting for mount tracking to be enabled"), kTickLimit));
   server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
   ASSERT_TRUE(program.WaitForOutput(Status("Updating target coordinates"), kTickLimit));
   program.Signal(SIGINT);
@@ -181,8 +185,9 @@ TEST_F(ProgramOnIndi, TheServerGoingAwayEndsInTheErrorReport) {
 }
 
 TEST_F(ProgramOnIndi, AnUnknownDeviceEndsTheStartInTheErrorReport) {
-  Program program({ORVAN_PROGRAM, "--headless", "--indi", "127.0.0.1:" + std::to_string(server.port()),
-                   "--device", "No Such Mount", "--start"});
+  Program program({ORVAN_PROGRAM, "--headless", "--indi",
+                   "127.0.0.1:" + std::to_string(server.port()), "--device", "No Such Mount",
+                   "--start"});
   EXPECT_EQ(program.Wait(kTickLimit), 1);
   const std::vector<std::string> out = program.Output();
   ASSERT_EQ(out.size(), 2u);

@@ -16,6 +16,7 @@
 #include "observatory/scripted/scripted_observatory.h"
 #include "replay/apply.h"
 #include "replay/scenario.h"
+#include "standin_calls.h"
 #include "standin_files.h"
 #include "standin_ids.h"
 #include "support/ascii.h"
@@ -56,8 +57,9 @@ struct Ending {
 // The observatory of this process, its scenario and where it stands in it.
 class Standin {
  public:
-  Standin() {
-    const wine::StandinConfig config = wine::ReadConfig(g_config_path);
+  Standin() : Standin(wine::ReadConfig(g_config_path)) {}
+
+  explicit Standin(const wine::StandinConfig& config) : calls_(config.calls) {
     log_path_ = config.log;
     clock_path_ = config.clock;
     client_ = static_cast<DWORD>(std::wcstoul(config.client.c_str(), nullptr, 10));
@@ -77,6 +79,9 @@ class Standin {
 
   orvan::ScriptedObservatory& observatory() { return *observatory_; }
   DWORD client() const { return client_; }
+  CallRecord& calls() { return calls_; }
+  // The event clock as the last access read it.
+  int clock() const { return last_clock_; }
 
   // Applies the directives that come before the event now being played.
   void Sync() {
@@ -197,6 +202,7 @@ class Standin {
   mutable int last_clock_ = 0;
   Ending ending_;
   int accesses_ = 0;
+  CallRecord calls_;
 };
 
 Standin& TheStandin() {
@@ -262,6 +268,7 @@ class Dispatch final : public IDispatch {
 
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
+    const CallRecord::Micros began = CallRecord::Now();
     for (UINT i = 0; i < count; ++i) {
       const std::wstring name = names[i];
       std::size_t k = 0;
@@ -272,11 +279,13 @@ class Dispatch final : public IDispatch {
       names_[k] = name;  // the caller's spelling, as the log shows it
       ids[i] = static_cast<DISPID>(k + 1);
     }
+    TheStandin().calls().LookedUp(began);
     return S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* info, UINT*) override {
+    const CallRecord::Micros began = CallRecord::Now();
     if (id < 1 || static_cast<std::size_t>(id) > names_.size()) return DISP_E_MEMBERNOTFOUND;
     if (params == nullptr) return E_INVALIDARG;
     const std::string name = orvan::win::Narrow(names_[static_cast<std::size_t>(id) - 1]);
@@ -284,6 +293,7 @@ class Dispatch final : public IDispatch {
     standin.Sync();
     const bool last = standin.Access(object_name_, name);
     const HRESULT hr = Carry(name, flags, *params, result, info);
+    standin.calls().Invoked(standin.clock(), began);
     if (last) standin.End();
     return hr;
   }

@@ -2,11 +2,11 @@
 
 // What the driver hands the ACP stand-in: a configuration file naming the
 // scenario, the event clock (the index of the event being played), the
-// observatory log, the side file of out-of-process arrangements and the
-// program's process. The DLL
-// finds the configuration through the program's environment; the local
-// server, which COM starts without that environment, on its command line.
-// Shared by both tools.
+// observatory log, the side file of out-of-process arrangements, the
+// program's process and, for bench/cycle-time, where to record every call.
+// The DLL finds the configuration through the program's environment; the
+// local server, which COM starts without that environment, on its command
+// line. Shared by both tools.
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -35,6 +35,7 @@ struct StandinConfig {
   std::wstring clock;     // directives up to the event it names apply
   std::wstring ending;    // the side file: when a local server ends
   std::wstring client;    // the program's process id, once it is started
+  std::wstring calls;     // the record of calls and their times (standin_calls.h)
 };
 
 // The file's lines, `key=value` each, UTF-8.
@@ -42,11 +43,10 @@ struct ConfigKey {
   std::string_view key;
   std::wstring StandinConfig::*field;
 };
-inline constexpr ConfigKey kConfigKeys[] = {{"scenario", &StandinConfig::scenario},
-                                            {"log", &StandinConfig::log},
-                                            {"clock", &StandinConfig::clock},
-                                            {"ending", &StandinConfig::ending},
-                                            {"client", &StandinConfig::client}};
+inline constexpr ConfigKey kConfigKeys[] = {
+    {"scenario", &StandinConfig::scenario}, {"log", &StandinConfig::log},
+    {"clock", &StandinConfig::clock},       {"ending", &StandinConfig::ending},
+    {"client", &StandinConfig::client},     {"calls", &StandinConfig::calls}};
 
 inline std::string ConfigText(const StandinConfig& config) {
   std::string text;

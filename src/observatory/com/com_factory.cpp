@@ -1,10 +1,11 @@
 #include "observatory/com/com_factory.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "observatory/com/variant.h"
-#include "support/wide.h"
 #include "support/error.h"
+#include "support/wide.h"
 
 namespace orvan::com {
 namespace {
@@ -64,12 +65,29 @@ ComObject::~ComObject() {
   if (dispatch_ != nullptr) dispatch_->Release();
 }
 
+namespace {
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+bool ComObject::IgnoringCase::operator()(std::string_view a, std::string_view b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+}
+
+// The first spelling the program uses is the one looked up; another spelling
+// of the same name later reuses its DISPID, as the look-up ignores case.
 long ComObject::Id(std::string_view member) {
+  if (const auto found = ids_.find(member); found != ids_.end()) return found->second;
   std::wstring name = win::Widen(member);
   LPOLESTR names[1] = {name.data()};
   DISPID id = DISPID_UNKNOWN;
   const HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   if (FAILED(hr)) throw ErrorFromHResult(hr);
+  ids_.emplace(member, id);
   return id;
 }
 

@@ -4,44 +4,27 @@
 #include <libindi/indipropertynumber.h>
 #include <libindi/indipropertyswitch.h>
 
-#include <csignal>
-
-#include "observatory/indi/indi_observatory.h"
 #include "support/error.h"
 
 namespace orvan::indi {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
+constexpr std::int64_t kMicrosecondsPerSecond = 1'000'000;
+constexpr double kMillisecondsPerSecond = 1000;
 
-const char* StateName(IPState s) {
-  switch (s) {
-    case IPS_IDLE:
-      return "Idle";
-    case IPS_OK:
-      return "Ok";
-    case IPS_BUSY:
-      return "Busy";
-    case IPS_ALERT:
-      return "Alert";
-  }
-  return "?";
+std::string Quoted(const std::string& s) {
+  return "\"" + s + "\"";
 }
 
 }  // namespace
 
-double PropertyValues::Number(const std::string& element) const {
-  const auto it = numbers.find(element);
-  return it == numbers.end() ? 0.0 : it->second;
-}
-
-bool PropertyValues::Switch(const std::string& element) const {
-  const auto it = switches.find(element);
-  return it != switches.end() && it->second;
-}
-
-IndiLink::IndiLink(std::string host, int port, std::string device)
-    : host_(std::move(host)), port_(port), device_(std::move(device)) {}
+IndiLink::IndiLink(const IndiOptions& options)
+    : host_(options.host),
+      port_(options.port),
+      device_(options.device),
+      answer_limit_(options.answer_limit),
+      device_quiet_(options.device_quiet) {}
 
 IndiLink::~IndiLink() {
   // The library's thread calls back into this object: stop it first.
@@ -52,35 +35,64 @@ std::string IndiLink::Server() const {
   return host_ + ":" + std::to_string(port_);
 }
 
+std::string IndiLink::LimitText() const {
+  return NumberText(static_cast<double>(answer_limit_.count()) / kMillisecondsPerSecond) + " s";
+}
+
 void IndiLink::Open() {
   if (opened_) return;
-  // A server that goes away leaves a socket that raises SIGPIPE on the next
-  // write, which would end the program instead of reporting the error.
-  std::signal(SIGPIPE, SIG_IGN);
   setServer(host_.c_str(), static_cast<unsigned>(port_));
-  setConnectionTimeout(static_cast<std::uint32_t>(kAnswerLimit.count()), 0);
-  if (!connectServer()) throw Error(errors::kUnreachable, "INDI server " + Server() + " unreachable");
+  const auto us = std::chrono::duration_cast<std::chrono::microseconds>(answer_limit_).count();
+  setConnectionTimeout(static_cast<std::uint32_t>(us / kMicrosecondsPerSecond),
+                       static_cast<std::uint32_t>(us % kMicrosecondsPerSecond));
+  if (!connectServer())
+    throw Error(errors::kUnreachable, "INDI server " + Server() + " unreachable");
+  AwaitDevice();
+  opened_ = true;
+}
 
-  // The device is there once it defines a property. Devices answer the
-  // library's request for properties together; one not among them within a
-  // quiet time after the others is not there.
+void IndiLink::Close() {
+  if (isServerConnected()) disconnectServer();
   Lock lock(mutex_);
-  const auto deadline = SteadyClock::now() + kAnswerLimit;
+  lost_ = false;
+  watching_ = false;
+  restarted_.clear();
+  properties_.clear();
+  devices_.clear();
+  pending_.reset();
+  opened_ = false;
+}
+
+// The device is there once it defines a property. Devices answer the
+// library's request for properties together; one not among them within a
+// quiet time after the others is not there. A server still sending
+// definitions when the answer limit comes has not answered yet.
+void IndiLink::AwaitDevice() {
+  Lock lock(mutex_);
+  const auto deadline = SteadyClock::now() + answer_limit_;
   while (!devices_.count(device_)) {
     if (lost_) RaiseLost();
     const auto now = SteadyClock::now();
-    const bool quiet = !devices_.empty() && now >= last_definition_ + kDeviceQuiet;
-    if (quiet || now >= deadline) {
-      std::string others;
-      for (const std::string& d : devices_) others += (others.empty() ? "\"" : ", \"") + d + "\"";
-      throw Error(errors::kDeviceNotFound, "INDI device \"" + device_ + "\" not found on " + Server() +
-                                       (others.empty() ? "" : " (it has " + others + ")"));
-    }
+    const bool quiet = !devices_.empty() && now >= last_definition_ + device_quiet_;
+    if (quiet || now >= deadline) RaiseDeviceAbsent(quiet);
     const auto until =
-        devices_.empty() ? deadline : std::min(deadline, last_definition_ + kDeviceQuiet);
+        devices_.empty() ? deadline : std::min(deadline, last_definition_ + device_quiet_);
     changed_.wait_until(lock, until);
   }
-  opened_ = true;
+}
+
+void IndiLink::RaiseDeviceAbsent(bool quiet) const {
+  if (devices_.empty())
+    throw Error(errors::kNoAnswer, "INDI server " + Server() + " did not answer within " +
+                                       LimitText() + " (no device shown)");
+  if (!quiet)
+    throw Error(errors::kNoAnswer, "INDI server " + Server() + " did not answer within " +
+                                       LimitText() + " (device " + Quoted(device_) +
+                                       " not shown while it was still sending definitions)");
+  std::string others;
+  for (const std::string& d : devices_) others += (others.empty() ? "" : ", ") + Quoted(d);
+  throw Error(errors::kDeviceNotFound, "INDI device " + Quoted(device_) + " not found on " +
+                                           Server() + " (it has " + others + ")");
 }
 
 void IndiLink::RaiseLost() const {
@@ -89,30 +101,32 @@ void IndiLink::RaiseLost() const {
 
 void IndiLink::RaiseNoAnswer(const std::string& waiting_for) const {
   throw Error(errors::kNoAnswer, "INDI server " + Server() + " did not answer within " +
-                             std::to_string(kAnswerLimit.count()) + " s (" + waiting_for + ")");
+                                     LimitText() + " (" + waiting_for + ")");
 }
 
-void IndiLink::Await(Lock& lock, const std::string& waiting_for,
-                     const std::function<bool()>& done) {
-  const bool answered = changed_.wait_for(lock, kAnswerLimit, [&] { return lost_ || done(); });
+void IndiLink::CheckUsable() const {
   if (lost_) RaiseLost();
-  if (!answered) RaiseNoAnswer(waiting_for);
+  if (!restarted_.empty())
+    throw Error(errors::kDriverRestarted,
+                "INDI device " + Quoted(device_) + " driver restarted: " + restarted_);
 }
 
 PropertyValues IndiLink::Values(const std::string& property) {
   Lock lock(mutex_);
-  if (lost_) RaiseLost();
+  CheckUsable();
   const auto it = properties_.find(property);
   if (it == properties_.end())
     throw Error(errors::kPropertyMissing,
-                "INDI property " + property + " missing on device \"" + device_ + "\"");
+                "INDI property " + property + " missing on device " + Quoted(device_));
   return it->second;
 }
 
-bool IndiLink::Has(const std::string& property) {
+std::optional<PropertyValues> IndiLink::Find(const std::string& property) {
   Lock lock(mutex_);
-  if (lost_) RaiseLost();
-  return properties_.count(property) != 0;
+  CheckUsable();
+  const auto it = properties_.find(property);
+  if (it == properties_.end()) return std::nullopt;
+  return it->second;
 }
 
 void IndiLink::AwaitProperties(const std::vector<std::string>& properties) {
@@ -122,54 +136,80 @@ void IndiLink::AwaitProperties(const std::vector<std::string>& properties) {
       if (!properties_.count(p)) return false;
     return true;
   };
-  if (changed_.wait_for(lock, kAnswerLimit, [&] { return lost_ || all_there(); }) && !lost_) return;
-  if (lost_) RaiseLost();
+  changed_.wait_for(lock, answer_limit_,
+                    [&] { return lost_ || !restarted_.empty() || all_there(); });
+  CheckUsable();
   for (const std::string& p : properties)
     if (!properties_.count(p))
       throw Error(errors::kPropertyMissing,
-                  "INDI property " + p + " missing on device \"" + device_ + "\"");
+                  "INDI property " + p + " missing on device " + Quoted(device_));
 }
 
-PropertyValues IndiLink::AwaitAnswer(Lock& lock, const std::string& property, std::uint64_t before,
-                                     bool settled) {
-  Await(lock, property, [&] {
-    const auto it = properties_.find(property);
-    return it != properties_.end() && it->second.updates > before &&
-           (!settled || it->second.state != IPS_BUSY);
-  });
-  const PropertyValues answer = properties_.at(property);
-  if (answer.state == IPS_ALERT)
-    throw Error(errors::kRefused, "INDI device \"" + device_ + "\" refused " + property + " (" +
-                              StateName(answer.state) + ")");
-  return answer;
-}
-
-PropertyValues IndiLink::SendNumbers(const std::string& property,
-                                     const std::vector<std::pair<std::string, double>>& values,
-                                     bool settled) {
-  const std::uint64_t before = Values(property).updates;
-  INDI::PropertyNumber out(values.size());
-  out.setDeviceName(device_.c_str());
-  out.setName(property.c_str());
-  for (std::size_t i = 0; i < values.size(); ++i)
-    out[i].fill(values[i].first.c_str(), "", "%g", 0, 0, 0, values[i].second);
-  sendNewNumber(out);
+void IndiLink::Watch(const std::vector<std::string>& properties) {
   Lock lock(mutex_);
-  return AwaitAnswer(lock, property, before, settled);
+  watched_ = {properties.begin(), properties.end()};
+  watching_ = true;
+  restarted_.clear();
 }
 
-PropertyValues IndiLink::SendSwitches(const std::string& property,
-                                      const std::vector<std::pair<std::string, bool>>& states,
-                                      bool settled) {
-  const std::uint64_t before = Values(property).updates;
+void IndiLink::Unwatch() {
+  Lock lock(mutex_);
+  watching_ = false;
+  restarted_.clear();
+}
+
+PropertyValues IndiLink::SendNumbers(const std::string& property, const NumberWrite& values,
+                                     AnswerRule rule) {
+  const PropertyValues current = Values(property);
+  for (const auto& [name, value] : values) static_cast<void>(current.Element(name));
+  {
+    Lock lock(mutex_);
+    pending_ = PendingWrite{property, rule, values, {}, false, std::nullopt};
+  }
+  PostNumbers(property, values);
+  return AwaitAnswer();
+}
+
+PropertyValues IndiLink::SendSwitches(const std::string& property, const SwitchWrite& states) {
+  const PropertyValues current = Values(property);
+  for (const auto& [name, on] : states) static_cast<void>(current.Switch(name));
+  {
+    Lock lock(mutex_);
+    pending_ = PendingWrite{property, AnswerRule::kSettled, {}, states, false, std::nullopt};
+  }
   INDI::PropertySwitch out(states.size());
   out.setDeviceName(device_.c_str());
   out.setName(property.c_str());
   for (std::size_t i = 0; i < states.size(); ++i)
     out[i].fill(states[i].first.c_str(), "", states[i].second ? ISS_ON : ISS_OFF);
   sendNewSwitch(out);
+  return AwaitAnswer();
+}
+
+void IndiLink::PostNumbers(const std::string& property, const NumberWrite& values) {
+  INDI::PropertyNumber out(values.size());
+  out.setDeviceName(device_.c_str());
+  out.setName(property.c_str());
+  for (std::size_t i = 0; i < values.size(); ++i)
+    out[i].fill(values[i].first.c_str(), "", "%g", 0, 0, 0, values[i].second);
+  sendNewNumber(out);
+}
+
+// The write's answer, once the library's thread has seen it: the pending
+// write is set before anything is sent, so no update after the write is
+// missed however soon it comes.
+PropertyValues IndiLink::AwaitAnswer() {
   Lock lock(mutex_);
-  return AwaitAnswer(lock, property, before, settled);
+  changed_.wait_for(lock, answer_limit_,
+                    [&] { return lost_ || !restarted_.empty() || pending_->answer.has_value(); });
+  const PendingWrite write = std::move(*pending_);
+  pending_.reset();
+  CheckUsable();
+  if (!write.answer) RaiseNoAnswer(write.property);
+  if (write.answer->state == IPS_ALERT)
+    throw Error(errors::kRefused, "INDI device " + Quoted(device_) + " refused " + write.property +
+                                      " (" + StateName(write.answer->state) + ")");
+  return *write.answer;
 }
 
 // ---- the library's thread --------------------------------------------------
@@ -183,15 +223,24 @@ void IndiLink::Record(INDI::Property property, bool update) {
   }
   if (device == device_) {
     PropertyValues& v = properties_[property.getName()];
+    // A definition starts afresh: no element of an earlier one lingers.
+    if (!update) {
+      v = PropertyValues{};
+      v.device = device_;
+      v.name = property.getName();
+      v.type = property.getType();
+    }
     v.state = property.getState();
     if (property.getType() == INDI_NUMBER) {
       INDI::PropertyNumber numbers(property);
-      for (const auto& n : numbers) v.numbers[n.getName()] = n.getValue();
+      for (const auto& n : numbers)
+        v.numbers[n.getName()] = {n.getValue(), n.getMin(), n.getMax(), n.getFormat()};
     } else if (property.getType() == INDI_SWITCH) {
       INDI::PropertySwitch switches(property);
       for (const auto& s : switches) v.switches[s.getName()] = s.getState() == ISS_ON;
     }
     if (update) ++v.updates;
+    if (update && pending_ && pending_->property == v.name) pending_->Consider(v);
   }
   changed_.notify_all();
 }
@@ -204,16 +253,39 @@ void IndiLink::updateProperty(INDI::Property property) {
   Record(property, true);
 }
 
+// A property the program uses deleted while the device is watched is its
+// driver going away (restarted by the server, or gone); except when someone
+// else disconnected the device, which withdraws its properties.
+void IndiLink::Vanished(const std::string& property) {
+  if (!watching_ || !restarted_.empty()) return;
+  if (property.empty()) {
+    restarted_ = "all its properties were deleted mid-run";
+    return;
+  }
+  if (!watched_.count(property)) return;
+  const auto connection = properties_.find(kConnectionProperty);
+  const bool disconnected = property != kConnectionProperty && connection != properties_.end() &&
+                            connection->second.switches.count("DISCONNECT") &&
+                            connection->second.switches.at("DISCONNECT");
+  if (!disconnected) restarted_ = "its property " + property + " was deleted mid-run";
+}
+
 void IndiLink::removeProperty(INDI::Property property) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (property.getDeviceName() == device_) properties_.erase(property.getName());
+  if (property.getDeviceName() == device_) {
+    Vanished(property.getName());
+    properties_.erase(property.getName());
+  }
   changed_.notify_all();
 }
 
 void IndiLink::removeDevice(INDI::BaseDevice device) {
   std::lock_guard<std::mutex> lock(mutex_);
   devices_.erase(device.getDeviceName());
-  if (device.getDeviceName() == device_) properties_.clear();
+  if (device.getDeviceName() == device_) {
+    Vanished("");
+    properties_.clear();
+  }
   changed_.notify_all();
 }
 

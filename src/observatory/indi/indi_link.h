@@ -3,7 +3,7 @@
 // The connection to one device on an INDI server, over Debian's INDI client
 // library. The library receives on a thread of its own; what it receives for
 // the device is copied here under a mutex, and every wait for an answer is a
-// condition-variable wait bounded by kAnswerLimit.
+// condition-variable wait bounded by the options' answer limit.
 
 #include <libindi/baseclient.h>
 
@@ -13,27 +13,23 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "observatory/indi/indi_answer.h"
+#include "observatory/indi/indi_observatory.h"
+#include "observatory/indi/indi_values.h"
+
 namespace orvan::indi {
 
-// The last values of one property of the device.
-struct PropertyValues {
-  IPState state = IPS_IDLE;
-  std::map<std::string, double> numbers;
-  std::map<std::string, bool> switches;
-  std::uint64_t updates = 0;  // how many new values have come since it was defined
-
-  double Number(const std::string& element) const;
-  bool Switch(const std::string& element) const;
-};
+inline const std::string kConnectionProperty = "CONNECTION";
 
 class IndiLink final : public INDI::BaseClient {
  public:
-  IndiLink(std::string host, int port, std::string device);
+  explicit IndiLink(const IndiOptions& options);
   ~IndiLink() override;
 
   IndiLink(const IndiLink&) = delete;
@@ -42,26 +38,36 @@ class IndiLink final : public INDI::BaseClient {
   // Connects to the server and waits for the device to show itself.
   void Open();
   bool opened() const { return opened_; }
+  // Disconnects from the server and forgets the device, so that the next
+  // Open really connects again.
+  void Close();
 
-  // The property's last values; raises when the server is gone or the
-  // device has no such property.
+  // The property's last values; raises when the server is gone, the device's
+  // driver was restarted or the device has no such property.
   PropertyValues Values(const std::string& property);
-  bool Has(const std::string& property);
+  // The same for a property the device need not have.
+  std::optional<PropertyValues> Find(const std::string& property);
   // Waits until the device has every one of `properties`.
   void AwaitProperties(const std::vector<std::string>& properties);
 
-  // Sends new values and waits for the device's answer: the next values of
-  // the property, and, with `settled`, the first that are not Busy. A device
-  // that answers Alert refused them.
-  PropertyValues SendNumbers(const std::string& property,
-                             const std::vector<std::pair<std::string, double>>& values,
-                             bool settled = false);
-  PropertyValues SendSwitches(const std::string& property,
-                              const std::vector<std::pair<std::string, bool>>& states,
-                              bool settled = false);
+  // From Watch on, any of `properties` vanishing is taken as the device's
+  // driver restarting, until the next Watch; Unwatch before disconnecting
+  // it or connecting it again (it forgets a restart).
+  void Watch(const std::vector<std::string>& properties);
+  void Unwatch();
+
+  // Sends new values and waits for the device's answer to them (`rule`); a
+  // device that answers Alert refused them.
+  PropertyValues SendNumbers(const std::string& property, const NumberWrite& values,
+                             AnswerRule rule = AnswerRule::kSettled);
+  PropertyValues SendSwitches(const std::string& property, const SwitchWrite& states);
+  // Sends new values and does not wait.
+  void PostNumbers(const std::string& property, const NumberWrite& values);
 
   const std::string& device() const { return device_; }
   std::string Server() const;
+  // The answer limit as messages give it ("5 s", "0.25 s").
+  std::string LimitText() const;
 
  protected:
   using INDI::BaseClient::newDevice;
@@ -77,24 +83,32 @@ class IndiLink final : public INDI::BaseClient {
  private:
   using Lock = std::unique_lock<std::mutex>;
 
+  void AwaitDevice();
+  [[noreturn]] void RaiseDeviceAbsent(bool quiet) const;
   void Record(INDI::Property property, bool update);
+  void Vanished(const std::string& property);
+  void CheckUsable() const;
   [[noreturn]] void RaiseLost() const;
   [[noreturn]] void RaiseNoAnswer(const std::string& waiting_for) const;
-  void Await(Lock& lock, const std::string& waiting_for, const std::function<bool()>& done);
-  PropertyValues AwaitAnswer(Lock& lock, const std::string& property, std::uint64_t before,
-                             bool settled);
+  PropertyValues AwaitAnswer();
 
   const std::string host_;
   const int port_;
   const std::string device_;
+  const std::chrono::milliseconds answer_limit_;
+  const std::chrono::milliseconds device_quiet_;
   bool opened_ = false;
 
   std::mutex mutex_;
   std::condition_variable changed_;
   bool lost_ = false;
+  bool watching_ = false;
+  std::set<std::string> watched_;
+  std::string restarted_;  // the first property whose deletion showed a restart
   std::map<std::string, PropertyValues> properties_;  // of the device
   std::set<std::string> devices_;                     // every device the server has shown
   std::chrono::steady_clock::time_point last_definition_;
+  std::optional<PendingWrite> pending_;  // the write waiting for its answer
 };
 
 }  // namespace orvan::indi

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "observatory/indi/indi_link.h"
 #include "observatory/indi/indi_observatory.h"
+#include "observatory/indi/pulse_sense.h"
 #include "observatory/program/mount_driver.h"
 
 namespace orvan::indi {
@@ -34,15 +36,25 @@ class IndiMount final : public program::MountDriver {
   void SetGuideRateRa(double deg_per_s) override;
   void SetGuideRateDec(double deg_per_s) override;
 
-  void PulseGuide(GuideDirection direction, double ms) override;
+  void PulseGuide(GuideDirection sky, double ms) override;
   bool IsPulseGuiding() override;
 
  private:
   void ConnectDevice();
+  // Raises unless the device is connected and not in Alert.
+  void CheckUsable();
   void SetGuideRate(const char* element, double deg_per_s);
+  // Raises kPulseTooLong for a pulse longer than `element` takes.
+  static void CheckPulse(const PropertyValues& guide, const std::string& element, double ms);
 
   std::unique_ptr<IndiLink> link_;
   bool ready_ = false;  // connected once, with every property the program uses
+
+  // Which way its pulses move it, judged from what they do to the position.
+  MountReading Reading();
+  PierSide Pier();
+  void WatchPulses();
+  PulseSense sense_;
 };
 
 }  // namespace orvan::indi

@@ -32,7 +32,8 @@ std::unique_ptr<AutomationFactory> MakeIndiObservatory(const IndiOptions& option
   config = program::WithOptions(config, options.sky);
   auto program = std::make_shared<program::ObservatoryProgram>(
       mount, std::make_shared<program::SystemClock>(), config);
-  return std::make_unique<IndiFactory>(std::move(mount), program::MakeAcpFactory(std::move(program)));
+  return std::make_unique<IndiFactory>(std::move(mount),
+                                       program::MakeAcpFactory(std::move(program)));
 }
 
 }  // namespace orvan::indi

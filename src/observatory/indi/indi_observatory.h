@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,13 @@
 
 namespace orvan::indi {
 
+// How long any wait for the server is allowed by default: connecting, the
+// device and its properties appearing, a written value answered.
+inline constexpr std::chrono::milliseconds kDefaultAnswerLimit{5000};
+// A device not shown within this quiet time after the server's other devices
+// were is taken as not there (the protocol has no "that is all" message).
+inline constexpr std::chrono::milliseconds kDefaultDeviceQuiet{1000};
+
 struct IndiOptions {
   std::string host = "127.0.0.1";
   int port = 7624;
@@ -19,22 +27,20 @@ struct IndiOptions {
   // Air for refraction and the pointing-model terms. Left out: 10 C, 50 %
   // humidity, the pressure estimated from the mount's elevation, no terms.
   program::SkyOptions sky;
+  std::chrono::milliseconds answer_limit = kDefaultAnswerLimit;
+  std::chrono::milliseconds device_quiet = kDefaultDeviceQuiet;
+  // Told, once each time, when the mount is found to move an axis the other
+  // way on a side of the pier and its pulses are turned (pulse_sense.h).
+  std::function<void(const std::string&)> notice;
 };
-
-// How long any wait for the server is allowed: connecting, the device and
-// its properties appearing, a written value acknowledged.
-inline constexpr std::chrono::seconds kAnswerLimit{5};
-// A device not shown within this quiet time after the server's other devices
-// were is taken as not there (the protocol has no "that is all" message).
-inline constexpr std::chrono::milliseconds kDeviceQuiet{1000};
 
 // "ACP.Telescope" and "ACP.Util" over an INDI mount. The first Create
 // connects to the server, finds the device and connects it
 // (CONNECTION.CONNECT), waiting for the properties the program uses; any
 // failure raises from that Create, and a later one tries again. Writing
-// Connected connects or disconnects the device. From the first connection on
-// the process ignores SIGPIPE, so that writing to a server that has just
-// gone raises instead of ending the program. See docs/indi.md.
+// Connected connects or disconnects the device. The process must ignore
+// SIGPIPE (the program's main does), so that writing to a server that has
+// just gone raises instead of ending it. See docs/indi.md.
 std::unique_ptr<AutomationFactory> MakeIndiObservatory(const IndiOptions& options);
 
 }  // namespace orvan::indi

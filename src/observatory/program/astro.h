@@ -77,8 +77,18 @@ struct PointingModel {
 };
 
 // Where the axes must be for a true sky position (refraction first, then the
-// terms), and the inverse, solved to rounding.
+// terms).
 HaDec SkyToMechanical(const PointingModel& model, const Site& site, HaDec sky);
+// The inverse: the true sky position the axes point at, solved to rounding
+// and checked by mapping it back, which must land within 1e-6" of the mount's
+// position on the sky. Declination comes back in [-90, 90], the hour angle
+// within 12 h of the mount's. A mount past a pole (declination beyond 90, as
+// a German mount's axis can read) is taken where it points: declination
+// mirrored in the pole, hour angle 12 h on. Near a pole the tan and sec terms
+// give one mount position many sky positions; the one the terms move least
+// in hour angle is taken. Where there is none (within about the terms' size of
+// a pole, where they would put the sky past it), orvan::Error
+// errors::kNoInverse naming the mount's position.
 HaDec MechanicalToSky(const PointingModel& model, const Site& site, HaDec mechanical);
 
 }  // namespace orvan::program

@@ -5,8 +5,12 @@
 
 namespace orvan::wine {
 
+// What the stand-in records besides its observatory log.
+enum class Record { LogOnly, Calls };
+
 int Register(const std::wstring& dll);
-int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstring& work);
+int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstring& work,
+         Record record = Record::LogOnly);
 int Inspect(const std::wstring& exe, const std::wstring& work);
 int Nest(const std::wstring& scenario);
 int Startup(const std::wstring& exe, int runs);

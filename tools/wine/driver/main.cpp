@@ -3,9 +3,11 @@
 //
 //   orvan-wine-driver register DLL
 //       registers the ACP stand-in for the current user (DllRegisterServer)
-//   orvan-wine-driver play EXE SCENARIO WORKDIR
+//   orvan-wine-driver play EXE SCENARIO WORKDIR [--calls]
 //       plays SCENARIO against EXE from another process; the stand-in reads
-//       the scenario and the event clock and writes its log in WORKDIR
+//       the scenario and the event clock and writes its log in WORKDIR; with
+//       --calls also WORKDIR\calls, every call it took and its time
+//       (bench/cycle-time)
 //   orvan-wine-driver inspect EXE WORKDIR
 //       starts EXE, prints its identity, its window's geometry and keyboard
 //       behaviour, and closes it once WORKDIR\release exists
@@ -30,12 +32,14 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argc > 1 ? argv[1] : L"";
   if (command == L"register" && argc == 3) return orvan::wine::Register(argv[2]);
   if (command == L"play" && argc == 5) return orvan::wine::Play(argv[2], argv[3], argv[4]);
+  if (command == L"play" && argc == 6 && std::wstring(argv[5]) == L"--calls")
+    return orvan::wine::Play(argv[2], argv[3], argv[4], orvan::wine::Record::Calls);
   if (command == L"inspect" && argc == 4) return orvan::wine::Inspect(argv[2], argv[3]);
   if (command == L"nest" && argc == 3) return orvan::wine::Nest(argv[2]);
   if (command == L"startup" && argc == 4 && _wtoi(argv[3]) > 0)
     return orvan::wine::Startup(argv[2], _wtoi(argv[3]));
   std::fprintf(stderr,
-               "usage: orvan-wine-driver register DLL | play EXE SCENARIO WORKDIR | "
+               "usage: orvan-wine-driver register DLL | play EXE SCENARIO WORKDIR [--calls] | "
                "inspect EXE WORKDIR | nest SCENARIO | startup EXE N\n");
   return 2;
 }

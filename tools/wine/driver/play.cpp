@@ -218,31 +218,42 @@ bool PlayableFromOutside(const std::vector<Step>& steps, char& decimal) {
   return true;
 }
 
+// The stand-in's files for a new run of `scenario` in `work`: its log (and
+// record of calls) empty, the clock at the first event.
+StandinConfig FreshConfig(const std::wstring& scenario, const std::wstring& work, Record record) {
+  StandinConfig config{
+      scenario, work + L"\\observatory.log", work + L"\\clock", SideFileOf(scenario), {}, {}};
+  ::DeleteFileW(config.log.c_str());
+  WriteAtomically(config.clock, "0");
+  if (record == Record::Calls) {
+    config.calls = work + L"\\calls";
+    ::DeleteFileW(config.calls.c_str());
+  }
+  return config;
+}
+
 }  // namespace
 
-int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstring& work) {
+int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstring& work,
+         Record record) {
   std::vector<Step> steps;
   if (!LoadScenario(scenario, steps)) return 2;
   char decimal = '.';
   if (!PlayableFromOutside(steps, decimal)) return 3;
   SetDecimalSeparator(decimal);
 
-  const std::wstring log_path = work + L"\\observatory.log";
-  const std::wstring clock_path = work + L"\\clock";
-  ::DeleteFileW(log_path.c_str());
-  WriteAtomically(clock_path, "0");
-  StandinConfig config{scenario, log_path, clock_path, SideFileOf(scenario), {}};
+  StandinConfig config = FreshConfig(scenario, work, record);
   HandToStandin(config, work);
 
   Target target;
-  ObservatoryLog log(log_path);
+  ObservatoryLog log(config.log);
   Player player(target, log);
   bool started = false;
   int index = 0;
   for (const Step& s : steps) {
     if (player.ended()) break;
     if (!s.IsEvent()) continue;
-    WriteAtomically(clock_path, std::to_string(index++));
+    WriteAtomically(config.clock, std::to_string(index++));
     if (s.type != Step::Type::Load && !started) {
       std::fprintf(stderr, "line %d: an event before load\n", s.line);
       return 2;

@@ -1,0 +1,107 @@
+// The night's figures, worked by hand on small logs.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+
+#include "night.h"
+
+namespace orvan::plot {
+namespace {
+
+constexpr std::int64_t k2100 = 1796763600000;  // 2026-12-08T21:00:00.000Z
+constexpr std::int64_t kSecond = 1000;
+
+Night NightOf(const std::string& lines) {
+  std::istringstream in(std::string(kLogHeader) + "\r\n" + lines);
+  return ReadNight(in);
+}
+
+// Four lines: a start; a cycle at RA +3", Dec -4" pulsing W and N; a cycle
+// waiting for a slew; a cycle at RA -1", Dec +2" pulsing S only.
+//   RA:  3² + 1² = 10 over 2 cycles: RMS √5, max 3, one W pulse.
+//   Dec: 4² + 2² = 20 over 2 cycles: RMS √10, max 4, one N and one S pulse.
+const char kFourLines[] =
+    "2026-12-08T21:00:00.000Z,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,\r\n"
+    "2026-12-08T21:00:04.000Z,cycle,Orvan tracking,,,,,,,,,3,-4,1,W,200,N,266.5,,\r\n"
+    "2026-12-08T21:00:08.000Z,cycle,Waiting for slew to complete,,,,,,,,,,,1,,,,,,\r\n"
+    "2026-12-08T21:00:12.000Z,cycle,Orvan tracking,,,,,,,,,-1,2,1,,,S,133,,\r\n";
+
+TEST(Night, FiguresOfFourLines) {
+  const Night night = NightOf(kFourLines);
+  EXPECT_EQ(night.cycles(), 3);
+  EXPECT_EQ(night.ra().samples, 2);
+  EXPECT_EQ(night.ra().sum_squares, 10);
+  EXPECT_EQ(night.ra().rms(), std::sqrt(5.0));
+  EXPECT_EQ(night.ra().max_abs, 3);
+  EXPECT_EQ(night.ra().pulses_minus, 1);
+  EXPECT_EQ(night.ra().pulses_plus, 0);
+  EXPECT_EQ(night.ra().longest_pulse_ms, 200);
+
+  EXPECT_EQ(night.dec().sum_squares, 20);
+  EXPECT_EQ(night.dec().rms(), std::sqrt(10.0));
+  EXPECT_EQ(night.dec().max_abs, 4);
+  EXPECT_EQ(night.dec().pulses_minus, 1);
+  EXPECT_EQ(night.dec().pulses_plus, 1);
+  EXPECT_EQ(night.dec().pulses(), 2);
+  EXPECT_EQ(night.dec().longest_pulse_ms, 266.5);
+}
+
+TEST(Night, RecordsOfFourLines) {
+  const Night night = NightOf(kFourLines);
+  ASSERT_EQ(night.measured().size(), 2u);
+  const CycleRecord& first = night.measured()[0];
+  EXPECT_EQ(first.time_ms, k2100 + 4 * kSecond);
+  EXPECT_EQ(first.error[0], 3.0f);
+  EXPECT_EQ(first.error[1], -4.0f);
+  EXPECT_EQ(first.pulse_sign[0], -1);
+  EXPECT_EQ(first.pulse_sign[1], 1);
+  EXPECT_EQ(first.pulse_ms[1], 266.5f);
+  EXPECT_TRUE(first.run_start);
+  // The wait between them breaks the line.
+  EXPECT_TRUE(night.measured()[1].run_start);
+
+  EXPECT_EQ(night.begin_ms(), k2100);
+  EXPECT_EQ(night.end_ms(), k2100 + 16 * kSecond);  // a cycle after the last line
+  ASSERT_EQ(night.waits().size(), 1u);
+  EXPECT_EQ(night.waits()[0].begin_ms, k2100 + 8 * kSecond);
+  EXPECT_EQ(night.waits()[0].end_ms, k2100 + 12 * kSecond);
+  EXPECT_EQ(night.waits()[0].activity, Activity::WaitingForSlew);
+  ASSERT_EQ(night.thresholds().size(), 1u);
+  EXPECT_EQ(night.thresholds()[0].begin_ms, k2100);
+  EXPECT_EQ(night.thresholds()[0].end_ms, k2100 + 16 * kSecond);
+  ASSERT_EQ(night.marks().size(), 1u);
+  EXPECT_EQ(night.marks()[0].event, Event::Start);
+}
+
+TEST(Night, SpansEndWithAStopAndANewThreshold) {
+  const Night night = NightOf(
+      "2026-12-08T21:00:00.000Z,start,s,10,20,,,,,,,,,1,,,,,,\r\n"
+      "2026-12-08T21:00:04.000Z,cycle,Orvan tracking,,,,,,,,,0.5,0.5,1,,,,,,\r\n"
+      "2026-12-08T21:00:06.000Z,stop,s,,,,,,,,,,,,,,,,,\r\n"
+      "2026-12-08T21:01:00.000Z,start,s,10,20,,,,,,,,,2,,,,,,\r\n"
+      "2026-12-08T21:01:04.000Z,cycle,Updating target coordinates,10,20,,,,,,,,,2,,,,,,\r\n"
+      "2026-12-08T21:01:08.000Z,error,s,,,,,,,,,,,,,,,,0x80040504,lost\r\n");
+  EXPECT_EQ(night.cycles(), 2);
+  EXPECT_EQ(night.largest_threshold(), 2);
+  ASSERT_EQ(night.thresholds().size(), 2u);
+  EXPECT_EQ(night.thresholds()[0].end_ms, k2100 + 6 * kSecond);
+  EXPECT_EQ(night.thresholds()[1].begin_ms, k2100 + 60 * kSecond);
+  EXPECT_EQ(night.thresholds()[1].end_ms, k2100 + 68 * kSecond);
+  EXPECT_EQ(night.thresholds()[1].threshold, 2);
+  ASSERT_EQ(night.waits().size(), 1u);
+  EXPECT_EQ(night.waits()[0].activity, Activity::Recapturing);
+  EXPECT_EQ(night.waits()[0].end_ms, k2100 + 68 * kSecond);
+  ASSERT_EQ(night.marks().size(), 4u);
+  EXPECT_EQ(night.marks()[3].event, Event::Error);
+  EXPECT_EQ(night.marks()[3].error_number, 0x80040504u);
+}
+
+TEST(Night, AHeaderAloneHasNoCycles) {
+  EXPECT_TRUE(NightOf("").empty());
+  EXPECT_TRUE(NightOf("2026-12-08T21:00:00.000Z,start,s,10,20,,,,,,,,,1,,,,,,\r\n").empty());
+}
+
+}  // namespace
+}  // namespace orvan::plot

@@ -1,0 +1,202 @@
+#include "log_reader.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "csv_reader.h"
+
+namespace orvan::plot {
+
+namespace {
+
+enum Column : std::size_t {
+  kTime,
+  kEvent,
+  kStatus,
+  kFirstPosition,                      // target_ra
+  kLastPosition = kFirstPosition + 7,  // current_scope_dec
+  kErrorRa,
+  kErrorDec,
+  kThreshold,
+  kRaPulse,
+  kRaPulseMs,
+  kDecPulse,
+  kDecPulseMs,
+  kErrorNumber,
+  kErrorText,
+  kColumns
+};
+
+constexpr std::array<std::string_view, kColumns> kColumnNames = {"time",
+                                                                 "event",
+                                                                 "status",
+                                                                 "target_ra",
+                                                                 "target_dec",
+                                                                 "current_ra",
+                                                                 "current_dec",
+                                                                 "target_scope_ra",
+                                                                 "target_scope_dec",
+                                                                 "current_scope_ra",
+                                                                 "current_scope_dec",
+                                                                 "error_ra_arcsec",
+                                                                 "error_dec_arcsec",
+                                                                 "threshold_arcsec",
+                                                                 "ra_pulse",
+                                                                 "ra_pulse_ms",
+                                                                 "dec_pulse",
+                                                                 "dec_pulse_ms",
+                                                                 "error_number",
+                                                                 "error_text"};
+
+constexpr std::string_view kTimeExample = "2026-12-08T21:04:08.123Z";
+
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+// How each line's fields are checked and taken.
+class LineParser {
+ public:
+  LineParser(const std::vector<std::string_view>& fields, long line) : f_(fields), line_(line) {}
+
+  LogLine Parse() const;
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) const { throw ReadError(line_, what); }
+  double Number(Column column) const;
+  Event EventOf() const;
+  Pulse PulseOf(Column direction, Column ms, char minus, char plus) const;
+  std::uint32_t ErrorNumber() const;
+  void CheckPresence(const LogLine& l) const;
+
+  const std::vector<std::string_view>& f_;
+  long line_;
+};
+
+double LineParser::Number(Column column) const {
+  const std::string_view text = f_[column];
+  if (text.empty()) return LogLine::kNone;
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+    Fail("bad number in " + std::string(kColumnNames[column]) + ": " + Quoted(text));
+  return value;
+}
+
+Event LineParser::EventOf() const {
+  static constexpr std::array<std::pair<std::string_view, Event>, 5> kEvents = {{
+      {"cycle", Event::Cycle},
+      {"start", Event::Start},
+      {"stop", Event::Stop},
+      {"abort", Event::Abort},
+      {"error", Event::Error},
+  }};
+  for (const auto& [name, event] : kEvents)
+    if (f_[kEvent] == name) return event;
+  Fail("unknown event " + Quoted(f_[kEvent]));
+}
+
+Activity ActivityOf(std::string_view status) {
+  if (status == "Waiting for slew to complete") return Activity::WaitingForSlew;
+  if (status == "Waiting for mount tracking to be enabled") return Activity::WaitingForTracking;
+  if (status == "Updating target coordinates") return Activity::Recapturing;
+  return Activity::Holding;
+}
+
+Pulse LineParser::PulseOf(Column direction, Column ms, char minus, char plus) const {
+  const std::string_view d = f_[direction];
+  const double length = Number(ms);
+  const std::string name(kColumnNames[direction]);
+  if (d.empty() != std::isnan(length))
+    Fail(d.empty() ? std::string(kColumnNames[ms]) + " without " + name
+                   : name + " without " + std::string(kColumnNames[ms]));
+  if (d.empty()) return {};
+  if (d.size() != 1 || (d[0] != minus && d[0] != plus))
+    Fail(name + " " + Quoted(d) + " is not " + minus + " or " + plus);
+  if (length < 0) Fail(std::string(kColumnNames[ms]) + " is negative: " + Quoted(f_[ms]));
+  return {d[0] == plus ? 1 : -1, length};
+}
+
+std::uint32_t LineParser::ErrorNumber() const {
+  const std::string_view text = f_[kErrorNumber];
+  if (text.empty()) return 0;
+  constexpr std::size_t kMostDigits = 8;
+  std::uint32_t value = 0;
+  const char* digits = text.data() + 2;
+  const char* end = text.data() + text.size();
+  const bool prefixed = text.size() > 2 && text.size() <= 2 + kMostDigits && text[0] == '0' &&
+                        (text[1] == 'x' || text[1] == 'X');
+  if (!prefixed || std::from_chars(digits, end, value, 16).ptr != end)
+    Fail("bad error_number " + Quoted(text) + " (expected a number such as 0x80040504)");
+  return value;
+}
+
+void LineParser::CheckPresence(const LogLine& l) const {
+  const bool holding = l.event == Event::Start || l.event == Event::Cycle;
+  if (holding && std::isnan(l.threshold))
+    Fail("threshold_arcsec is empty on a " + std::string(f_[kEvent]) + " line");
+  if (std::isnan(l.error_ra) != std::isnan(l.error_dec))
+    Fail(std::isnan(l.error_ra) ? "error_dec_arcsec without error_ra_arcsec"
+                                : "error_ra_arcsec without error_dec_arcsec");
+  if (l.event == Event::Error && f_[kErrorNumber].empty()) Fail("error line without error_number");
+}
+
+LogLine LineParser::Parse() const {
+  if (f_.size() != kColumns)
+    Fail("expected " + std::to_string(kColumns) + " fields, found " + std::to_string(f_.size()));
+  LogLine l;
+  l.line = line_;
+  if (!ParseLogTime(f_[kTime], l.time_ms))
+    Fail("bad time " + Quoted(f_[kTime]) + " (expected such as " + std::string(kTimeExample) + ")");
+  l.event = EventOf();
+  l.activity = ActivityOf(f_[kStatus]);
+  for (std::size_t c = kFirstPosition; c <= kLastPosition; ++c) Number(static_cast<Column>(c));
+  l.error_ra = Number(kErrorRa);
+  l.error_dec = Number(kErrorDec);
+  l.threshold = Number(kThreshold);
+  if (l.threshold < 0) Fail("threshold_arcsec is negative: " + Quoted(f_[kThreshold]));
+  l.ra_pulse = PulseOf(kRaPulse, kRaPulseMs, 'W', 'E');
+  l.dec_pulse = PulseOf(kDecPulse, kDecPulseMs, 'S', 'N');
+  l.error_number = ErrorNumber();
+  CheckPresence(l);
+  return l;
+}
+
+bool IsHeader(const std::vector<std::string_view>& fields) {
+  if (fields.size() != kColumns) return false;
+  for (std::size_t c = 0; c < kColumns; ++c)
+    if (fields[c] != kColumnNames[c]) return false;
+  return true;
+}
+
+// Another version's header: its first columns are this version's.
+bool IsOtherHeader(const std::vector<std::string_view>& fields) {
+  return fields.size() >= 2 && fields[kTime] == kColumnNames[kTime] &&
+         fields[kEvent] == kColumnNames[kEvent];
+}
+
+}  // namespace
+
+void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take) {
+  CsvReader csv(in);
+  std::vector<std::string_view> fields;
+  enum class Section { None, Ours, Other } section = Section::None;
+  while (csv.Next(fields)) {
+    if (IsHeader(fields)) {
+      section = Section::Ours;
+    } else if (IsOtherHeader(fields)) {
+      section = Section::Other;
+    } else if (section == Section::None) {
+      throw ReadError(csv.line(), "not a cycle log: no header line (" +
+                                      std::string(kLogHeader.substr(0, kLogHeader.find(",t"))) +
+                                      ",...) above this line");
+    } else if (section == Section::Ours) {
+      take(LineParser(fields, csv.line()).Parse());
+    }
+  }
+}
+
+}  // namespace orvan::plot
