@@ -7,7 +7,12 @@
 #   /etc/default/orvanacp                      the service's options (a conffile)
 #   /usr/share/doc/orvanacp/                   copyright, changelog.gz and the user documents
 # Its dependencies are what dpkg-shlibdeps finds the program linked against.
-# scripts/check-deb checks the package.
+# scripts/check-deb checks the package. The arm64 preset packs the same for
+# 64-bit ARM (scripts/check-arm64): a cross build asks the sysroot which
+# package holds each library: scripts/make-arm64-sysroot leaves a dpkg
+# database of the packages it unpacked in <sysroot>/var/lib/dpkg, which
+# dpkg-shlibdeps reads through DPKG_ADMINDIR, with DEB_HOST_ARCH naming the
+# architecture (debian-package-cpack.cmake, read by cpack).
 #
 # The install rules below lay out the package's tree from the root, so they
 # are meant for CPack (or cmake --install with a scratch prefix), not for
@@ -76,6 +81,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The OrvanACP developers <orvanacp@example.invalid>")
+if(TARGET orvan_qt)
+  set(orvan_deb_window "It runs in a Qt window or without one")
+else()
+  set(orvan_deb_window "It runs without a window (this build has none)")
+endif()
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "holds a telescope on target with guide pulses
 OrvanACP holds a telescope on a sky position without a guide camera: every
@@ -83,7 +93,7 @@ OrvanACP holds a telescope on a sky position without a guide camera: every
 pointing model and, on each axis that is off by more than the largest error
 accepted, sends one guide pulse just long enough to take the error out.
 .
-It runs in a Qt window or without one, on a built-in simulated observatory
+${orvan_deb_window}, on a built-in simulated observatory
 or on a real mount through an INDI server. The package holds the program,
 its manual page and a systemd service (orvanacp.service) that runs it
 without a window, with its options in /etc/default/orvanacp.")
@@ -93,4 +103,21 @@ without a window, with its options in /etc/default/orvanacp.")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${orvan_linux}/conffiles;${orvan_linux}/postinst;${orvan_linux}/prerm;${orvan_linux}/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+if(CMAKE_CROSSCOMPILING)
+  # cpack packs what is built (the arm64 preset builds the program and the
+  # tests): it doesn't build every target first.
+  set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+  if(NOT ORVAN_ARM64_SYSROOT)
+    message(FATAL_ERROR "the Debian package of a cross build needs the sysroot (ORVAN_ARM64_SYSROOT)")
+  endif()
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
+      ${ORVAN_ARM64_SYSROOT}/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}
+      ${ORVAN_ARM64_SYSROOT}/lib/${CMAKE_LIBRARY_ARCHITECTURE})
+  set(ORVAN_DEB_DPKG_ADMINDIR ${ORVAN_ARM64_SYSROOT}/var/lib/dpkg)
+  set(ORVAN_DEB_HOST_ARCH ${orvan_deb_arch})
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/debian-package-cpack.cmake.in
+                 ${PROJECT_BINARY_DIR}/debian-package-cpack.cmake @ONLY)
+  set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/debian-package-cpack.cmake)
+endif()
 include(CPack)

@@ -1,4 +1,4 @@
-// The Linux program's command line.
+// The programs' command lines.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -65,12 +65,57 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowWithAReason) {
   EXPECT_EQ(Parse({"--temperature", "61"}).error, "bad value for --temperature: 61");
   EXPECT_EQ(Parse({"--temperature", "8 "}).error, "bad value for --temperature: 8 ");
   EXPECT_EQ(Parse({"--threshold"}).error, "--threshold needs a value");
+  EXPECT_EQ(Parse({"--log"}).error, "--log needs a value");
+  EXPECT_EQ(Parse({"--log", ""}).error, "--log needs a file name");
+}
+
+TEST(CommandLine, TakesALogFile) {
+  EXPECT_FALSE(Parse({}).options.log_file);
+  EXPECT_EQ(Parse({"--log", "night.csv"}).options.log_file, "night.csv");
+  EXPECT_EQ(Parse({"--log", "a.csv", "--log", "b.csv"}).options.log_file, "b.csv");
+}
+
+Parsed ParseWindows(std::vector<std::string_view> args) {
+  return ParseCommandLine(args, Program::Windows);
+}
+
+TEST(WindowsCommandLine, TakesWhatAScriptNeedsToStartANight) {
+  const Parsed p = ParseWindows({"--threshold", "0,5", "--start", "--log", "C:\\logs\\n.csv"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.options.threshold, "0,5");
+  EXPECT_TRUE(p.options.start);
+  EXPECT_EQ(p.options.log_file, "C:\\logs\\n.csv");
+  EXPECT_EQ(ParseWindows({}).error, "");
+  EXPECT_TRUE(ParseWindows({"--help"}).options.help);
+  EXPECT_TRUE(ParseWindows({"--version"}).options.version);
+}
+
+TEST(WindowsCommandLine, RefusesTheLinuxProgramsOwnOptions) {
+  for (const char* option :
+       {"--indi", "--device", "--model", "--pressure", "--temperature", "--headless", "--trace"})
+    EXPECT_EQ(ParseWindows({option, "x"}).error, "unknown option " + std::string(option));
+  EXPECT_EQ(ParseWindows({"/start"}).error, "unknown option /start");
+  EXPECT_EQ(ParseWindows({"--start", "--log"}).error, "--log needs a value");
+}
+
+TEST(WindowsCommandLine, UsageNamesOnlyItsOptions) {
+  EXPECT_EQ(Usage(Program::Windows), R"(usage: OrvanACP.exe [OPTION...]
+Holds a telescope on target with guide pulses, beside ACP.
+With no option it opens its window and waits for Start.
+
+  --threshold TEXT     the maximum allowable error, as if typed into the box
+  --start              start holding once the link to the telescope is up
+  --log FILE           append a CSV line for each correction cycle, start,
+                       stop and error to FILE
+  --help               show this text
+  --version            show the program's version
+)");
 }
 
 TEST(CommandLine, UsageNamesEveryOption) {
-  for (const char* option :
-       {"--indi HOST[:PORT]", "--device NAME", "--model FILE", "--pressure HPA", "--temperature C",
-        "--headless", "--threshold TEXT", "--start", "--trace", "--help", "--version"})
+  for (const char* option : {"--indi HOST[:PORT]", "--device NAME", "--model FILE",
+                             "--pressure HPA", "--temperature C", "--headless", "--threshold TEXT",
+                             "--start", "--log FILE", "--trace", "--help", "--version"})
     EXPECT_NE(Usage().find(option), std::string_view::npos) << option;
 }
 
@@ -85,10 +130,13 @@ With no option it opens its window on a built-in simulated observatory.
   --pressure HPA       air pressure at the telescope, for refraction
   --temperature C      air temperature at the telescope, for refraction
   --headless           run without a window: print each change of the status
-                       text, each message and the error report, one
-                       time-stamped line each; end on SIGINT or SIGTERM
+                       text, each message, each guide pulse and the error
+                       report, one time-stamped line each; end on SIGINT or
+                       SIGTERM
   --threshold TEXT     the maximum allowable error, as if typed into the box
   --start              start holding once the link to the telescope is up
+  --log FILE           append a CSV line for each correction cycle, start,
+                       stop and error to FILE
   --trace              write every observatory access to standard error
   --help               show this text
   --version            show the program's version

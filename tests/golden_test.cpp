@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "replay/player.h"
+#include "tracking/cycle_log.h"
 
 namespace orvan::replay {
 namespace {
@@ -55,6 +56,41 @@ TEST_P(Golden, TranscriptMatches) {
     ASSERT_EQ(i < actual.size() ? actual[i] : "<missing>",
               i < expected.size() ? expected[i] : "<missing>")
         << "line " << i + 1 << " of " << expected_path;
+  }
+}
+
+// Nothing a log does changes what the program does: every scenario played with
+// one attached gives its transcript, with one full disk as with one that takes
+// every line.
+class Full final : public Appendable {
+ public:
+  explicit Full(bool full) : full_(full) {}
+  bool Append(std::string_view, std::string& reason) override {
+    reason = "No space left on device";
+    return !full_;
+  }
+
+ private:
+  bool full_;
+};
+
+TEST_P(Golden, TranscriptIsTheSameWithALog) {
+  const fs::path base = fs::path(ORVAN_SCENARIO_DIR) / GetParam();
+  const auto expected = Lines(ReadFile(base.string() + ".expected"));
+  for (const bool full : {false, true}) {
+    PlayHooks hooks;
+    int failures = 0;
+    hooks.log = [&] {
+      return std::make_unique<tracking::CycleLog>(
+          std::make_unique<Full>(full), "log.csv", "", [] { return "T"; },
+          [&failures](const std::string&) { ++failures; });
+    };
+    std::vector<std::string> actual;
+    Play(
+        ParseScenario(ReadFile(base.string() + ".scn")),
+        [&](const std::string& l) { actual.push_back(l); }, hooks);
+    EXPECT_EQ(actual, expected) << (full ? "full" : "taking") << " log, " << base;
+    EXPECT_LE(failures, 1);
   }
 }
 

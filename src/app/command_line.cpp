@@ -94,12 +94,24 @@ bool ApplyAir(std::string_view option, std::string_view v, double lo, double hi,
   return true;
 }
 
+bool ApplyLog(std::string_view v, Options& o, std::string& error) {
+  if (v.empty()) {
+    error = "--log needs a file name";
+    return false;
+  }
+  o.log_file = std::string(v);
+  return true;
+}
+
 struct Option {
   std::string_view name;
   std::string_view value;  // the value's name in the usage; empty: the option takes none
   Apply apply;
   std::string_view help;  // its lines, for the usage
+  bool windows = false;   // OrvanACP.exe takes it too
 };
+
+constexpr bool kBoth = true;
 
 constexpr std::array kOptions{
     Option{"--indi", "HOST[:PORT]", ApplyIndi,
@@ -122,16 +134,21 @@ constexpr std::array kOptions{
            "air temperature at the telescope, for refraction"},
     Option{"--headless", "", SetFlag<&Options::headless>,
            "run without a window: print each change of the status\n"
-           "text, each message and the error report, one\n"
-           "time-stamped line each; end on SIGINT or SIGTERM"},
+           "text, each message, each guide pulse and the error\n"
+           "report, one time-stamped line each; end on SIGINT or\n"
+           "SIGTERM"},
     Option{"--threshold", "TEXT", SetText<&Options::threshold>,
-           "the maximum allowable error, as if typed into the box"},
+           "the maximum allowable error, as if typed into the box", kBoth},
     Option{"--start", "", SetFlag<&Options::start>,
-           "start holding once the link to the telescope is up"},
+           "start holding once the link to the telescope is up", kBoth},
+    Option{"--log", "FILE", ApplyLog,
+           "append a CSV line for each correction cycle, start,\n"
+           "stop and error to FILE",
+           kBoth},
     Option{"--trace", "", SetFlag<&Options::trace>,
            "write every observatory access to standard error"},
-    Option{"--help", "", SetFlag<&Options::help>, "show this text"},
-    Option{"--version", "", SetFlag<&Options::version>, "show the program's version"},
+    Option{"--help", "", SetFlag<&Options::help>, "show this text", kBoth},
+    Option{"--version", "", SetFlag<&Options::version>, "show the program's version", kBoth},
 };
 
 constexpr std::string_view kUsageHead = R"(usage: orvanacp [OPTION...]
@@ -139,12 +156,22 @@ Holds a telescope on target with guide pulses computed from the pointing model.
 With no option it opens its window on a built-in simulated observatory.
 
 )";
+constexpr std::string_view kWindowsUsageHead = R"(usage: OrvanACP.exe [OPTION...]
+Holds a telescope on target with guide pulses, beside ACP.
+With no option it opens its window and waits for Start.
+
+)";
 constexpr std::size_t kOptionIndent = 2;
 constexpr std::size_t kHelpColumn = 23;
 
-std::string UsageText() {
-  std::string text(kUsageHead);
+bool Takes(Program program, const Option& option) {
+  return program == Program::Linux || option.windows;
+}
+
+std::string UsageText(Program program) {
+  std::string text(program == Program::Linux ? kUsageHead : kWindowsUsageHead);
   for (const Option& option : kOptions) {
+    if (!Takes(program, option)) continue;
     std::string line(kOptionIndent, ' ');
     line += option.name;
     if (!option.value.empty()) line += " " + std::string(option.value);
@@ -159,17 +186,18 @@ std::string UsageText() {
 
 }  // namespace
 
-std::string_view Usage() {
-  static const std::string text = UsageText();
-  return text;
+std::string_view Usage(Program program) {
+  static const std::string linux_text = UsageText(Program::Linux);
+  static const std::string windows_text = UsageText(Program::Windows);
+  return program == Program::Linux ? linux_text : windows_text;
 }
 
-Parsed ParseCommandLine(std::span<const std::string_view> args) {
+Parsed ParseCommandLine(std::span<const std::string_view> args, Program program) {
   Parsed p;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     const auto option = std::ranges::find(kOptions, arg, &Option::name);
-    if (option == kOptions.end()) {
+    if (option == kOptions.end() || !Takes(program, *option)) {
       p.error = "unknown option " + std::string(arg);
       return p;
     }

@@ -5,9 +5,13 @@
 #include <string>
 #include <string_view>
 
-// The Linux program's command line. With none it opens the window on the
-// built-in simulated observatory.
+// The programs' command lines, from one table. The Linux program with none
+// opens the window on the built-in simulated observatory; OrvanACP.exe takes
+// the few options an observatory's script needs to start it for a night, and
+// with none behaves as it always has.
 namespace orvan::app {
+
+enum class Program { Linux, Windows };
 
 struct Options {
   // An INDI telescope instead of the simulated one.
@@ -23,6 +27,7 @@ struct Options {
   std::optional<std::string> threshold;  // as if typed into the entry box
   bool start = false;                    // a click on Start once the link is up
   bool trace = false;                    // every observatory access to standard error
+  std::optional<std::string> log_file;   // the cycle log, appended to
   bool help = false;
   bool version = false;
 };
@@ -33,9 +38,10 @@ struct Parsed {
   std::string error;  // empty when the command line is good
 };
 
-Parsed ParseCommandLine(std::span<const std::string_view> args);  // without the program name
+// `args` without the program's name; only the options `program` takes.
+Parsed ParseCommandLine(std::span<const std::string_view> args, Program program = Program::Linux);
 
-std::string_view Usage();
+std::string_view Usage(Program program = Program::Linux);
 inline constexpr std::string_view kVersionText = "OrvanACP 1.00";
 
 }  // namespace orvan::app

@@ -1,7 +1,6 @@
 // OrvanACP for Linux: the window (or none) on the built-in simulated
 // observatory or on an INDI telescope, as the command line says.
 #include <unistd.h>
-#include <QApplication>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
@@ -16,10 +15,15 @@
 #include "observatory/program/pointing_file.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "replay/trace.h"
+#include "tracking/cycle_log.h"
 #include "ui/frmMain.h"
 #include "ui/headless/headless_view.h"
+#ifndef ORVAN_NO_WINDOW
+#include <QApplication>
+
 #include "ui/qt/app_icon.h"
 #include "ui/qt/qt_view.h"
+#endif
 
 namespace {
 
@@ -71,9 +75,10 @@ std::unique_ptr<AutomationFactory> MakeObservatory(const app::Options& o) {
 }
 
 // Starts the program on `view` and runs it to its end; the exit status.
-int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory) {
+int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
+        std::unique_ptr<tracking::CycleLog> log) {
   CloseOnSignals(QCoreApplication::instance());
-  frmMain& form = Module1::Main(view, observatory);
+  frmMain& form = Module1::Main(view, observatory, std::move(log));
   if (!form.ended()) {
     if (o.threshold) form.Type(ControlId::Text11, *o.threshold);
     if (o.start) form.Click();
@@ -110,6 +115,20 @@ int main(int argc, char* argv[]) {
     return 0;
   }
 
+  // The log is opened first: a run that could not keep it should not start.
+  std::unique_ptr<tracking::CycleLog> log;
+  if (o.log_file) {
+    std::string error;
+    log = tracking::CycleLog::Open(
+        *o.log_file, {},
+        [](const std::string& message) { std::fprintf(stderr, "orvanacp: %s\n", message.c_str()); },
+        error);
+    if (!log) {
+      std::cerr << "orvanacp: " << error << "\n" << app::Usage();
+      return 2;
+    }
+  }
+
   std::unique_ptr<AutomationFactory> observatory;
   try {
     observatory = MakeObservatory(o);
@@ -132,11 +151,17 @@ int main(int argc, char* argv[]) {
       std::fprintf(stdout, "%s\n", line.c_str());
       std::fflush(stdout);
     });
-    return Run(o, view, used);
+    return Run(o, view, used, std::move(log));
   }
+#ifdef ORVAN_NO_WINDOW
+  // Built on Qt Core alone (ORVAN_QT_WIDGETS OFF): there is no window.
+  std::cerr << "orvanacp: this build has no window; run it with --headless\n" << app::Usage();
+  return 2;
+#else
   QApplication app(argc, argv);
   QApplication::setApplicationName("OrvanACP");
   QApplication::setWindowIcon(qt::ApplicationIcon());
   qt::QtView view;
-  return Run(o, view, used);
+  return Run(o, view, used, std::move(log));
+#endif
 }

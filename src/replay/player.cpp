@@ -110,7 +110,7 @@ void Play(const std::vector<Step>& steps, const LineSink& out, const PlayHooks& 
         recorder.NestOnMessageBox([&deliver, event = s.text] { deliver(event); });
         break;
       case Step::Type::Load:
-        form = &Module1::Main(view, observatory);
+        form = &Module1::Main(view, observatory, hooks.log ? hooks.log() : nullptr);
         break;
       case Step::Type::TypeText:
         if (form->Type(s.box, s.text))

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "replay/scenario.h"
+#include "tracking/cycle_log.h"
 #include "ui/model_subscription.h"
 #include "ui/window_view.h"
 
@@ -57,6 +59,8 @@ class Recorder final : public WindowView, public WindowModelObserver {
 struct PlayHooks {
   WindowView* window = nullptr;
   std::function<void(const std::string& event)> nest;
+  // A cycle log for the window, attached as it loads.
+  std::function<std::unique_ptr<tracking::CycleLog>()> log = nullptr;
 };
 
 // Plays a parsed scenario against the program's own window logic and a

@@ -15,6 +15,26 @@ constexpr double kRecaptureFactor = 5;
 constexpr double kMillisecondsPerSecond = 1000;
 constexpr double kHoursPerTurn = 24;
 constexpr double kDegreesPerTurn = 360;
+constexpr double kMicroPerUnit = 1000000.0;
+
+// The record of one handler, handed to the observer once: when the handler
+// ends, or when it fails part way (then before the run-time error report).
+class Report {
+ public:
+  Report(TrackingObserver& observer, RecordKind kind) : observer_(observer) { record.kind = kind; }
+  void Send() {
+    if (sent_) return;
+    sent_ = true;
+    observer_.Recorded(record);
+  }
+  TrackingObserver& observer() { return observer_; }
+
+  CycleRecord record;
+
+ private:
+  TrackingObserver& observer_;
+  bool sent_ = false;
+};
 
 void Stop(TrackerState& state, TrackerWindow& window) {
   window.SetText11Enabled(true);
@@ -24,7 +44,7 @@ void Stop(TrackerState& state, TrackerWindow& window) {
   window.SetCommand1Caption(texts::kStartCaption);
 }
 
-void Start(TrackerState& state, TrackerWindow& window) {
+void Start(TrackerState& state, TrackerWindow& window, Report& report) {
   acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
   if (!telescope.Connected()) {
     window.MsgBox("Error - ACP not connected to mount");
@@ -56,6 +76,9 @@ void Start(TrackerState& state, TrackerWindow& window) {
   window.SetTimer1Enabled(true);
   state.TargetTrueRA = telescope.RightAscension();
   state.TargetTrueDec = telescope.Declination();
+  report.record.threshold_arcsec = state.MaxErrorArcsec;
+  report.record.target = AxisPair{state.TargetTrueRA, state.TargetTrueDec};
+  report.Send();
 }
 
 // Mapped right ascensions on both sides of 0/24 hours would otherwise ask for
@@ -71,7 +94,8 @@ double WrapHours(double hours) {
 
 // Whether this tick has nothing to correct: the mount is slewing or not
 // tracking (the target is then stale), or someone else is guiding.
-bool Waiting(TrackerState& state, TrackerWindow& window, acp::Telescope& telescope) {
+bool Waiting(TrackerState& state, TrackerWindow& window, acp::Telescope& telescope,
+             Report& report) {
   if (telescope.Slewing()) {
     window.SetStatusText("Waiting for slew to complete");
     state.TargetStale = true;
@@ -88,6 +112,10 @@ bool Waiting(TrackerState& state, TrackerWindow& window, acp::Telescope& telesco
     window.SetTimer1Enabled(false);
     window.SetCommand1Caption(texts::kStartCaption);
     window.ClearReadouts();
+    // Recorded when it happens, not once the message is dismissed.
+    report.record.kind = RecordKind::Abort;
+    report.record.threshold_arcsec.reset();
+    report.Send();
     window.MsgBox("Aborting Orvan - external pulseguide detected");
     return true;
   }
@@ -111,6 +139,7 @@ bool Recaptured(TrackerState& state, TrackerWindow& window) {
 
 // What differs between the corrections of the two axes.
 struct Axis {
+  GuideAxis Name;
   double ArcsecFactor;  // one arc-second in the axis' unit
   double TrackerState::*Error;
   double TrackerState::*GuideRate;
@@ -123,7 +152,8 @@ struct Axis {
   GuideDirection Plus;
 };
 
-constexpr Axis kRightAscension{ArcsecPerHourFactor,
+constexpr Axis kRightAscension{GuideAxis::RightAscension,
+                               ArcsecPerHourFactor,
                                &TrackerState::ErrorRA,
                                &TrackerState::GuideRateRA,
                                &TrackerState::PulseDurationRA,
@@ -134,7 +164,8 @@ constexpr Axis kRightAscension{ArcsecPerHourFactor,
                                GuideDirection::West,
                                GuideDirection::East};
 
-constexpr Axis kDeclination{ArcsecPerDegreeFactor,
+constexpr Axis kDeclination{GuideAxis::Declination,
+                            ArcsecPerDegreeFactor,
                             &TrackerState::ErrorDec,
                             &TrackerState::GuideRateDec,
                             &TrackerState::PulseDurationDec,
@@ -148,7 +179,7 @@ constexpr Axis kDeclination{ArcsecPerDegreeFactor,
 // One guide pulse on `axis`, just long enough to take its error out, when the
 // error is beyond the allowed one.
 void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
-             acp::Telescope& telescope) {
+             acp::Telescope& telescope, Report& report) {
   const double error = state.*axis.Error;
   if (!(Abs(error) > Mul(state.MaxErrorArcsec, axis.ArcsecFactor))) return;
   double& rate = state.*axis.GuideRate;
@@ -167,25 +198,24 @@ void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
     direction = axis.Plus;
   }
   telescope.PulseGuide(direction, duration);
+  const SentPulse sent{direction, duration};
+  (axis.Name == GuideAxis::RightAscension ? report.record.ra_pulse : report.record.dec_pulse) =
+      sent;
+  report.observer().Pulsed(axis.Name, sent, ReadoutArcsec(error, axis.ArcsecFactor));
   window.SetStatusText("Orvan tracking");
 }
 
-}  // namespace
-
-void Command1_Click(TrackerState& state, TrackerWindow& window) {
-  if (state.TrackingActive)
-    Stop(state, window);
-  else
-    Start(state, window);
-}
-
-void Timer1_Timer(TrackerState& state, TrackerWindow& window) {
+void Cycle(TrackerState& state, TrackerWindow& window, Report& report) {
   acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
-  if (Waiting(state, window, telescope)) return;
+  report.record.threshold_arcsec = state.MaxErrorArcsec;
+  if (Waiting(state, window, telescope, report)) return;
 
   state.CurrentTrueRA = telescope.RightAscension();
   state.CurrentTrueDec = telescope.Declination();
-  if (Recaptured(state, window)) return;
+  report.record.current = AxisPair{state.CurrentTrueRA, state.CurrentTrueDec};
+  const bool recaptured = Recaptured(state, window);
+  report.record.target = AxisPair{state.TargetTrueRA, state.TargetTrueDec};
+  if (recaptured) return;
 
   acp::Util util(state.AcpUtil);
   util.MapIdealToRawEqu(state.CurrentTrueRA, state.CurrentTrueDec, state.CurrentScopeRA,
@@ -195,11 +225,45 @@ void Timer1_Timer(TrackerState& state, TrackerWindow& window) {
   state.ErrorRA = WrapHours(Sub(state.CurrentScopeRA, state.TargetScopeRA));
   state.ErrorDec = Sub(state.CurrentScopeDec, state.TargetScopeDec);
   window.UpdateReadouts();
+  report.record.current_scope = AxisPair{state.CurrentScopeRA, state.CurrentScopeDec};
+  report.record.target_scope = AxisPair{state.TargetScopeRA, state.TargetScopeDec};
+  // The readouts have just shown these: they convert without a fault.
+  report.record.error_arcsec = AxisPair{ReadoutArcsec(state.ErrorRA, ArcsecPerHourFactor),
+                                        ReadoutArcsec(state.ErrorDec, ArcsecPerDegreeFactor)};
 
-  Correct(kRightAscension, state, window, telescope);
-  Correct(kDeclination, state, window, telescope);
+  Correct(kRightAscension, state, window, telescope, report);
+  Correct(kDeclination, state, window, telescope, report);
 
   window.UpdateReadouts();
+}
+
+}  // namespace
+
+double ReadoutArcsec(double error, double arcsec_factor) {
+  return Div(Floor(Div(Mul(error, kMicroPerUnit), arcsec_factor)), kMicroPerUnit);
+}
+
+void Command1_Click(TrackerState& state, TrackerWindow& window, TrackingObserver& observer) {
+  if (state.TrackingActive) {
+    Stop(state, window);
+    Report report(observer, RecordKind::Stop);
+    report.Send();
+  } else {
+    // A start refused with a message records nothing.
+    Report report(observer, RecordKind::Start);
+    Start(state, window, report);
+  }
+}
+
+void Timer1_Timer(TrackerState& state, TrackerWindow& window, TrackingObserver& observer) {
+  Report report(observer, RecordKind::Cycle);
+  try {
+    Cycle(state, window, report);
+  } catch (...) {
+    report.Send();
+    throw;
+  }
+  report.Send();
 }
 
 }  // namespace orvan::tracking

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "observatory/acp.h"
-#include "support/checked.h"
 #include "support/numtext.h"
 #include "tracking/tracking.h"
 #include "ui/controls.h"
@@ -118,10 +117,10 @@ void frmMain::Dispatch(Event e) {
       Form_Load();
       break;
     case Event::Click:
-      tracking::Command1_Click(state, *this);
+      tracking::Command1_Click(state, *this, *this);
       break;
     case Event::Tick:
-      tracking::Timer1_Timer(state, *this);
+      tracking::Timer1_Timer(state, *this, *this);
       break;
     case Event::Close: {
       std::int16_t cancel = 0;
@@ -153,6 +152,8 @@ void frmMain::ReportAndEnd(const Error& error) {
   ended_ = true;
   exit_status_ = 1;
   deferred_.clear();
+  // Logged before the report, which may wait for the user.
+  if (log_) log_->RecordError(error, model_.Text(sbStatusBar));
   try {
     model_.HaltTimer();
     view_.ErrorReport(error);
@@ -162,6 +163,26 @@ void frmMain::ReportAndEnd(const Error& error) {
     view_.End(1);
   } catch (...) {
   }
+}
+
+// ---- the record of the night ---------------------------------------------
+
+void frmMain::AttachLog(std::unique_ptr<tracking::CycleLog> log) {
+  log_ = std::move(log);
+  if (log_) log_->AlsoOnFailure([this](const std::string& message) { view_.LogFailed(message); });
+}
+
+void frmMain::Pulsed(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
+                     double error_arcsec) noexcept {
+  try {
+    view_.PulseSent(axis, pulse, error_arcsec);
+  } catch (...) {
+    // A note the view could not print changes nothing.
+  }
+}
+
+void frmMain::Recorded(const tracking::CycleRecord& record) noexcept {
+  if (log_) log_->Record(record, model_.Text(sbStatusBar));
 }
 
 // ---- handlers -------------------------------------------------------------
@@ -186,10 +207,9 @@ void frmMain::Form_Unload(std::int16_t& /*Cancel*/) {
 }
 
 void frmMain::UpdateReadouts() {
-  using namespace checked;
   const char decimal = DecimalSeparator();
   auto arcsec_text = [&](double error, double factor) {
-    return NumberToText(Div(Floor(Div(Mul(error, 1000000.0), factor)), 1000000.0), decimal);
+    return NumberToText(tracking::ReadoutArcsec(error, factor), decimal);
   };
   model_.SetText(Text1, arcsec_text(state.ErrorRA, ArcsecPerHourFactor));
   model_.SetText(Text2, arcsec_text(state.ErrorDec, ArcsecPerDegreeFactor));
@@ -240,10 +260,12 @@ namespace Module1 {
 
 std::unique_ptr<frmMain> MainForm;
 
-frmMain& Main(WindowView& view, AutomationFactory& factory) {
+frmMain& Main(WindowView& view, AutomationFactory& factory,
+              std::unique_ptr<tracking::CycleLog> log) {
   // A window of an earlier run lets go of the view before the new one binds it.
   MainForm.reset();
   MainForm = std::make_unique<frmMain>(view, factory);
+  if (log) MainForm->AttachLog(std::move(log));
   if (MainForm->Load()) view.Show();
   return *MainForm;
 }

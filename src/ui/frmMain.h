@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "observatory/automation.h"
+#include "tracking/cycle_log.h"
+#include "tracking/cycle_record.h"
 #include "tracking/tracker_state.h"
 #include "tracking/window.h"
 #include "ui/window_model.h"
@@ -15,7 +17,7 @@ namespace orvan {
 // The main window: its state (the window model and TrackerState), its
 // handlers and readout routines, and the delivery of its events. Views render
 // the model and pass their input in through WindowInput.
-class frmMain final : public TrackerWindow, public WindowInput {
+class frmMain final : public TrackerWindow, public WindowInput, private tracking::TrackingObserver {
  public:
   frmMain(WindowView& view, AutomationFactory& factory);
   ~frmMain() override;
@@ -33,6 +35,10 @@ class frmMain final : public TrackerWindow, public WindowInput {
   void Tick() override;
   void Close() override;
   bool Type(ControlId box, std::string_view text) override;
+
+  // From now on every start, cycle, stop, abort and the run-time error report
+  // is recorded in `log`; a write that fails is also told to the view.
+  void AttachLog(std::unique_ptr<tracking::CycleLog> log);
 
   bool ended() const { return ended_; }
   int exit_status() const { return exit_status_; }
@@ -67,6 +73,10 @@ class frmMain final : public TrackerWindow, public WindowInput {
   void DropDueTicksIfStopped();
   void End(int exit_status);
   void ReportAndEnd(const Error& error);
+  // TrackingObserver: pulses go to the view, records to the log.
+  void Pulsed(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
+              double error_arcsec) noexcept override;
+  void Recorded(const tracking::CycleRecord& record) noexcept override;
 
   WindowView& view_;
   AutomationFactory& factory_;
@@ -75,6 +85,7 @@ class frmMain final : public TrackerWindow, public WindowInput {
   bool ended_ = false;
   int exit_status_ = 0;
   std::deque<Pending> deferred_;
+  std::unique_ptr<tracking::CycleLog> log_;
 };
 
 // Module1: the start-up procedure and the one reference to the main window.
@@ -83,7 +94,10 @@ namespace Module1 {
 extern std::unique_ptr<frmMain> MainForm;
 // Creates the main window, loads it and shows it. When start-up fails the
 // error report has been shown, the program has ended and nothing is shown.
-frmMain& Main(WindowView& view, AutomationFactory& factory);
+// A log, when given, is attached before the load, so that it has a failed
+// start-up's report too.
+frmMain& Main(WindowView& view, AutomationFactory& factory,
+              std::unique_ptr<tracking::CycleLog> log = nullptr);
 }  // namespace Module1
 
 }  // namespace orvan

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "support/error.h"
+#include "tracking/cycle_record.h"
 #include "ui/window_model.h"
 
 namespace orvan {
@@ -50,6 +51,13 @@ class WindowView {
   virtual void EventStarted(Event) {}
   virtual void EventIgnored(Event) {}
   virtual void EventDeferred(Event) {}
+
+  // Notes for a record of the night; windows ignore them. A guide pulse has
+  // just been sent for an error of `error_arcsec` on `axis`.
+  virtual void PulseSent(tracking::GuideAxis, const tracking::SentPulse&, double /*error_arcsec*/) {
+  }
+  // The cycle log could not be written (said once a run).
+  virtual void LogFailed(std::string_view /*message*/) {}
 };
 
 // The text of the run-time error report: "Run-time error 0x80020005:", a

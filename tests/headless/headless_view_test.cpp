@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "observatory/scripted/scripted_observatory.h"
+#include "tracking/cycle_log.h"
 #include "ui/frmMain.h"
 #include "ui/headless/headless_view.h"
 
@@ -30,10 +31,45 @@ TEST_F(Headless, PrintsTheStatusAtStartAndThenEachChangeOnly) {
   form.Click();
   form.Tick();
   form.Tick();  // on target: "Orvan tracking" is written twice more and not printed
-  EXPECT_EQ(lines_,
-            (std::vector<std::string>{
-                "T status \"Normal Sidereal tracking\"", "T status \"Orvan tracking\"",
-                "T status \"Orvan tracking - correcting -RA\"", "T status \"Orvan tracking\""}));
+  EXPECT_EQ(lines_, (std::vector<std::string>{
+                        "T status \"Normal Sidereal tracking\"", "T status \"Orvan tracking\"",
+                        "T status \"Orvan tracking - correcting -RA\"",
+                        // The window shows the error truncated to a millionth of an arc-second.
+                        "T pulse W 359.99999999915804 ms (RA error 5.399999\")",
+                        "T status \"Orvan tracking\""}));
+}
+
+// A log that fills the disk is said once, on a line of its own, and holding goes on.
+TEST_F(Headless, PrintsALogThatCannotBeWrittenOnce) {
+  std::string error;
+  auto log = tracking::CycleLog::Open("/dev/full", {}, {}, error);
+  ASSERT_TRUE(log) << error;
+  frmMain& form = Module1::Main(view_, observatory_, std::move(log));
+  observatory_.AnswerMapping({{10.0001, 20}, {10, 20}});
+  form.Click();
+  form.Tick();
+  form.Tick();  // on target; the failed writes are not said again
+  EXPECT_EQ(lines_, (std::vector<std::string>{
+                        "T status \"Normal Sidereal tracking\"",
+                        "T log \"cannot write log /dev/full: No space left on device\"",
+                        "T status \"Orvan tracking\"",
+                        "T status \"Orvan tracking - correcting -RA\"",
+                        "T pulse W 359.99999999915804 ms (RA error 5.399999\")",
+                        "T status \"Orvan tracking\"",
+                    }));
+  EXPECT_FALSE(form.ended());
+}
+
+TEST(PulseLine, NamesTheDirectionTheLengthAndTheAxisError) {
+  EXPECT_EQ(PulseLine(tracking::GuideAxis::RightAscension,
+                      {GuideDirection::West, 359.99999999999704}, 5.4),
+            "pulse W 359.99999999999704 ms (RA error 5.4\")");
+  EXPECT_EQ(PulseLine(tracking::GuideAxis::Declination, {GuideDirection::North, 120}, -1.8),
+            "pulse N 120 ms (Dec error -1.8\")");
+  EXPECT_EQ(PulseLine(tracking::GuideAxis::Declination, {GuideDirection::South, 1e-05}, 2e-06),
+            "pulse S 1e-05 ms (Dec error 2e-06\")");
+  EXPECT_EQ(PulseLine(tracking::GuideAxis::RightAscension, {GuideDirection::East, 0.5}, -0.25),
+            "pulse E 0.5 ms (RA error -0.25\")");
 }
 
 TEST_F(Headless, PrintsMessagesAndTheErrorReport) {

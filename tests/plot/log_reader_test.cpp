@@ -105,6 +105,31 @@ TEST(LogReader, AForeignCsvNamesItsFirstLine) {
                 1, "not a cycle log: no header line (time,event,status,...) above this line"}));
 }
 
+TEST(LogReader, SkipsALineCutShortThatTheNextRunEnded) {
+  // The program ends a line a crash cut short before it writes the next.
+  std::vector<std::pair<long, std::string>> skipped;
+  std::istringstream in(kExample + "2026-12-08T21:09:34.007Z,cycle,Orvan tra\r\n" + kGoodCycle +
+                        kGoodRest + "\r\n\r\n");
+  std::vector<LogLine> lines;
+  ReadLog(
+      in, [&](const LogLine& l) { lines.push_back(l); },
+      [&](long line, const std::string& what) {
+        skipped.push_back({line, what});
+      });
+  EXPECT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines.back().line, 7);
+  EXPECT_EQ(skipped, (std::vector<std::pair<long, std::string>>{{6, "cut short, skipped"}}));
+}
+
+TEST(LogReader, NanAndInfinityAreValuesWithNothingToDraw) {
+  const auto lines =
+      Read(kHeader + std::string(kGoodCycle) + ",nan,inf,,,,,,,nan,-inf,1,,,,,,\r\n");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(std::isnan(lines[0].error_ra));
+  EXPECT_TRUE(std::isnan(lines[0].error_dec));
+  EXPECT_EQ(lines[0].threshold, 1);
+}
+
 TEST(LogReader, ALineCutShortAndJoinedToTheNextNamesItsLine) {
   // A line cut off by a power cut, and the next run's line written after it.
   const std::string text =
@@ -119,7 +144,7 @@ std::pair<long, std::string> FailureOf(const std::string& line) {
 TEST(LogReader, BadNumbers) {
   const std::string head = std::string(kGoodCycle) + ",,,,,,,,,";
   EXPECT_EQ(FailureOf(head + "1.2.3,0,1,,,,,,").second, "bad number in error_ra_arcsec: \"1.2.3\"");
-  EXPECT_EQ(FailureOf(head + "0,nan,1,,,,,,").second, "bad number in error_dec_arcsec: \"nan\"");
+  EXPECT_EQ(FailureOf(head + "0,nan1,1,,,,,,").second, "bad number in error_dec_arcsec: \"nan1\"");
   EXPECT_EQ(FailureOf(head + "0,0,1e999,,,,,,").second,
             "bad number in threshold_arcsec: \"1e999\"");
   EXPECT_EQ(FailureOf(head + "0,0,1,W, 5,,,,").second, "bad number in ra_pulse_ms: \" 5\"");

@@ -81,9 +81,11 @@ double LineParser::Number(Column column) const {
   if (text.empty()) return LogLine::kNone;
   double value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+  if (error != std::errc() || end != text.data() + text.size())
     Fail("bad number in " + std::string(kColumnNames[column]) + ": " + Quoted(text));
-  return value;
+  // The log writes what the program held, "nan" and "inf" included; such a
+  // value has no place on a chart.
+  return std::isfinite(value) ? value : LogLine::kNone;
 }
 
 Event LineParser::EventOf() const {
@@ -110,7 +112,7 @@ Pulse LineParser::PulseOf(Column direction, Column ms, char minus, char plus) co
   const std::string_view d = f_[direction];
   const double length = Number(ms);
   const std::string name(kColumnNames[direction]);
-  if (d.empty() != std::isnan(length))
+  if (d.empty() != f_[ms].empty())
     Fail(d.empty() ? std::string(kColumnNames[ms]) + " without " + name
                    : name + " without " + std::string(kColumnNames[ms]));
   if (d.empty()) return {};
@@ -138,9 +140,9 @@ void LineParser::CheckPresence(const LogLine& l) const {
   const bool holding = l.event == Event::Start || l.event == Event::Cycle;
   if (holding && std::isnan(l.threshold))
     Fail("threshold_arcsec is empty on a " + std::string(f_[kEvent]) + " line");
-  if (std::isnan(l.error_ra) != std::isnan(l.error_dec))
-    Fail(std::isnan(l.error_ra) ? "error_dec_arcsec without error_ra_arcsec"
-                                : "error_ra_arcsec without error_dec_arcsec");
+  if (f_[kErrorRa].empty() != f_[kErrorDec].empty())
+    Fail(f_[kErrorRa].empty() ? "error_dec_arcsec without error_ra_arcsec"
+                              : "error_ra_arcsec without error_dec_arcsec");
   if (l.event == Event::Error && f_[kErrorNumber].empty()) Fail("error line without error_number");
 }
 
@@ -180,11 +182,13 @@ bool IsOtherHeader(const std::vector<std::string_view>& fields) {
 
 }  // namespace
 
-void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take) {
+void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
+             const std::function<void(long, const std::string&)>& skipped) {
   CsvReader csv(in);
   std::vector<std::string_view> fields;
   enum class Section { None, Ours, Other } section = Section::None;
   while (csv.Next(fields)) {
+    if (fields.size() == 1 && fields[0].empty()) continue;  // the end of a line cut short
     if (IsHeader(fields)) {
       section = Section::Ours;
     } else if (IsOtherHeader(fields)) {
@@ -193,6 +197,9 @@ void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take) 
       throw ReadError(csv.line(), "not a cycle log: no header line (" +
                                       std::string(kLogHeader.substr(0, kLogHeader.find(",t"))) +
                                       ",...) above this line");
+    } else if (section == Section::Ours && fields.size() < kColumns) {
+      // A line a crash cut short: the program ends it before its next line.
+      if (skipped) skipped(csv.line(), "cut short, skipped");
     } else if (section == Section::Ours) {
       take(LineParser(fields, csv.line()).Parse());
     }

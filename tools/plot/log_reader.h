@@ -42,10 +42,13 @@ struct LogLine {
 };
 
 // Reads a cycle log, handing each line of this version's sections to `take`
-// in order. Lines under another version's header are skipped. Throws
-// ReadError naming the line for anything else that is not as the format has
-// it; a last line with no line end is not read.
-void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take);
+// in order. Lines under another version's header are skipped, and so are
+// empty lines and lines a crash cut short (fewer fields than the header's),
+// which are told to `skipped` with their number. Throws ReadError naming the
+// line for anything else that is not as the format has it; a last line with
+// no line end is not read.
+void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
+             const std::function<void(long, const std::string&)>& skipped = {});
 
 // Milliseconds since 1970 of a time as the log writes it
 // (2026-12-08T21:04:08.123Z); false when it is not one.

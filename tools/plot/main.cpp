@@ -37,7 +37,9 @@ int Plot(const PlotOptions& options) {
   }
   Night night;
   try {
-    night = ReadNight(in);
+    night = ReadNight(in, [&](long line, const std::string& what) {
+      std::cerr << kName << options.log << ':' << line << ": " << what << '\n';
+    });
   } catch (const ReadError& e) {
     std::cerr << kName << options.log;
     if (e.line() > 0) std::cerr << ':' << e.line();

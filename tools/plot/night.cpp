@@ -84,9 +84,10 @@ void Night::Finish() {
   wait_open_ = threshold_open_ = false;
 }
 
-Night ReadNight(std::istream& in) {
+Night ReadNight(std::istream& in, const std::function<void(long, const std::string&)>& skipped) {
   Night night;
-  ReadLog(in, [&night](const LogLine& line) { night.Add(line); });
+  ReadLog(
+      in, [&night](const LogLine& line) { night.Add(line); }, skipped);
   night.Finish();
   return night;
 }

@@ -84,6 +84,7 @@ class Night {
 };
 
 // The night of a whole log, finished. Throws ReadError.
-Night ReadNight(std::istream& in);
+Night ReadNight(std::istream& in,
+                const std::function<void(long, const std::string&)>& skipped = {});
 
 }  // namespace orvan::plot

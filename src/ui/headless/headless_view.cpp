@@ -4,12 +4,23 @@
 #include <QDateTime>
 #include <QThread>
 
+#include "support/numtext.h"
 #include "ui/window_lines.h"
 
 namespace orvan::headless {
 
 std::string UtcNowText() {
   return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+}
+
+std::string PulseLine(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
+                      double error_arcsec) {
+  static constexpr const char* kLetters = "NSEW";  // by GuideDirection's number
+  const auto direction = static_cast<std::size_t>(pulse.direction);
+  const char letter = direction < 4 ? kLetters[direction] : '?';
+  const char* name = axis == tracking::GuideAxis::RightAscension ? "RA" : "Dec";
+  return std::string("pulse ") + letter + " " + ShortestText(pulse.milliseconds) + " ms (" + name +
+         " error " + ShortestText(error_arcsec) + "\")";
 }
 
 HeadlessView::HeadlessView(LineSink out, ClockText now)
@@ -53,6 +64,15 @@ void HeadlessView::MessageBox(std::string_view text) {
 
 void HeadlessView::ErrorReport(const Error& error) {
   Print(transcript::ErrorLine(error));
+}
+
+void HeadlessView::PulseSent(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
+                             double error_arcsec) {
+  Print(PulseLine(axis, pulse, error_arcsec));
+}
+
+void HeadlessView::LogFailed(std::string_view message) {
+  Print("log " + Quote(message));
 }
 
 void HeadlessView::End(int exit_status) {

@@ -12,7 +12,8 @@ namespace orvan::headless {
 
 // The main window without a window: Timer1 runs on the event loop, and what a
 // user would read (each change of the status text, each message box, the
-// run-time error report) is printed as one timestamped line. Message boxes
+// run-time error report) is printed as one timestamped line, and so is each
+// guide pulse sent and a failure to write the cycle log. Message boxes
 // are dismissed at once. It keeps nothing of the window's own but the last
 // status text it printed, so that it prints changes only.
 class HeadlessView final : public QObject, public WindowView, public WindowModelObserver {
@@ -31,6 +32,9 @@ class HeadlessView final : public QObject, public WindowView, public WindowModel
   void ErrorReport(const Error& error) override;
   void End(int exit_status) override;
   void Written(ControlId control, Property property, Cause cause) override;
+  void PulseSent(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
+                 double error_arcsec) override;
+  void LogFailed(std::string_view message) override;
 
   // Ticks fall due here as Timer1 raises them.
   const QTimer& timer() const { return timer_; }
@@ -49,5 +53,10 @@ class HeadlessView final : public QObject, public WindowView, public WindowModel
 
 // The time now as 2026-12-07T23:22:01.123Z.
 std::string UtcNowText();
+
+// What follows the time stamp on a pulse's line:
+// pulse W 359.99999999999704 ms (RA error 5.4")
+std::string PulseLine(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
+                      double error_arcsec);
 
 }  // namespace orvan::headless

@@ -1,0 +1,93 @@
+// What the cycle log adds to a correction cycle: one line, from the record to
+// the file, time stamp and all; and the whole tick with a log and without.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "observatory/sim/simulated_observatory.h"
+#include "replay/player.h"
+#include "tracking/cycle_log.h"
+#include "ui/frmMain.h"
+
+namespace {
+
+using namespace orvan;
+namespace fs = std::filesystem;
+
+// A log in a folder of its own, removed afterwards.
+class TemporaryLog {
+ public:
+  TemporaryLog() {
+    std::string pattern = (fs::temp_directory_path() / "orvan-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
+  }
+  ~TemporaryLog() {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+  std::unique_ptr<tracking::CycleLog> Open(std::string& error) const {
+    return tracking::CycleLog::Open((dir_ / "night.csv").string(), {}, {}, error);
+  }
+
+ private:
+  fs::path dir_;
+};
+
+// A cycle that read, mapped and pulsed on both axes: the longest line.
+tracking::CycleRecord FullCycle() {
+  tracking::CycleRecord r;
+  r.threshold_arcsec = 0.5;
+  r.target = tracking::AxisPair{4.14561391743086, 19.999999999558618};
+  r.current = tracking::AxisPair{4.145613748657562, 19.999996045678408};
+  r.target_scope = tracking::AxisPair{4.143486179681941, 19.9996911401626};
+  r.current_scope = tracking::AxisPair{4.1434860108795055, 19.99968718784005};
+  r.error_arcsec = tracking::AxisPair{-5.400001, 0.359999};
+  r.ra_pulse = tracking::SentPulse{GuideDirection::East, 359.99999999915804};
+  r.dec_pulse = tracking::SentPulse{GuideDirection::South, 23.99999999994387};
+  return r;
+}
+
+void BM_LogLine(benchmark::State& state) {
+  TemporaryLog file;
+  std::string error;
+  auto log = file.Open(error);
+  if (!log) return state.SkipWithError(error.c_str());
+  const tracking::CycleRecord record = FullCycle();
+  for (auto _ : state) log->Record(record, "Orvan tracking");
+  if (log->failed()) state.SkipWithError("a write failed");
+}
+BENCHMARK(BM_LogLine);
+
+// The tick of bench/cycle_cost.cpp, with a log when the argument is 1.
+void BM_TickLogged(benchmark::State& state) {
+  const double start = program::SecondsSinceJ2000(2026, 3, 20, 4.0);
+  auto clock = std::make_shared<program::VirtualClock>(start);
+  using namespace orvan::sim;
+  ObservatoryConfig config = DefaultObservatoryConfig();
+  config.start = {Wrap24(LocalSiderealTime(config.site, start) + 1.0), 20};
+  auto observatory = std::make_shared<Observatory>(config, clock);
+  auto factory = MakeObservatoryFactory(observatory);
+  replay::Recorder recorder([](const std::string&) {}, '.');
+  TemporaryLog file;
+  std::string error;
+  auto log = state.range(0) != 0 ? file.Open(error) : nullptr;
+  if (state.range(0) != 0 && !log) return state.SkipWithError(error.c_str());
+  frmMain& form = Module1::Main(recorder, *factory, std::move(log));
+  form.Type(ControlId::Text11, "0.5");
+  form.Click();
+  for (auto _ : state) {
+    clock->Advance(4);
+    form.Tick();
+  }
+  if (form.ended()) state.SkipWithError("the program ended");
+  Module1::MainForm.reset();
+}
+BENCHMARK(BM_TickLogged)->Arg(0)->Arg(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

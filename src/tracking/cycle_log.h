@@ -1,0 +1,72 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "support/append_file.h"
+#include "support/error.h"
+#include "tracking/cycle_record.h"
+
+// The cycle log: one CSV line for each thing a handler did (docs/log-format.md).
+namespace orvan::tracking {
+
+// The columns, as the log's header line names them.
+inline constexpr std::string_view kLogHeader =
+    "time,event,status,target_ra,target_dec,current_ra,current_dec,target_scope_ra,"
+    "target_scope_dec,current_scope_ra,current_scope_dec,error_ra_arcsec,error_dec_arcsec,"
+    "threshold_arcsec,ra_pulse,ra_pulse_ms,dec_pulse,dec_pulse_ms,error_number,error_text";
+inline constexpr std::string_view kLogLineEnd = "\r\n";
+
+// A field as RFC 4180 writes it: quoted when it holds a comma, a quote, a
+// line break or a blank at either end, with quotes doubled inside.
+std::string CsvField(std::string_view text);
+
+// A record's line, and the run-time error report's, each with its line end.
+std::string RecordLine(std::string_view time, const CycleRecord& record, std::string_view status);
+std::string ErrorReportLine(std::string_view time, const Error& error, std::string_view status);
+
+// What goes before the first new line of a file that starts with `head` (at
+// least the header's length and a line end, as far as the file has them) and
+// ends with `tail`: a line end when the last line was cut short, the header
+// when the file does not start with this version's.
+std::string ContinuationOf(std::string_view head, std::string_view tail);
+
+// The log of one run. It only records: a failed write is reported once and
+// the run goes on; nothing here raises.
+class CycleLog {
+ public:
+  using ClockText = std::function<std::string()>;
+  using FailureSink = std::function<void(const std::string& message)>;
+
+  // `name` names the log in the failure message; `lead` goes before the first line.
+  CycleLog(std::unique_ptr<Appendable> out, std::string name, std::string lead, ClockText now,
+           FailureSink failed);
+
+  // The file at `path`, appended to; null, with "cannot open log PATH: REASON"
+  // in `error`, when it can't be opened. `now` defaults to the UTC clock.
+  static std::unique_ptr<CycleLog> Open(const std::string& path, ClockText now, FailureSink failed,
+                                        std::string& error);
+
+  // Whoever else is to hear of a failed write, after those told so far.
+  void AlsoOnFailure(FailureSink also);
+
+  void Record(const CycleRecord& record, std::string_view status) noexcept;
+  void RecordError(const Error& error, std::string_view status) noexcept;
+
+  // Whether a write has failed since the log was opened.
+  bool failed() const { return failed_; }
+
+ private:
+  void Write(const std::string& line) noexcept;
+
+  std::unique_ptr<Appendable> out_;
+  std::string name_;
+  std::string lead_;
+  ClockText now_;
+  FailureSink on_failure_;
+  bool failed_ = false;
+};
+
+}  // namespace orvan::tracking
