@@ -13,6 +13,7 @@
 #include "observatory/sim/observatory.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "support/error.h"
+#include "tracking/model_tracking.h"
 
 namespace orvan::sim {
 namespace {
@@ -197,6 +198,79 @@ TEST(RateFollower, GivesTheMountItsTrackingBackWhenItEnds) {
     follower.Follow({3, 20}, 4);
   }
   EXPECT_EQ(mount->ended, 1);
+}
+
+// A mount whose link is gone: every rate it is asked for raises.
+class GoneMount final : public program::MountDriver {
+ public:
+  bool Connected() override { return true; }
+  void SetConnected(bool) override {}
+  Location Site() override { return {40, -105, 1600}; }
+  RaDec Axes() override { return {10, 20}; }
+  bool Slewing() override { return false; }
+  bool Tracking() override { return true; }
+  void SetTracking(bool) override {}
+  void SlewTo(RaDec) override {}
+  double GuideRateRa() override { return 0.004; }
+  double GuideRateDec() override { return 0.004; }
+  void SetGuideRateRa(double) override {}
+  void SetGuideRateDec(double) override {}
+  void PulseGuide(GuideDirection, double) override {}
+  bool IsPulseGuiding() override { return false; }
+  double CustomRateLimit() override { return 30; }
+  RateAxes SetCustomRates(TrackRates) override {
+    throw Error(errors::kConnectionLost, "INDI server 127.0.0.1:7624 connection lost");
+  }
+};
+
+tracking::CycleRecord Record(tracking::RecordKind kind, bool target, bool mapped) {
+  tracking::CycleRecord r;
+  r.kind = kind;
+  if (target) r.target = tracking::AxisPair{3, 20};
+  if (mapped) r.target_scope = tracking::AxisPair{3.01, 20.02};
+  return r;
+}
+
+// The mount follows from the start and after every cycle that measured; a
+// wait or a re-capture pauses it until the next; stop, abort and the end give
+// its tracking back.
+TEST(ModelTracking, FollowsWhileHoldingAndPausesOtherwise) {
+  using tracking::RecordKind;
+  FollowerRig rig;
+  tracking::ModelTracking model(rig.follower);
+  model.Recorded(Record(RecordKind::Start, true, false));
+  model.Recorded(Record(RecordKind::Cycle, true, true));
+  EXPECT_EQ(rig.mount->sent.size(), 2u);
+  EXPECT_EQ(rig.mount->ended, 0);
+  model.Recorded(Record(RecordKind::Cycle, false, false));  // waiting for a slew
+  EXPECT_EQ(rig.mount->ended, 1);
+  model.Recorded(Record(RecordKind::Cycle, true, false));  // re-captured: still paused
+  EXPECT_EQ(rig.mount->sent.size(), 2u);
+  model.Recorded(Record(RecordKind::Cycle, true, true));
+  model.Recorded(Record(RecordKind::Stop, false, false));
+  EXPECT_EQ(rig.mount->ended, 2);
+  model.Recorded(Record(RecordKind::Start, true, false));
+  model.Recorded(Record(RecordKind::Abort, false, false));
+  model.Recorded(Record(RecordKind::Start, true, false));
+  model.Ending();
+  EXPECT_EQ(rig.mount->sent.size(), 5u);
+  EXPECT_EQ(rig.mount->ended, 4);
+  EXPECT_TRUE(rig.notices.empty());
+}
+
+TEST(ModelTracking, AMountThatFailsLeavesHoldingToThePulsesAndSaysSoOnce) {
+  auto clock = std::make_shared<program::VirtualClock>(kStart);
+  std::vector<std::string> notices;
+  program::RateFollower follower(
+      std::make_shared<program::ObservatoryProgram>(std::make_shared<GoneMount>(), clock,
+                                                    program::ProgramConfig{}),
+      [&](const std::string& s) { notices.push_back(s); });
+  tracking::ModelTracking model(follower);
+  model.Recorded(Record(tracking::RecordKind::Start, true, false));
+  model.Recorded(Record(tracking::RecordKind::Cycle, true, true));
+  EXPECT_EQ(notices, std::vector<std::string>{
+                         "model tracking failed, pulses hold on: INDI server 127.0.0.1:7624 "
+                         "connection lost (0x80040504)"});
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ class ObservatoryProgram {
   TrackRates ModelRates(RaDec sky, double ahead = 0);
 
  private:
-  RaDec MapAt(RaDec sky, double ut);
+  RaDec MapAt(RaDec sky, const Site& site, double lst);
 
   std::shared_ptr<MountDriver> mount_;
   std::shared_ptr<Clock> clock_;

@@ -65,4 +65,9 @@ void RateFollower::Pause() {
   program_->mount().EndCustomRates();
 }
 
+void RateFollower::Failed(const Error& error) {
+  Say(said_failed_, "model tracking failed, pulses hold on: " + error.description() + " (" +
+                        HexNumber(error.number()) + ")");
+}
+
 }  // namespace orvan::program

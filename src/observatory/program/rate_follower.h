@@ -5,6 +5,7 @@
 #include <string>
 
 #include "observatory/program/observatory_program.h"
+#include "support/error.h"
 
 namespace orvan::program {
 
@@ -28,6 +29,9 @@ class RateFollower {
   void Follow(RaDec target, double period);
   // Back to the mount's own tracking; nothing is sent unless it follows.
   void Pause();
+  // Says, once, that the rates failed (the pulses hold on): `error` raised
+  // by the mount while following or pausing.
+  void Failed(const Error& error);
 
   // The largest departure from sidereal sent whatever the model says (near
   // the pole or the horizon the mapped rates grow without bound): one
@@ -41,7 +45,7 @@ class RateFollower {
   std::shared_ptr<ObservatoryProgram> program_;
   Notice notice_;
   bool following_ = false;
-  bool said_ra_ = false, said_dec_ = false, said_clamped_ = false;
+  bool said_ra_ = false, said_dec_ = false, said_clamped_ = false, said_failed_ = false;
 };
 
 }  // namespace orvan::program
