@@ -1,6 +1,7 @@
 // Runs the program's own window logic against the simulated observatory in
 // virtual time and measures how far the mount really strays from the target
-// on the sky, with and without the program correcting it.
+// on the sky, uncorrected, corrected by pulses alone, and by the model's
+// tracking rates with pulses for the rest (--rates).
 //
 //   holding-accuracy [--csv FILE] [--plot FILE.svg|FILE.png]
 
@@ -14,9 +15,11 @@
 #include <vector>
 
 #include "chart.h"
+#include "observatory/program/rate_follower.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "picture.h"
 #include "replay/player.h"
+#include "tracking/model_tracking.h"
 #include "ui/frmMain.h"
 
 namespace {
@@ -77,7 +80,15 @@ Sample SkyPerMapped(Observatory& observatory) {
   return {d_ra(ra_step) + d_ra(dec_step), d_dec(ra_step) + d_dec(dec_step)};
 }
 
-Run Simulate(const Target& target, double threshold, bool corrected, bool periodic_error) {
+// How the program holds the mount: not at all, by pulses, by rates and pulses.
+enum class Mode { None, Pulses, Rates };
+constexpr Mode kModes[] = {Mode::None, Mode::Pulses, Mode::Rates};
+
+const char* ModeName(Mode m) {
+  return m == Mode::None ? "none" : m == Mode::Pulses ? "pulses" : "rates";
+}
+
+Run Simulate(const Target& target, double threshold, Mode mode, bool periodic_error) {
   ObservatoryConfig config = DefaultObservatoryConfig();
   if (periodic_error) {
     config.mount.periodic_error_arcsec = 7;  // typical of a mid-range worm drive
@@ -86,18 +97,22 @@ Run Simulate(const Target& target, double threshold, bool corrected, bool period
   config.start = {Wrap24(LocalSiderealTime(config.site, kStart) - target.start_ha), target.dec};
   auto clock = std::make_shared<program::VirtualClock>(kStart);
   auto observatory = std::make_shared<Observatory>(config, clock);
-  auto factory = MakeObservatoryFactory(observatory);
+  auto program = MakeSimulatedProgram(observatory);
+  auto factory = program::MakeAcpFactory(program);
   replay::Recorder recorder([](const std::string&) {}, '.');
+  program::RateFollower follower(program, {});
+  tracking::ModelTracking rates(follower);
 
   Run run;
   {
     frmMain& form = Module1::Main(recorder, *factory);
+    if (mode == Mode::Rates) form.Listen(&rates);
     char text[16];
     std::snprintf(text, sizeof text, "%g", threshold);
     form.Type(ControlId::Text11, text);
     // The star the user sees when pressing the button is the one to hold.
     const RaDec aim = observatory->TrueSky();
-    if (corrected) form.Click();
+    if (mode != Mode::None) form.Click();
     for (int i = 0; i < kTicks; ++i) {
       for (int k = 0; k < kSamplesPerTick; ++k) {
         clock->Advance(kTickSeconds / kSamplesPerTick);
@@ -122,7 +137,8 @@ Run Simulate(const Target& target, double threshold, bool corrected, bool period
 struct Row {
   std::string target;
   double threshold;
-  bool corrected, periodic_error;
+  Mode mode;
+  bool periodic_error;
   double rms_ra, rms_dec, rms, max;
   long pulses;
   double share_within_bound;
@@ -133,9 +149,9 @@ struct Row {
 // program lets an axis stray up to the threshold (mapped to the sky) and then
 // one cycle's drift, what the uncorrected mount drifted on that axis over the
 // preceding 4 s.
-Row Summarise(const Target& t, double threshold, bool corrected, bool pe, const Run& run,
+Row Summarise(const Target& t, double threshold, Mode mode, bool pe, const Run& run,
               const Run& drift) {
-  Row row{t.name, threshold, corrected, pe, 0, 0, 0, 0, run.pulses, 0, 0};
+  Row row{t.name, threshold, mode, pe, 0, 0, 0, 0, run.pulses, 0, 0};
   for (const Sample& s : run.samples) {
     row.rms_ra += s.ra * s.ra;
     row.rms_dec += s.dec * s.dec;
@@ -259,31 +275,30 @@ int main(int argc, char** argv) {
   std::vector<Row> rows;
   for (const Target& t : kTargets)
     for (bool pe : {false, true}) {
-      const Run drift = Simulate(t, 1.0, false, pe);
-      for (double threshold : kThresholds) {
-        const Run fixed = Simulate(t, threshold, true, pe);
-        const Run loose = Simulate(t, threshold, false, pe);
-        rows.push_back(Summarise(t, threshold, true, pe, fixed, drift));
-        rows.push_back(Summarise(t, threshold, false, pe, loose, drift));
-      }
+      const Run drift = Simulate(t, 1.0, Mode::None, pe);
+      for (double threshold : kThresholds)
+        for (Mode mode : kModes)
+          rows.push_back(Summarise(t, threshold, mode, pe,
+                                   mode == Mode::None ? drift : Simulate(t, threshold, mode, pe),
+                                   drift));
     }
 
-  std::printf("%-14s %5s %5s %3s %8s %8s %8s %8s %6s %8s %8s\n", "target", "thr\"", "corr", "pe",
+  std::printf("%-14s %5s %6s %3s %8s %8s %8s %8s %6s %8s %8s\n", "target", "thr\"", "mode", "pe",
               "rms_ra\"", "rms_dec\"", "rms\"", "max\"", "pulses", "within", "(plain)");
   for (const Row& r : rows)
-    std::printf("%-14s %5.1f %5s %3s %8.3f %8.3f %8.3f %8.3f %6ld %7.2f%% %7.2f%%\n",
-                r.target.c_str(), r.threshold, r.corrected ? "yes" : "no",
-                r.periodic_error ? "yes" : "no", r.rms_ra, r.rms_dec, r.rms, r.max, r.pulses,
-                100 * r.share_within_bound, 100 * r.share_within_plain);
+    std::printf("%-14s %5.1f %6s %3s %8.3f %8.3f %8.3f %8.3f %6ld %7.2f%% %7.2f%%\n",
+                r.target.c_str(), r.threshold, ModeName(r.mode), r.periodic_error ? "yes" : "no",
+                r.rms_ra, r.rms_dec, r.rms, r.max, r.pulses, 100 * r.share_within_bound,
+                100 * r.share_within_plain);
 
   if (!csv_path.empty()) {
     std::ofstream csv(csv_path);
-    csv << "target,threshold_arcsec,corrected,periodic_error,rms_ra_arcsec,rms_dec_arcsec,"
+    csv << "target,threshold_arcsec,mode,periodic_error,rms_ra_arcsec,rms_dec_arcsec,"
            "rms_arcsec,max_arcsec,pulses,share_within_bound\n";
     char line[256];
     for (const Row& r : rows) {
-      std::snprintf(line, sizeof line, "%s,%g,%d,%d,%.4f,%.4f,%.4f,%.4f,%ld,%.5f\n",
-                    r.target.c_str(), r.threshold, r.corrected, r.periodic_error, r.rms_ra,
+      std::snprintf(line, sizeof line, "%s,%g,%s,%d,%.4f,%.4f,%.4f,%.4f,%ld,%.5f\n",
+                    r.target.c_str(), r.threshold, ModeName(r.mode), r.periodic_error, r.rms_ra,
                     r.rms_dec, r.rms, r.max, r.pulses, r.share_within_bound);
       csv << line;
     }
@@ -294,8 +309,8 @@ int main(int argc, char** argv) {
     int qt_argc = 1;
     QGuiApplication app(qt_argc, argv);
     const Target& t = kTargets[3];  // east-low: refraction changes fastest there
-    WritePlot(plot_path, t, 1.0, Simulate(t, 1.0, false, false), Simulate(t, 1.0, true, false),
-              Simulate(t, 1.0, true, true));
+    WritePlot(plot_path, t, 1.0, Simulate(t, 1.0, Mode::None, false),
+              Simulate(t, 1.0, Mode::Pulses, false), Simulate(t, 1.0, Mode::Pulses, true));
   }
   return 0;
 }

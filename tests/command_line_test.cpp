@@ -24,7 +24,7 @@ TEST(CommandLine, NoOptionsMeansTheWindowOnTheSimulator) {
 TEST(CommandLine, TakesEveryOption) {
   const Parsed p = Parse({"--headless", "--indi", "example.org:7625", "--device", "EQMod Mount",
                           "--model", "m.txt", "--pressure", "840", "--temperature", "-8.5",
-                          "--threshold", "0,5", "--start", "--trace"});
+                          "--threshold", "0,5", "--start", "--trace", "--rates"});
   ASSERT_EQ(p.error, "");
   const Options& o = p.options;
   EXPECT_TRUE(o.headless);
@@ -37,6 +37,7 @@ TEST(CommandLine, TakesEveryOption) {
   EXPECT_EQ(o.threshold, "0,5");  // converted later, exactly as typed text is
   EXPECT_TRUE(o.start);
   EXPECT_TRUE(o.trace);
+  EXPECT_TRUE(o.rates);
 }
 
 TEST(CommandLine, IndiHostsWithAndWithoutPorts) {
@@ -91,8 +92,8 @@ TEST(WindowsCommandLine, TakesWhatAScriptNeedsToStartANight) {
 }
 
 TEST(WindowsCommandLine, RefusesTheLinuxProgramsOwnOptions) {
-  for (const char* option :
-       {"--indi", "--device", "--model", "--pressure", "--temperature", "--headless", "--trace"})
+  for (const char* option : {"--indi", "--device", "--model", "--pressure", "--temperature",
+                             "--headless", "--trace", "--rates"})
     EXPECT_EQ(ParseWindows({option, "x"}).error, "unknown option " + std::string(option));
   EXPECT_EQ(ParseWindows({"/start"}).error, "unknown option /start");
   EXPECT_EQ(ParseWindows({"--start", "--log"}).error, "--log needs a value");
@@ -137,6 +138,8 @@ With no option it opens its window on a built-in simulated observatory.
   --start              start holding once the link to the telescope is up
   --log FILE           append a CSV line for each correction cycle, start,
                        stop and error to FILE
+  --rates              while holding, track at the rates the pointing model
+                       predicts; pulses take out the rest
   --trace              write every observatory access to standard error
   --help               show this text
   --version            show the program's version

@@ -145,6 +145,9 @@ constexpr std::array kOptions{
            "append a CSV line for each correction cycle, start,\n"
            "stop and error to FILE",
            kBoth},
+    Option{"--rates", "", SetFlag<&Options::rates>,
+           "while holding, track at the rates the pointing model\n"
+           "predicts; pulses take out the rest"},
     Option{"--trace", "", SetFlag<&Options::trace>,
            "write every observatory access to standard error"},
     Option{"--help", "", SetFlag<&Options::help>, "show this text", kBoth},

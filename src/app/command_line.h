@@ -28,6 +28,7 @@ struct Options {
   bool start = false;                    // a click on Start once the link is up
   bool trace = false;                    // every observatory access to standard error
   std::optional<std::string> log_file;   // the cycle log, appended to
+  bool rates = false;                    // model tracking by custom rates
   bool help = false;
   bool version = false;
 };

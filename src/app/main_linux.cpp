@@ -7,15 +7,18 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "observatory/indi/indi_observatory.h"
 #include "observatory/program/pointing_file.h"
+#include "observatory/program/rate_follower.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "replay/trace.h"
 #include "tracking/cycle_log.h"
+#include "tracking/model_tracking.h"
 #include "ui/frmMain.h"
 #include "ui/headless/headless_view.h"
 #ifndef ORVAN_NO_WINDOW
@@ -55,30 +58,35 @@ void CloseOnSignals(QObject* parent) {
   ::sigaction(SIGTERM, &action, nullptr);
 }
 
-std::unique_ptr<AutomationFactory> MakeObservatory(const app::Options& o) {
+// What the program finds out for itself and has no window for: a mount's
+// reversed axis, what model tracking cannot do.
+void Notice(const std::string& text) {
+  std::fprintf(stderr, "%s %s\n", headless::UtcNowText().c_str(), text.c_str());
+  std::fflush(stderr);
+}
+
+std::unique_ptr<AutomationFactory> MakeObservatory(
+    const app::Options& o, std::shared_ptr<program::ObservatoryProgram>& program) {
   program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
   if (o.model_file) sky.terms = program::LoadPointingModel(*o.model_file);
-  if (!o.indi_host) return sim::MakeDefaultObservatory(sky);
+  if (!o.indi_host) return sim::MakeDefaultObservatory(sky, &program);
   indi::IndiOptions indi;
   indi.host = *o.indi_host;
   indi.port = o.indi_port;
   indi.device = o.device;
   indi.sky = sky;
-  // The mount's own findings (a reversed axis) have no window to go to.
-  indi.notice = [](const std::string& text) {
-    std::fprintf(stderr, "%s %s\n", headless::UtcNowText().c_str(), text.c_str());
-    std::fflush(stderr);
-  };
-  return indi::MakeIndiObservatory(indi);
+  indi.notice = Notice;
+  return indi::MakeIndiObservatory(indi, &program);
 }
 
 // Starts the program on `view` and runs it to its end; the exit status.
 int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
-        std::unique_ptr<tracking::CycleLog> log) {
+        std::unique_ptr<tracking::CycleLog> log, tracking::TrackingObserver* listener) {
   CloseOnSignals(QCoreApplication::instance());
   frmMain& form = Module1::Main(view, observatory, std::move(log));
+  form.Listen(listener);
   if (!form.ended()) {
     if (o.threshold) form.Type(ControlId::Text11, *o.threshold);
     if (o.start) form.Click();
@@ -130,8 +138,9 @@ int main(int argc, char* argv[]) {
   }
 
   std::unique_ptr<AutomationFactory> observatory;
+  std::shared_ptr<program::ObservatoryProgram> program;
   try {
-    observatory = MakeObservatory(o);
+    observatory = MakeObservatory(o, program);
   } catch (const Error& e) {
     // A model file that can't be read is a bad value on the command line.
     std::cerr << "orvanacp: " << e.description() << "\n" << app::Usage();
@@ -144,6 +153,15 @@ int main(int argc, char* argv[]) {
       std::fflush(stderr);
     });
   AutomationFactory& used = traced ? *traced : *observatory;
+  // Model tracking, where asked for: it outlives the window, and gives the
+  // mount its own tracking back at the latest when it goes.
+  std::optional<program::RateFollower> follower;
+  std::optional<tracking::ModelTracking> model_tracking;
+  if (o.rates) {
+    follower.emplace(program, Notice);
+    model_tracking.emplace(*follower);
+  }
+  tracking::TrackingObserver* listener = model_tracking ? &*model_tracking : nullptr;
 
   if (o.headless) {
     QCoreApplication app(argc, argv);
@@ -151,7 +169,7 @@ int main(int argc, char* argv[]) {
       std::fprintf(stdout, "%s\n", line.c_str());
       std::fflush(stdout);
     });
-    return Run(o, view, used, std::move(log));
+    return Run(o, view, used, std::move(log), listener);
   }
 #ifdef ORVAN_NO_WINDOW
   // Built on Qt Core alone (ORVAN_QT_WIDGETS OFF): there is no window.
@@ -162,6 +180,6 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName("OrvanACP");
   QApplication::setWindowIcon(qt::ApplicationIcon());
   qt::QtView view;
-  return Run(o, view, used, std::move(log));
+  return Run(o, view, used, std::move(log), listener);
 #endif
 }

@@ -51,6 +51,8 @@ class TrackingObserver {
   virtual void Pulsed(GuideAxis axis, const SentPulse& pulse, double error_arcsec) noexcept = 0;
   // What a handler did, once it is over (or has failed part way).
   virtual void Recorded(const CycleRecord& record) noexcept = 0;
+  // The program is ending: closed, or after the run-time error report.
+  virtual void Ending() noexcept {}
 };
 
 // The error on an axis in arc-seconds as the window's readout shows it:

@@ -140,6 +140,7 @@ void frmMain::DropDueTicksIfStopped() {
 }
 
 void frmMain::End(int exit_status) {
+  if (listener_) listener_->Ending();
   ended_ = true;
   exit_status_ = exit_status;
   deferred_.clear();
@@ -154,6 +155,7 @@ void frmMain::ReportAndEnd(const Error& error) {
   deferred_.clear();
   // Logged before the report, which may wait for the user.
   if (log_) log_->RecordError(error, model_.Text(sbStatusBar));
+  if (listener_) listener_->Ending();
   try {
     model_.HaltTimer();
     view_.ErrorReport(error);
@@ -174,6 +176,7 @@ void frmMain::AttachLog(std::unique_ptr<tracking::CycleLog> log) {
 
 void frmMain::Pulsed(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
                      double error_arcsec) noexcept {
+  if (listener_) listener_->Pulsed(axis, pulse, error_arcsec);
   try {
     view_.PulseSent(axis, pulse, error_arcsec);
   } catch (...) {
@@ -183,6 +186,7 @@ void frmMain::Pulsed(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
 
 void frmMain::Recorded(const tracking::CycleRecord& record) noexcept {
   if (log_) log_->Record(record, model_.Text(sbStatusBar));
+  if (listener_) listener_->Recorded(record);
 }
 
 // ---- handlers -------------------------------------------------------------

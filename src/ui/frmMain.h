@@ -39,6 +39,9 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   // From now on every start, cycle, stop, abort and the run-time error report
   // is recorded in `log`; a write that fails is also told to the view.
   void AttachLog(std::unique_ptr<tracking::CycleLog> log);
+  // `listener` is told what the handlers did as the log is, and that the
+  // program ends; it must outlive the window or be removed first.
+  void Listen(tracking::TrackingObserver* listener) { listener_ = listener; }
 
   bool ended() const { return ended_; }
   int exit_status() const { return exit_status_; }
@@ -86,6 +89,7 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   int exit_status_ = 0;
   std::deque<Pending> deferred_;
   std::unique_ptr<tracking::CycleLog> log_;
+  tracking::TrackingObserver* listener_ = nullptr;
 };
 
 // Module1: the start-up procedure and the one reference to the main window.

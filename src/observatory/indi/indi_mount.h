@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "observatory/indi/indi_link.h"
@@ -39,6 +40,12 @@ class IndiMount final : public program::MountDriver {
   void PulseGuide(GuideDirection sky, double ms) override;
   bool IsPulseGuiding() override;
 
+  // Model tracking through TELESCOPE_TRACK_MODE's TRACK_CUSTOM and
+  // TELESCOPE_TRACK_RATE (indi_track_rates.cpp).
+  double CustomRateLimit() override;
+  program::RateAxes SetCustomRates(program::TrackRates rates) override;
+  void EndCustomRates() override;
+
  private:
   void ConnectDevice();
   // Raises unless the device is connected and not in Alert.
@@ -55,6 +62,12 @@ class IndiMount final : public program::MountDriver {
   PierSide Pier();
   void WatchPulses();
   PulseSense sense_;
+
+  // Model tracking: the mode to go back to, and the axes the mount refused.
+  program::RateAxes SendRates(program::TrackRates rates, bool with_dec);
+  std::optional<std::string> mode_before_;
+  bool dec_refused_ = false;
+  bool refused_ = false;
 };
 
 }  // namespace orvan::indi

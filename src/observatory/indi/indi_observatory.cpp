@@ -26,12 +26,14 @@ class IndiFactory final : public AutomationFactory {
 
 }  // namespace
 
-std::unique_ptr<AutomationFactory> MakeIndiObservatory(const IndiOptions& options) {
+std::unique_ptr<AutomationFactory> MakeIndiObservatory(
+    const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* made) {
   auto mount = std::make_shared<IndiMount>(options);
   program::ProgramConfig config;  // refraction on, no terms, air from the defaults
   config = program::WithOptions(config, options.sky);
   auto program = std::make_shared<program::ObservatoryProgram>(
       mount, std::make_shared<program::SystemClock>(), config);
+  if (made) *made = program;
   return std::make_unique<IndiFactory>(std::move(mount),
                                        program::MakeAcpFactory(std::move(program)));
 }

@@ -17,6 +17,20 @@ struct Location {
   double elevation_m;
 };
 
+// Tracking rates for model tracking, arc-seconds per second: `ra` is how fast
+// the hour angle grows (sidereal: kSiderealDegPerSecond in arc-seconds),
+// `dec` is northward on the sky.
+struct TrackRates {
+  double ra;
+  double dec;
+};
+
+// Which axes follow custom rates.
+struct RateAxes {
+  bool ra = false;
+  bool dec = false;
+};
+
 // An equatorial mount as the observatory program drives it, whatever carries
 // the commands: the simulated mount, or a real one over INDI. Positions are
 // the mount's own (its axes as it reports them); the program maps them to
@@ -68,6 +82,20 @@ class MountDriver {
   // than the mount takes raises before anything is sent.
   virtual void PulseGuide(GuideDirection direction, double ms) = 0;
   virtual bool IsPulseGuiding() = 0;
+
+  // Model tracking, for mounts that can track at custom rates; a mount that
+  // cannot keeps these defaults and leaves everything to pulses.
+  // How far a custom rate may lie from sidereal in right ascension, or from
+  // zero in declination, in arc-seconds per second; 0 for a mount without
+  // custom rates.
+  virtual double CustomRateLimit() { return 0; }
+  // Tracks at `rates` (within the limit) and returns the axes that now
+  // follow them: an axis the mount cannot or will not take keeps the mount's
+  // own tracking. Raises only where the mount is gone or did not answer.
+  virtual RateAxes SetCustomRates(TrackRates) { return {}; }
+  // Back to the tracking the mount had before custom rates: safe to call at
+  // any time, and again.
+  virtual void EndCustomRates() {}
 };
 
 }  // namespace orvan::program

@@ -43,9 +43,30 @@ RaDec ObservatoryProgram::Reported() {
 
 RaDec ObservatoryProgram::MapIdealToRaw(RaDec sky) {
   const Site site = CurrentSite();
-  const double lst = program::LocalSiderealTime(site, clock_->Now());
+  return MapAt(sky, site, program::LocalSiderealTime(site, clock_->Now()));
+}
+
+RaDec ObservatoryProgram::MapAt(RaDec sky, const Site& site, double lst) {
   const HaDec axes = SkyToMechanical(config_.model, site, {lst - sky.ra, sky.dec});
   return {Wrap24(lst - axes.ha), axes.dec};
+}
+
+TrackRates ObservatoryProgram::ModelRates(RaDec sky, double ahead) {
+  // A central difference over a minute: the mapped motion changes over
+  // hours, so its second-order part is far below what a mount can track,
+  // while a minute's motion stands well above the arithmetic's rounding.
+  constexpr double kHalfStep = 30;  // seconds
+  // Sidereal time a step either side, by its rate: over a minute it departs
+  // from a straight line by far less than the program can see.
+  const Site site = CurrentSite();
+  const double lst = program::LocalSiderealTime(site, clock_->Now() + ahead);
+  const double step = kHalfStep * kSiderealRatio / kSecondsPerHour;
+  const RaDec before = MapAt(sky, site, lst - step), after = MapAt(sky, site, lst + step);
+  const double ra_motion = Wrap12(after.ra - before.ra) * kArcsecPerHour / (2 * kHalfStep);
+  const double dec_motion = (after.dec - before.dec) * kArcsecPerDegree / (2 * kHalfStep);
+  // The hour angle of a fixed mechanical right ascension grows at sidereal;
+  // where the mapped right ascension moves, the hour angle lags it.
+  return {kSiderealDegPerSecond * kArcsecPerDegree - ra_motion, dec_motion};
 }
 
 void ObservatoryProgram::SlewTo(RaDec sky) {

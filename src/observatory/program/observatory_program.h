@@ -60,8 +60,15 @@ class ObservatoryProgram {
   // Where the mount must point, by the model, to be on `sky` now.
   RaDec MapIdealToRaw(RaDec sky);
   void SlewTo(RaDec sky);
+  // The rates at which the mount must track `ahead` seconds from now to stay
+  // on `sky` by the model: how fast the mapped position's hour angle grows,
+  // and how fast its declination moves, in arc-seconds per second. Rates
+  // held for an interval hold best taken at its middle.
+  TrackRates ModelRates(RaDec sky, double ahead = 0);
 
  private:
+  RaDec MapAt(RaDec sky, const Site& site, double lst);
+
   std::shared_ptr<MountDriver> mount_;
   std::shared_ptr<Clock> clock_;
   ProgramConfig config_;

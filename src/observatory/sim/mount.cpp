@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "observatory/program/astro.h"
+#include "support/error.h"
 
 namespace orvan::sim {
 
@@ -31,8 +32,15 @@ void Mount::Advance(double now) {
   const double dt = now - now_;
   if (!(dt > 0)) return;
   // Tracking holds mechanical right ascension but for the rate error; an
-  // idle axis stands still while the sky turns.
-  ra_ += (tracking_ ? -config_.rate_error : 1.0) * kSiderealHoursPerSecond * dt;
+  // idle axis stands still while the sky turns. At custom rates mechanical
+  // right ascension moves by what the hour angle lags sidereal.
+  if (tracking_ && custom_) {
+    const double ha_rate = custom_ha_rate_ * (1 + config_.rate_error);
+    ra_ += (kSiderealDegPerSecond * kArcsecPerDegree - ha_rate) / kArcsecPerHour * dt;
+    dec_ += custom_dec_rate_ / kArcsecPerDegree * dt;
+  } else {
+    ra_ += (tracking_ ? -config_.rate_error : 1.0) * kSiderealHoursPerSecond * dt;
+  }
   if (tracking_) worm_time_ += dt;
   ra_ += ra_pulse_.rate * std::max(0.0, std::min(now, ra_pulse_.end) - now_);
   dec_ += dec_pulse_.rate * std::max(0.0, std::min(now, dec_pulse_.end) - now_);
@@ -51,6 +59,16 @@ void Mount::Advance(double now) {
     }
   }
   now_ = now;
+}
+
+void Mount::SetCustomRates(double ha_rate, double dec_rate) {
+  const double limit = config_.custom_rate_limit_arcsec_s;
+  const double sidereal = kSiderealDegPerSecond * kArcsecPerDegree;
+  if (!(std::abs(ha_rate - sidereal) <= limit && std::abs(dec_rate) <= limit))
+    throw errors::ErrorOf(errors::kInvalidValue);
+  custom_ = true;
+  custom_ha_rate_ = ha_rate;
+  custom_dec_rate_ = dec_rate;
 }
 
 void Mount::SlewTo(double ra_hours, double dec_deg) {

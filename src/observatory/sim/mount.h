@@ -16,7 +16,9 @@ using program::MountDriver;
 using program::PointingModel;
 using program::PointingTerms;
 using program::RaDec;
+using program::RateAxes;
 using program::Site;
+using program::TrackRates;
 using program::Wrap12;
 using program::Wrap24;
 
@@ -29,6 +31,9 @@ struct MountConfig {
   double worm_period_s = 480;
   double slew_rate_deg_s = 4;
   double settle_s = 2;
+  // How far custom tracking rates may lie from sidereal (right ascension)
+  // and from zero (declination), arc-seconds per second.
+  double custom_rate_limit_arcsec_s = 30;
 };
 
 // An equatorial mount's two mechanical axes. The right-ascension axis is kept
@@ -53,6 +58,15 @@ class Mount {
   bool IsPulseGuiding() const { return now_ < ra_pulse_.end || now_ < dec_pulse_.end; }
 
   void SetTracking(bool on) { tracking_ = on; }
+  // Tracks at custom rates while tracking is on, arc-seconds per second: the
+  // hour angle grows at `ha_rate` (sidereal: kSiderealDegPerSecond in
+  // arc-seconds), declination at `dec_rate` northward; the rate error applies
+  // to the hour-angle rate as it does to sidereal. Raises kInvalidValue
+  // beyond the configured limit.
+  void SetCustomRates(double ha_rate, double dec_rate);
+  // Back to sidereal tracking.
+  void EndCustomRates() { custom_ = false; }
+  bool CustomRates() const { return custom_; }
   // Moves both axes at the slew rate to the given mechanical position.
   void SlewTo(double ra_hours, double dec_deg);
   // Starts a pulse at `rate_deg_s` for `ms` milliseconds and returns at once;
@@ -69,6 +83,8 @@ class Mount {
   double now_;
   double ra_, dec_;
   bool tracking_ = true;
+  bool custom_ = false;
+  double custom_ha_rate_ = 0, custom_dec_rate_ = 0;  // arc-seconds per second
   double worm_time_ = 0;
   Pulse ra_pulse_, dec_pulse_;
   bool slew_active_ = false;

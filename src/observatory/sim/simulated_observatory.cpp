@@ -32,6 +32,13 @@ class SimulatedMount final : public MountDriver {
   void PulseGuide(GuideDirection direction, double ms) override { o_->PulseGuide(direction, ms); }
   bool IsPulseGuiding() override { return o_->mount().IsPulseGuiding(); }
 
+  double CustomRateLimit() override { return o_->config().mount.custom_rate_limit_arcsec_s; }
+  RateAxes SetCustomRates(TrackRates rates) override {
+    o_->mount().SetCustomRates(rates.ra, rates.dec);
+    return {true, true};
+  }
+  void EndCustomRates() override { o_->mount().EndCustomRates(); }
+
  private:
   std::shared_ptr<Observatory> o_;
 };
@@ -76,12 +83,15 @@ ObservatoryConfig DefaultObservatoryConfig(const program::SkyOptions& options) {
   return c;
 }
 
-std::unique_ptr<AutomationFactory> MakeDefaultObservatory(const program::SkyOptions& options) {
+std::unique_ptr<AutomationFactory> MakeDefaultObservatory(
+    const program::SkyOptions& options, std::shared_ptr<program::ObservatoryProgram>* program) {
   auto clock = std::make_shared<program::SystemClock>();
   ObservatoryConfig c = DefaultObservatoryConfig(options);
   // An hour east of the meridian when the program starts.
   c.start.ra = Wrap24(LocalSiderealTime(c.site, clock->Now()) + 1.0);
-  return MakeObservatoryFactory(std::make_shared<Observatory>(c, std::move(clock)));
+  auto made = MakeSimulatedProgram(std::make_shared<Observatory>(c, std::move(clock)));
+  if (program) *program = made;
+  return program::MakeAcpFactory(std::move(made));
 }
 
 }  // namespace orvan::sim

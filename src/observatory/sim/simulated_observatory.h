@@ -28,7 +28,9 @@ ObservatoryConfig DefaultObservatoryConfig();
 // The same with what the command line gave: the air for both the truth and
 // the model, and model terms (which the simulated mount then really has).
 ObservatoryConfig DefaultObservatoryConfig(const program::SkyOptions& options);
+// `program`, where given, receives the observatory program the objects answer from.
 std::unique_ptr<orvan::AutomationFactory> MakeDefaultObservatory(
-    const program::SkyOptions& options = {});
+    const program::SkyOptions& options = {},
+    std::shared_ptr<program::ObservatoryProgram>* program = nullptr);
 
 }  // namespace orvan::sim

@@ -1,0 +1,73 @@
+#include "observatory/program/rate_follower.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "support/numtext.h"
+
+namespace orvan::program {
+namespace {
+
+constexpr double kSidereal = kSiderealDegPerSecond * kArcsecPerDegree;
+
+double Clamp(double v, double limit) {
+  return std::clamp(v, -limit, limit);
+}
+
+}  // namespace
+
+RateFollower::RateFollower(std::shared_ptr<ObservatoryProgram> program, Notice notice)
+    : program_(std::move(program)), notice_(std::move(notice)) {}
+
+RateFollower::~RateFollower() {
+  // A mount must never be left at a custom rate; a mount that is gone by
+  // now has nothing left to restore.
+  try {
+    Pause();
+  } catch (...) {
+  }
+}
+
+void RateFollower::Say(bool& said, const std::string& text) {
+  if (said) return;
+  said = true;
+  if (notice_) notice_(text);
+}
+
+TrackRates RateFollower::Limited(TrackRates model) {
+  const double mount_limit = program_->mount().CustomRateLimit();
+  const double limit = std::min(kCap, mount_limit);
+  const TrackRates limited{kSidereal + Clamp(model.ra - kSidereal, limit), Clamp(model.dec, limit)};
+  if (limited.ra != model.ra || limited.dec != model.dec)
+    Say(said_clamped_, "model rates beyond " + ShortestText(limit) +
+                           "\"/s from sidereal clamped; pulses take out the rest");
+  return limited;
+}
+
+void RateFollower::Follow(RaDec target, double period) {
+  MountDriver& mount = program_->mount();
+  if (mount.CustomRateLimit() <= 0) {
+    Say(said_ra_, "the mount has no custom tracking rates; both axes left to pulses");
+    said_dec_ = true;
+    return;
+  }
+  const TrackRates rates = Limited(program_->ModelRates(target, period / 2));
+  if (!(std::isfinite(rates.ra) && std::isfinite(rates.dec))) return Pause();
+  const RateAxes taken = mount.SetCustomRates(rates);
+  following_ = taken.ra || taken.dec;
+  if (!taken.ra) Say(said_ra_, "right ascension left to pulses: the mount did not take its rate");
+  if (!taken.dec) Say(said_dec_, "declination left to pulses: the mount did not take its rate");
+}
+
+void RateFollower::Pause() {
+  if (!following_) return;
+  following_ = false;
+  program_->mount().EndCustomRates();
+}
+
+void RateFollower::Failed(const Error& error) {
+  Say(said_failed_, "model tracking failed, pulses hold on: " + error.description() + " (" +
+                        HexNumber(error.number()) + ")");
+}
+
+}  // namespace orvan::program

@@ -1,0 +1,47 @@
+#include "tracking/model_tracking.h"
+
+#include "tracking/tracking.h"
+
+namespace orvan::tracking {
+namespace {
+
+constexpr double kCycleSeconds = kCyclePeriodMs / 1000.0;
+
+}  // namespace
+
+void ModelTracking::Recorded(const CycleRecord& record) noexcept {
+  switch (record.kind) {
+    case RecordKind::Start:
+      if (record.target) return Follow(*record.target);
+      return Pause();
+    case RecordKind::Cycle:
+      // Only a cycle that mapped both positions held the target.
+      if (record.target && record.target_scope) return Follow(*record.target);
+      return Pause();
+    case RecordKind::Stop:
+    case RecordKind::Abort:
+      return Pause();
+  }
+}
+
+void ModelTracking::Follow(const AxisPair& target) noexcept {
+  try {
+    follower_.Follow({target.ra, target.dec}, kCycleSeconds);
+  } catch (const Error& e) {
+    follower_.Failed(e);
+    Pause();
+  } catch (...) {
+    Pause();
+  }
+}
+
+void ModelTracking::Pause() noexcept {
+  try {
+    follower_.Pause();
+  } catch (const Error& e) {
+    follower_.Failed(e);
+  } catch (...) {
+  }
+}
+
+}  // namespace orvan::tracking

@@ -1,0 +1,134 @@
+// Model tracking against Debian's telescope simulator: the program itself,
+// headless, holding a target low in the west with a pointing model whose
+// polar axis is half a degree out, with and without --rates. Without, the
+// model's motion is taken out by pulse after pulse; with, the mount itself
+// moves at the model's rates, hardly a pulse is sent, and the mount has its
+// own tracking back when the program ends. Ticks come every 4 s of real time;
+// every wait has a limit.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "indi_server.h"
+#include "observatory/program/astro.h"
+#include "observatory/program/clock.h"
+#include "program.h"
+
+namespace orvan::indi {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::IndiServer;
+using testing::Program;
+using testing::WaitFor;
+
+const std::string kPrefix = "Telescope Simulator.";
+const std::string kTick = "get Telescope.slewing ";  // the first access of every tick
+const std::string kPulse = " pulse ";                // a headless pulse line
+// West of the meridian (the simulator's east side of the pier, where every
+// pulse and rate moves as named), low in the south-west.
+constexpr double kHourAngle = 2.5, kDec = -10;
+// Half a degree of polar misalignment: the mapped target moves about an
+// arc-second a minute on each axis.
+constexpr const char* kModel = "MA 1800\nME 1800\n";
+constexpr std::size_t kTicks = 15;
+constexpr auto kTickLimit = 10s;
+constexpr auto kExitLimit = 10s;
+
+std::size_t Count(const std::vector<std::string>& lines, const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
+    return l.find(text) != std::string::npos;
+  }));
+}
+
+class RatesOnIndi : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server.Start();
+    server.SetProp(kPrefix + "CONNECTION.CONNECT=On");
+    ASSERT_TRUE(
+        WaitFor(5s, [&] { return server.GetProp(kPrefix + "CONNECTION.CONNECT") == "On"; }));
+    server.SetProp(kPrefix + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
+    const double lst =
+        program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
+    server.SetProp(kPrefix + "ON_COORD_SET.SYNC=On");
+    server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" +
+                   Text(program::Wrap24(lst - kHourAngle)) + ";" + Text(kDec));
+    server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
+    ASSERT_TRUE(WaitFor(5s, [&] {
+      return server.GetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON") == "On" &&
+             server.GetProp(kPrefix + "TELESCOPE_PIER_SIDE.PIER_EAST") == "On";
+    }));
+    model_ = std::filesystem::temp_directory_path() /
+             ("orvan-rates-" + std::to_string(server.port()) + ".model");
+    std::ofstream(model_) << kModel;
+  }
+  void TearDown() override { std::filesystem::remove(model_); }
+
+  static std::string Text(double v) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", v);
+    return buf;
+  }
+
+  // The mount's own position (its axes), arc-seconds on each axis.
+  std::pair<double, double> Axes() {
+    return {server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA") * 54000,
+            server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC") * 3600};
+  }
+
+  // Holds the target for kTicks ticks; the pulses sent and how far the mount
+  // moved meanwhile (arc-seconds).
+  struct Held {
+    std::size_t pulses;
+    double moved;
+  };
+  Held Hold(bool rates) {
+    std::vector<std::string> args = {
+        ORVAN_PROGRAM, "--headless",    "--indi",      "127.0.0.1:" + std::to_string(server.port()),
+        "--model",     model_.string(), "--threshold", "0.5",
+        "--start",     "--trace"};
+    if (rates) args.push_back("--rates");
+    Program program(args);
+    EXPECT_TRUE(program.WaitForOutput("status \"Orvan tracking\"", kTickLimit));
+    const auto [ra0, dec0] = Axes();
+    const std::size_t until = Count(program.Errors(), kTick) + kTicks;
+    EXPECT_TRUE(WaitFor(kTickLimit * static_cast<int>(kTicks),
+                        [&] { return Count(program.Errors(), kTick) >= until; }));
+    const auto [ra1, dec1] = Axes();
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(kExitLimit), 0);
+    EXPECT_EQ(Count(program.Output(), "Updating target coordinates"), 0u);
+    return {Count(program.Output(), kPulse), std::hypot(ra1 - ra0, dec1 - dec0)};
+  }
+
+  IndiServer server;
+  std::filesystem::path model_;
+};
+
+TEST_F(RatesOnIndi, WithoutRatesTheModelsMotionIsPulsedAway) {
+  const Held held = Hold(false);
+  EXPECT_GE(held.pulses, 6u) << "moved " << held.moved << "\"";
+  EXPECT_EQ(server.GetProp(kPrefix + "TELESCOPE_TRACK_MODE.TRACK_SIDEREAL"), "On");
+}
+
+TEST_F(RatesOnIndi, WithRatesTheMountFollowsTheModelAndGetsItsTrackingBack) {
+  const Held held = Hold(true);
+  EXPECT_LE(held.pulses, 1u) << "moved " << held.moved << "\"";
+  // Its own axes moved, at the rates, by about the arc-seconds a minute the
+  // pulses take out without them.
+  EXPECT_GT(held.moved, 0.5) << held.moved << "\"";
+  // The program has ended: the mount tracks as it did before.
+  EXPECT_EQ(server.GetProp(kPrefix + "TELESCOPE_TRACK_MODE.TRACK_SIDEREAL"), "On");
+  EXPECT_EQ(server.GetProp(kPrefix + "TELESCOPE_TRACK_MODE.TRACK_CUSTOM"), "Off");
+}
+
+}  // namespace
+}  // namespace orvan::indi
