@@ -72,6 +72,15 @@ std::vector<std::string> LogOf(std::string_view scenario) {
   return memory.writes;
 }
 
+TEST(CycleLog, TheHeaderNamesEveryColumnInOrder) {
+  std::string joined;
+  for (std::string_view name : kLogColumnNames)
+    joined += (joined.empty() ? "" : ",") + std::string(name);
+  EXPECT_EQ(kLogHeader, joined);
+  EXPECT_EQ(kLogColumnNames[kErrorRaArcsec], "error_ra_arcsec");
+  EXPECT_EQ(kLogColumnNames[kErrorText], "error_text");
+}
+
 TEST(CsvField, QuotesOnlyWhatNeedsIt) {
   EXPECT_EQ(CsvField(""), "");
   EXPECT_EQ(CsvField("Orvan tracking"), "Orvan tracking");

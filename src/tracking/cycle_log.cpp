@@ -9,31 +9,7 @@
 namespace orvan::tracking {
 namespace {
 
-// The columns in the header's order.
-enum Column : std::size_t {
-  kTime,
-  kEvent,
-  kStatus,
-  kTargetRa,
-  kTargetDec,
-  kCurrentRa,
-  kCurrentDec,
-  kTargetScopeRa,
-  kTargetScopeDec,
-  kCurrentScopeRa,
-  kCurrentScopeDec,
-  kErrorRaArcsec,
-  kErrorDecArcsec,
-  kThresholdArcsec,
-  kRaPulse,
-  kRaPulseMs,
-  kDecPulse,
-  kDecPulseMs,
-  kErrorNumber,
-  kErrorText,
-  kColumnCount
-};
-using Fields = std::array<std::string, kColumnCount>;
+using Fields = std::array<std::string, kLogColumns>;
 
 std::string_view EventName(RecordKind kind) {
   switch (kind) {
@@ -63,13 +39,13 @@ std::string_view DirectionLetter(GuideDirection direction) {
   return "W";
 }
 
-void Put(Fields& fields, Column ra, const std::optional<AxisPair>& pair) {
+void Put(Fields& fields, LogColumn ra, const std::optional<AxisPair>& pair) {
   if (!pair) return;
   fields[ra] = ShortestText(pair->ra);
   fields[ra + 1] = ShortestText(pair->dec);
 }
 
-void Put(Fields& fields, Column direction, const std::optional<SentPulse>& pulse) {
+void Put(Fields& fields, LogColumn direction, const std::optional<SentPulse>& pulse) {
   if (!pulse) return;
   fields[direction] = DirectionLetter(pulse->direction);
   fields[direction + 1] = ShortestText(pulse->milliseconds);

@@ -8,16 +8,10 @@
 #include "support/append_file.h"
 #include "support/error.h"
 #include "tracking/cycle_record.h"
+#include "tracking/log_columns.h"
 
 // The cycle log: one CSV line for each thing a handler did (docs/log-format.md).
 namespace orvan::tracking {
-
-// The columns, as the log's header line names them.
-inline constexpr std::string_view kLogHeader =
-    "time,event,status,target_ra,target_dec,current_ra,current_dec,target_scope_ra,"
-    "target_scope_dec,current_scope_ra,current_scope_dec,error_ra_arcsec,error_dec_arcsec,"
-    "threshold_arcsec,ra_pulse,ra_pulse_ms,dec_pulse,dec_pulse_ms,error_number,error_text";
-inline constexpr std::string_view kLogLineEnd = "\r\n";
 
 // A field as RFC 4180 writes it: quoted when it holds a comma, a quote, a
 // line break or a blank at either end, with quotes doubled inside.

@@ -12,44 +12,9 @@ namespace orvan::plot {
 
 namespace {
 
-enum Column : std::size_t {
-  kTime,
-  kEvent,
-  kStatus,
-  kFirstPosition,                      // target_ra
-  kLastPosition = kFirstPosition + 7,  // current_scope_dec
-  kErrorRa,
-  kErrorDec,
-  kThreshold,
-  kRaPulse,
-  kRaPulseMs,
-  kDecPulse,
-  kDecPulseMs,
-  kErrorNumber,
-  kErrorText,
-  kColumns
-};
-
-constexpr std::array<std::string_view, kColumns> kColumnNames = {"time",
-                                                                 "event",
-                                                                 "status",
-                                                                 "target_ra",
-                                                                 "target_dec",
-                                                                 "current_ra",
-                                                                 "current_dec",
-                                                                 "target_scope_ra",
-                                                                 "target_scope_dec",
-                                                                 "current_scope_ra",
-                                                                 "current_scope_dec",
-                                                                 "error_ra_arcsec",
-                                                                 "error_dec_arcsec",
-                                                                 "threshold_arcsec",
-                                                                 "ra_pulse",
-                                                                 "ra_pulse_ms",
-                                                                 "dec_pulse",
-                                                                 "dec_pulse_ms",
-                                                                 "error_number",
-                                                                 "error_text"};
+using namespace tracking;  // the log's columns
+using Column = LogColumn;
+constexpr LogColumn kFirstPosition = kTargetRa, kLastPosition = kCurrentScopeDec;
 
 constexpr std::string_view kTimeExample = "2026-12-08T21:04:08.123Z";
 
@@ -82,7 +47,7 @@ double LineParser::Number(Column column) const {
   double value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size())
-    Fail("bad number in " + std::string(kColumnNames[column]) + ": " + Quoted(text));
+    Fail("bad number in " + std::string(kLogColumnNames[column]) + ": " + Quoted(text));
   // The log writes what the program held, "nan" and "inf" included; such a
   // value has no place on a chart.
   return std::isfinite(value) ? value : LogLine::kNone;
@@ -111,14 +76,14 @@ Activity ActivityOf(std::string_view status) {
 Pulse LineParser::PulseOf(Column direction, Column ms, char minus, char plus) const {
   const std::string_view d = f_[direction];
   const double length = Number(ms);
-  const std::string name(kColumnNames[direction]);
+  const std::string name(kLogColumnNames[direction]);
   if (d.empty() != f_[ms].empty())
-    Fail(d.empty() ? std::string(kColumnNames[ms]) + " without " + name
-                   : name + " without " + std::string(kColumnNames[ms]));
+    Fail(d.empty() ? std::string(kLogColumnNames[ms]) + " without " + name
+                   : name + " without " + std::string(kLogColumnNames[ms]));
   if (d.empty()) return {};
   if (d.size() != 1 || (d[0] != minus && d[0] != plus))
     Fail(name + " " + Quoted(d) + " is not " + minus + " or " + plus);
-  if (length < 0) Fail(std::string(kColumnNames[ms]) + " is negative: " + Quoted(f_[ms]));
+  if (length < 0) Fail(std::string(kLogColumnNames[ms]) + " is negative: " + Quoted(f_[ms]));
   return {d[0] == plus ? 1 : -1, length};
 }
 
@@ -140,15 +105,15 @@ void LineParser::CheckPresence(const LogLine& l) const {
   const bool holding = l.event == Event::Start || l.event == Event::Cycle;
   if (holding && std::isnan(l.threshold))
     Fail("threshold_arcsec is empty on a " + std::string(f_[kEvent]) + " line");
-  if (f_[kErrorRa].empty() != f_[kErrorDec].empty())
-    Fail(f_[kErrorRa].empty() ? "error_dec_arcsec without error_ra_arcsec"
-                              : "error_ra_arcsec without error_dec_arcsec");
+  if (f_[kErrorRaArcsec].empty() != f_[kErrorDecArcsec].empty())
+    Fail(f_[kErrorRaArcsec].empty() ? "error_dec_arcsec without error_ra_arcsec"
+                                    : "error_ra_arcsec without error_dec_arcsec");
   if (l.event == Event::Error && f_[kErrorNumber].empty()) Fail("error line without error_number");
 }
 
 LogLine LineParser::Parse() const {
-  if (f_.size() != kColumns)
-    Fail("expected " + std::to_string(kColumns) + " fields, found " + std::to_string(f_.size()));
+  if (f_.size() != kLogColumns)
+    Fail("expected " + std::to_string(kLogColumns) + " fields, found " + std::to_string(f_.size()));
   LogLine l;
   l.line = line_;
   if (!ParseLogTime(f_[kTime], l.time_ms))
@@ -156,10 +121,10 @@ LogLine LineParser::Parse() const {
   l.event = EventOf();
   l.activity = ActivityOf(f_[kStatus]);
   for (std::size_t c = kFirstPosition; c <= kLastPosition; ++c) Number(static_cast<Column>(c));
-  l.error_ra = Number(kErrorRa);
-  l.error_dec = Number(kErrorDec);
-  l.threshold = Number(kThreshold);
-  if (l.threshold < 0) Fail("threshold_arcsec is negative: " + Quoted(f_[kThreshold]));
+  l.error_ra = Number(kErrorRaArcsec);
+  l.error_dec = Number(kErrorDecArcsec);
+  l.threshold = Number(kThresholdArcsec);
+  if (l.threshold < 0) Fail("threshold_arcsec is negative: " + Quoted(f_[kThresholdArcsec]));
   l.ra_pulse = PulseOf(kRaPulse, kRaPulseMs, 'W', 'E');
   l.dec_pulse = PulseOf(kDecPulse, kDecPulseMs, 'S', 'N');
   l.error_number = ErrorNumber();
@@ -168,16 +133,16 @@ LogLine LineParser::Parse() const {
 }
 
 bool IsHeader(const std::vector<std::string_view>& fields) {
-  if (fields.size() != kColumns) return false;
-  for (std::size_t c = 0; c < kColumns; ++c)
-    if (fields[c] != kColumnNames[c]) return false;
+  if (fields.size() != kLogColumns) return false;
+  for (std::size_t c = 0; c < kLogColumns; ++c)
+    if (fields[c] != kLogColumnNames[c]) return false;
   return true;
 }
 
 // Another version's header: its first columns are this version's.
 bool IsOtherHeader(const std::vector<std::string_view>& fields) {
-  return fields.size() >= 2 && fields[kTime] == kColumnNames[kTime] &&
-         fields[kEvent] == kColumnNames[kEvent];
+  return fields.size() >= 2 && fields[kTime] == kLogColumnNames[kTime] &&
+         fields[kEvent] == kLogColumnNames[kEvent];
 }
 
 }  // namespace
@@ -197,7 +162,7 @@ void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
       throw ReadError(csv.line(), "not a cycle log: no header line (" +
                                       std::string(kLogHeader.substr(0, kLogHeader.find(",t"))) +
                                       ",...) above this line");
-    } else if (section == Section::Ours && fields.size() < kColumns) {
+    } else if (section == Section::Ours && fields.size() < kLogColumns) {
       // A line a crash cut short: the program ends it before its next line.
       if (skipped) skipped(csv.line(), "cut short, skipped");
     } else if (section == Section::Ours) {

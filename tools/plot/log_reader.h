@@ -7,14 +7,11 @@
 #include <string_view>
 
 #include "read_error.h"
+#include "tracking/log_columns.h"
 
 namespace orvan::plot {
 
-// The cycle log's header line (docs/log-format.md).
-inline constexpr std::string_view kLogHeader =
-    "time,event,status,target_ra,target_dec,current_ra,current_dec,target_scope_ra,"
-    "target_scope_dec,current_scope_ra,current_scope_dec,error_ra_arcsec,error_dec_arcsec,"
-    "threshold_arcsec,ra_pulse,ra_pulse_ms,dec_pulse,dec_pulse_ms,error_number,error_text";
+using tracking::kLogHeader;
 
 enum class Event : std::uint8_t { Start, Cycle, Stop, Abort, Error };
 

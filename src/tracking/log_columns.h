@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+// The cycle log's columns, for the program that writes the log and the tool
+// that reads it (docs/log-format.md).
+namespace orvan::tracking {
+
+enum LogColumn : std::size_t {
+  kTime,
+  kEvent,
+  kStatus,
+  kTargetRa,
+  kTargetDec,
+  kCurrentRa,
+  kCurrentDec,
+  kTargetScopeRa,
+  kTargetScopeDec,
+  kCurrentScopeRa,
+  kCurrentScopeDec,
+  kErrorRaArcsec,
+  kErrorDecArcsec,
+  kThresholdArcsec,
+  kRaPulse,
+  kRaPulseMs,
+  kDecPulse,
+  kDecPulseMs,
+  kErrorNumber,
+  kErrorText,
+  kLogColumns
+};
+
+inline constexpr std::array<std::string_view, kLogColumns> kLogColumnNames = {"time",
+                                                                              "event",
+                                                                              "status",
+                                                                              "target_ra",
+                                                                              "target_dec",
+                                                                              "current_ra",
+                                                                              "current_dec",
+                                                                              "target_scope_ra",
+                                                                              "target_scope_dec",
+                                                                              "current_scope_ra",
+                                                                              "current_scope_dec",
+                                                                              "error_ra_arcsec",
+                                                                              "error_dec_arcsec",
+                                                                              "threshold_arcsec",
+                                                                              "ra_pulse",
+                                                                              "ra_pulse_ms",
+                                                                              "dec_pulse",
+                                                                              "dec_pulse_ms",
+                                                                              "error_number",
+                                                                              "error_text"};
+
+// The header line: the names, separated by commas.
+inline constexpr std::string_view kLogHeader =
+    "time,event,status,target_ra,target_dec,current_ra,current_dec,target_scope_ra,"
+    "target_scope_dec,current_scope_ra,current_scope_dec,error_ra_arcsec,error_dec_arcsec,"
+    "threshold_arcsec,ra_pulse,ra_pulse_ms,dec_pulse,dec_pulse_ms,error_number,error_text";
+inline constexpr std::string_view kLogLineEnd = "\r\n";
+
+}  // namespace orvan::tracking
