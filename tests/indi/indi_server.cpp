@@ -9,10 +9,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <stdexcept>
+
+#include "observatory/program/astro.h"
+#include "observatory/program/clock.h"
 
 extern char** environ;
 
@@ -175,6 +181,38 @@ double IndiServer::GetNumber(const std::string& name) const {
   const double v = std::strtod(text.c_str(), &end);
   if (text.empty() || *end != '\0') throw std::runtime_error(name + " is not a number: " + text);
   return v;
+}
+
+std::string NumberText(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+std::size_t CountLines(const std::vector<std::string>& lines, const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
+    return l.find(text) != std::string::npos;
+  }));
+}
+
+double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok) {
+  using namespace std::chrono_literals;
+  server.SetProp(kSimulator + "CONNECTION.CONNECT=On");
+  ok = WaitFor(5s, [&] { return server.GetProp(kSimulator + "CONNECTION.CONNECT") == "On"; });
+  server.SetProp(kSimulator + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
+  const double lst =
+      program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
+  const double ra = program::Wrap24(lst - hour_angle);
+  server.SetProp(kSimulator + "ON_COORD_SET.SYNC=On");
+  server.SetProp(kSimulator + "EQUATORIAL_EOD_COORD.RA;DEC=" + NumberText(ra) + ";" +
+                 NumberText(dec));
+  server.SetProp(kSimulator + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
+  // The program captures its target at the start: the mount must be still.
+  ok = ok && WaitFor(5s, [&] {
+         return std::abs(server.GetNumber(kSimulator + "EQUATORIAL_EOD_COORD.DEC") - dec) < 1e-6 &&
+                server.GetProp(kSimulator + "TELESCOPE_TRACK_STATE.TRACK_ON") == "On";
+       });
+  return ra;
 }
 
 }  // namespace orvan::indi::testing

@@ -39,6 +39,21 @@ class IndiServer {
   int port_ = 0;
 };
 
+// The simulator's properties, as the command-line tools name them.
+inline const std::string kSimulator = "Telescope Simulator.";
+
+// Connects the simulator on `server` and sets it up as the program tests
+// hold it: at 40 degrees north, 105 west, 1600 m, synced at `hour_angle`
+// (hours, west positive) and `dec` (degrees), tracking, and still there.
+// Returns the right ascension it was synced at; false in `ok` on a limit.
+double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok);
+
+// A number as the command-line tools take it, to the last bit.
+std::string NumberText(double v);
+
+// How many of `lines` contain `text`.
+std::size_t CountLines(const std::vector<std::string>& lines, const std::string& text);
+
 // A port on the loopback interface that nothing listens on at the moment.
 int FreePort();
 

@@ -25,7 +25,10 @@ using testing::IndiServer;
 using testing::Program;
 using testing::WaitFor;
 
-const std::string kPrefix = "Telescope Simulator.";
+using testing::CountLines;
+using testing::kSimulator;
+using testing::NumberText;
+const std::string& kPrefix = kSimulator;
 const std::string kTick = "get Telescope.slewing ";  // the first access of every tick
 const std::string kRecapture = "status \"Updating target coordinates\"";
 const std::string kReversing = "declination pulses move the other way west of the pier";
@@ -48,49 +51,27 @@ constexpr auto kTickLimit = 10s;
 constexpr auto kReversalLimit = 60s;
 constexpr auto kExitLimit = 10s;
 
-std::size_t Count(const std::vector<std::string>& lines, const std::string& text) {
-  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
-    return l.find(text) != std::string::npos;
-  }));
-}
-
 class PierSides : public ::testing::Test {
  protected:
-  void SetUp() override {
-    server.Start();
-    server.SetProp(kPrefix + "CONNECTION.CONNECT=On");
-    ASSERT_TRUE(
-        WaitFor(5s, [&] { return server.GetProp(kPrefix + "CONNECTION.CONNECT") == "On"; }));
-    server.SetProp(kPrefix + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
-  }
+  void SetUp() override { server.Start(); }
 
   // Tracking at `hour_angle` hours (west positive), drifting north or south
   // in declination; `pier` (PIER_EAST or PIER_WEST) is where the simulator
   // must then have the mount.
   void DriftAt(double hour_angle, const std::string& pier) {
-    const double lst =
-        program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
-    server.SetProp(kPrefix + "ON_COORD_SET.SYNC=On");
-    server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" +
-                   Text(program::Wrap24(lst - hour_angle)) + ";" + Text(kDec0));
-    server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
-    ASSERT_TRUE(WaitFor(5s, [&] {
-      return server.GetProp(kPrefix + "TELESCOPE_PIER_SIDE." + pier) == "On" &&
-             server.GetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON") == "On";
-    }));
+    bool ok = false;
+    testing::TrackAt(server, hour_angle, kDec0, ok);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(WaitFor(
+        5s, [&] { return server.GetProp(kPrefix + "TELESCOPE_PIER_SIDE." + pier) == "On"; }));
     const std::string ra_rate = server.GetProp(kPrefix + "TELESCOPE_TRACK_RATE.TRACK_RATE_RA");
     server.SetProp(kPrefix + "TELESCOPE_TRACK_MODE.TRACK_CUSTOM=On");
     server.SetProp(kPrefix + "TELESCOPE_TRACK_RATE.TRACK_RATE_RA;TRACK_RATE_DE=" + ra_rate + ";" +
-                   Text(kDriftArcsecPerSecond));
+                   NumberText(kDriftArcsecPerSecond));
     ASSERT_TRUE(WaitFor(5s, [&] { return std::abs(Dec() - kDec0) * 3600 > 1; }))
         << "the simulator does not drift";
   }
 
-  static std::string Text(double v) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", v);
-    return buf;
-  }
   double Dec() { return server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC"); }
 
   Program Run() {
@@ -101,18 +82,18 @@ class PierSides : public ::testing::Test {
 
   bool WaitForTicks(Program& program, std::size_t ticks) {
     const auto limit = kTickLimit * static_cast<int>(ticks);
-    const std::size_t until = Count(program.Errors(), kTick) + ticks;
+    const std::size_t until = CountLines(program.Errors(), kTick) + ticks;
     return WaitFor(std::chrono::duration_cast<std::chrono::milliseconds>(limit),
-                   [&] { return Count(program.Errors(), kTick) >= until; });
+                   [&] { return CountLines(program.Errors(), kTick) >= until; });
   }
 
   // Watches kHeldTicks ticks: no re-capture among them and the declination
   // kept within the re-capture limit of where it was.
   void ExpectHeld(Program& program) {
-    const std::size_t recaptures = Count(program.Output(), kRecapture);
+    const std::size_t recaptures = CountLines(program.Output(), kRecapture);
     const double dec = Dec();
     ASSERT_TRUE(WaitForTicks(program, kHeldTicks));
-    EXPECT_EQ(Count(program.Output(), kRecapture), recaptures);
+    EXPECT_EQ(CountLines(program.Output(), kRecapture), recaptures);
     EXPECT_LT(std::abs(Dec() - dec) * 3600, kRecaptureArcsec) << (Dec() - dec) * 3600 << "\"";
   }
 
@@ -126,7 +107,7 @@ TEST_F(PierSides, EastOfThePierTheDriftIsHeldWithPulsesAsNamed) {
   // The first tick may re-capture the drifted mount.
   ASSERT_TRUE(WaitForTicks(program, 2));
   ExpectHeld(program);
-  EXPECT_EQ(Count(program.Errors(), "pulses move"), 0u);
+  EXPECT_EQ(CountLines(program.Errors(), "pulses move"), 0u);
   program.Signal(SIGTERM);
   EXPECT_EQ(program.Wait(kExitLimit), 0);
 }
@@ -141,7 +122,7 @@ TEST_F(PierSides, WestOfThePierDeclinationIsReversedOnceAndTheDriftHeld) {
   ASSERT_TRUE(WaitForTicks(program, 1));
   ExpectHeld(program);
   const std::vector<std::string> errors = program.Errors();
-  ASSERT_EQ(Count(errors, "pulses move"), 1u);
+  ASSERT_EQ(CountLines(errors, "pulses move"), 1u);
   const auto notice = std::find_if(errors.begin(), errors.end(), [](const std::string& line) {
     return line.find(kReversing) != std::string::npos;
   });

@@ -23,7 +23,9 @@ using testing::IndiServer;
 using testing::Program;
 using testing::WaitFor;
 
-const std::string kPrefix = "Telescope Simulator.";
+using testing::kSimulator;
+using testing::NumberText;
+const std::string& kPrefix = kSimulator;
 // The first tick comes a period after the start; a margin for a loaded machine.
 constexpr auto kTickLimit = 10s;
 constexpr auto kSlewLimit = 40s;
@@ -33,32 +35,17 @@ class ProgramOnIndi : public ::testing::Test {
  protected:
   void SetUp() override {
     server.Start();
-    server.SetProp(kPrefix + "CONNECTION.CONNECT=On");
-    ASSERT_TRUE(
-        WaitFor(5s, [&] { return server.GetProp(kPrefix + "CONNECTION.CONNECT") == "On"; }));
     // West of the meridian by an hour (the east side of the pier, where the
     // simulator guides north as north), tracking.
-    server.SetProp(kPrefix + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
-    const double lst =
-        program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
-    ra0 = program::Wrap24(lst - 1.0);
-    Sync(ra0, dec0);
-    server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
-    // The program captures its target at the start: the mount must be still.
-    ASSERT_TRUE(WaitFor(5s, [&] {
-      return std::abs(Dec() - dec0) < 1e-6 &&
-             server.GetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON") == "On";
-    }));
+    bool ok = false;
+    ra0 = testing::TrackAt(server, 1.0, dec0, ok);
+    ASSERT_TRUE(ok);
   }
 
   void Sync(double ra, double dec) {
     server.SetProp(kPrefix + "ON_COORD_SET.SYNC=On");
-    server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" + Text(ra) + ";" + Text(dec));
-  }
-  static std::string Text(double v) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", v);
-    return buf;
+    server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" + NumberText(ra) + ";" +
+                   NumberText(dec));
   }
   double Dec() { return server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC"); }
   double Ra() { return server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA"); }
@@ -145,7 +132,8 @@ TEST_F(ProgramOnIndi, ASlewWhileHoldingIsWaitedOutThenTheNewPositionHeld) {
   ASSERT_TRUE(program.WaitForOutput(Status("Orvan tracking"), kTickLimit));
   server.SetProp(kPrefix + "ON_COORD_SET.TRACK=On");
   // Far enough that the slew outlasts a tick.
-  server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" + Text(Ra()) + ";" + Text(dec0 + 40));
+  server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" + NumberText(Ra()) + ";" +
+                 NumberText(dec0 + 40));
   ASSERT_TRUE(program.WaitForOutput(Status("Waiting for slew to complete"), kTickLimit));
   ASSERT_TRUE(program.WaitForOutput(Status("Updating target coordinates"), kSlewLimit));
   EXPECT_NEAR(Dec(), dec0 + 40, 1.0 / 3600);

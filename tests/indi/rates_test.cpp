@@ -29,7 +29,9 @@ using testing::IndiServer;
 using testing::Program;
 using testing::WaitFor;
 
-const std::string kPrefix = "Telescope Simulator.";
+using testing::CountLines;
+using testing::kSimulator;
+const std::string& kPrefix = kSimulator;
 const std::string kTick = "get Telescope.slewing ";  // the first access of every tick
 const std::string kPulse = " pulse ";                // a headless pulse line
 // West of the meridian (the simulator's east side of the pier, where every
@@ -42,41 +44,20 @@ constexpr std::size_t kTicks = 15;
 constexpr auto kTickLimit = 10s;
 constexpr auto kExitLimit = 10s;
 
-std::size_t Count(const std::vector<std::string>& lines, const std::string& text) {
-  return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
-    return l.find(text) != std::string::npos;
-  }));
-}
-
 class RatesOnIndi : public ::testing::Test {
  protected:
   void SetUp() override {
     server.Start();
-    server.SetProp(kPrefix + "CONNECTION.CONNECT=On");
-    ASSERT_TRUE(
-        WaitFor(5s, [&] { return server.GetProp(kPrefix + "CONNECTION.CONNECT") == "On"; }));
-    server.SetProp(kPrefix + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
-    const double lst =
-        program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
-    server.SetProp(kPrefix + "ON_COORD_SET.SYNC=On");
-    server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" +
-                   Text(program::Wrap24(lst - kHourAngle)) + ";" + Text(kDec));
-    server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
-    ASSERT_TRUE(WaitFor(5s, [&] {
-      return server.GetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON") == "On" &&
-             server.GetProp(kPrefix + "TELESCOPE_PIER_SIDE.PIER_EAST") == "On";
-    }));
+    bool ok = false;
+    testing::TrackAt(server, kHourAngle, kDec, ok);
+    ASSERT_TRUE(ok);
+    ASSERT_TRUE(WaitFor(
+        5s, [&] { return server.GetProp(kPrefix + "TELESCOPE_PIER_SIDE.PIER_EAST") == "On"; }));
     model_ = std::filesystem::temp_directory_path() /
              ("orvan-rates-" + std::to_string(server.port()) + ".model");
     std::ofstream(model_) << kModel;
   }
   void TearDown() override { std::filesystem::remove(model_); }
-
-  static std::string Text(double v) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", v);
-    return buf;
-  }
 
   // The mount's own position (its axes), arc-seconds on each axis.
   std::pair<double, double> Axes() {
@@ -99,14 +80,14 @@ class RatesOnIndi : public ::testing::Test {
     Program program(args);
     EXPECT_TRUE(program.WaitForOutput("status \"Orvan tracking\"", kTickLimit));
     const auto [ra0, dec0] = Axes();
-    const std::size_t until = Count(program.Errors(), kTick) + kTicks;
+    const std::size_t until = CountLines(program.Errors(), kTick) + kTicks;
     EXPECT_TRUE(WaitFor(kTickLimit * static_cast<int>(kTicks),
-                        [&] { return Count(program.Errors(), kTick) >= until; }));
+                        [&] { return CountLines(program.Errors(), kTick) >= until; }));
     const auto [ra1, dec1] = Axes();
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(kExitLimit), 0);
-    EXPECT_EQ(Count(program.Output(), "Updating target coordinates"), 0u);
-    return {Count(program.Output(), kPulse), std::hypot(ra1 - ra0, dec1 - dec0)};
+    EXPECT_EQ(CountLines(program.Output(), "Updating target coordinates"), 0u);
+    return {CountLines(program.Output(), kPulse), std::hypot(ra1 - ra0, dec1 - dec0)};
   }
 
   IndiServer server;

@@ -107,7 +107,7 @@ TEST(ModelRates, HoldAStarThatRefractionMoves) {
 }
 
 // A mount that records what the follower asks of it.
-class RecordingMount final : public program::MountDriver {
+class RecordingMount : public program::MountDriver {
  public:
   bool Connected() override { return true; }
   void SetConnected(bool) override {}
@@ -201,23 +201,8 @@ TEST(RateFollower, GivesTheMountItsTrackingBackWhenItEnds) {
 }
 
 // A mount whose link is gone: every rate it is asked for raises.
-class GoneMount final : public program::MountDriver {
+class GoneMount final : public RecordingMount {
  public:
-  bool Connected() override { return true; }
-  void SetConnected(bool) override {}
-  Location Site() override { return {40, -105, 1600}; }
-  RaDec Axes() override { return {10, 20}; }
-  bool Slewing() override { return false; }
-  bool Tracking() override { return true; }
-  void SetTracking(bool) override {}
-  void SlewTo(RaDec) override {}
-  double GuideRateRa() override { return 0.004; }
-  double GuideRateDec() override { return 0.004; }
-  void SetGuideRateRa(double) override {}
-  void SetGuideRateDec(double) override {}
-  void PulseGuide(GuideDirection, double) override {}
-  bool IsPulseGuiding() override { return false; }
-  double CustomRateLimit() override { return 30; }
   RateAxes SetCustomRates(TrackRates) override {
     throw Error(errors::kConnectionLost, "INDI server 127.0.0.1:7624 connection lost");
   }
