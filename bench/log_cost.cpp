@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "observatory/sim/simulated_observatory.h"
 #include "replay/player.h"
+#include "simulated_night.h"
 #include "tracking/cycle_log.h"
 #include "ui/frmMain.h"
 
@@ -64,23 +64,17 @@ BENCHMARK(BM_LogLine);
 
 // The tick of bench/cycle_cost.cpp, with a log when the argument is 1.
 void BM_TickLogged(benchmark::State& state) {
-  const double start = program::SecondsSinceJ2000(2026, 3, 20, 4.0);
-  auto clock = std::make_shared<program::VirtualClock>(start);
-  using namespace orvan::sim;
-  ObservatoryConfig config = DefaultObservatoryConfig();
-  config.start = {Wrap24(LocalSiderealTime(config.site, start) + 1.0), 20};
-  auto observatory = std::make_shared<Observatory>(config, clock);
-  auto factory = MakeObservatoryFactory(observatory);
+  bench::SimulatedNight night = bench::StartNight();
   replay::Recorder recorder([](const std::string&) {}, '.');
   TemporaryLog file;
   std::string error;
   auto log = state.range(0) != 0 ? file.Open(error) : nullptr;
   if (state.range(0) != 0 && !log) return state.SkipWithError(error.c_str());
-  frmMain& form = Module1::Main(recorder, *factory, std::move(log));
+  frmMain& form = Module1::Main(recorder, *night.objects, std::move(log));
   form.Type(ControlId::Text11, "0.5");
   form.Click();
   for (auto _ : state) {
-    clock->Advance(4);
+    night.clock->Advance(4);
     form.Tick();
   }
   if (form.ended()) state.SkipWithError("the program ended");
