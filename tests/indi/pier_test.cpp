@@ -29,7 +29,6 @@ using testing::CountLines;
 using testing::kSimulator;
 using testing::NumberText;
 const std::string& kPrefix = kSimulator;
-const std::string kTick = "get Telescope.slewing ";  // the first access of every tick
 const std::string kRecapture = "status \"Updating target coordinates\"";
 const std::string kReversing = "declination pulses move the other way west of the pier";
 const std::string kNotice =
@@ -47,9 +46,10 @@ constexpr double kRecaptureArcsec = 10;
 // Ticks watched once the program holds the drift: free, it would move 24".
 constexpr std::size_t kHeldTicks = 6;
 
-constexpr auto kTickLimit = 10s;
+using testing::kExitLimit;
+using testing::kTickLimit;
+using testing::kTickLine;
 constexpr auto kReversalLimit = 60s;
-constexpr auto kExitLimit = 10s;
 
 class PierSides : public ::testing::Test {
  protected:
@@ -82,9 +82,9 @@ class PierSides : public ::testing::Test {
 
   bool WaitForTicks(Program& program, std::size_t ticks) {
     const auto limit = kTickLimit * static_cast<int>(ticks);
-    const std::size_t until = CountLines(program.Errors(), kTick) + ticks;
+    const std::size_t until = CountLines(program.Errors(), kTickLine) + ticks;
     return WaitFor(std::chrono::duration_cast<std::chrono::milliseconds>(limit),
-                   [&] { return CountLines(program.Errors(), kTick) >= until; });
+                   [&] { return CountLines(program.Errors(), kTickLine) >= until; });
   }
 
   // Watches kHeldTicks ticks: no re-capture among them and the declination

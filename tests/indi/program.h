@@ -12,6 +12,14 @@
 
 namespace orvan::indi::testing {
 
+// Waits on the program run headless with --trace: its first tick comes a
+// period (4 s) after the start, and the first access of every tick is this
+// trace line; a margin for a loaded machine. It ends within a few seconds of
+// SIGTERM.
+inline constexpr std::chrono::seconds kTickLimit{10};
+inline constexpr std::chrono::seconds kExitLimit{10};
+inline const std::string kTickLine = "get Telescope.slewing ";
+
 // The orvanacp program run as a user runs it, its standard output and error
 // collected line by line as they come.
 class Program {

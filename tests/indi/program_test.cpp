@@ -26,10 +26,9 @@ using testing::WaitFor;
 using testing::kSimulator;
 using testing::NumberText;
 const std::string& kPrefix = kSimulator;
-// The first tick comes a period after the start; a margin for a loaded machine.
-constexpr auto kTickLimit = 10s;
+using testing::kExitLimit;
+using testing::kTickLimit;
 constexpr auto kSlewLimit = 40s;
-constexpr auto kExitLimit = 10s;
 
 class ProgramOnIndi : public ::testing::Test {
  protected:

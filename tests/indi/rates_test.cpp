@@ -32,8 +32,7 @@ using testing::WaitFor;
 using testing::CountLines;
 using testing::kSimulator;
 const std::string& kPrefix = kSimulator;
-const std::string kTick = "get Telescope.slewing ";  // the first access of every tick
-const std::string kPulse = " pulse ";                // a headless pulse line
+const std::string kPulse = " pulse ";  // a headless pulse line
 // West of the meridian (the simulator's east side of the pier, where every
 // pulse and rate moves as named), low in the south-west.
 constexpr double kHourAngle = 2.5, kDec = -10;
@@ -41,8 +40,9 @@ constexpr double kHourAngle = 2.5, kDec = -10;
 // arc-second a minute on each axis.
 constexpr const char* kModel = "MA 1800\nME 1800\n";
 constexpr std::size_t kTicks = 15;
-constexpr auto kTickLimit = 10s;
-constexpr auto kExitLimit = 10s;
+using testing::kExitLimit;
+using testing::kTickLimit;
+using testing::kTickLine;
 
 class RatesOnIndi : public ::testing::Test {
  protected:
@@ -80,9 +80,9 @@ class RatesOnIndi : public ::testing::Test {
     Program program(args);
     EXPECT_TRUE(program.WaitForOutput("status \"Orvan tracking\"", kTickLimit));
     const auto [ra0, dec0] = Axes();
-    const std::size_t until = CountLines(program.Errors(), kTick) + kTicks;
+    const std::size_t until = CountLines(program.Errors(), kTickLine) + kTicks;
     EXPECT_TRUE(WaitFor(kTickLimit * static_cast<int>(kTicks),
-                        [&] { return CountLines(program.Errors(), kTick) >= until; }));
+                        [&] { return CountLines(program.Errors(), kTickLine) >= until; }));
     const auto [ra1, dec1] = Axes();
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(kExitLimit), 0);
