@@ -152,7 +152,8 @@ class Player {
     log_.Drain();
     Out(transcript::EndLine());
     const DWORD code = target_.ExitCode();
-    // A report ends the program with status 1, a close with 0.
+    // Otherwise only a surprise is told: a report ends the program with
+    // status 1, a close with 0.
     if (tell_status_)
       Out("exit status " + std::to_string(code));
     else if (code != (reported_error_ ? 1u : 0u))
