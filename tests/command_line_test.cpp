@@ -99,18 +99,27 @@ TEST(WindowsCommandLine, RefusesTheLinuxProgramsOwnOptions) {
   EXPECT_EQ(ParseWindows({"--start", "--log"}).error, "--log needs a value");
 }
 
-TEST(WindowsCommandLine, UsageNamesOnlyItsOptions) {
+// For a message box: no columns, which its proportional font would break.
+TEST(WindowsCommandLine, UsageNamesOnlyItsOptionsInShortLines) {
   EXPECT_EQ(Usage(Program::Windows), R"(usage: OrvanACP.exe [OPTION...]
 Holds a telescope on target with guide pulses, beside ACP.
 With no option it opens its window and waits for Start.
 
-  --threshold TEXT     the maximum allowable error, as if typed into the box
-  --start              start holding once the link to the telescope is up
-  --log FILE           append a CSV line for each correction cycle, start,
-                       stop and error to FILE
-  --help               show this text
-  --version            show the program's version
-)");
+--threshold TEXT
+the maximum allowable error, as if typed into the box
+
+--start
+start holding once the link to the telescope is up
+
+--log FILE
+append a CSV line for each correction cycle, start,
+stop and error to FILE
+
+--help
+show this text
+
+--version
+show the program's version)");
 }
 
 TEST(CommandLine, UsageNamesEveryOption) {

@@ -171,13 +171,18 @@ bool Takes(Program program, const Option& option) {
   return program == Program::Linux || option.windows;
 }
 
-std::string UsageText(Program program) {
-  std::string text(program == Program::Linux ? kUsageHead : kWindowsUsageHead);
+// The option as the usage names it: "--log FILE".
+std::string Synopsis(const Option& option) {
+  std::string text(option.name);
+  if (!option.value.empty()) text += " " + std::string(option.value);
+  return text;
+}
+
+// For a terminal: each option's help in a column beside its name.
+std::string ConsoleUsage() {
+  std::string text(kUsageHead);
   for (const Option& option : kOptions) {
-    if (!Takes(program, option)) continue;
-    std::string line(kOptionIndent, ' ');
-    line += option.name;
-    if (!option.value.empty()) line += " " + std::string(option.value);
+    std::string line = std::string(kOptionIndent, ' ') + Synopsis(option);
     line.resize(kHelpColumn, ' ');
     // Each further line of the help starts in the same column.
     for (const char c : option.help)
@@ -187,11 +192,26 @@ std::string UsageText(Program program) {
   return text;
 }
 
+// For a message box, whose font is proportional: no columns, each option's
+// name on a line of its own above its help, a blank line between options and
+// none at the end.
+std::string MessageBoxUsage() {
+  std::string text(kWindowsUsageHead);
+  std::string_view between;
+  for (const Option& option : kOptions) {
+    if (!Takes(Program::Windows, option)) continue;
+    text += between;
+    text += Synopsis(option) + "\n" + std::string(option.help);
+    between = "\n\n";
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string_view Usage(Program program) {
-  static const std::string linux_text = UsageText(Program::Linux);
-  static const std::string windows_text = UsageText(Program::Windows);
+  static const std::string linux_text = ConsoleUsage();
+  static const std::string windows_text = MessageBoxUsage();
   return program == Program::Linux ? linux_text : windows_text;
 }
 

@@ -42,6 +42,8 @@ struct Parsed {
 // `args` without the program's name; only the options `program` takes.
 Parsed ParseCommandLine(std::span<const std::string_view> args, Program program = Program::Linux);
 
+// The Linux program's for a terminal, in columns; OrvanACP.exe's for a
+// message box, in short lines.
 std::string_view Usage(Program program = Program::Linux);
 inline constexpr std::string_view kVersionText = "OrvanACP 1.00";
 

@@ -31,7 +31,9 @@ constexpr ControlId kSeenInDump[] = {ControlId::Text1,      ControlId::Text2,  C
 
 class Player {
  public:
-  Player(Target& target, ObservatoryLog& log) : target_(target), log_(log) {}
+  // With `tell_status` the end is followed by the exit status, whatever it is.
+  Player(Target& target, ObservatoryLog& log, bool tell_status)
+      : target_(target), log_(log), tell_status_(tell_status) {}
 
   bool ended() const { return ended_; }
 
@@ -150,13 +152,18 @@ class Player {
     log_.Drain();
     Out(transcript::EndLine());
     const DWORD code = target_.ExitCode();
-    // A report ends the program with status 1, a close with 0.
-    if (code != (reported_error_ ? 1u : 0u)) Out("!! exit status " + std::to_string(code));
+    // Otherwise only a surprise is told: a report ends the program with
+    // status 1, a close with 0.
+    if (tell_status_)
+      Out("exit status " + std::to_string(code));
+    else if (code != (reported_error_ ? 1u : 0u))
+      Out("!! exit status " + std::to_string(code));
     ended_ = true;
   }
 
   Target& target_;
   ObservatoryLog& log_;
+  const bool tell_status_;
   bool ended_ = false;
   bool reported_error_ = false;
 };
@@ -235,7 +242,7 @@ StandinConfig FreshConfig(const std::wstring& scenario, const std::wstring& work
 }  // namespace
 
 int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstring& work,
-         Record record) {
+         Record record, const Arguments& args) {
   std::vector<Step> steps;
   if (!LoadScenario(scenario, steps)) return 2;
   char decimal = '.';
@@ -247,7 +254,7 @@ int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstri
 
   Target target;
   ObservatoryLog log(config.log);
-  Player player(target, log);
+  Player player(target, log, args.has_value());
   bool started = false;
   int index = 0;
   for (const Step& s : steps) {
@@ -265,7 +272,7 @@ int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstri
     }
     Out(transcript::EventLine(Event::Load));
     // A local server ends with the program it serves.
-    if (!target.Start(exe, [&](DWORD pid) {
+    if (!target.Start(exe, args.value_or(std::vector<std::wstring>{}), [&](DWORD pid) {
           config.client = std::to_wstring(pid);
           HandToStandin(config, work);
         })) {

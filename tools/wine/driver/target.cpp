@@ -74,6 +74,27 @@ void SetDecimalSeparator(char decimal) {
   ::RegCloseKey(key);
 }
 
+std::wstring CommandLineArgument(const std::wstring& arg) {
+  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes before a quote are doubled, and the quote escaped with one
+    // more; elsewhere they stand as they are.
+    const std::size_t kept = c == L'"' ? 2 * backslashes + 1 : backslashes;
+    quoted.append(kept, L'\\');
+    quoted += c;
+    backslashes = 0;
+  }
+  // Before the closing quote they are doubled too.
+  quoted.append(2 * backslashes, L'\\');
+  return quoted + L"\"";
+}
+
 // ---- Target -----------------------------------------------------------------
 
 Target::~Target() {
@@ -83,10 +104,12 @@ Target::~Target() {
   ::CloseHandle(pi_.hThread);
 }
 
-bool Target::Start(const std::wstring& exe, const std::function<void(DWORD)>& before_running) {
+bool Target::Start(const std::wstring& exe, const std::vector<std::wstring>& args,
+                   const std::function<void(DWORD)>& before_running) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   std::wstring command = L"\"" + exe + L"\"";
+  for (const std::wstring& arg : args) command += L" " + CommandLineArgument(arg);
   // Wine now and then refuses a process start while the one before is still
   // going away; a second try a moment later goes through. Said on the
   // driver's error stream, never in the transcript.

@@ -22,6 +22,11 @@ HWND MainWindowOf(DWORD thread);
 // The user's decimal separator, as the program reads it at start.
 void SetDecimalSeparator(char decimal);
 
+// One argument as a Windows command line carries it, for the program's
+// CommandLineToArgvW to read back unchanged: quoted when it is empty or
+// holds a blank or a quote, with the backslashes before a quote doubled.
+std::wstring CommandLineArgument(const std::wstring& arg);
+
 class Target {
  public:
   Target() = default;
@@ -29,9 +34,11 @@ class Target {
   Target(const Target&) = delete;
   Target& operator=(const Target&) = delete;
 
-  // Starts the program; `before_running`, if given, learns its process id
-  // before the program runs its first instruction.
-  bool Start(const std::wstring& exe, const std::function<void(DWORD)>& before_running = {});
+  // Starts the program with `args` after its name; `before_running`, if
+  // given, learns its process id before the program runs its first
+  // instruction.
+  bool Start(const std::wstring& exe, const std::vector<std::wstring>& args = {},
+             const std::function<void(DWORD)>& before_running = {});
   bool Exited() const;
   bool WaitExit(limits::Duration limit) const;
   DWORD ExitCode() const;
