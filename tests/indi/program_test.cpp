@@ -19,15 +19,15 @@ namespace orvan::indi {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::IndiServer;
-using testing::Program;
-using testing::WaitFor;
+using standin::IndiServer;
+using standin::Program;
+using standin::WaitFor;
 
-using testing::kSimulator;
-using testing::NumberText;
+using standin::kSimulator;
+using standin::NumberText;
 const std::string& kPrefix = kSimulator;
-using testing::kExitLimit;
-using testing::kTickLimit;
+using standin::kExitLimit;
+using standin::kTickLimit;
 constexpr auto kSlewLimit = 40s;
 
 class ProgramOnIndi : public ::testing::Test {
@@ -37,7 +37,7 @@ class ProgramOnIndi : public ::testing::Test {
     // West of the meridian by an hour (the east side of the pier, where the
     // simulator guides north as north), tracking.
     bool ok = false;
-    ra0 = testing::TrackAt(server, 1.0, dec0, ok);
+    ra0 = standin::TrackAt(server, 1.0, dec0, ok);
     ASSERT_TRUE(ok);
   }
 
