@@ -163,14 +163,11 @@ int main(int argc, char* argv[]) {
     }
   }
 
-  std::shared_ptr<indi::IndiTrace> indi_trace;
-  if (o.trace_indi) {
-    std::string error;
-    indi_trace = OpenIndiTrace(*o.trace_indi, error);
-    if (!indi_trace) {
-      std::cerr << "orvanacp: " << error << "\n" << app::Usage();
-      return 2;
-    }
+  std::string trace_error;
+  const auto indi_trace = o.trace_indi ? OpenIndiTrace(*o.trace_indi, trace_error) : nullptr;
+  if (!trace_error.empty()) {
+    std::cerr << "orvanacp: " << trace_error << "\n" << app::Usage();
+    return 2;
   }
 
   std::unique_ptr<AutomationFactory> observatory;
