@@ -1,5 +1,7 @@
 #include "observatory/indi/indi_trace.h"
 
+#include <algorithm>
+
 #include "support/utc_text.h"
 
 namespace orvan::indi {

@@ -33,7 +33,7 @@ struct TracedMessage {
   std::string state;  // Idle, Ok, Busy, Alert
   // name=value, the value as the line shows it.
   std::vector<std::pair<std::string, std::string>> elements;
-  std::string text;  // a message's text, or a BLOB's size
+  std::string text;  // a device's message, quoted
 };
 
 class IndiTrace {
