@@ -70,6 +70,31 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowWithAReason) {
   EXPECT_EQ(Parse({"--log", ""}).error, "--log needs a file name");
 }
 
+// The trace's file comes in the same argument, so the option alone (to
+// standard error) is never followed by a value it could mistake for one.
+TEST(CommandLine, TracesIndiToStandardErrorOrAFile) {
+  struct Case {
+    std::vector<std::string_view> args;
+    std::optional<std::string> trace_indi;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{"--indi", "h", "--trace-indi"}, "", ""},
+      {{"--indi", "h", "--trace-indi=indi.txt"}, "indi.txt", ""},
+      {{"--trace-indi", "--indi", "h"}, "", ""},
+      {{"--indi", "h", "--trace-indi="}, std::nullopt, "--trace-indi= needs a file name"},
+      {{"--trace-indi"}, "", "--trace-indi needs --indi"},
+      {{"--indi", "h", "--trace-indi", "indi.txt"}, "", "unknown option indi.txt"},
+      {{"--indi", "h", "--log=night.csv"}, std::nullopt, "unknown option --log=night.csv"},
+      {{"--trace=x"}, std::nullopt, "unknown option --trace=x"},
+  };
+  for (const Case& c : cases) {
+    const Parsed p = ParseCommandLine(c.args);
+    EXPECT_EQ(p.error, c.error) << c.args.back();
+    EXPECT_EQ(p.options.trace_indi, c.trace_indi) << c.args.back();
+  }
+}
+
 TEST(CommandLine, TakesALogFile) {
   EXPECT_FALSE(Parse({}).options.log_file);
   EXPECT_EQ(Parse({"--log", "night.csv"}).options.log_file, "night.csv");
@@ -93,7 +118,7 @@ TEST(WindowsCommandLine, TakesWhatAScriptNeedsToStartANight) {
 
 TEST(WindowsCommandLine, RefusesTheLinuxProgramsOwnOptions) {
   for (const char* option : {"--indi", "--device", "--model", "--pressure", "--temperature",
-                             "--headless", "--trace", "--rates"})
+                             "--headless", "--trace", "--rates", "--trace-indi"})
     EXPECT_EQ(ParseWindows({option, "x"}).error, "unknown option " + std::string(option));
   EXPECT_EQ(ParseWindows({"/start"}).error, "unknown option /start");
   EXPECT_EQ(ParseWindows({"--start", "--log"}).error, "--log needs a value");
@@ -150,6 +175,8 @@ With no option it opens its window on a built-in simulated observatory.
   --rates              while holding, track at the rates the pointing model
                        predicts; pulses take out the rest
   --trace              write every observatory access to standard error
+  --trace-indi[=FILE]  write every INDI message sent and received to
+                       standard error, or append it to FILE
   --help               show this text
   --version            show the program's version
 )");

@@ -103,9 +103,17 @@ bool ApplyLog(std::string_view v, Options& o, std::string& error) {
   return true;
 }
 
+bool ApplyTraceIndi(std::string_view v, Options& o, std::string&) {
+  o.trace_indi = std::string(v);
+  return true;
+}
+
 struct Option {
   std::string_view name;
-  std::string_view value;  // the value's name in the usage; empty: the option takes none
+  // The value's name in the usage; empty: the option takes none. One that
+  // starts "[=" is optional and comes in the same argument (--name=VALUE);
+  // any other is the next argument.
+  std::string_view value;
   Apply apply;
   std::string_view help;  // its lines, for the usage
   bool windows = false;   // OrvanACP.exe takes it too
@@ -150,6 +158,9 @@ constexpr std::array kOptions{
            "predicts; pulses take out the rest"},
     Option{"--trace", "", SetFlag<&Options::trace>,
            "write every observatory access to standard error"},
+    Option{"--trace-indi", "[=FILE]", ApplyTraceIndi,
+           "write every INDI message sent and received to\n"
+           "standard error, or append it to FILE"},
     Option{"--help", "", SetFlag<&Options::help>, "show this text", kBoth},
     Option{"--version", "", SetFlag<&Options::version>, "show the program's version", kBoth},
 };
@@ -171,10 +182,14 @@ bool Takes(Program program, const Option& option) {
   return program == Program::Linux || option.windows;
 }
 
-// The option as the usage names it: "--log FILE".
+bool ValueOptional(const Option& option) {
+  return option.value.starts_with("[=");
+}
+
+// The option as the usage names it: "--log FILE", "--trace-indi[=FILE]".
 std::string Synopsis(const Option& option) {
   std::string text(option.name);
-  if (!option.value.empty()) text += " " + std::string(option.value);
+  if (!option.value.empty()) text += (ValueOptional(option) ? "" : " ") + std::string(option.value);
   return text;
 }
 
@@ -218,15 +233,27 @@ std::string_view Usage(Program program) {
 Parsed ParseCommandLine(std::span<const std::string_view> args, Program program) {
   Parsed p;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
+    std::string_view arg = args[i];
+    std::optional<std::string_view> given;  // --name=VALUE
+    if (const std::size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
+      given = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+    }
     const auto option = std::ranges::find(kOptions, arg, &Option::name);
-    if (option == kOptions.end() || !Takes(program, *option)) {
-      p.error = "unknown option " + std::string(arg);
+    if (option == kOptions.end() || !Takes(program, *option) ||
+        (given && !ValueOptional(*option))) {
+      p.error = "unknown option " + std::string(args[i]);
       return p;
     }
-    // Options that take a value take the next argument.
     std::string_view value;
-    if (!option->value.empty()) {
+    if (ValueOptional(*option)) {
+      if (given && given->empty()) {
+        p.error = std::string(args[i]) + " needs a file name";
+        return p;
+      }
+      value = given.value_or("");
+    } else if (!option->value.empty()) {
+      // Any other value is the next argument.
       if (i + 1 >= args.size()) {
         p.error = std::string(arg) + " needs a value";
         return p;
@@ -235,6 +262,7 @@ Parsed ParseCommandLine(std::span<const std::string_view> args, Program program)
     }
     if (!option->apply(value, p.options, p.error)) return p;
   }
+  if (p.options.trace_indi && !p.options.indi_host) p.error = "--trace-indi needs --indi";
   return p;
 }
 

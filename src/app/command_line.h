@@ -27,8 +27,11 @@ struct Options {
   std::optional<std::string> threshold;  // as if typed into the entry box
   bool start = false;                    // a click on Start once the link is up
   bool trace = false;                    // every observatory access to standard error
-  std::optional<std::string> log_file;   // the cycle log, appended to
-  bool rates = false;                    // model tracking by custom rates
+  // Every INDI message sent and received, appended to this file; empty:
+  // to standard error.
+  std::optional<std::string> trace_indi;
+  std::optional<std::string> log_file;  // the cycle log, appended to
+  bool rates = false;                   // model tracking by custom rates
   bool help = false;
   bool version = false;
 };

@@ -3,8 +3,10 @@
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -13,6 +15,7 @@
 
 #include "app/command_line.h"
 #include "observatory/indi/indi_observatory.h"
+#include "observatory/indi/indi_trace.h"
 #include "observatory/program/pointing_file.h"
 #include "observatory/program/rate_follower.h"
 #include "observatory/sim/simulated_observatory.h"
@@ -65,8 +68,30 @@ void Notice(const std::string& text) {
   std::fflush(stderr);
 }
 
+// The INDI trace, where asked for: to standard error, or appended to a file;
+// null, with the reason in `error`, when the file can't be opened.
+std::shared_ptr<indi::IndiTrace> OpenIndiTrace(const std::string& path, std::string& error) {
+  if (path.empty())
+    return std::make_shared<indi::IndiTrace>([](const std::string& line) {
+      std::fprintf(stderr, "%s\n", line.c_str());
+      std::fflush(stderr);
+    });
+  std::shared_ptr<std::FILE> file(std::fopen(path.c_str(), "a"), [](std::FILE* f) {
+    if (f) std::fclose(f);
+  });
+  if (!file) {
+    error = "cannot open INDI trace " + path + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  return std::make_shared<indi::IndiTrace>([file](const std::string& line) {
+    std::fprintf(file.get(), "%s\n", line.c_str());
+    std::fflush(file.get());
+  });
+}
+
 std::unique_ptr<AutomationFactory> MakeObservatory(
-    const app::Options& o, std::shared_ptr<program::ObservatoryProgram>& program) {
+    const app::Options& o, std::shared_ptr<indi::IndiTrace> trace,
+    std::shared_ptr<program::ObservatoryProgram>& program) {
   program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
@@ -78,6 +103,7 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   indi.device = o.device;
   indi.sky = sky;
   indi.notice = Notice;
+  indi.trace = std::move(trace);
   return indi::MakeIndiObservatory(indi, &program);
 }
 
@@ -137,10 +163,17 @@ int main(int argc, char* argv[]) {
     }
   }
 
+  std::string trace_error;
+  const auto indi_trace = o.trace_indi ? OpenIndiTrace(*o.trace_indi, trace_error) : nullptr;
+  if (!trace_error.empty()) {
+    std::cerr << "orvanacp: " << trace_error << "\n" << app::Usage();
+    return 2;
+  }
+
   std::unique_ptr<AutomationFactory> observatory;
   std::shared_ptr<program::ObservatoryProgram> program;
   try {
-    observatory = MakeObservatory(o, program);
+    observatory = MakeObservatory(o, indi_trace, program);
   } catch (const Error& e) {
     // A model file that can't be read is a bad value on the command line.
     std::cerr << "orvanacp: " << e.description() << "\n" << app::Usage();

@@ -25,20 +25,6 @@ std::string_view EventName(RecordKind kind) {
   return "cycle";
 }
 
-std::string_view DirectionLetter(GuideDirection direction) {
-  switch (direction) {
-    case GuideDirection::North:
-      return "N";
-    case GuideDirection::South:
-      return "S";
-    case GuideDirection::East:
-      return "E";
-    case GuideDirection::West:
-      break;
-  }
-  return "W";
-}
-
 void Put(Fields& fields, LogColumn ra, const std::optional<AxisPair>& pair) {
   if (!pair) return;
   fields[ra] = ShortestText(pair->ra);
@@ -47,7 +33,7 @@ void Put(Fields& fields, LogColumn ra, const std::optional<AxisPair>& pair) {
 
 void Put(Fields& fields, LogColumn direction, const std::optional<SentPulse>& pulse) {
   if (!pulse) return;
-  fields[direction] = DirectionLetter(pulse->direction);
+  fields[direction] = std::string(1, DirectionLetter(pulse->direction));
   fields[direction + 1] = ShortestText(pulse->milliseconds);
 }
 

@@ -43,7 +43,8 @@ class CycleLog {
   static std::unique_ptr<CycleLog> Open(const std::string& path, ClockText now, FailureSink failed,
                                         std::string& error);
 
-  // Whoever else is to hear of a failed write, after those told so far.
+  // Adds `also` to those told when a write fails; it is told after the ones
+  // added before it.
   void AlsoOnFailure(FailureSink also);
 
   void Record(const CycleRecord& record, std::string_view status) noexcept;

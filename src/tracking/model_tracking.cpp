@@ -5,7 +5,7 @@
 namespace orvan::tracking {
 namespace {
 
-constexpr double kCycleSeconds = kCyclePeriodMs / 1000.0;
+constexpr double kCycleSeconds = kCyclePeriodMs / kMillisecondsPerSecond;
 
 }  // namespace
 

@@ -12,9 +12,6 @@ namespace {
 using namespace checked;
 
 constexpr double kRecaptureFactor = 5;
-constexpr double kMillisecondsPerSecond = 1000;
-constexpr double kHoursPerTurn = 24;
-constexpr double kDegreesPerTurn = 360;
 constexpr double kMicroPerUnit = 1000000.0;
 
 // The record of one handler, handed to the observer once: when the handler
@@ -44,7 +41,8 @@ void Stop(TrackerState& state, TrackerWindow& window) {
   window.SetCommand1Caption(texts::kStartCaption);
 }
 
-void Start(TrackerState& state, TrackerWindow& window, Report& report) {
+// Starts a run, or refuses with a message box when the mount cannot be held.
+void StartUnlessRefused(TrackerState& state, TrackerWindow& window, Report& report) {
   acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
   if (!telescope.Connected()) {
     window.MsgBox("Error - ACP not connected to mount");
@@ -84,7 +82,8 @@ void Start(TrackerState& state, TrackerWindow& window, Report& report) {
 // Mapped right ascensions on both sides of 0/24 hours would otherwise ask for
 // a pulse nearly a day long: a difference beyond 12 hours either way is taken
 // the short way round with one step of 24 hours, exact. A difference one step
-// can't bring into (-12, +12] is no crossing and stands as it is.
+// can't bring into (-12, +12] is no crossing and stands as it is. Not Wrap12
+// (units.h): the cycle's arithmetic is checked and its one step is part of it.
 double WrapHours(double hours) {
   double wrapped = hours;
   if (hours > 12) wrapped = Sub(hours, kHoursPerTurn);
@@ -92,10 +91,12 @@ double WrapHours(double hours) {
   return wrapped > -12 && wrapped <= 12 ? wrapped : hours;
 }
 
-// Whether this tick has nothing to correct: the mount is slewing or not
-// tracking (the target is then stale), or someone else is guiding.
-bool Waiting(TrackerState& state, TrackerWindow& window, acp::Telescope& telescope,
-             Report& report) {
+// Ends the tick where there is nothing to correct, and says so: while the
+// mount slews or does not track it shows the wait in the status and marks the
+// target stale; when someone else is guiding it aborts the run and shows a
+// message box. True when the tick ends here.
+bool WaitOrAbort(TrackerState& state, TrackerWindow& window, acp::Telescope& telescope,
+                 Report& report) {
   if (telescope.Slewing()) {
     window.SetStatusText("Waiting for slew to complete");
     state.TargetStale = true;
@@ -123,8 +124,9 @@ bool Waiting(TrackerState& state, TrackerWindow& window, acp::Telescope& telesco
 }
 
 // A mount moved well beyond the allowed error, or one that was interrupted,
-// is held where it now is rather than driven back; true when that happened.
-bool Recaptured(TrackerState& state, TrackerWindow& window) {
+// is held where it now is rather than driven back: the target moves to the
+// mount's position and the status says so. True when that happened.
+bool RecaptureIfMoved(TrackerState& state, TrackerWindow& window) {
   const double d_ra = Abs(Sub(state.TargetTrueRA, state.CurrentTrueRA));
   const double limit_ra = Mul(Mul(state.MaxErrorArcsec, kRecaptureFactor), ArcsecPerHourFactor);
   const double d_dec = Abs(Sub(state.TargetTrueDec, state.CurrentTrueDec));
@@ -208,12 +210,12 @@ void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
 void Cycle(TrackerState& state, TrackerWindow& window, Report& report) {
   acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
   report.record.threshold_arcsec = state.MaxErrorArcsec;
-  if (Waiting(state, window, telescope, report)) return;
+  if (WaitOrAbort(state, window, telescope, report)) return;
 
   state.CurrentTrueRA = telescope.RightAscension();
   state.CurrentTrueDec = telescope.Declination();
   report.record.current = AxisPair{state.CurrentTrueRA, state.CurrentTrueDec};
-  const bool recaptured = Recaptured(state, window);
+  const bool recaptured = RecaptureIfMoved(state, window);
   report.record.target = AxisPair{state.TargetTrueRA, state.TargetTrueDec};
   if (recaptured) return;
 
@@ -251,7 +253,7 @@ void Command1_Click(TrackerState& state, TrackerWindow& window, TrackingObserver
   } else {
     // A start refused with a message records nothing.
     Report report(observer, RecordKind::Start);
-    Start(state, window, report);
+    StartUnlessRefused(state, window, report);
   }
 }
 

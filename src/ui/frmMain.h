@@ -39,8 +39,9 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   // From now on every start, cycle, stop, abort and the run-time error report
   // is recorded in `log`; a write that fails is also told to the view.
   void AttachLog(std::unique_ptr<tracking::CycleLog> log);
-  // `listener` is told what the handlers did as the log is, and that the
-  // program ends; it must outlive the window or be removed first.
+  // `listener` hears each record the handlers make (the same records the
+  // log gets), each guide pulse sent, and that the program ends. It must outlive the
+  // window, or be removed (Listen(nullptr)) before it goes.
   void Listen(tracking::TrackingObserver* listener) { listener_ = listener; }
 
   bool ended() const { return ended_; }

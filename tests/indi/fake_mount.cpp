@@ -1,8 +1,9 @@
 #include "fake_mount.h"
+#include "observatory/indi/indi_names.h"
 
 #include <csignal>
 
-namespace orvan::indi::testing {
+namespace orvan::indi::standin {
 namespace {
 
 constexpr double kArcsecPerDegree = 3600;
@@ -25,18 +26,22 @@ std::string Guide(const std::string& property, const std::string& first,
 std::vector<std::pair<std::string, std::string>> MountDefinitions(
     const std::vector<std::pair<std::string, std::string>>& replaced) {
   std::vector<std::pair<std::string, std::string>> defs = {
-      {"CONNECTION", ConnectionDefinition(kFakeDevice, true)},
-      {"EQUATORIAL_EOD_COORD",
-       NumberDefinition(kFakeDevice, "EQUATORIAL_EOD_COORD", "Ok", {{"RA", "5.5"}, {"DEC", "20"}})},
-      {"TELESCOPE_TRACK_STATE", SwitchDefinition(kFakeDevice, "TELESCOPE_TRACK_STATE",
-                                                 {{"TRACK_ON", true}, {"TRACK_OFF", false}})},
-      {"GUIDE_RATE",
-       NumberDefinition(kFakeDevice, "GUIDE_RATE", "Ok",
-                        {{"GUIDE_RATE_WE", "0.5"}, {"GUIDE_RATE_NS", "0.5"}}, "0", "1")},
-      {"GEOGRAPHIC_COORD", NumberDefinition(kFakeDevice, "GEOGRAPHIC_COORD", "Ok",
-                                            {{"LAT", "40"}, {"LONG", "255"}, {"ELEV", "1600"}})},
-      {kGuideWE, Guide(kGuideWE, "TIMED_GUIDE_W", "TIMED_GUIDE_E")},
-      {kGuideNS, Guide(kGuideNS, "TIMED_GUIDE_N", "TIMED_GUIDE_S")},
+      {names::kConnection, ConnectionDefinition(kFakeDevice, true)},
+      {names::kEquatorialEodCoord, NumberDefinition(kFakeDevice, names::kEquatorialEodCoord, "Ok",
+                                                    {{names::kRa, "5.5"}, {names::kDec, "20"}})},
+      {names::kTelescopeTrackState,
+       SwitchDefinition(kFakeDevice, names::kTelescopeTrackState,
+                        {{names::kTrackOn, true}, {names::kTrackOff, false}})},
+      {names::kGuideRate,
+       NumberDefinition(kFakeDevice, names::kGuideRate, "Ok",
+                        {{names::kGuideRateWe, "0.5"}, {names::kGuideRateNs, "0.5"}}, "0", "1")},
+      {names::kGeographicCoord,
+       NumberDefinition(kFakeDevice, names::kGeographicCoord, "Ok",
+                        {{names::kLat, "40"}, {names::kLong, "255"}, {names::kElev, "1600"}})},
+      {names::kTelescopeTimedGuideWe,
+       Guide(names::kTelescopeTimedGuideWe, names::kTimedGuideW, names::kTimedGuideE)},
+      {names::kTelescopeTimedGuideNs,
+       Guide(names::kTelescopeTimedGuideNs, names::kTimedGuideN, names::kTimedGuideS)},
   };
   for (const auto& [property, xml] : replaced)
     for (auto& def : defs)
@@ -55,15 +60,16 @@ std::string MountGreeting(const std::vector<std::pair<std::string, std::string>>
 
 std::string PositionUpdate(const std::string& state, const std::string& ra,
                            const std::string& dec) {
-  return NumberUpdate(kFakeDevice, "EQUATORIAL_EOD_COORD", state, {{"RA", ra}, {"DEC", dec}});
+  return NumberUpdate(kFakeDevice, names::kEquatorialEodCoord, state,
+                      {{names::kRa, ra}, {names::kDec, dec}});
 }
 
 std::string PulseUpdate(const std::string& property, const std::string& state, double first,
                         double second) {
-  const bool ns = property == kGuideNS;
+  const bool ns = property == names::kTelescopeTimedGuideNs;
   return NumberUpdate(kFakeDevice, property, state,
-                      {{ns ? "TIMED_GUIDE_N" : "TIMED_GUIDE_W", std::to_string(first)},
-                       {ns ? "TIMED_GUIDE_S" : "TIMED_GUIDE_E", std::to_string(second)}});
+                      {{ns ? names::kTimedGuideN : names::kTimedGuideW, std::to_string(first)},
+                       {ns ? names::kTimedGuideS : names::kTimedGuideE, std::to_string(second)}});
 }
 
 IndiOptions FakeOptions(const FakeServer& server) {
@@ -91,4 +97,4 @@ std::optional<Error> CorrectionStep(IndiMount& mount) {
   return std::nullopt;
 }
 
-}  // namespace orvan::indi::testing
+}  // namespace orvan::indi::standin

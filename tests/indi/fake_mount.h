@@ -11,13 +11,12 @@
 
 #include "fake_server.h"
 #include "observatory/indi/indi_mount.h"
+#include "observatory/indi/indi_names.h"
 #include "support/error.h"
 
-namespace orvan::indi::testing {
+namespace orvan::indi::standin {
 
 inline const std::string kFakeDevice = "Fake Mount";
-inline const std::string kGuideNS = "TELESCOPE_TIMED_GUIDE_NS";
-inline const std::string kGuideWE = "TELESCOPE_TIMED_GUIDE_WE";
 // The error the step pulses away: one second's worth at the fake's guide
 // rate, half the sidereal rate.
 inline constexpr double kStepErrorArcsec = 0.5 * kSiderealDegPerSecond * 3600;
@@ -46,4 +45,4 @@ inline constexpr auto kTestDeviceQuiet = std::chrono::milliseconds(300);
 // The error raised, if any.
 std::optional<Error> CorrectionStep(IndiMount& mount);
 
-}  // namespace orvan::indi::testing
+}  // namespace orvan::indi::standin

@@ -10,7 +10,7 @@
 #include <optional>
 #include <stdexcept>
 
-namespace orvan::indi::testing {
+namespace orvan::indi::standin {
 namespace {
 
 constexpr int kPollMs = 20;
@@ -242,4 +242,4 @@ std::string Deletion(const std::string& device, const std::string& property) {
          (property.empty() ? "" : " name=" + Quoted(property)) + "/>\n";
 }
 
-}  // namespace orvan::indi::testing
+}  // namespace orvan::indi::standin

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-namespace orvan::indi::testing {
+namespace orvan::indi::standin {
 
 // What the stand-in server does, in order, once something starts it.
 struct Action {
@@ -101,4 +101,4 @@ std::string SwitchDefinition(const std::string& device, const std::string& prope
                              const std::vector<std::pair<std::string, bool>>& elements);
 std::string Deletion(const std::string& device, const std::string& property = {});
 
-}  // namespace orvan::indi::testing
+}  // namespace orvan::indi::standin

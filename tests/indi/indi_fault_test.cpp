@@ -12,12 +12,13 @@
 
 #include "fake_mount.h"
 #include "indi_server.h"
+#include "observatory/indi/indi_names.h"
 
 namespace orvan::indi {
 namespace {
 
 using namespace std::chrono_literals;
-using namespace testing;
+using namespace standin;
 
 constexpr auto kEventLimit = 10s;  // generous: a loaded machine
 
@@ -27,7 +28,8 @@ struct Fault {
   std::string before_last = {};                                    // among the definitions
   std::vector<Action> mid_run = {};                                // once the mount is open
   std::optional<std::vector<Action>> greeting = {};  // instead of the mount's definitions
-  std::vector<Action> pulse_answer = {Send(PulseUpdate(kGuideNS, "Busy", kStepPulseMs, 0))};
+  std::vector<Action> pulse_answer = {
+      Send(PulseUpdate(names::kTelescopeTimedGuideNs, "Busy", kStepPulseMs, 0))};
   std::uint32_t number = 0;  // 0: the step succeeds
   std::string message = {};  // "{server}" stands for 127.0.0.1:PORT
   std::size_t pulses = 0;
@@ -40,24 +42,27 @@ void PrintTo(const Fault& f, std::ostream* os) {
 
 std::string Position(const std::string& ra, const std::string& dec,
                      const std::string& state = "Ok") {
-  return NumberDefinition(kFakeDevice, "EQUATORIAL_EOD_COORD", state, {{"RA", ra}, {"DEC", dec}});
+  return NumberDefinition(kFakeDevice, names::kEquatorialEodCoord, state,
+                          {{names::kRa, ra}, {names::kDec, dec}});
 }
 
 std::vector<std::pair<std::string, std::string>> PositionIs(const std::string& ra,
                                                             const std::string& dec) {
-  return {{"EQUATORIAL_EOD_COORD", Position(ra, dec)}};
+  return {{names::kEquatorialEodCoord, Position(ra, dec)}};
 }
 
 std::vector<std::pair<std::string, std::string>> GuideRateIs(
     const std::vector<std::pair<std::string, std::string>>& elements) {
-  return {{"GUIDE_RATE", NumberDefinition(kFakeDevice, "GUIDE_RATE", "Ok", elements, "0", "1")}};
+  return {{names::kGuideRate,
+           NumberDefinition(kFakeDevice, names::kGuideRate, "Ok", elements, "0", "1")}};
 }
 
 std::vector<std::pair<std::string, std::string>> SiteIs(const std::string& lat,
                                                         const std::string& lon,
                                                         const std::string& elev) {
-  return {{"GEOGRAPHIC_COORD", NumberDefinition(kFakeDevice, "GEOGRAPHIC_COORD", "Ok",
-                                                {{"LAT", lat}, {"LONG", lon}, {"ELEV", elev}})}};
+  return {{names::kGeographicCoord,
+           NumberDefinition(kFakeDevice, names::kGeographicCoord, "Ok",
+                            {{names::kLat, lat}, {names::kLong, lon}, {names::kElev, elev}})}};
 }
 
 std::string Where(const std::string& property_element) {
@@ -140,26 +145,27 @@ std::vector<Fault> Structure() {
   const std::string restarted = "INDI device \"Fake Mount\" driver restarted: ";
   return {
       {.name = "DecElementMissing",
-       .replaced = {{"EQUATORIAL_EOD_COORD",
-                     NumberDefinition(kFakeDevice, "EQUATORIAL_EOD_COORD", "Ok", {{"RA", "5.5"}})}},
+       .replaced = {{names::kEquatorialEodCoord,
+                     NumberDefinition(kFakeDevice, names::kEquatorialEodCoord, "Ok",
+                                      {{names::kRa, "5.5"}})}},
        .number = kBad,
        .message = Where("EQUATORIAL_EOD_COORD has no element DEC")},
       {.name = "OnlyUnknownElements",
-       .replaced = {{"EQUATORIAL_EOD_COORD",
-                     NumberDefinition(kFakeDevice, "EQUATORIAL_EOD_COORD", "Ok",
+       .replaced = {{names::kEquatorialEodCoord,
+                     NumberDefinition(kFakeDevice, names::kEquatorialEodCoord, "Ok",
                                       {{"RA_X", "5.5"}, {"DEC_X", "20"}})}},
        .number = kBad,
        .message = Where("EQUATORIAL_EOD_COORD has no element RA")},
       {.name = "AnotherTypeFromTheStart",
-       .replaced = {{"EQUATORIAL_EOD_COORD",
+       .replaced = {{names::kEquatorialEodCoord,
                      "<defTextVector device=\"Fake Mount\" name=\"EQUATORIAL_EOD_COORD\" "
                      "state=\"Ok\" perm=\"ro\"><defText name=\"RA\">5.5</defText>"
                      "<defText name=\"DEC\">20</defText></defTextVector>\n"}},
        .number = kBad,
        .message = Where("EQUATORIAL_EOD_COORD is a Text vector, not a Number vector")},
       {.name = "RedefinedWithOtherElements",
-       .mid_run = {Send(Deletion(kFakeDevice, "EQUATORIAL_EOD_COORD")),
-                   Send(NumberDefinition(kFakeDevice, "EQUATORIAL_EOD_COORD", "Ok",
+       .mid_run = {Send(Deletion(kFakeDevice, names::kEquatorialEodCoord)),
+                   Send(NumberDefinition(kFakeDevice, names::kEquatorialEodCoord, "Ok",
                                          {{"RA2", "5.5"}, {"DEC2", "20"}}))},
        .number = errors::kDriverRestarted,
        .message = restarted + "its property EQUATORIAL_EOD_COORD was deleted mid-run"},
@@ -173,7 +179,7 @@ std::vector<Fault> Structure() {
        .ra = 5.5,
        .dec = 20},
       {.name = "TheLibraryReadsADefinitionInStateBogusAsOk",
-       .replaced = {{"EQUATORIAL_EOD_COORD", Position("5.5", "20", "Bogus")}},
+       .replaced = {{names::kEquatorialEodCoord, Position("5.5", "20", "Bogus")}},
        .pulses = 1,
        .ra = 5.5,
        .dec = 20},
@@ -236,37 +242,37 @@ std::vector<Fault> Pulses() {
       Where("TELESCOPE_TIMED_GUIDE_NS.TIMED_GUIDE_N takes at most 60000 ms: ");
   return {
       {.name = "RateTiny",
-       .replaced = GuideRateIs({{"GUIDE_RATE_WE", "0.5"}, {"GUIDE_RATE_NS", "1e-300"}}),
+       .replaced = GuideRateIs({{names::kGuideRateWe, "0.5"}, {names::kGuideRateNs, "1e-300"}}),
        .number = errors::kPulseTooLong,
        .message = too_long + "a pulse of 5e+302 ms was not sent"},
       {.name = "RateSmall",
-       .replaced = GuideRateIs({{"GUIDE_RATE_WE", "0.5"}, {"GUIDE_RATE_NS", "1e-4"}}),
+       .replaced = GuideRateIs({{names::kGuideRateWe, "0.5"}, {names::kGuideRateNs, "1e-4"}}),
        .number = errors::kPulseTooLong,
        .message = too_long + "a pulse of 5000000 ms was not sent"},
       {.name = "RateZeroPassesForTheRepairButPulsesNothing",
-       .replaced = GuideRateIs({{"GUIDE_RATE_WE", "0.5"}, {"GUIDE_RATE_NS", "0"}}),
+       .replaced = GuideRateIs({{names::kGuideRateWe, "0.5"}, {names::kGuideRateNs, "0"}}),
        .number = errors::kPulseTooLong,
        .message = too_long + "a pulse of inf ms was not sent"},
       {.name = "RateNegative",
-       .replaced = GuideRateIs({{"GUIDE_RATE_WE", "0.5"}, {"GUIDE_RATE_NS", "-1"}}),
+       .replaced = GuideRateIs({{names::kGuideRateWe, "0.5"}, {names::kGuideRateNs, "-1"}}),
        .number = kBad,
        .message = Where("GUIDE_RATE.GUIDE_RATE_NS = -1: not above zero")},
       {.name = "RateAboveItsDeclaredRange",
-       .replaced = GuideRateIs({{"GUIDE_RATE_WE", "0.5"}, {"GUIDE_RATE_NS", "2"}}),
+       .replaced = GuideRateIs({{names::kGuideRateWe, "0.5"}, {names::kGuideRateNs, "2"}}),
        .number = kBad,
        .message = Where("GUIDE_RATE.GUIDE_RATE_NS = 2: out of the declared range [0, 1]")},
       {.name = "RateMissing",
-       .replaced = GuideRateIs({{"GUIDE_RATE_WE", "0.5"}}),
+       .replaced = GuideRateIs({{names::kGuideRateWe, "0.5"}}),
        .number = kBad,
        .message = Where("GUIDE_RATE has no element GUIDE_RATE_NS")},
       {.name = "PulseTakenOn", .pulses = 1},
       {.name = "PulseTakenOnAfterAnUnrelatedOk",
-       .pulse_answer = {Send(PulseUpdate(kGuideNS, "Ok", 0, 0)),
-                        Send(PulseUpdate(kGuideNS, "Busy", kStepPulseMs, 0))},
+       .pulse_answer = {Send(PulseUpdate(names::kTelescopeTimedGuideNs, "Ok", 0, 0)),
+                        Send(PulseUpdate(names::kTelescopeTimedGuideNs, "Busy", kStepPulseMs, 0))},
        .pulses = 1},
       {.name = "RefusalAfterAnUnrelatedOk",
-       .pulse_answer = {Send(PulseUpdate(kGuideNS, "Ok", 0, 0)),
-                        Send(PulseUpdate(kGuideNS, "Alert", 0, 0))},
+       .pulse_answer = {Send(PulseUpdate(names::kTelescopeTimedGuideNs, "Ok", 0, 0)),
+                        Send(PulseUpdate(names::kTelescopeTimedGuideNs, "Alert", 0, 0))},
        .number = errors::kRefused,
        .message = "INDI device \"Fake Mount\" refused TELESCOPE_TIMED_GUIDE_NS (Alert)",
        .pulses = 1},
@@ -290,8 +296,9 @@ class FaultTable : public ::testing::TestWithParam<Fault> {};
 
 // A GUIDE_RATE update after the fault: once it is read (or reading raises),
 // the fault before it has been received.
-const std::string kSentinel = NumberUpdate(kFakeDevice, "GUIDE_RATE", "Ok",
-                                           {{"GUIDE_RATE_WE", "0.25"}, {"GUIDE_RATE_NS", "0.5"}});
+const std::string kSentinel =
+    NumberUpdate(kFakeDevice, names::kGuideRate, "Ok",
+                 {{names::kGuideRateWe, "0.25"}, {names::kGuideRateNs, "0.5"}});
 
 void AwaitSentinel(IndiMount& mount) {
   ASSERT_TRUE(WaitFor(kEventLimit, [&] {
@@ -309,7 +316,7 @@ TEST_P(FaultTable, EndsInTheMessageNamingTheCauseAndSendsNoPulseOnIt) {
   server.On("<getProperties",
             f.greeting ? *f.greeting
                        : std::vector<Action>{Send(MountGreeting(f.replaced, f.before_last))});
-  server.On("name='" + kGuideNS + "'", f.pulse_answer);
+  server.On(std::string("name='") + names::kTelescopeTimedGuideNs + "'", f.pulse_answer);
   IndiMount mount(FakeOptions(server));
   if (!f.mid_run.empty()) {
     mount.Open();
@@ -331,10 +338,11 @@ TEST_P(FaultTable, EndsInTheMessageNamingTheCauseAndSendsNoPulseOnIt) {
     EXPECT_EQ(mount.Axes().dec, *f.dec);
   }
   if (f.pulses) {
-    EXPECT_TRUE(server.AwaitReceived("newNumberVector", kGuideNS, f.pulses, kEventLimit));
+    EXPECT_TRUE(server.AwaitReceived("newNumberVector", names::kTelescopeTimedGuideNs, f.pulses,
+                                     kEventLimit));
   }
-  EXPECT_EQ(server.Received("newNumberVector", kGuideNS).size(), f.pulses);
-  EXPECT_EQ(server.Received("newNumberVector", kGuideWE).size(), 0u);
+  EXPECT_EQ(server.Received("newNumberVector", names::kTelescopeTimedGuideNs).size(), f.pulses);
+  EXPECT_EQ(server.Received("newNumberVector", names::kTelescopeTimedGuideWe).size(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultTable, ::testing::ValuesIn(AllFaults()),

@@ -15,7 +15,7 @@ namespace orvan::indi {
 namespace {
 
 using namespace std::chrono_literals;
-using namespace testing;
+using namespace standin;
 
 constexpr auto kEventLimit = 10s;
 
@@ -111,8 +111,9 @@ TEST(IndiPulse, APulseNotAnsweredIsCalledOffWithZeros) {
   IndiMount mount(FakeOptions(server));
   mount.Open();
   EXPECT_THROW(mount.PulseGuide(GuideDirection::South, 1500.4), Error);
-  ASSERT_TRUE(server.AwaitReceived("newNumberVector", kGuideNS, 2, kEventLimit));
-  const auto sent = server.Received("newNumberVector", kGuideNS);
+  ASSERT_TRUE(
+      server.AwaitReceived("newNumberVector", names::kTelescopeTimedGuideNs, 2, kEventLimit));
+  const auto sent = server.Received("newNumberVector", names::kTelescopeTimedGuideNs);
   EXPECT_NE(sent[0].find("TIMED_GUIDE_S'>\n      1500\n"), std::string::npos) << sent[0];
   EXPECT_NE(sent[1].find("TIMED_GUIDE_S'>\n      0\n"), std::string::npos) << sent[1];
   EXPECT_NE(sent[1].find("TIMED_GUIDE_N'>\n      0\n"), std::string::npos) << sent[1];

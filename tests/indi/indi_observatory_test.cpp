@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "indi_server.h"
+#include "observatory/indi/indi_names.h"
 #include "observatory/indi/indi_observatory.h"
 #include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
@@ -22,8 +23,8 @@ namespace orvan::indi {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::IndiServer;
-using testing::WaitFor;
+using standin::IndiServer;
+using standin::WaitFor;
 
 const std::string kDevice = "Telescope Simulator";
 const std::string kPrefix = kDevice + ".";
@@ -33,7 +34,7 @@ constexpr double kLatitude = 40, kLongitudeEast = 255;  // 105 W
 double LocalSiderealTimeNow() {
   const double ut = program::SystemClock().Now();
   const double gast = eraGst06a(2451545.0, ut / 86400, 2451545.0, (ut + 69.184) / 86400);
-  return program::Wrap24(gast * 12 / kPi + (kLongitudeEast - 360) / 15);
+  return Wrap24(gast * 12 / kPi + (kLongitudeEast - 360) / 15);
 }
 
 Error ErrorFrom(const std::function<void()>& f) {
@@ -64,14 +65,13 @@ class IndiObservatoryTest : public ::testing::Test {
   void PlaceMount(double dec = 20) {
     server.SetProp(kPrefix + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
     server.SetProp(kPrefix + "ON_COORD_SET.SYNC=On");
-    ra0 = program::Wrap24(LocalSiderealTimeNow() - 1.0);
+    ra0 = Wrap24(LocalSiderealTimeNow() - 1.0);
     dec0 = dec;
     server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" + std::to_string(ra0) + ";" +
                    std::to_string(dec0));
     server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
     ASSERT_TRUE(WaitFor(3s, [&] {
-      return std::abs(Dec() - dec0) < 1e-4 && Tracking() &&
-             std::abs(program::Wrap12(Ra() - ra0)) < 1e-3;
+      return std::abs(Dec() - dec0) < 1e-4 && Tracking() && std::abs(Wrap12(Ra() - ra0)) < 1e-3;
     }));
   }
 
@@ -106,8 +106,7 @@ TEST_F(IndiObservatoryTest, ConnectsTheDeviceAndAnswersWhatTheProgramReads) {
 
 TEST_F(IndiObservatoryTest, ReportsThePositionTheMountHas) {
   PlaceMount();
-  EXPECT_NEAR(program::Wrap12(Ra() - server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA")) * 54000,
-              0, 1.6);
+  EXPECT_NEAR(Wrap12(Ra() - server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA")) * 54000, 0, 1.6);
   EXPECT_NEAR(Dec(), server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC"), 0.1 / 3600);
 }
 
@@ -115,9 +114,7 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
   PlaceMount();
   // Sidereal time at the mount's longitude, against ERFA's full formula.
   ASSERT_TRUE(WaitFor(3s, [&] {
-    return std::abs(
-               program::Wrap12(telescope->Get("SiderealTime").ToR8() - LocalSiderealTimeNow())) *
-               3600 <
+    return std::abs(Wrap12(telescope->Get("SiderealTime").ToR8() - LocalSiderealTimeNow())) * 3600 <
            0.5;
   }));
   // A second program on the same mount, with air and an index error: on the
@@ -140,7 +137,7 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
   const double lift = (dec_out - dec) * 3600 - 30;
   const double tz = std::tan((kLatitude - dec) * kPi / 180 - lift / 206264.806);
   EXPECT_NEAR(lift, (a * tz + b * tz * tz * tz) * 206264.806, 0.01);
-  EXPECT_NEAR(program::Wrap12(ra_out - ra) * 54000, 0, 0.1);
+  EXPECT_NEAR(Wrap12(ra_out - ra) * 54000, 0, 0.1);
 }
 
 TEST_F(IndiObservatoryTest, ZeroGuideRatesAreRepairedWithTheDefault) {
@@ -221,7 +218,7 @@ TEST_F(IndiObservatoryTest, PulsesMoveTheMountByRateTimesDuration) {
     EXPECT_TRUE(Guiding());
     // Passed on in whole milliseconds.
     EXPECT_EQ(server.GetProp(kPrefix + "TELESCOPE_TIMED_GUIDE_NS." +
-                             (leg.sign > 0 ? "TIMED_GUIDE_N" : "TIMED_GUIDE_S")),
+                             (leg.sign > 0 ? names::kTimedGuideN : names::kTimedGuideS)),
               "4000");
     ASSERT_TRUE(WaitFor(6s, [&] { return !Guiding(); }));
     // The last step's position is published with the end or just after it.
@@ -233,7 +230,7 @@ TEST_F(IndiObservatoryTest, PulsesMoveTheMountByRateTimesDuration) {
     const double dec_moved =
         (server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC") - dec_start) * 3600;
     const double ra_moved =
-        program::Wrap12(server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA") - ra_start) * 54000;
+        Wrap12(server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA") - ra_start) * 54000;
     EXPECT_NEAR(dec_moved, leg.sign * 30, 2.5);
     EXPECT_NEAR(ra_moved, leg.sign * 30, 2.5 + 1.5);
     // The objects see what the mount has.
@@ -303,7 +300,7 @@ TEST_F(IndiObservatoryTest, UnknownDeviceRaisesNamingWhatIsThere) {
 
 TEST(IndiObservatory, UnreachableServerRaises) {
   IndiOptions options;
-  options.port = testing::FreePort();  // nothing listens there
+  options.port = standin::FreePort();  // nothing listens there
   auto factory = MakeIndiObservatory(options);
   const Error e = ErrorFrom([&] { factory->Create("ACP.Telescope"); });
   EXPECT_EQ(e.number(), errors::kUnreachable);

@@ -22,7 +22,7 @@
 
 extern char** environ;
 
-namespace orvan::indi::testing {
+namespace orvan::indi::standin {
 namespace {
 
 constexpr auto kStartLimit = std::chrono::seconds(10);
@@ -202,7 +202,7 @@ double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok) {
   server.SetProp(kSimulator + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
   const double lst =
       program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
-  const double ra = program::Wrap24(lst - hour_angle);
+  const double ra = Wrap24(lst - hour_angle);
   server.SetProp(kSimulator + "ON_COORD_SET.SYNC=On");
   server.SetProp(kSimulator + "EQUATORIAL_EOD_COORD.RA;DEC=" + NumberText(ra) + ";" +
                  NumberText(dec));
@@ -215,4 +215,4 @@ double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok) {
   return ra;
 }
 
-}  // namespace orvan::indi::testing
+}  // namespace orvan::indi::standin

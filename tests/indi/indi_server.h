@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace orvan::indi::testing {
+namespace orvan::indi::standin {
 
 // Debian's INDI server with its telescope simulator, for one test: on a free
 // port, with HOME in a fresh temporary folder (the driver writes ~/.indi
@@ -64,12 +64,12 @@ std::string RunTool(const std::vector<std::string>& argv);
 template <typename F>
 bool WaitFor(std::chrono::milliseconds limit, F done);
 
-}  // namespace orvan::indi::testing
+}  // namespace orvan::indi::standin
 
 #include <thread>
 
 template <typename F>
-bool orvan::indi::testing::WaitFor(std::chrono::milliseconds limit, F done) {
+bool orvan::indi::standin::WaitFor(std::chrono::milliseconds limit, F done) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!done()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "indi_server.h"
+#include "observatory/indi/indi_names.h"
 #include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
 #include "program.h"
@@ -21,13 +22,13 @@ namespace orvan::indi {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::IndiServer;
-using testing::Program;
-using testing::WaitFor;
+using standin::IndiServer;
+using standin::Program;
+using standin::WaitFor;
 
-using testing::CountLines;
-using testing::kSimulator;
-using testing::NumberText;
+using standin::CountLines;
+using standin::kSimulator;
+using standin::NumberText;
 const std::string& kPrefix = kSimulator;
 const std::string kRecapture = "status \"Updating target coordinates\"";
 const std::string kReversing = "declination pulses move the other way west of the pier";
@@ -46,9 +47,9 @@ constexpr double kRecaptureArcsec = 10;
 // Ticks watched once the program holds the drift: free, it would move 24".
 constexpr std::size_t kHeldTicks = 6;
 
-using testing::kExitLimit;
-using testing::kTickLimit;
-using testing::kTickLine;
+using standin::kExitLimit;
+using standin::kTickLimit;
+using standin::kTickLine;
 constexpr auto kReversalLimit = 60s;
 
 class PierSides : public ::testing::Test {
@@ -60,7 +61,7 @@ class PierSides : public ::testing::Test {
   // must then have the mount.
   void DriftAt(double hour_angle, const std::string& pier) {
     bool ok = false;
-    testing::TrackAt(server, hour_angle, kDec0, ok);
+    standin::TrackAt(server, hour_angle, kDec0, ok);
     ASSERT_TRUE(ok);
     ASSERT_TRUE(WaitFor(
         5s, [&] { return server.GetProp(kPrefix + "TELESCOPE_PIER_SIDE." + pier) == "On"; }));
@@ -101,7 +102,7 @@ class PierSides : public ::testing::Test {
 };
 
 TEST_F(PierSides, EastOfThePierTheDriftIsHeldWithPulsesAsNamed) {
-  DriftAt(kHoursFromMeridian, "PIER_EAST");
+  DriftAt(kHoursFromMeridian, names::kPierEast);
   Program program = Run();
   ASSERT_TRUE(program.WaitForOutput("status \"Orvan tracking\"", kTickLimit));
   // The first tick may re-capture the drifted mount.
@@ -113,7 +114,7 @@ TEST_F(PierSides, EastOfThePierTheDriftIsHeldWithPulsesAsNamed) {
 }
 
 TEST_F(PierSides, WestOfThePierDeclinationIsReversedOnceAndTheDriftHeld) {
-  DriftAt(-kHoursFromMeridian, "PIER_WEST");
+  DriftAt(-kHoursFromMeridian, names::kPierWest);
   Program program = Run();
   ASSERT_TRUE(program.WaitForOutput("status \"Orvan tracking\"", kTickLimit));
   // Two pulses the wrong way are seen, then the program holds the mount.

@@ -9,7 +9,7 @@
 
 extern char** environ;
 
-namespace orvan::indi::testing {
+namespace orvan::indi::standin {
 
 Program::Program(std::vector<std::string> args) {
   int out[2], err[2];
@@ -111,4 +111,4 @@ int Program::Wait(std::chrono::milliseconds limit) {
   }
 }
 
-}  // namespace orvan::indi::testing
+}  // namespace orvan::indi::standin

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-namespace orvan::indi::testing {
+namespace orvan::indi::standin {
 
 // Waits on the program run headless with --trace: its first tick comes a
 // period (4 s) after the start, and the first access of every tick is this
@@ -56,4 +56,4 @@ class Program {
   Stream out_, err_;
 };
 
-}  // namespace orvan::indi::testing
+}  // namespace orvan::indi::standin

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <regex>
@@ -19,15 +20,15 @@ namespace orvan::indi {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::IndiServer;
-using testing::Program;
-using testing::WaitFor;
+using standin::IndiServer;
+using standin::Program;
+using standin::WaitFor;
 
-using testing::kSimulator;
-using testing::NumberText;
+using standin::kSimulator;
+using standin::NumberText;
 const std::string& kPrefix = kSimulator;
-using testing::kExitLimit;
-using testing::kTickLimit;
+using standin::kExitLimit;
+using standin::kTickLimit;
 constexpr auto kSlewLimit = 40s;
 
 class ProgramOnIndi : public ::testing::Test {
@@ -37,7 +38,7 @@ class ProgramOnIndi : public ::testing::Test {
     // West of the meridian by an hour (the east side of the pier, where the
     // simulator guides north as north), tracking.
     bool ok = false;
-    ra0 = testing::TrackAt(server, 1.0, dec0, ok);
+    ra0 = standin::TrackAt(server, 1.0, dec0, ok);
     ASSERT_TRUE(ok);
   }
 
@@ -51,10 +52,15 @@ class ProgramOnIndi : public ::testing::Test {
 
   // orvanacp on this server; no air, so the mapping is the simulator's own
   // geometry.
-  Program Run(const std::string& threshold) {
-    return Program({ORVAN_PROGRAM, "--headless", "--indi",
-                    "127.0.0.1:" + std::to_string(server.port()), "--device", "Telescope Simulator",
-                    "--pressure", "0", "--threshold", threshold, "--start", "--trace"});
+  Program Run(const std::string& threshold, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args = {ORVAN_PROGRAM, "--headless",
+                                     "--indi",      "127.0.0.1:" + std::to_string(server.port()),
+                                     "--device",    "Telescope Simulator",
+                                     "--pressure",  "0",
+                                     "--threshold", threshold,
+                                     "--start",     "--trace"};
+    args.insert(args.end(), more.begin(), more.end());
+    return Program(args);
   }
   static std::string Status(const std::string& text) { return "status \"" + text + "\""; }
 
@@ -94,10 +100,24 @@ TEST_F(ProgramOnIndi, HoldsTheMountPrintingStatusAndAccessesAndEndsOnSigterm) {
 
 TEST_F(ProgramOnIndi, ZeroGuideRatesAreRepairedAtTheStart) {
   server.SetProp(kPrefix + "GUIDE_RATE.GUIDE_RATE_WE;GUIDE_RATE_NS=0;0");
-  Program program = Run("1");
+  Program program = Run("1", {"--trace-indi"});
   ASSERT_TRUE(program.WaitForError("put Telescope.GuideRateDeclination r8:0.0041666666666667004",
                                    kTickLimit));
   EXPECT_TRUE(program.WaitForError("get Telescope.GuideRateRightAscension -> r8:0", 0s));
+  // The INDI trace on the same stream: the right-ascension rate written with
+  // the other as it was, and the simulator's answer.
+  const std::string stamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z )";
+  const std::regex sent(stamp + R"(sent newNumberVector "Telescope Simulator" GUIDE_RATE )"
+                                R"(GUIDE_RATE_WE=0\.997\d+ GUIDE_RATE_NS=0)");
+  const std::regex answered(stamp + R"(received setNumberVector "Telescope Simulator" GUIDE_RATE )"
+                                    R"(Ok GUIDE_RATE_WE=0\.997\d+ GUIDE_RATE_NS=0)");
+  const std::vector<std::string> errors = program.Errors();
+  const auto has = [&](const std::regex& r) {
+    return std::ranges::any_of(errors,
+                               [&](const std::string& l) { return std::regex_match(l, r); });
+  };
+  EXPECT_TRUE(has(sent));
+  EXPECT_TRUE(has(answered));
   // 15"/s as a fraction of the sidereal rate.
   EXPECT_NEAR(server.GetNumber(kPrefix + "GUIDE_RATE.GUIDE_RATE_WE"), 15.0 / 15.0410686, 1e-6);
   EXPECT_NEAR(server.GetNumber(kPrefix + "GUIDE_RATE.GUIDE_RATE_NS"), 15.0 / 15.0410686, 1e-6);

@@ -25,12 +25,12 @@ namespace orvan::indi {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::IndiServer;
-using testing::Program;
-using testing::WaitFor;
+using standin::IndiServer;
+using standin::Program;
+using standin::WaitFor;
 
-using testing::CountLines;
-using testing::kSimulator;
+using standin::CountLines;
+using standin::kSimulator;
 const std::string& kPrefix = kSimulator;
 const std::string kPulse = " pulse ";  // a headless pulse line
 // West of the meridian (the simulator's east side of the pier, where every
@@ -40,16 +40,16 @@ constexpr double kHourAngle = 2.5, kDec = -10;
 // arc-second a minute on each axis.
 constexpr const char* kModel = "MA 1800\nME 1800\n";
 constexpr std::size_t kTicks = 15;
-using testing::kExitLimit;
-using testing::kTickLimit;
-using testing::kTickLine;
+using standin::kExitLimit;
+using standin::kTickLimit;
+using standin::kTickLine;
 
 class RatesOnIndi : public ::testing::Test {
  protected:
   void SetUp() override {
     server.Start();
     bool ok = false;
-    testing::TrackAt(server, kHourAngle, kDec, ok);
+    standin::TrackAt(server, kHourAngle, kDec, ok);
     ASSERT_TRUE(ok);
     ASSERT_TRUE(WaitFor(
         5s, [&] { return server.GetProp(kPrefix + "TELESCOPE_PIER_SIDE.PIER_EAST") == "On"; }));

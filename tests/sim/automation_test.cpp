@@ -204,6 +204,7 @@ class StandingMount final : public MountDriver {
   void SetGuideRateDec(double) override {}
   void PulseGuide(GuideDirection, double) override {}
   bool IsPulseGuiding() override { return false; }
+  program::MountCapabilities Capabilities() override { return {}; }
 };
 
 TEST(ObservatoryProgram, SiteIsTheMountsWithTheAirGivenOrEstimated) {

@@ -124,14 +124,18 @@ class RecordingMount : public program::MountDriver {
   void PulseGuide(GuideDirection, double) override {}
   bool IsPulseGuiding() override { return false; }
 
-  double CustomRateLimit() override { return limit; }
+  program::MountCapabilities Capabilities() override { return capabilities; }
   RateAxes SetCustomRates(TrackRates r) override {
     sent.push_back(r);
     return takes;
   }
   void EndCustomRates() override { ++ended; }
 
-  double limit = 30;
+  program::MountCapabilities capabilities{.pulse_guiding = true,
+                                          .side_of_pier = false,
+                                          .custom_rates = {true, true},
+                                          .ra_rate_limit = 30,
+                                          .dec_rate_limit = 30};
   RateAxes takes{true, true};
   std::vector<TrackRates> sent;
   int ended = 0;
@@ -151,7 +155,7 @@ struct FollowerRig {
 
 TEST(RateFollower, CapsRatesNearThePoleAndSaysSoOnce) {
   FollowerRig rig;
-  rig.mount->limit = 5;
+  rig.mount->capabilities.ra_rate_limit = rig.mount->capabilities.dec_rate_limit = 5;
   // Within a few arc-seconds of the pole the mapped right ascension turns
   // through hours: the rate sent stays within the mount's 5"/s of sidereal.
   for (int i = 0; i < 3; ++i) rig.follower.Follow({3, 89.99999}, 4);
@@ -163,6 +167,40 @@ TEST(RateFollower, CapsRatesNearThePoleAndSaysSoOnce) {
   ASSERT_EQ(rig.notices.size(), 1u);
   EXPECT_EQ(rig.notices[0],
             "model rates beyond 5\"/s from sidereal clamped; pulses take out the rest");
+}
+
+// Both axes are clamped to the tighter limit of the axes the mount takes
+// custom rates on; a mount without them on right ascension has none.
+TEST(RateFollower, ClampsToTheTighterLimitOfTheAxesTheMountTakes) {
+  struct Case {
+    RateAxes axes;
+    double ra_limit, dec_limit;
+    const char* notice;
+  };
+  const Case cases[] = {
+      {{true, true},
+       5,
+       3,
+       "model rates beyond 3\"/s from sidereal clamped; pulses take out the rest"},
+      {{true, true},
+       2,
+       3,
+       "model rates beyond 2\"/s from sidereal clamped; pulses take out the rest"},
+      {{true, false},
+       5,
+       3,
+       "model rates beyond 5\"/s from sidereal clamped; pulses take out the rest"},
+      {{true, true}, 5, 0, "the mount has no custom tracking rates; both axes left to pulses"},
+      {{false, true}, 5, 3, "the mount has no custom tracking rates; both axes left to pulses"},
+  };
+  for (const Case& c : cases) {
+    FollowerRig rig;
+    rig.mount->capabilities.custom_rates = c.axes;
+    rig.mount->capabilities.ra_rate_limit = c.ra_limit;
+    rig.mount->capabilities.dec_rate_limit = c.dec_limit;
+    rig.follower.Follow({3, 89.99999}, 4);
+    EXPECT_EQ(rig.notices, std::vector<std::string>{c.notice}) << c.ra_limit << " " << c.dec_limit;
+  }
 }
 
 TEST(RateFollower, LeavesRefusedAxesToPulsesAndRestoresOnlyWhatItChanged) {
@@ -181,7 +219,7 @@ TEST(RateFollower, LeavesRefusedAxesToPulsesAndRestoresOnlyWhatItChanged) {
 
 TEST(RateFollower, AMountWithoutCustomRatesIsToldNothing) {
   FollowerRig rig;
-  rig.mount->limit = 0;
+  rig.mount->capabilities.custom_rates = {false, false};
   rig.follower.Follow({3, 20}, 4);
   rig.follower.Follow({3, 20}, 4);
   EXPECT_TRUE(rig.mount->sent.empty());

@@ -1,20 +1,75 @@
 #include "observatory/indi/indi_link.h"
 
 #include <libindi/basedevice.h>
+#include <libindi/indipropertyblob.h>
+#include <libindi/indipropertylight.h>
 #include <libindi/indipropertynumber.h>
 #include <libindi/indipropertyswitch.h>
+#include <libindi/indipropertytext.h>
 
+#include "observatory/indi/indi_names.h"
 #include "support/error.h"
+#include "support/numtext.h"
 
 namespace orvan::indi {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 constexpr std::int64_t kMicrosecondsPerSecond = 1'000'000;
-constexpr double kMillisecondsPerSecond = 1000;
 
 std::string Quoted(const std::string& s) {
   return "\"" + s + "\"";
+}
+
+TracedMessage TracedWrite(const std::string& device, const std::string& property,
+                          const NumberWrite& values) {
+  TracedMessage m{"newNumberVector", device, property, "", {}, ""};
+  for (const auto& [name, value] : values) m.elements.emplace_back(name, ShortestText(value));
+  return m;
+}
+
+TracedMessage TracedWrite(const std::string& device, const std::string& property,
+                          const SwitchWrite& states) {
+  TracedMessage m{"newSwitchVector", device, property, "", {}, ""};
+  for (const auto& [name, on] : states) m.elements.emplace_back(name, on ? "On" : "Off");
+  return m;
+}
+
+// A definition (`verb` "def") or new values ("set") as the server sent them.
+TracedMessage TracedProperty(INDI::Property p, const char* verb) {
+  TracedMessage m{verb, p.getDeviceName(), p.getName(), StateName(p.getState()), {}, ""};
+  auto& e = m.elements;
+  switch (p.getType()) {
+    case INDI_NUMBER:
+      m.tag += "NumberVector";
+      for (const auto& n : INDI::PropertyNumber(p))
+        e.emplace_back(n.getName(), ShortestText(n.getValue()));
+      break;
+    case INDI_SWITCH:
+      m.tag += "SwitchVector";
+      for (const auto& s : INDI::PropertySwitch(p))
+        e.emplace_back(s.getName(), s.getState() == ISS_ON ? "On" : "Off");
+      break;
+    case INDI_TEXT:
+      m.tag += "TextVector";
+      for (const auto& t : INDI::PropertyText(p))
+        e.emplace_back(t.getName(), IndiTrace::Quoted(t.getText()));
+      break;
+    case INDI_LIGHT:
+      m.tag += "LightVector";
+      for (const auto& l : INDI::PropertyLight(p))
+        e.emplace_back(l.getName(), StateName(l.getState()));
+      break;
+    case INDI_BLOB:
+      m.tag += "BLOBVector";
+      for (const auto& b : INDI::PropertyBlob(p))
+        e.emplace_back(b.getName(), "(" + std::to_string(b.getSize()) + " bytes)");
+      break;
+    case INDI_UNKNOWN:
+      m.tag += "Vector";
+      break;
+  }
+  return m;
 }
 
 }  // namespace
@@ -24,7 +79,8 @@ IndiLink::IndiLink(const IndiOptions& options)
       port_(options.port),
       device_(options.device),
       answer_limit_(options.answer_limit),
-      device_quiet_(options.device_quiet) {}
+      device_quiet_(options.device_quiet),
+      trace_(options.trace) {}
 
 IndiLink::~IndiLink() {
   // The library's thread calls back into this object: stop it first.
@@ -177,6 +233,7 @@ PropertyValues IndiLink::SendSwitches(const std::string& property, const SwitchW
     Lock lock(mutex_);
     pending_ = PendingWrite{property, AnswerRule::kSettled, {}, states, false, std::nullopt};
   }
+  if (trace_) trace_->Sent(TracedWrite(device_, property, states));
   INDI::PropertySwitch out(states.size());
   out.setDeviceName(device_.c_str());
   out.setName(property.c_str());
@@ -187,6 +244,7 @@ PropertyValues IndiLink::SendSwitches(const std::string& property, const SwitchW
 }
 
 void IndiLink::PostNumbers(const std::string& property, const NumberWrite& values) {
+  if (trace_) trace_->Sent(TracedWrite(device_, property, values));
   INDI::PropertyNumber out(values.size());
   out.setDeviceName(device_.c_str());
   out.setName(property.c_str());
@@ -215,6 +273,7 @@ PropertyValues IndiLink::AwaitAnswer() {
 // ---- the library's thread --------------------------------------------------
 
 void IndiLink::Record(INDI::Property property, bool update) {
+  if (trace_) trace_->Received(TracedProperty(property, update ? "set" : "def"));
   const std::string device = property.getDeviceName();
   std::lock_guard<std::mutex> lock(mutex_);
   if (!update) {
@@ -263,14 +322,16 @@ void IndiLink::Vanished(const std::string& property) {
     return;
   }
   if (!watched_.count(property)) return;
-  const auto connection = properties_.find(kConnectionProperty);
-  const bool disconnected = property != kConnectionProperty && connection != properties_.end() &&
-                            connection->second.switches.count("DISCONNECT") &&
-                            connection->second.switches.at("DISCONNECT");
+  const auto connection = properties_.find(names::kConnection);
+  const bool disconnected = property != names::kConnection && connection != properties_.end() &&
+                            connection->second.switches.count(names::kDisconnect) &&
+                            connection->second.switches.at(names::kDisconnect);
   if (!disconnected) restarted_ = "its property " + property + " was deleted mid-run";
 }
 
 void IndiLink::removeProperty(INDI::Property property) {
+  if (trace_)
+    trace_->Received({"delProperty", property.getDeviceName(), property.getName(), "", {}, ""});
   std::lock_guard<std::mutex> lock(mutex_);
   if (property.getDeviceName() == device_) {
     Vanished(property.getName());
@@ -280,6 +341,7 @@ void IndiLink::removeProperty(INDI::Property property) {
 }
 
 void IndiLink::removeDevice(INDI::BaseDevice device) {
+  if (trace_) trace_->Received({"delProperty", device.getDeviceName(), "", "", {}, ""});
   std::lock_guard<std::mutex> lock(mutex_);
   devices_.erase(device.getDeviceName());
   if (device.getDeviceName() == device_) {
@@ -287,6 +349,17 @@ void IndiLink::removeDevice(INDI::BaseDevice device) {
     properties_.clear();
   }
   changed_.notify_all();
+}
+
+void IndiLink::newMessage(INDI::BaseDevice device, int message_id) {
+  if (!trace_) return;
+  const std::string text = device.messageQueue(static_cast<std::size_t>(message_id));
+  trace_->Received({"message", device.getDeviceName(), "", "", {}, IndiTrace::Quoted(text)});
+}
+
+// The library asks for every device's properties as it connects.
+void IndiLink::serverConnected() {
+  if (trace_) trace_->Sent({"getProperties", "", "", "", {}, ""});
 }
 
 void IndiLink::serverDisconnected(int) {

@@ -21,11 +21,10 @@
 
 #include "observatory/indi/indi_answer.h"
 #include "observatory/indi/indi_observatory.h"
+#include "observatory/indi/indi_trace.h"
 #include "observatory/indi/indi_values.h"
 
 namespace orvan::indi {
-
-inline const std::string kConnectionProperty = "CONNECTION";
 
 class IndiLink final : public INDI::BaseClient {
  public:
@@ -71,6 +70,7 @@ class IndiLink final : public INDI::BaseClient {
 
  protected:
   using INDI::BaseClient::newDevice;
+  using INDI::BaseClient::newMessage;
   using INDI::BaseClient::newProperty;
   using INDI::BaseClient::removeDevice;
   using INDI::BaseClient::removeProperty;
@@ -78,6 +78,8 @@ class IndiLink final : public INDI::BaseClient {
   void updateProperty(INDI::Property property) override;
   void removeProperty(INDI::Property property) override;
   void removeDevice(INDI::BaseDevice device) override;
+  void newMessage(INDI::BaseDevice device, int message_id) override;
+  void serverConnected() override;
   void serverDisconnected(int exit_code) override;
 
  private:
@@ -97,6 +99,7 @@ class IndiLink final : public INDI::BaseClient {
   const std::string device_;
   const std::chrono::milliseconds answer_limit_;
   const std::chrono::milliseconds device_quiet_;
+  const std::shared_ptr<IndiTrace> trace_;  // null: no trace
   bool opened_ = false;
 
   std::mutex mutex_;

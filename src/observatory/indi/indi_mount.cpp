@@ -4,25 +4,18 @@
 #include <string>
 #include <vector>
 
+#include "observatory/indi/indi_names.h"
 #include "support/error.h"
 
 namespace orvan::indi {
 namespace {
 
-// Property and element names of the INDI telescope standard.
-const std::string& kConnection = kConnectionProperty;
-const std::string kPosition = "EQUATORIAL_EOD_COORD";
-const std::string kTrackState = "TELESCOPE_TRACK_STATE";
-const std::string kCoordSet = "ON_COORD_SET";
-const std::string kGuideRate = "GUIDE_RATE";
-const std::string kGuideNS = "TELESCOPE_TIMED_GUIDE_NS";
-const std::string kGuideWE = "TELESCOPE_TIMED_GUIDE_WE";
-const std::string kSite = "GEOGRAPHIC_COORD";
-const std::string kPierSide = "TELESCOPE_PIER_SIDE";  // optional
+using namespace names;
 
 // What the program reads or writes; a device without all of them is no use to it.
-const std::vector<std::string> kRequired = {kPosition, kTrackState, kGuideRate,
-                                            kGuideNS,  kGuideWE,    kSite};
+const std::vector<std::string> kRequired = {
+    kEquatorialEodCoord,    kTelescopeTrackState,   kGuideRate,
+    kTelescopeTimedGuideNs, kTelescopeTimedGuideWe, kGeographicCoord};
 
 // What a reading must be for the program to act on it. INDI counts
 // longitude 0..360 east; some drivers use -180..180.
@@ -60,8 +53,8 @@ void IndiMount::Open() {
 void IndiMount::ConnectDevice() {
   link_->Unwatch();
   link_->AwaitProperties({kConnection});
-  if (!link_->Values(kConnection).Switch("CONNECT"))
-    link_->SendSwitches(kConnection, {{"CONNECT", true}, {"DISCONNECT", false}});
+  if (!link_->Values(kConnection).Switch(kConnect))
+    link_->SendSwitches(kConnection, {{kConnect, true}, {kDisconnect, false}});
   // A connected driver defines the rest of its properties.
   link_->AwaitProperties(kRequired);
   std::vector<std::string> watched = kRequired;
@@ -71,14 +64,14 @@ void IndiMount::ConnectDevice() {
 
 void IndiMount::CheckUsable() {
   const PropertyValues connection = link_->Values(kConnection);
-  if (connection.Switch("DISCONNECT"))
+  if (connection.Switch(kDisconnect))
     throw Error(errors::kBadReading,
-                connection.Where("DISCONNECT") + " = On: the device is disconnected");
+                connection.Where(kDisconnect) + " = On: the device is disconnected");
   CheckNotAlert(connection);
 }
 
 bool IndiMount::Connected() {
-  return link_->Values(kConnection).Switch("CONNECT");
+  return link_->Values(kConnection).Switch(kConnect);
 }
 
 void IndiMount::SetConnected(bool on) {
@@ -86,74 +79,74 @@ void IndiMount::SetConnected(bool on) {
     ConnectDevice();
   } else if (Connected()) {
     link_->Unwatch();
-    link_->SendSwitches(kConnection, {{"CONNECT", false}, {"DISCONNECT", true}});
+    link_->SendSwitches(kConnection, {{kConnect, false}, {kDisconnect, true}});
   }
 }
 
 program::Location IndiMount::Site() {
   CheckUsable();
-  const PropertyValues site = link_->Values(kSite);
-  double longitude = Checked(site, "LONG", kLongitudeRange);
+  const PropertyValues site = link_->Values(kGeographicCoord);
+  double longitude = Checked(site, kLong, kLongitudeRange);
   if (longitude > kHalfTurn) longitude -= kFullTurn;
-  return {Checked(site, "LAT", kLatitudeRange), longitude, Checked(site, "ELEV", kElevationRange)};
+  return {Checked(site, kLat, kLatitudeRange), longitude, Checked(site, kElev, kElevationRange)};
 }
 
 program::RaDec IndiMount::Axes() {
   CheckUsable();
-  const PropertyValues position = link_->Values(kPosition);
+  const PropertyValues position = link_->Values(kEquatorialEodCoord);
   CheckNotAlert(position);
-  const program::RaDec axes{Checked(position, "RA", kRaRange), Checked(position, "DEC", kDecRange)};
+  const program::RaDec axes{Checked(position, kRa, kRaRange), Checked(position, kDec, kDecRange)};
   WatchPulses();
   return axes;
 }
 
 bool IndiMount::Slewing() {
   CheckUsable();
-  return link_->Values(kPosition).state == IPS_BUSY;
+  return link_->Values(kEquatorialEodCoord).state == IPS_BUSY;
 }
 
 bool IndiMount::Tracking() {
   CheckUsable();
-  return link_->Values(kTrackState).Switch("TRACK_ON");
+  return link_->Values(kTelescopeTrackState).Switch(kTrackOn);
 }
 
 void IndiMount::SetTracking(bool on) {
-  link_->SendSwitches(kTrackState, {{"TRACK_ON", on}, {"TRACK_OFF", !on}});
+  link_->SendSwitches(kTelescopeTrackState, {{kTrackOn, on}, {kTrackOff, !on}});
 }
 
 void IndiMount::SlewTo(program::RaDec axes) {
   // Slew, then track there, where the device offers it.
   sense_.Forget();
-  const bool track = link_->Values(kCoordSet).switches.count("TRACK") != 0;
-  link_->SendSwitches(kCoordSet, {{track ? "TRACK" : "SLEW", true}});
-  link_->SendNumbers(kPosition, {{"RA", axes.ra}, {"DEC", axes.dec}}, AnswerRule::kSlew);
+  const bool track = link_->Values(kOnCoordSet).switches.count(kTrack) != 0;
+  link_->SendSwitches(kOnCoordSet, {{track ? kTrack : kSlew, true}});
+  link_->SendNumbers(kEquatorialEodCoord, {{kRa, axes.ra}, {kDec, axes.dec}}, AnswerRule::kSlew);
 }
 
 double IndiMount::GuideRateRa() {
   CheckUsable();
-  return CheckedRate(link_->Values(kGuideRate), "GUIDE_RATE_WE") * kSiderealDegPerSecond;
+  return CheckedRate(link_->Values(kGuideRate), kGuideRateWe) * kSiderealDegPerSecond;
 }
 
 double IndiMount::GuideRateDec() {
   CheckUsable();
-  return CheckedRate(link_->Values(kGuideRate), "GUIDE_RATE_NS") * kSiderealDegPerSecond;
+  return CheckedRate(link_->Values(kGuideRate), kGuideRateNs) * kSiderealDegPerSecond;
 }
 
 void IndiMount::SetGuideRateRa(double deg_per_s) {
-  SetGuideRate("GUIDE_RATE_WE", deg_per_s);
+  SetGuideRate(kGuideRateWe, deg_per_s);
 }
 
 void IndiMount::SetGuideRateDec(double deg_per_s) {
-  SetGuideRate("GUIDE_RATE_NS", deg_per_s);
+  SetGuideRate(kGuideRateNs, deg_per_s);
 }
 
 void IndiMount::SetGuideRate(const char* element, double deg_per_s) {
   // Both elements travel, the other one as it is.
   const PropertyValues rates = link_->Values(kGuideRate);
-  double we = CheckedRate(rates, "GUIDE_RATE_WE");
-  double ns = CheckedRate(rates, "GUIDE_RATE_NS");
-  (std::string(element) == "GUIDE_RATE_WE" ? we : ns) = deg_per_s / kSiderealDegPerSecond;
-  link_->SendNumbers(kGuideRate, {{"GUIDE_RATE_WE", we}, {"GUIDE_RATE_NS", ns}});
+  double we = CheckedRate(rates, kGuideRateWe);
+  double ns = CheckedRate(rates, kGuideRateNs);
+  (std::string(element) == kGuideRateWe ? we : ns) = deg_per_s / kSiderealDegPerSecond;
+  link_->SendNumbers(kGuideRate, {{kGuideRateWe, we}, {kGuideRateNs, ns}});
 }
 
 void IndiMount::PulseGuide(GuideDirection sky, double ms) {
@@ -165,9 +158,9 @@ void IndiMount::PulseGuide(GuideDirection sky, double ms) {
   using D = GuideDirection;
   const bool dec = direction == D::North || direction == D::South;
   const bool first_on = direction == D::North || direction == D::West;
-  const std::string& property = dec ? kGuideNS : kGuideWE;
-  const std::string first = dec ? "TIMED_GUIDE_N" : "TIMED_GUIDE_W";
-  const std::string second = dec ? "TIMED_GUIDE_S" : "TIMED_GUIDE_E";
+  const std::string property = dec ? kTelescopeTimedGuideNs : kTelescopeTimedGuideWe;
+  const char* first = dec ? kTimedGuideN : kTimedGuideW;
+  const char* second = dec ? kTimedGuideS : kTimedGuideE;
   CheckUsable();
   CheckPulse(link_->Values(property), first_on ? first : second, whole);
   const NumberWrite pulse = {{first, first_on ? whole : 0}, {second, first_on ? 0 : whole}};
@@ -184,8 +177,10 @@ void IndiMount::PulseGuide(GuideDirection sky, double ms) {
 }
 
 void IndiMount::CheckPulse(const PropertyValues& guide, const std::string& element, double ms) {
-  static_cast<void>(guide.Element(guide.name == kGuideNS ? "TIMED_GUIDE_N" : "TIMED_GUIDE_W"));
-  static_cast<void>(guide.Element(guide.name == kGuideNS ? "TIMED_GUIDE_S" : "TIMED_GUIDE_E"));
+  static_cast<void>(
+      guide.Element(guide.name == kTelescopeTimedGuideNs ? kTimedGuideN : kTimedGuideW));
+  static_cast<void>(
+      guide.Element(guide.name == kTelescopeTimedGuideNs ? kTimedGuideS : kTimedGuideE));
   const NumberElement& e = guide.Element(element);
   const double longest = e.HasRange() ? e.max : kLongestPulseWithoutRangeMs;
   if (!(ms <= longest))
@@ -194,19 +189,30 @@ void IndiMount::CheckPulse(const PropertyValues& guide, const std::string& eleme
                                            NumberText(ms) + " ms was not sent");
 }
 
+program::MountCapabilities IndiMount::Capabilities() {
+  CheckUsable();
+  program::MountCapabilities capabilities;
+  // Open refuses a device without both timed-guide properties.
+  capabilities.pulse_guiding = true;
+  capabilities.side_of_pier = link_->Find(kTelescopePierSide).has_value();
+  AddCustomRates(capabilities);
+  return capabilities;
+}
+
 bool IndiMount::IsPulseGuiding() {
   CheckUsable();
-  return link_->Values(kGuideNS).state == IPS_BUSY || link_->Values(kGuideWE).state == IPS_BUSY;
+  return link_->Values(kTelescopeTimedGuideNs).state == IPS_BUSY ||
+         link_->Values(kTelescopeTimedGuideWe).state == IPS_BUSY;
 }
 
 // ---- which way pulses move the mount ----------------------------------------
 
 MountReading IndiMount::Reading() {
-  const PropertyValues position = link_->Values(kPosition);
+  const PropertyValues position = link_->Values(kEquatorialEodCoord);
   MountReading now;
   CheckNotAlert(position);
-  now.ra_hours = Checked(position, "RA", kRaRange);
-  now.dec_deg = Checked(position, "DEC", kDecRange);
+  now.ra_hours = Checked(position, kRa, kRaRange);
+  now.dec_deg = Checked(position, kDec, kDecRange);
   now.slewing = position.state == IPS_BUSY;
   now.tracking = Tracking();
   now.pier = Pier();
@@ -214,17 +220,17 @@ MountReading IndiMount::Reading() {
 }
 
 PierSide IndiMount::Pier() {
-  const std::optional<PropertyValues> side = link_->Find(kPierSide);
+  const std::optional<PropertyValues> side = link_->Find(kTelescopePierSide);
   if (!side) return PierSide::Unknown;
-  if (side->Switch("PIER_EAST")) return PierSide::East;
-  if (side->Switch("PIER_WEST")) return PierSide::West;
+  if (side->Switch(kPierEast)) return PierSide::East;
+  if (side->Switch(kPierWest)) return PierSide::West;
   return PierSide::Unknown;
 }
 
 // Pulses that are over are judged at the first read of the position after.
 void IndiMount::WatchPulses() {
-  sense_.Read(Reading(), link_->Values(kGuideWE).state == IPS_BUSY,
-              link_->Values(kGuideNS).state == IPS_BUSY);
+  sense_.Read(Reading(), link_->Values(kTelescopeTimedGuideWe).state == IPS_BUSY,
+              link_->Values(kTelescopeTimedGuideNs).state == IPS_BUSY);
 }
 
 }  // namespace orvan::indi

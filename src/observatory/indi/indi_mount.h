@@ -40,9 +40,12 @@ class IndiMount final : public program::MountDriver {
   void PulseGuide(GuideDirection sky, double ms) override;
   bool IsPulseGuiding() override;
 
+  // Pulses, the side of the pier where TELESCOPE_PIER_SIDE is defined, and
+  // custom rates as below.
+  program::MountCapabilities Capabilities() override;
+
   // Model tracking through TELESCOPE_TRACK_MODE's TRACK_CUSTOM and
   // TELESCOPE_TRACK_RATE (indi_track_rates.cpp).
-  double CustomRateLimit() override;
   program::RateAxes SetCustomRates(program::TrackRates rates) override;
   void EndCustomRates() override;
 
@@ -64,6 +67,7 @@ class IndiMount final : public program::MountDriver {
   PulseSense sense_;
 
   // Model tracking: the mode to go back to, and the axes the mount refused.
+  void AddCustomRates(program::MountCapabilities& capabilities);
   program::RateAxes SendRates(program::TrackRates rates, bool with_dec);
   std::optional<std::string> mode_before_;
   bool dec_refused_ = false;

@@ -13,6 +13,8 @@
 
 namespace orvan::indi {
 
+class IndiTrace;
+
 // How long any wait for the server is allowed by default: connecting, the
 // device and its properties appearing, a written value answered.
 inline constexpr std::chrono::milliseconds kDefaultAnswerLimit{5000};
@@ -32,6 +34,8 @@ struct IndiOptions {
   // Told, once each time, when the mount is found to move an axis the other
   // way on a side of the pier and its pulses are turned (pulse_sense.h).
   std::function<void(const std::string&)> notice;
+  // Where given, hears every message sent to the server and received from it.
+  std::shared_ptr<IndiTrace> trace;
 };
 
 // "ACP.Telescope" and "ACP.Util" over an INDI mount. The first Create

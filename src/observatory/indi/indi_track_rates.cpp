@@ -8,18 +8,13 @@
 #include <cmath>
 
 #include "observatory/indi/indi_mount.h"
+#include "observatory/indi/indi_names.h"
 #include "support/error.h"
 
 namespace orvan::indi {
 namespace {
 
-const std::string kTrackMode = "TELESCOPE_TRACK_MODE";
-const std::string kTrackRate = "TELESCOPE_TRACK_RATE";
-const std::string kTrackState = "TELESCOPE_TRACK_STATE";
-const std::string kCustom = "TRACK_CUSTOM";
-const std::string kRateRa = "TRACK_RATE_RA";
-const std::string kRateDec = "TRACK_RATE_DE";
-constexpr double kSidereal = kSiderealDegPerSecond * kArcsecPerDegree;
+using namespace names;
 
 // How far an element lets a rate lie from `centre`; unbounded where it
 // declares no range.
@@ -30,28 +25,31 @@ double RoomAround(const NumberElement& e, double centre) {
 
 }  // namespace
 
-double IndiMount::CustomRateLimit() {
-  CheckUsable();
-  const std::optional<PropertyValues> mode = link_->Find(kTrackMode);
-  const std::optional<PropertyValues> rate = link_->Find(kTrackRate);
-  if (refused_ || !mode || !rate || !mode->switches.count(kCustom) || !rate->numbers.count(kRateRa))
-    return 0;
-  double room = RoomAround(rate->Element(kRateRa), kSidereal);
-  if (rate->numbers.count(kRateDec) && !dec_refused_)
-    room = std::min(room, RoomAround(rate->Element(kRateDec), 0));
-  return room > 0 ? room : 0;
+// An axis the mount refused earlier is no longer offered.
+void IndiMount::AddCustomRates(program::MountCapabilities& capabilities) {
+  const std::optional<PropertyValues> mode = link_->Find(kTelescopeTrackMode);
+  const std::optional<PropertyValues> rate = link_->Find(kTelescopeTrackRate);
+  if (refused_ || !mode || !rate || !mode->switches.count(kTrackCustom) ||
+      !rate->numbers.count(kTrackRateRa))
+    return;
+  capabilities.custom_rates.ra = true;
+  capabilities.ra_rate_limit =
+      std::max(0.0, RoomAround(rate->Element(kTrackRateRa), kSiderealArcsecPerSecond));
+  if (!rate->numbers.count(kTrackRateDe) || dec_refused_) return;
+  capabilities.custom_rates.dec = true;
+  capabilities.dec_rate_limit = std::max(0.0, RoomAround(rate->Element(kTrackRateDe), 0));
 }
 
 program::RateAxes IndiMount::SetCustomRates(program::TrackRates rates) {
   CheckUsable();
   if (refused_) return {};
-  const PropertyValues rate = link_->Values(kTrackRate);
-  const bool with_dec = rate.numbers.count(kRateDec) && !dec_refused_;
+  const PropertyValues rate = link_->Values(kTelescopeTrackRate);
+  const bool with_dec = rate.numbers.count(kTrackRateDe) && !dec_refused_;
   if (!mode_before_) {
-    const PropertyValues mode = link_->Values(kTrackMode);
+    const PropertyValues mode = link_->Values(kTelescopeTrackMode);
     for (const auto& [name, on] : mode.switches)
       if (on) mode_before_ = name;
-    if (!mode_before_ || *mode_before_ == kCustom) mode_before_ = "TRACK_SIDEREAL";
+    if (!mode_before_ || *mode_before_ == kTrackCustom) mode_before_ = kTrackSidereal;
   }
   try {
     return SendRates(rates, with_dec);
@@ -76,16 +74,16 @@ program::RateAxes IndiMount::SetCustomRates(program::TrackRates rates) {
 program::RateAxes IndiMount::SendRates(program::TrackRates rates, bool with_dec) {
   // Drivers take a mode only while tracking: tracking first, then the mode,
   // then the rates.
-  if (!link_->Values(kTrackState).Switch("TRACK_ON"))
-    link_->SendSwitches(kTrackState, {{"TRACK_ON", true}, {"TRACK_OFF", false}});
-  if (!link_->Values(kTrackMode).Switch(kCustom))
-    link_->SendSwitches(kTrackMode, {{kCustom, true}});
+  if (!link_->Values(kTelescopeTrackState).Switch(kTrackOn))
+    link_->SendSwitches(kTelescopeTrackState, {{kTrackOn, true}, {kTrackOff, false}});
+  if (!link_->Values(kTelescopeTrackMode).Switch(kTrackCustom))
+    link_->SendSwitches(kTelescopeTrackMode, {{kTrackCustom, true}});
   // A mount whose declination pulses go the other way on this side of the
   // pier moves its declination rate the other way too.
   const double dec_sign = sense_.Reversed(true, Pier()) ? -1 : 1;
-  NumberWrite values = {{kRateRa, rates.ra}};
-  if (with_dec) values.push_back({kRateDec, dec_sign * rates.dec});
-  link_->SendNumbers(kTrackRate, values);
+  NumberWrite values = {{kTrackRateRa, rates.ra}};
+  if (with_dec) values.push_back({kTrackRateDe, dec_sign * rates.dec});
+  link_->SendNumbers(kTelescopeTrackRate, values);
   return {true, with_dec};
 }
 
@@ -94,8 +92,8 @@ void IndiMount::EndCustomRates() {
   const std::string mode = *mode_before_;
   mode_before_.reset();
   CheckUsable();
-  if (link_->Values(kTrackMode).Switch(mode)) return;
-  link_->SendSwitches(kTrackMode, {{mode, true}});
+  if (link_->Values(kTelescopeTrackMode).Switch(mode)) return;
+  link_->SendSwitches(kTelescopeTrackMode, {{mode, true}});
 }
 
 }  // namespace orvan::indi

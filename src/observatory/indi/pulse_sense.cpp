@@ -5,10 +5,6 @@
 namespace orvan::indi {
 namespace {
 
-constexpr double kMillisecondsPerSecond = 1000;
-constexpr double kHoursPerDay = 24;
-constexpr double kHalfDay = 12;
-
 bool IsDec(GuideDirection d) {
   return d == GuideDirection::North || d == GuideDirection::South;
 }
@@ -31,13 +27,6 @@ GuideDirection Opposite(GuideDirection d) {
       return GuideDirection::East;
   }
   return d;
-}
-
-// A difference of right ascensions the short way round, across 0/24 h.
-double ShortWay(double hours) {
-  if (hours > kHalfDay) return hours - kHoursPerDay;
-  if (hours <= -kHalfDay) return hours + kHoursPerDay;
-  return hours;
 }
 
 std::string SideText(PierSide pier) {
@@ -102,7 +91,7 @@ void PulseSense::Judge(bool dec, const Pending& pulse, const MountReading& now) 
   // A tracking mount reports a right ascension that stays put but for its
   // pulses: no sidereal motion to take out.
   const double moved = dec ? (now.dec_deg - start.dec_deg) * kArcsecPerDegree
-                           : ShortWay(now.ra_hours - start.ra_hours) * kArcsecPerHour;
+                           : Wrap12(now.ra_hours - start.ra_hours) * kArcsecPerHour;
   const double expected = std::abs(pulse.expected_arcsec);
   const double size = std::abs(moved);
   if (size < kFloorArcsec || size < kLeastPart * expected) return;

@@ -31,8 +31,8 @@ class Telescope final : public AutomationObject {
     MountDriver& mount = p_->mount();
     if (m == "connected") return Value::Bool(mount.Connected());
     if (m == "interfaceversion") return Value::I2(3);
-    if (m == "canpulseguide" || m == "cansetguiderates" || m == "canslewasync")
-      return Value::Bool(true);
+    if (m == "canpulseguide") return Value::Bool(mount.Capabilities().pulse_guiding);
+    if (m == "cansetguiderates" || m == "canslewasync") return Value::Bool(true);
     if (m == "guideraterightascension") return Value::R8(mount.GuideRateRa());
     if (m == "guideratedeclination") return Value::R8(mount.GuideRateDec());
     if (m == "rightascension") return Value::R8(p_->Reported().ra);

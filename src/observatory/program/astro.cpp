@@ -16,8 +16,6 @@ namespace {
 
 constexpr double kRad = kPi / 180.0;
 constexpr double kJ2000 = 2451545.0;  // Julian date of J2000.0
-constexpr double kSecondsPerDay = 86400.0;
-constexpr double kHoursPerTurn = 24.0;
 constexpr double kHalfTurnHours = 12.0;
 constexpr double kHalfTurnDeg = 180.0;
 constexpr double kPoleDeg = 90.0;
@@ -282,17 +280,6 @@ Error NoInverseAt(HaDec mech) {
 }
 
 }  // namespace
-
-double Wrap24(double hours) {
-  double r = std::fmod(hours, 24.0);
-  if (r < 0) r += 24.0;
-  return r >= 24.0 ? 0.0 : r;
-}
-
-double Wrap12(double hours) {
-  double r = Wrap24(hours);
-  return r > 12.0 ? r - 24.0 : r;
-}
 
 double GreenwichMeanSiderealTime(double ut) {
   // The Julian date split as ERFA likes it: the epoch, then the small part.

@@ -29,10 +29,6 @@ struct HaDec {
   double dec;  // degrees
 };
 
-// Hours wrapped into [0, 24) and into (-12, 12].
-double Wrap24(double hours);
-double Wrap12(double hours);
-
 // Sidereal times (hours) at `ut` seconds of universal time since J2000.0.
 // Mean: ERFA's eraGmst06. Apparent: the mean plus the equation of the
 // equinoxes (eraEe06a), which is recomputed once per minute of `ut` on each

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "observatory/units.h"
+
 namespace orvan::program {
 
 double SystemClock::Now() {
@@ -18,7 +20,7 @@ double SecondsSinceJ2000(int year, int month, int day, double hours) {
   const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   const long days = static_cast<long>(era) * 146097 + doe - 719468;
-  return static_cast<double>(days - 10957) * 86400.0 + (hours - 12.0) * 3600.0;
+  return static_cast<double>(days - 10957) * kSecondsPerDay + (hours - 12.0) * kSecondsPerHour;
 }
 
 }  // namespace orvan::program

@@ -31,6 +31,22 @@ struct RateAxes {
   bool dec = false;
 };
 
+// What a mount can do, as its driver finds it now: a driver may learn more
+// (a device defining a property late) or less (a mount refusing a rate).
+struct MountCapabilities {
+  // Takes timed guide pulses on both axes.
+  bool pulse_guiding = false;
+  // Tells which side of the pier it is on.
+  bool side_of_pier = false;
+  // Tracks at custom rates on these axes (right ascension first: a mount
+  // without it has none), each within its limit: how far a rate may lie
+  // from sidereal in right ascension, or from zero in declination, in
+  // arc-seconds per second; 0 where it allows no room.
+  RateAxes custom_rates;
+  double ra_rate_limit = 0;
+  double dec_rate_limit = 0;
+};
+
 // An equatorial mount as the observatory program drives it, whatever carries
 // the commands: the simulated mount, or a real one over INDI. Positions are
 // the mount's own (its axes as it reports them); the program maps them to
@@ -83,13 +99,11 @@ class MountDriver {
   virtual void PulseGuide(GuideDirection direction, double ms) = 0;
   virtual bool IsPulseGuiding() = 0;
 
-  // Model tracking, for mounts that can track at custom rates; a mount that
-  // cannot keeps these defaults and leaves everything to pulses.
-  // How far a custom rate may lie from sidereal in right ascension, or from
-  // zero in declination, in arc-seconds per second; 0 for a mount without
-  // custom rates.
-  virtual double CustomRateLimit() { return 0; }
-  // Tracks at `rates` (within the limit) and returns the axes that now
+  virtual MountCapabilities Capabilities() = 0;
+
+  // Model tracking, for mounts whose capabilities name custom rates; a mount
+  // without keeps these defaults and leaves everything to pulses.
+  // Tracks at `rates` (within the limits) and returns the axes that now
   // follow them: an axis the mount cannot or will not take keeps the mount's
   // own tracking. Raises only where the mount is gone or did not answer.
   virtual RateAxes SetCustomRates(TrackRates) { return {}; }

@@ -66,7 +66,7 @@ TrackRates ObservatoryProgram::ModelRates(RaDec sky, double ahead) {
   const double dec_motion = (after.dec - before.dec) * kArcsecPerDegree / (2 * kHalfStep);
   // The hour angle of a fixed mechanical right ascension grows at sidereal;
   // where the mapped right ascension moves, the hour angle lags it.
-  return {kSiderealDegPerSecond * kArcsecPerDegree - ra_motion, dec_motion};
+  return {kSiderealArcsecPerSecond - ra_motion, dec_motion};
 }
 
 void ObservatoryProgram::SlewTo(RaDec sky) {

@@ -8,10 +8,16 @@
 namespace orvan::program {
 namespace {
 
-constexpr double kSidereal = kSiderealDegPerSecond * kArcsecPerDegree;
-
 double Clamp(double v, double limit) {
   return std::clamp(v, -limit, limit);
+}
+
+// The rates are clamped alike on both axes: to the tighter of the mount's
+// limits on the axes it takes custom rates on.
+double MountLimit(const MountCapabilities& capabilities) {
+  double limit = capabilities.ra_rate_limit;
+  if (capabilities.custom_rates.dec) limit = std::min(limit, capabilities.dec_rate_limit);
+  return limit;
 }
 
 }  // namespace
@@ -34,10 +40,11 @@ void RateFollower::Say(bool& said, const std::string& text) {
   if (notice_) notice_(text);
 }
 
-TrackRates RateFollower::Limited(TrackRates model) {
-  const double mount_limit = program_->mount().CustomRateLimit();
+TrackRates RateFollower::Limited(TrackRates model, double mount_limit) {
   const double limit = std::min(kCap, mount_limit);
-  const TrackRates limited{kSidereal + Clamp(model.ra - kSidereal, limit), Clamp(model.dec, limit)};
+  const TrackRates limited{
+      kSiderealArcsecPerSecond + Clamp(model.ra - kSiderealArcsecPerSecond, limit),
+      Clamp(model.dec, limit)};
   if (limited.ra != model.ra || limited.dec != model.dec)
     Say(said_clamped_, "model rates beyond " + ShortestText(limit) +
                            "\"/s from sidereal clamped; pulses take out the rest");
@@ -46,12 +53,14 @@ TrackRates RateFollower::Limited(TrackRates model) {
 
 void RateFollower::Follow(RaDec target, double period) {
   MountDriver& mount = program_->mount();
-  if (mount.CustomRateLimit() <= 0) {
+  const MountCapabilities capabilities = mount.Capabilities();
+  const double mount_limit = MountLimit(capabilities);
+  if (!capabilities.custom_rates.ra || !(mount_limit > 0)) {
     Say(said_ra_, "the mount has no custom tracking rates; both axes left to pulses");
     said_dec_ = true;
     return;
   }
-  const TrackRates rates = Limited(program_->ModelRates(target, period / 2));
+  const TrackRates rates = Limited(program_->ModelRates(target, period / 2), mount_limit);
   if (!(std::isfinite(rates.ra) && std::isfinite(rates.dec))) return Pause();
   const RateAxes taken = mount.SetCustomRates(rates);
   following_ = taken.ra || taken.dec;

@@ -36,10 +36,10 @@ class RateFollower {
   // The largest departure from sidereal sent whatever the model says (near
   // the pole or the horizon the mapped rates grow without bound): one
   // sidereal rate, arc-seconds per second.
-  static constexpr double kCap = kSiderealDegPerSecond * kArcsecPerDegree;
+  static constexpr double kCap = kSiderealArcsecPerSecond;
 
  private:
-  TrackRates Limited(TrackRates model);
+  TrackRates Limited(TrackRates model, double mount_limit);
   void Say(bool& said, const std::string& text);
 
   std::shared_ptr<ObservatoryProgram> program_;

@@ -36,7 +36,7 @@ void Mount::Advance(double now) {
   // right ascension moves by what the hour angle lags sidereal.
   if (tracking_ && custom_) {
     const double ha_rate = custom_ha_rate_ * (1 + config_.rate_error);
-    ra_ += (kSiderealDegPerSecond * kArcsecPerDegree - ha_rate) / kArcsecPerHour * dt;
+    ra_ += (kSiderealArcsecPerSecond - ha_rate) / kArcsecPerHour * dt;
     dec_ += custom_dec_rate_ / kArcsecPerDegree * dt;
   } else {
     ra_ += (tracking_ ? -config_.rate_error : 1.0) * kSiderealHoursPerSecond * dt;
@@ -63,8 +63,7 @@ void Mount::Advance(double now) {
 
 void Mount::SetCustomRates(double ha_rate, double dec_rate) {
   const double limit = config_.custom_rate_limit_arcsec_s;
-  const double sidereal = kSiderealDegPerSecond * kArcsecPerDegree;
-  if (!(std::abs(ha_rate - sidereal) <= limit && std::abs(dec_rate) <= limit))
+  if (!(std::abs(ha_rate - kSiderealArcsecPerSecond) <= limit && std::abs(dec_rate) <= limit))
     throw errors::ErrorOf(errors::kInvalidValue);
   custom_ = true;
   custom_ha_rate_ = ha_rate;
@@ -79,7 +78,7 @@ void Mount::SlewTo(double ra_hours, double dec_deg) {
 }
 
 void Mount::PulseGuide(GuideDirection direction, double ms, double rate_deg_s) {
-  const double end = now_ + ms / 1000.0;
+  const double end = now_ + ms / kMillisecondsPerSecond;
   switch (direction) {
     case GuideDirection::East:
     case GuideDirection::West:

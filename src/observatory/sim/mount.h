@@ -19,8 +19,6 @@ using program::RaDec;
 using program::RateAxes;
 using program::Site;
 using program::TrackRates;
-using program::Wrap12;
-using program::Wrap24;
 
 struct MountConfig {
   // Fractional error of the sidereal tracking rate; the encoders see it.

@@ -32,7 +32,14 @@ class SimulatedMount final : public MountDriver {
   void PulseGuide(GuideDirection direction, double ms) override { o_->PulseGuide(direction, ms); }
   bool IsPulseGuiding() override { return o_->mount().IsPulseGuiding(); }
 
-  double CustomRateLimit() override { return o_->config().mount.custom_rate_limit_arcsec_s; }
+  program::MountCapabilities Capabilities() override {
+    const double limit = o_->config().mount.custom_rate_limit_arcsec_s;
+    return {.pulse_guiding = true,
+            .side_of_pier = false,
+            .custom_rates = {true, true},
+            .ra_rate_limit = limit,
+            .dec_rate_limit = limit};
+  }
   RateAxes SetCustomRates(TrackRates rates) override {
     o_->mount().SetCustomRates(rates.ra, rates.dec);
     return {true, true};

@@ -15,9 +15,7 @@ std::string UtcNowText() {
 
 std::string PulseLine(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
                       double error_arcsec) {
-  static constexpr const char* kLetters = "NSEW";  // by GuideDirection's number
-  const auto direction = static_cast<std::size_t>(pulse.direction);
-  const char letter = direction < 4 ? kLetters[direction] : '?';
+  const char letter = DirectionLetter(pulse.direction);
   const char* name = axis == tracking::GuideAxis::RightAscension ? "RA" : "Dec";
   return std::string("pulse ") + letter + " " + ShortestText(pulse.milliseconds) + " ms (" + name +
          " error " + ShortestText(error_arcsec) + "\")";
