@@ -15,8 +15,8 @@
 #include "indi_server.h"
 #include "observatory/indi/indi_names.h"
 #include "observatory/indi/indi_observatory.h"
-#include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
+#include "pointing/model.h"
 #include "support/error.h"
 
 namespace orvan::indi {
@@ -122,10 +122,11 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
   // refraction at the observed zenith distance plus the 30" index error.
   IndiOptions options;
   options.port = server.port();
-  options.sky = {.pressure_hpa = 840,
-                 .temperature_c = 8,
-                 .relative_humidity = 0.5,
-                 .terms = program::PointingTerms{.id = 30}};
+  options.sky = {.pressure_hpa = 840, .temperature_c = 8, .relative_humidity = 0.5, .terms = [] {
+                   pointing::PointingTerms t;
+                   t[pointing::Term::ID] = 30;
+                   return t;
+                 }()};
   auto factory2 = MakeIndiObservatory(options);
   auto util2 = factory2->Create("ACP.Util");
   double ra = LocalSiderealTimeNow(), dec = 20, ra_out = 0, dec_out = 0;

@@ -14,8 +14,8 @@
 
 #include "indi_server.h"
 #include "observatory/indi/indi_names.h"
-#include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
+#include "pointing/model.h"
 #include "program.h"
 
 namespace orvan::indi {

@@ -219,6 +219,10 @@ MountReading IndiMount::Reading() {
   return now;
 }
 
+bool IndiMount::ThroughPole() {
+  return Pier() == PierSide::West;
+}
+
 PierSide IndiMount::Pier() {
   const std::optional<PropertyValues> side = link_->Find(kTelescopePierSide);
   if (!side) return PierSide::Unknown;
