@@ -44,14 +44,14 @@ TrackRates RateFollower::Limited(TrackRates model) {
   return limited;
 }
 
-void RateFollower::Follow(RaDec target, double period) {
+void RateFollower::Follow(const tracking::AxisPair& target, double period) {
   MountDriver& mount = program_->mount();
   if (mount.CustomRateLimit() <= 0) {
     Say(said_ra_, "the mount has no custom tracking rates; both axes left to pulses");
     said_dec_ = true;
     return;
   }
-  const TrackRates rates = Limited(program_->ModelRates(target, period / 2));
+  const TrackRates rates = Limited(program_->ModelRates({target.ra, target.dec}, period / 2));
   if (!(std::isfinite(rates.ra) && std::isfinite(rates.dec))) return Pause();
   const RateAxes taken = mount.SetCustomRates(rates);
   following_ = taken.ra || taken.dec;
