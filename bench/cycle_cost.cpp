@@ -8,10 +8,8 @@
 #include <string>
 
 #include "observatory/program/rate_follower.h"
-#include "replay/player.h"
 #include "simulated_night.h"
 #include "tracking/model_tracking.h"
-#include "ui/frmMain.h"
 
 namespace {
 
@@ -21,19 +19,9 @@ void Ticks(benchmark::State& state, bool rates) {
   bench::SimulatedNight night = bench::StartNight();
   program::RateFollower follower(night.program, {});
   tracking::ModelTracking model_tracking(follower);
-  replay::Recorder recorder([](const std::string&) {}, '.');
-  frmMain& form = Module1::Main(recorder, *night.objects);
-  if (rates) form.Listen(&model_tracking);
-  form.Type(ControlId::Text11, "0.5");
-  form.Click();
-  for (auto _ : state) {
-    night.clock->Advance(4);
-    form.Tick();
-  }
-  if (form.ended()) state.SkipWithError("the program ended");
+  bench::TickThroughTheNight(state, night, nullptr, rates ? &model_tracking : nullptr);
   state.counters["pulses_per_tick"] = benchmark::Counter(
       static_cast<double>(night.observatory->pulses()), benchmark::Counter::kAvgIterations);
-  Module1::MainForm.reset();
 }
 
 void BM_Tick(benchmark::State& state) {

@@ -105,7 +105,8 @@ Run Simulate(const Target& target, double threshold, Mode mode, bool periodic_er
 
   Run run;
   {
-    frmMain& form = Module1::Main(recorder, *factory);
+    std::unique_ptr<frmMain> main_form;  // it refers to the recorder and the observatory
+    frmMain& form = Module1::Main(main_form, recorder, *factory);
     if (mode == Mode::Rates) form.Listen(&rates);
     char text[16];
     std::snprintf(text, sizeof text, "%g", threshold);
@@ -129,7 +130,6 @@ Run Simulate(const Target& target, double threshold, Mode mode, bool periodic_er
       }
     }
   }
-  Module1::MainForm.reset();  // it refers to the recorder and the observatory
   run.pulses = observatory->pulses();
   return run;
 }

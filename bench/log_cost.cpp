@@ -9,10 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "replay/player.h"
 #include "simulated_night.h"
 #include "tracking/cycle_log.h"
-#include "ui/frmMain.h"
 
 namespace {
 
@@ -65,20 +63,11 @@ BENCHMARK(BM_LogLine);
 // The tick of bench/cycle_cost.cpp, with a log when the argument is 1.
 void BM_TickLogged(benchmark::State& state) {
   bench::SimulatedNight night = bench::StartNight();
-  replay::Recorder recorder([](const std::string&) {}, '.');
   TemporaryLog file;
   std::string error;
   auto log = state.range(0) != 0 ? file.Open(error) : nullptr;
   if (state.range(0) != 0 && !log) return state.SkipWithError(error.c_str());
-  frmMain& form = Module1::Main(recorder, *night.objects, std::move(log));
-  form.Type(ControlId::Text11, "0.5");
-  form.Click();
-  for (auto _ : state) {
-    night.clock->Advance(4);
-    form.Tick();
-  }
-  if (form.ended()) state.SkipWithError("the program ended");
-  Module1::MainForm.reset();
+  bench::TickThroughTheNight(state, night, std::move(log));
 }
 BENCHMARK(BM_TickLogged)->Arg(0)->Arg(1);
 

@@ -2,11 +2,17 @@
 
 // The simulated observatory the cycle benchmarks tick against: the default
 // site on a virtual clock, the target an hour east of the meridian at
-// declination 20.
+// declination 20; and their loop of ticks.
+
+#include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 
 #include "observatory/sim/simulated_observatory.h"
+#include "replay/player.h"
+#include "tracking/cycle_log.h"
+#include "ui/frmMain.h"
 
 namespace orvan::bench {
 
@@ -27,6 +33,25 @@ inline SimulatedNight StartNight() {
   night.program = sim::MakeSimulatedProgram(night.observatory);
   night.objects = program::MakeAcpFactory(night.program);
   return night;
+}
+
+// The program holding on `night` at a threshold of 0.5", its window on a
+// recorder that writes nowhere, `log` and `listener` where given: each
+// iteration of `state` is four seconds of the night and one tick.
+inline void TickThroughTheNight(benchmark::State& state, SimulatedNight& night,
+                                std::unique_ptr<tracking::CycleLog> log = nullptr,
+                                tracking::TrackingObserver* listener = nullptr) {
+  replay::Recorder recorder([](const std::string&) {}, '.');
+  std::unique_ptr<frmMain> main_form;
+  frmMain& form = Module1::Main(main_form, recorder, *night.objects, std::move(log));
+  form.Listen(listener);
+  form.Type(ControlId::Text11, "0.5");
+  form.Click();
+  for (auto _ : state) {
+    night.clock->Advance(4);
+    form.Tick();
+  }
+  if (form.ended()) state.SkipWithError("the program ended");
 }
 
 }  // namespace orvan::bench

@@ -17,12 +17,14 @@ namespace {
 class CallLog final : public WindowView, public WindowModelObserver {
  public:
   std::vector<std::string> calls;
+  std::vector<bool> bound;  // each Bind: to a window (true) or let go (false)
   WindowModel* model = nullptr;
   WindowInput* input = nullptr;
   ModelSubscription subscription{*this};
 
   char UserDecimalSeparator() override { return '.'; }
   void Bind(WindowModel* m, WindowInput* in) override {
+    bound.push_back(m != nullptr);
     model = m;
     input = in;
     subscription.Follow(m);
@@ -58,13 +60,12 @@ class CallLog final : public WindowView, public WindowModelObserver {
 class WindowLogic : public testing::Test {
  protected:
   WindowLogic() : observatory_([this](const std::string& l) { observatory_lines_.push_back(l); }) {}
-  ~WindowLogic() override { Module1::MainForm.reset(); }
-
-  frmMain& Start() { return Module1::Main(view_, observatory_); }
+  frmMain& Start() { return Module1::Main(form_, view_, observatory_); }
 
   CallLog view_;
   std::vector<std::string> observatory_lines_;
   ScriptedObservatory observatory_;
+  std::unique_ptr<frmMain> form_;  // last: it refers to the view and the observatory
 };
 
 TEST_F(WindowLogic, LoadConnectsReadsTheVersionWritesNothingToTheWindowThenShows) {
@@ -77,7 +78,17 @@ TEST_F(WindowLogic, LoadConnectsReadsTheVersionWritesNothingToTheWindowThenShows
   EXPECT_EQ(form.state.DriverInterfaceVersion, 2);
   EXPECT_TRUE(form.state.AcpUtil.IsObject());
   EXPECT_TRUE(form.state.AcpTelescope.IsObject());
-  EXPECT_EQ(Module1::MainForm.get(), &form);
+  EXPECT_EQ(form_.get(), &form);
+}
+
+// Main on a reference that holds a window already: the old window lets go of
+// the view before the new one binds it.
+TEST_F(WindowLogic, MainReplacesAWindowHeldBeforeOnceItHasLetGoOfTheView) {
+  Start();
+  frmMain& second = Start();
+  EXPECT_EQ(view_.bound, (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(form_.get(), &second);
+  EXPECT_EQ(view_.input, &second);
 }
 
 TEST_F(WindowLogic, FailedLoadReportsWithTheTimerHaltedFirstAndNeverShows) {
@@ -221,13 +232,13 @@ class ThrowingFactory final : public AutomationFactory {
 std::vector<std::string> TickThrowing(std::function<void()> fail) {
   CallLog view;
   ThrowingFactory factory(std::move(fail));
-  frmMain& form = Module1::Main(view, factory);
+  std::unique_ptr<frmMain> main_form;
+  frmMain& form = Module1::Main(main_form, view, factory);
   form.Click();
   form.Tick();
   form.Click();  // nothing runs after the end
   EXPECT_TRUE(form.ended());
   EXPECT_EQ(form.exit_status(), 1);
-  Module1::MainForm.reset();
   return view.From("event tick");
 }
 
@@ -269,7 +280,8 @@ TEST(ForeignExceptions, AFailingViewEndsTheProgramEvenWhenItsReportFailsToo) {
     FailingStatusView view;
     view.fail_report = fail_report;
     ScriptedObservatory observatory([](const std::string&) {});
-    frmMain& form = Module1::Main(view, observatory);
+    std::unique_ptr<frmMain> main_form;
+    frmMain& form = Module1::Main(main_form, view, observatory);
     form.Click();
     form.Tick();  // the first status write throws
     EXPECT_EQ(view.calls, (std::vector<std::string>{"ErrorReport no status bar", "End 1"}));
@@ -277,7 +289,6 @@ TEST(ForeignExceptions, AFailingViewEndsTheProgramEvenWhenItsReportFailsToo) {
     EXPECT_EQ(form.exit_status(), 1);
     form.Close();  // delivery is not left blocked, and nothing runs after the end
     EXPECT_EQ(view.calls.size(), 2u);
-    Module1::MainForm.reset();
   }
 }
 

@@ -45,20 +45,22 @@ void OnSignal(int) {
 }
 
 // Installed before the start, so that a signal during a slow start-up (an
-// INDI server that takes its time) closes the window once it is up.
-void CloseOnSignals(QObject* parent) {
-  if (::pipe(g_signal_pipe) != 0) return;
-  auto* notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, parent);
-  QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
+// INDI server that takes its time) closes the window once it is up. The
+// window is reached through `main_form`, which must outlive the notifier.
+std::unique_ptr<QSocketNotifier> CloseOnSignals(const std::unique_ptr<frmMain>& main_form) {
+  if (::pipe(g_signal_pipe) != 0) return nullptr;
+  auto notifier = std::make_unique<QSocketNotifier>(g_signal_pipe[0], QSocketNotifier::Read);
+  QObject::connect(notifier.get(), &QSocketNotifier::activated, [&main_form] {
     char byte = 0;
     [[maybe_unused]] const ssize_t n = ::read(g_signal_pipe[0], &byte, 1);
-    if (Module1::MainForm) Module1::MainForm->Close();
+    if (main_form) main_form->Close();
   });
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
+  return notifier;
 }
 
 // What the program finds out for itself and has no window for: a mount's
@@ -115,8 +117,11 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
 // Starts the program on `view` and runs it to its end; the exit status.
 int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
         std::unique_ptr<tracking::CycleLog> log, tracking::TrackingObserver* listener) {
-  CloseOnSignals(QCoreApplication::instance());
-  frmMain& form = Module1::Main(view, observatory, std::move(log));
+  // The window logic holds the observatory's objects and is bound to the
+  // view, so it goes before either.
+  std::unique_ptr<frmMain> main_form;
+  const std::unique_ptr<QSocketNotifier> signal_notifier = CloseOnSignals(main_form);
+  frmMain& form = Module1::Main(main_form, view, observatory, std::move(log));
   form.Listen(listener);
   if (!form.ended()) {
     if (o.threshold) form.Type(ControlId::Text11, *o.threshold);
@@ -125,11 +130,7 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   // A failed start-up has shown its report and ended the program before any
   // event loop ran; otherwise the loop runs until the program ends.
   if (!form.ended()) QCoreApplication::exec();
-  const int status = form.exit_status();
-  // The window logic holds the observatory's objects and is bound to the
-  // view, so it goes before either.
-  Module1::MainForm.reset();
-  return status;
+  return form.exit_status();
 }
 
 }  // namespace

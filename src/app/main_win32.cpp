@@ -50,13 +50,12 @@ int Run(HINSTANCE instance, const orvan::app::Options& o,
         std::unique_ptr<orvan::tracking::CycleLog> log) {
   orvan::win32::Win32View view(instance);
   orvan::com::ComFactory factory;
-  orvan::frmMain& form = orvan::Module1::Main(view, factory, std::move(log));
+  // The window goes first: its objects are released at exit, before COM goes.
+  std::unique_ptr<orvan::frmMain> main_form;
+  orvan::frmMain& form = orvan::Module1::Main(main_form, view, factory, std::move(log));
   if (!form.ended() && o.threshold) form.Type(orvan::ControlId::Text11, *o.threshold);
   if (!form.ended() && o.start) form.Click();
-  const int status = form.ended() ? form.exit_status() : view.Run(form);
-  // The objects are released at exit, before COM goes.
-  orvan::Module1::MainForm.reset();
-  return status;
+  return form.ended() ? form.exit_status() : view.Run(form);
 }
 
 }  // namespace

@@ -91,13 +91,15 @@ void Play(const std::vector<Step>& steps, const LineSink& out, const PlayHooks& 
   std::optional<TeeView> tee;
   if (hooks.window) tee.emplace(recorder, *hooks.window);
   WindowView& view = tee ? static_cast<WindowView&>(*tee) : recorder;
+  // The window refers to this observatory and view: it goes before them.
+  std::unique_ptr<frmMain> main_form;
   // Events fall due on the main window once it exists, during its load
   // handler too (where they are deferred like any other).
   auto deliver = [&](const std::string& event) {
-    if (!Module1::MainForm) return;
+    if (!main_form) return;
     if (hooks.nest) return hooks.nest(event);
-    if (event == "click") Module1::MainForm->Click();
-    if (event == "tick") Module1::MainForm->Tick();
+    if (event == "click") main_form->Click();
+    if (event == "tick") main_form->Tick();
   };
   observatory.OnNest(deliver);
 
@@ -110,7 +112,7 @@ void Play(const std::vector<Step>& steps, const LineSink& out, const PlayHooks& 
         recorder.NestOnMessageBox([&deliver, event = s.text] { deliver(event); });
         break;
       case Step::Type::Load:
-        form = &Module1::Main(view, observatory, hooks.log ? hooks.log() : nullptr);
+        form = &Module1::Main(main_form, view, observatory, hooks.log ? hooks.log() : nullptr);
         break;
       case Step::Type::TypeText:
         if (form->Type(s.box, s.text))
@@ -135,8 +137,6 @@ void Play(const std::vector<Step>& steps, const LineSink& out, const PlayHooks& 
         break;
     }
   }
-  // The window refers to this observatory and recorder: it goes with them.
-  Module1::MainForm.reset();
 }
 
 std::vector<std::string> PlayText(std::string_view scenario) {

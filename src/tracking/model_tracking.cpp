@@ -26,7 +26,7 @@ void ModelTracking::Recorded(const CycleRecord& record) noexcept {
 
 void ModelTracking::Follow(const AxisPair& target) noexcept {
   try {
-    follower_.Follow({target.ra, target.dec}, kCycleSeconds);
+    follower_.Follow(target, kCycleSeconds);
   } catch (const Error& e) {
     follower_.Failed(e);
     Pause();

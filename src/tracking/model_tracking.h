@@ -1,9 +1,25 @@
 #pragma once
 
-#include "observatory/program/rate_follower.h"
+#include "support/error.h"
 #include "tracking/cycle_record.h"
 
 namespace orvan::tracking {
+
+// What model tracking drives: a mount that follows the pointing model's
+// rates for a target, and is given its own tracking back between times. An
+// observatory back end that can set rates implements it.
+class RateFollowing {
+ public:
+  virtual ~RateFollowing() = default;
+  // Tracks at the model's rates for `target` (true sky, hours and degrees)
+  // over the next `period` seconds, and on until told again.
+  virtual void Follow(const AxisPair& target, double period) = 0;
+  // Back to the mount's own tracking.
+  virtual void Pause() = 0;
+  // The rates failed with `error` while following or pausing; the pulses
+  // hold on.
+  virtual void Failed(const Error& error) = 0;
+};
 
 // Model tracking driven by what the handlers do: the mount follows the
 // model's rates for the target from the start of holding and after every
@@ -14,7 +30,7 @@ namespace orvan::tracking {
 // follower's notice; holding goes on whatever happens to the rates.
 class ModelTracking final : public TrackingObserver {
  public:
-  explicit ModelTracking(program::RateFollower& follower) : follower_(follower) {}
+  explicit ModelTracking(RateFollowing& follower) : follower_(follower) {}
 
   void Pulsed(GuideAxis, const SentPulse&, double) noexcept override {}
   void Recorded(const CycleRecord& record) noexcept override;
@@ -24,7 +40,7 @@ class ModelTracking final : public TrackingObserver {
   void Follow(const AxisPair& target) noexcept;
   void Pause() noexcept;
 
-  program::RateFollower& follower_;
+  RateFollowing& follower_;
 };
 
 }  // namespace orvan::tracking

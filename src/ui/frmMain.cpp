@@ -262,9 +262,7 @@ char frmMain::DecimalSeparator() {
 
 namespace Module1 {
 
-std::unique_ptr<frmMain> MainForm;
-
-frmMain& Main(WindowView& view, AutomationFactory& factory,
+frmMain& Main(std::unique_ptr<frmMain>& MainForm, WindowView& view, AutomationFactory& factory,
               std::unique_ptr<tracking::CycleLog> log) {
   // A window of an earlier run lets go of the view before the new one binds it.
   MainForm.reset();

@@ -93,15 +93,16 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   tracking::TrackingObserver* listener_ = nullptr;
 };
 
-// Module1: the start-up procedure and the one reference to the main window.
+// Module1: the start-up procedure.
 namespace Module1 {
-// The main window, kept for the whole run.
-extern std::unique_ptr<frmMain> MainForm;
-// Creates the main window, loads it and shows it. When start-up fails the
-// error report has been shown, the program has ended and nothing is shown.
-// A log, when given, is attached before the load, so that it has a failed
-// start-up's report too.
-frmMain& Main(WindowView& view, AutomationFactory& factory,
+// Creates the main window in `MainForm`, the caller's one reference to it,
+// kept for the whole run, then loads it and shows it; the window is there
+// during its load handler already, for events that fall due meanwhile. A
+// window `MainForm` held before lets go of the view first. When start-up
+// fails the error report has been shown, the program has ended and nothing
+// is shown. A log, when given, is attached before the load, so that it has a
+// failed start-up's report too.
+frmMain& Main(std::unique_ptr<frmMain>& MainForm, WindowView& view, AutomationFactory& factory,
               std::unique_ptr<tracking::CycleLog> log = nullptr);
 }  // namespace Module1
 

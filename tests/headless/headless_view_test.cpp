@@ -15,13 +15,12 @@ namespace {
 
 class Headless : public testing::Test {
  protected:
-  ~Headless() override { Module1::MainForm.reset(); }
-
-  frmMain& Start() { return Module1::Main(view_, observatory_); }
+  frmMain& Start() { return Module1::Main(form_, view_, observatory_); }
 
   std::vector<std::string> lines_;
   ScriptedObservatory observatory_{[](const std::string&) {}};
   HeadlessView view_{[this](const std::string& l) { lines_.push_back(l); }, [] { return "T"; }};
+  std::unique_ptr<frmMain> form_;  // last: it refers to the view and the observatory
 };
 
 TEST_F(Headless, PrintsTheStatusAtStartAndThenEachChangeOnly) {
@@ -44,7 +43,7 @@ TEST_F(Headless, PrintsALogThatCannotBeWrittenOnce) {
   std::string error;
   auto log = tracking::CycleLog::Open("/dev/full", {}, {}, error);
   ASSERT_TRUE(log) << error;
-  frmMain& form = Module1::Main(view_, observatory_, std::move(log));
+  frmMain& form = Module1::Main(form_, view_, observatory_, std::move(log));
   observatory_.AnswerMapping({{10.0001, 20}, {10, 20}});
   form.Click();
   form.Tick();

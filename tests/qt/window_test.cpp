@@ -52,15 +52,10 @@ QRect At96Dpi(const Control& c) {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    Module1::MainForm.reset();
-    view_.reset();
-  }
-
   // Starts the program on a new window, as main does.
   void Open(AutomationFactory& observatory) {
     view_ = std::make_unique<QtView>();
-    form_ = &Module1::Main(*view_, observatory);
+    Module1::Main(form_, *view_, observatory);
   }
   void Open() { Open(observatory_); }
   // Opens the window and waits until it is the active window.
@@ -103,7 +98,7 @@ class WindowTest : public ::testing::Test {
   std::vector<std::string> lines_;
   ScriptedObservatory observatory_{[this](const std::string& line) { lines_.push_back(line); }};
   std::unique_ptr<QtView> view_;
-  frmMain* form_ = nullptr;
+  std::unique_ptr<frmMain> form_;  // last: it refers to the view and the observatory
 };
 
 TEST(Environment, LogicalDpiIs96) {
@@ -505,11 +500,16 @@ void PrintTo(const ForeignFailure& failure, std::ostream* os) {
   *os << failure.name;
 }
 
-class ForeignFailureTest : public WindowTest,
+// The failing observatory comes before WindowTest among the bases, so it
+// outlives the window that holds its objects.
+struct FailingRig {
+  FailingObservatory failing;
+};
+class ForeignFailureTest : public FailingRig,
+                           public WindowTest,
                            public ::testing::WithParamInterface<ForeignFailure> {};
 
 TEST_P(ForeignFailureTest, IsReportedAndEndsTheProgramWithStatusOne) {
-  FailingObservatory failing;
   failing.raise = GetParam().raise;
   Open(failing);
   ASSERT_TRUE(view_->isVisible());
@@ -524,7 +524,6 @@ TEST_P(ForeignFailureTest, IsReportedAndEndsTheProgramWithStatusOne) {
   EXPECT_TRUE(form_->ended());
   EXPECT_EQ(form_->exit_status(), 1);
   EXPECT_FALSE(view_->isVisible());
-  Module1::MainForm.reset();  // before the observatory its objects come from
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -5,6 +5,7 @@
 
 #include "error_of.h"
 #include "observatory/sim/simulated_observatory.h"
+#include "standing_mount.h"
 #include "support/error.h"
 
 namespace orvan::sim {
@@ -189,30 +190,13 @@ TEST(ObservatoryProgram, PressureEstimateFollowsTheStandardAtmosphere) {
   EXPECT_NEAR(program::PressureAtElevation(2000, 2.0), 795.0, 0.01 * 795.0);
 }
 
-// A mount that only knows where it stands.
-class StandingMount final : public MountDriver {
- public:
-  bool Connected() override { return true; }
-  void SetConnected(bool) override {}
-  Location Site() override { return {-31.27, 149.07, 1165}; }
-  RaDec Axes() override { return {0, 0}; }
-  bool Slewing() override { return false; }
-  bool Tracking() override { return true; }
-  void SetTracking(bool) override {}
-  void SlewTo(RaDec) override {}
-  double GuideRateRa() override { return 0; }
-  double GuideRateDec() override { return 0; }
-  void SetGuideRateRa(double) override {}
-  void SetGuideRateDec(double) override {}
-  void PulseGuide(GuideDirection, double) override {}
-  bool IsPulseGuiding() override { return false; }
-  program::MountCapabilities Capabilities() override { return {}; }
-};
-
 TEST(ObservatoryProgram, SiteIsTheMountsWithTheAirGivenOrEstimated) {
   auto clock = std::make_shared<program::VirtualClock>(kStart);
-  program::ObservatoryProgram estimated(std::make_shared<StandingMount>(), clock,
-                                        program::ProgramConfig{});
+  // A mount that only knows where it stands.
+  auto standing = [] {
+    return std::make_shared<StandingMount>(Location{-31.27, 149.07, 1165}, RaDec{0, 0}, 0);
+  };
+  program::ObservatoryProgram estimated(standing(), clock, program::ProgramConfig{});
   const Site site = estimated.CurrentSite();
   EXPECT_EQ(site.latitude_deg, -31.27);
   EXPECT_EQ(site.longitude_deg, 149.07);
@@ -220,7 +204,7 @@ TEST(ObservatoryProgram, SiteIsTheMountsWithTheAirGivenOrEstimated) {
   EXPECT_EQ(site.relative_humidity, 0.5);
   EXPECT_EQ(site.pressure_hpa, program::PressureAtElevation(1165, 10));
   program::ObservatoryProgram given(
-      std::make_shared<StandingMount>(), clock,
+      standing(), clock,
       program::WithOptions(program::ProgramConfig{}, {.pressure_hpa = 880, .temperature_c = 3}));
   EXPECT_EQ(given.CurrentSite().pressure_hpa, 880);
   EXPECT_EQ(given.CurrentSite().temperature_c, 3);

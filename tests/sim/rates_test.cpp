@@ -12,6 +12,7 @@
 #include "observatory/program/rate_follower.h"
 #include "observatory/sim/observatory.h"
 #include "observatory/sim/simulated_observatory.h"
+#include "standing_mount.h"
 #include "support/error.h"
 #include "tracking/model_tracking.h"
 
@@ -114,22 +115,9 @@ TEST(ModelRates, HoldAStarThatRefractionMoves) {
 }
 
 // A mount that records what the follower asks of it.
-class RecordingMount : public program::MountDriver {
+class RecordingMount : public StandingMount {
  public:
-  bool Connected() override { return true; }
-  void SetConnected(bool) override {}
-  Location Site() override { return {40, -105, 1600}; }
-  RaDec Axes() override { return {10, 89.9999}; }
-  bool Slewing() override { return false; }
-  bool Tracking() override { return true; }
-  void SetTracking(bool) override {}
-  void SlewTo(RaDec) override {}
-  double GuideRateRa() override { return 0.004; }
-  double GuideRateDec() override { return 0.004; }
-  void SetGuideRateRa(double) override {}
-  void SetGuideRateDec(double) override {}
-  void PulseGuide(GuideDirection, double) override {}
-  bool IsPulseGuiding() override { return false; }
+  RecordingMount() : StandingMount({40, -105, 1600}, {10, 89.9999}, 0.004) {}
 
   program::MountCapabilities Capabilities() override { return capabilities; }
   RateAxes SetCustomRates(TrackRates r) override {

@@ -51,7 +51,7 @@ TrackRates RateFollower::Limited(TrackRates model, double mount_limit) {
   return limited;
 }
 
-void RateFollower::Follow(RaDec target, double period) {
+void RateFollower::Follow(const tracking::AxisPair& target, double period) {
   MountDriver& mount = program_->mount();
   const MountCapabilities capabilities = mount.Capabilities();
   const double mount_limit = MountLimit(capabilities);
@@ -60,7 +60,8 @@ void RateFollower::Follow(RaDec target, double period) {
     said_dec_ = true;
     return;
   }
-  const TrackRates rates = Limited(program_->ModelRates(target, period / 2), mount_limit);
+  const TrackRates rates =
+      Limited(program_->ModelRates({target.ra, target.dec}, period / 2), mount_limit);
   if (!(std::isfinite(rates.ra) && std::isfinite(rates.dec))) return Pause();
   const RateAxes taken = mount.SetCustomRates(rates);
   following_ = taken.ra || taken.dec;

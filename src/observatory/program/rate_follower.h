@@ -6,6 +6,7 @@
 
 #include "observatory/program/observatory_program.h"
 #include "support/error.h"
+#include "tracking/model_tracking.h"
 
 namespace orvan::program {
 
@@ -13,25 +14,25 @@ namespace orvan::program {
 // rates the pointing model predicts for it, so that the threshold pulses only
 // take out what the rates leave. Between holding (waits, re-captures, a stop,
 // an abort, an error, the end) the mount is given back the tracking it had.
-class RateFollower {
+class RateFollower final : public tracking::RateFollowing {
  public:
   using Notice = std::function<void(const std::string&)>;
 
   // `notice` hears, once each, what the follower could not do: an axis the
   // mount leaves to pulses, a rate clamped to the mount's limit.
   RateFollower(std::shared_ptr<ObservatoryProgram> program, Notice notice);
-  ~RateFollower();
+  ~RateFollower() override;
   RateFollower(const RateFollower&) = delete;
   RateFollower& operator=(const RateFollower&) = delete;
 
   // Tracks at the model's rates for `target` (true sky) over the next
   // `period` seconds, and on until told again.
-  void Follow(RaDec target, double period);
+  void Follow(const tracking::AxisPair& target, double period) override;
   // Back to the mount's own tracking; nothing is sent unless it follows.
-  void Pause();
+  void Pause() override;
   // Says, once, that the rates failed (the pulses hold on): `error` raised
   // by the mount while following or pausing.
-  void Failed(const Error& error);
+  void Failed(const Error& error) override;
 
   // The largest departure from sidereal sent whatever the model says (near
   // the pole or the horizon the mapped rates grow without bound): one
