@@ -13,6 +13,7 @@ namespace {
 constexpr double kArcsecPerHour = 15 * 3600;
 constexpr double kArcsecPerDegree = 3600;
 constexpr double kHoursPerDay = 24;
+constexpr double kDegreesPerTurn = 360;
 constexpr double kRadiansPerHour = std::numbers::pi / 12;
 constexpr double kRadiansPerDegree = std::numbers::pi / 180;
 constexpr std::size_t kEquationsPerPoint = 2;
@@ -30,13 +31,12 @@ struct Offsets {
 Offsets OffsetsOf(const Point& p) {
   const pointing::HaDec frame =
       pointing::InSideFrame(pointing::HaDec{p.observed.ha, p.observed.dec}, p.through_pole);
-  return Offsets{frame.ha * kRadiansPerHour,
-                 frame.dec * kRadiansPerDegree,
+  return Offsets{frame.ha * kRadiansPerHour, frame.dec * kRadiansPerDegree,
                  p.latitude_deg * kRadiansPerDegree,
                  std::remainder(p.mechanical.ha - frame.ha, kHoursPerDay) * kArcsecPerHour,
-                 (p.mechanical.dec - frame.dec) * kArcsecPerDegree,
-                 std::cos(p.observed.dec * kRadiansPerDegree),
-                 p.through_pole ? -1.0 : 1.0};
+                 // A reading through either pole is the same axis angle, a turn apart.
+                 std::remainder(p.mechanical.dec - frame.dec, kDegreesPerTurn) * kArcsecPerDegree,
+                 std::cos(p.observed.dec * kRadiansPerDegree), p.through_pole ? -1.0 : 1.0};
 }
 
 std::string TermName(std::size_t term) {
@@ -156,8 +156,8 @@ FitResult Fit(std::span<const Point> points, std::span<const std::size_t> term_i
   const std::size_t needed = PointsNeeded(term_indices.size());
   if (points.size() < needed)
     throw FitError(Plural(points.size(), "point is", "points are") + " too few to fit " +
-                   Plural(term_indices.size(), "term", "terms") + ": at least " +
-                   std::to_string(needed) + " are needed");
+                   Plural(term_indices.size(), "term", "terms") + ": it takes at least " +
+                   std::to_string(needed));
   std::vector<Offsets> offsets;
   offsets.reserve(points.size());
   for (const Point& p : points) offsets.push_back(OffsetsOf(p));
