@@ -1,0 +1,105 @@
+#include "pointing/sky.h"
+
+#include <erfa.h>
+#include <erfam.h>
+
+#include <cmath>
+
+#include "pointing/angles.h"
+
+namespace orvan::pointing {
+namespace {
+
+constexpr double kRad = ERFA_DPI / kHalfTurnDeg;
+constexpr double kJ2000 = ERFA_DJ00;  // Julian date of J2000.0
+constexpr double kSecondsPerDay = ERFA_DAYSEC;
+
+double Hours(double radians) {
+  return radians / kRad / kDegreesPerHour;
+}
+
+}  // namespace
+
+double Wrap24(double hours) {
+  double r = std::fmod(hours, kHoursPerTurn);
+  if (r < 0) r += kHoursPerTurn;
+  return r >= kHoursPerTurn ? 0.0 : r;
+}
+
+double Wrap12(double hours) {
+  double r = Wrap24(hours);
+  return r > kHalfTurnHours ? r - kHoursPerTurn : r;
+}
+
+double GreenwichMeanSiderealTime(double ut) {
+  // The Julian date split as ERFA likes it: the epoch, then the small part.
+  const double ut_days = ut / kSecondsPerDay;
+  const double tt_days = (ut + kTtMinusUtSeconds) / kSecondsPerDay;
+  return Wrap24(Hours(eraGmst06(kJ2000, ut_days, kJ2000, tt_days)));
+}
+
+double GreenwichApparentSiderealTime(double ut) {
+  // The equation of the equinoxes changes by under 0.1" a day; once a minute
+  // is far finer than the program can see.
+  struct Cache {
+    double minute = NAN;
+    double hours = 0;
+  };
+  thread_local Cache ee;
+  const double minute = std::floor(ut / 60.0);
+  if (!(minute == ee.minute)) {
+    const double tt_days = (minute * 60.0 + kTtMinusUtSeconds) / kSecondsPerDay;
+    ee = {minute, Hours(eraEe06a(kJ2000, tt_days))};
+  }
+  return Wrap24(GreenwichMeanSiderealTime(ut) + ee.hours);
+}
+
+double LocalSiderealTime(const Site& site, double ut) {
+  return Wrap24(GreenwichApparentSiderealTime(ut) + site.longitude_deg / kDegreesPerHour);
+}
+
+RefractionConstants RefractionFor(const Site& site) {
+  struct Cache {
+    double pressure = NAN, temperature = NAN, humidity = NAN;
+    RefractionConstants k{0, 0};
+  };
+  thread_local Cache c;
+  if (!(site.pressure_hpa == c.pressure && site.temperature_c == c.temperature &&
+        site.relative_humidity == c.humidity)) {
+    c.pressure = site.pressure_hpa;
+    c.temperature = site.temperature_c;
+    c.humidity = site.relative_humidity;
+    eraRefco(site.pressure_hpa, site.temperature_c, site.relative_humidity, kWavelengthMicrons,
+             &c.k.a, &c.k.b);
+  }
+  return c.k;
+}
+
+double RefractionArcsec(double altitude_deg, const Site& site) {
+  // On the meridian of a site at 45 degrees north, south of the zenith: the
+  // lift is all in declination, and every altitude down to -45 degrees has a
+  // declination there.
+  const Site north{45, 0, site.pressure_hpa, site.temperature_c, site.relative_humidity};
+  const double dec = altitude_deg - 45.0;
+  return (Refract(north, {0.0, dec}).dec - dec) * kArcsecPerDegree;
+}
+
+// By ERFA's own routine: eraAtioq on a frame whose Earth rotation angle is
+// zero, so its right ascension is minus the hour angle, with no polar motion
+// and no diurnal aberration (both belong to the star's place, which the
+// caller already has).
+HaDec Refract(const Site& site, HaDec sky) {
+  const RefractionConstants k = RefractionFor(site);
+  if (k.a == 0 && k.b == 0) return sky;  // no air, exactly nothing to do
+  eraASTROM frame{};
+  frame.phi = site.latitude_deg * kRad;
+  frame.sphi = std::sin(frame.phi);
+  frame.cphi = std::cos(frame.phi);
+  frame.refa = k.a;
+  frame.refb = k.b;
+  double az, zd, ha, dec, ra;
+  eraAtioq(-sky.ha * kDegreesPerHour * kRad, sky.dec * kRad, &frame, &az, &zd, &ha, &dec, &ra);
+  return {Hours(ha), dec / kRad};
+}
+
+}  // namespace orvan::pointing
