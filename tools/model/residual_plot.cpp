@@ -16,7 +16,8 @@ constexpr double kSkyShare = 0.6;  // of the width, the rest for the histogram
 constexpr double kTitleBaseline = 32, kSubtitleBaseline = 56;
 constexpr int kTitlePixels = 20, kTextPixels = 13, kSmallPixels = 11;
 constexpr int kMostGridLines = 8;
-constexpr int kBins = 20;
+constexpr double kBins = 20;
+constexpr double kLeastBin = 1e-3;  // arc-seconds: a perfect fit still draws
 // The RMS drawn as this share of the sky panel's width.
 constexpr double kRmsArrowShare = 0.04;
 constexpr double kDotRadius = 2.5;
@@ -67,12 +68,14 @@ void DrawHistogram(QPainter& p, QRectF area, std::span<const SkyResidual> residu
   double most = 0;
   for (std::size_t i = 0; i < residuals.size(); ++i)
     if (used[i]) most = std::max(most, residuals[i].Total());
-  const double width = plot::NiceCeil(std::max(most, rms) / kBins * 1.0001 + 1e-12);
-  std::vector<int> counts(kBins, 0);
+  // At most kBins bins of a round width, the last holding the largest.
+  const double width = plot::NiceCeil(std::max({most, rms, kLeastBin}) / kBins);
+  const auto bins = static_cast<std::size_t>(std::floor(most / width)) + 1;
+  std::vector<int> counts(bins, 0);
   for (std::size_t i = 0; i < residuals.size(); ++i)
-    if (used[i]) ++counts[std::min<std::size_t>(kBins - 1, residuals[i].Total() / width)];
+    if (used[i]) ++counts[std::min<std::size_t>(bins - 1, residuals[i].Total() / width)];
   const int highest = *std::max_element(counts.begin(), counts.end());
-  const Panel panel(area, Range{0, width * kBins}, Range{0, std::max(1.0, highest * 1.1)});
+  const Panel panel(area, Range{0, width * double(bins)}, Range{0, std::max(1.0, highest * 1.1)});
   p.setFont(plot::ChartFont(kSmallPixels));
   plot::DrawValueGrid(p, panel, std::max(1.0, plot::NiceStep(panel.value().span(), 6)));
   plot::DrawTimeGrid(p, panel, plot::NiceStep(panel.time().span(), 6), plot::TimeLabels::Plain,
