@@ -60,23 +60,46 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
                  (which.columns.size() == 1 ? "it" : "some") + " out of --terms");
 }
 
+// Every point's two equations, weighted so that each residual is on the sky:
+// A x ≈ b, rows 2i (hour angle) and 2i + 1 (declination) for point i. The
+// effects don't change as points are dropped, so they are worked out once.
+struct Equations {
+  Eigen::MatrixXd a;
+  Eigen::VectorXd b;
+  std::vector<double> dec_sense;
+};
+
+Equations EquationsOf(std::span<const Offsets> offsets, std::span<const std::size_t> terms) {
+  const auto rows = static_cast<Eigen::Index>(kEquationsPerPoint * offsets.size());
+  Equations eq{
+      Eigen::MatrixXd(rows, static_cast<Eigen::Index>(terms.size())), Eigen::VectorXd(rows), {}};
+  Eigen::Index row = 0;
+  for (const Offsets& o : offsets) {
+    for (std::size_t j = 0; j < terms.size(); ++j) {
+      const pointing::TermEffect e = pointing::Terms()[terms[j]].effect(o.h, o.dec, o.lat);
+      eq.a(row, Eigen::Index(j)) = e.dh * o.cos_dec;
+      eq.a(row + 1, Eigen::Index(j)) = e.ddec;
+    }
+    eq.b(row) = o.dh * o.cos_dec;
+    eq.b(row + 1) = o.ddec;
+    eq.dec_sense.push_back(o.dec_sense);
+    row += 2;
+  }
+  return eq;
+}
+
 // The least-squares values of the terms over the points `used`, with their
 // covariance for unit weight.
-LeastSquares Solve(std::span<const Offsets> offsets, std::span<const std::size_t> used,
+LeastSquares Solve(const Equations& eq, std::span<const std::size_t> used,
                    std::span<const std::size_t> terms) {
   const auto rows = static_cast<Eigen::Index>(kEquationsPerPoint * used.size());
-  Eigen::MatrixXd a(rows, static_cast<Eigen::Index>(terms.size()));
+  Eigen::MatrixXd a(rows, eq.a.cols());
   Eigen::VectorXd b(rows);
   Eigen::Index row = 0;
   for (std::size_t i : used) {
-    const Offsets& o = offsets[i];
-    for (std::size_t j = 0; j < terms.size(); ++j) {
-      const pointing::TermEffect e = pointing::Terms()[terms[j]].effect(o.h, o.dec, o.lat);
-      a(row, Eigen::Index(j)) = e.dh * o.cos_dec;
-      a(row + 1, Eigen::Index(j)) = e.ddec;
-    }
-    b(row) = o.dh * o.cos_dec;
-    b(row + 1) = o.ddec;
+    const auto from = static_cast<Eigen::Index>(kEquationsPerPoint * i);
+    a.middleRows(row, 2) = eq.a.middleRows(from, 2);
+    b.segment(row, 2) = eq.b.segment(from, 2);
     row += 2;
   }
   LeastSquares solution;
@@ -97,13 +120,16 @@ SkyResidual ResidualOf(const Offsets& o, const pointing::PointingTerms& model) {
 }
 
 // One fit over `used`: values, standard errors, every point's residual, RMS.
-void FitOnce(std::span<const Offsets> offsets, FitResult& r) {
-  const LeastSquares s = Solve(offsets, r.used, r.terms);
+void FitOnce(const Equations& eq, FitResult& r) {
+  const LeastSquares s = Solve(eq, r.used, r.terms);
   r.values.assign(s.x.data(), s.x.data() + s.x.size());
-  const pointing::PointingTerms model = r.Model();
+  const Eigen::VectorXd left = eq.b - eq.a * s.x;
   r.residuals.clear();
+  for (std::size_t i = 0; i < eq.dec_sense.size(); ++i) {
+    const auto row = static_cast<Eigen::Index>(kEquationsPerPoint * i);
+    r.residuals.push_back(SkyResidual{left(row), left(row + 1) * eq.dec_sense[i]});
+  }
   double squares = 0;
-  for (const Offsets& o : offsets) r.residuals.push_back(ResidualOf(o, model));
   for (std::size_t i : r.used) squares += std::pow(r.residuals[i].Total(), 2);
   r.rms = std::sqrt(squares / double(r.used.size()));
   // σ² = SSR / (2n − k): the variance of one equation, the fit's freedom taken out.
@@ -161,11 +187,12 @@ FitResult Fit(std::span<const Point> points, std::span<const std::size_t> term_i
   std::vector<Offsets> offsets;
   offsets.reserve(points.size());
   for (const Point& p : points) offsets.push_back(OffsetsOf(p));
+  const Equations eq = EquationsOf(offsets, term_indices);
 
   FitResult r;
   r.terms.assign(term_indices.begin(), term_indices.end());
   for (std::size_t i = 0; i < points.size(); ++i) r.used.push_back(i);
-  FitOnce(offsets, r);
+  FitOnce(eq, r);
   while (reject_sigma && r.used.size() > needed) {
     const auto worst = std::max_element(r.used.begin(), r.used.end(), [&](auto i, auto j) {
       return r.residuals[i].Total() < r.residuals[j].Total();
@@ -175,7 +202,7 @@ FitResult Fit(std::span<const Point> points, std::span<const std::size_t> term_i
     if (!(residual > limit)) break;
     r.dropped.push_back(DroppedPoint{*worst, residual, limit});
     r.used.erase(worst);
-    FitOnce(offsets, r);
+    FitOnce(eq, r);
   }
   return r;
 }

@@ -21,8 +21,16 @@ bool SolveLeastSquares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b, Least
     if (!(scale(j) > largest * kIndistinctRatio)) indistinct.columns.push_back(std::size_t(j));
   if (!indistinct.columns.empty()) return false;
 
-  const Eigen::MatrixXd scaled = a * scale.cwiseInverse().asDiagonal();
-  const Eigen::JacobiSVD<Eigen::MatrixXd> svd(scaled, Eigen::ComputeThinU | Eigen::ComputeThinV);
+  // [A b] = Q [R c; 0 e]: the k × k triangle R has A's singular values and
+  // right vectors, and R x = c is the least-squares solution; a tall system
+  // costs one QR and a small SVD.
+  Eigen::MatrixXd augmented(a.rows(), k + 1);
+  augmented << a * scale.cwiseInverse().asDiagonal(), b;
+  const Eigen::HouseholderQR<Eigen::MatrixXd> qr(augmented);
+  const Eigen::MatrixXd r =
+      qr.matrixQR().topLeftCorner(k, k).triangularView<Eigen::Upper>().toDenseMatrix();
+  const Eigen::VectorXd c = qr.matrixQR().col(k).head(k);
+  const Eigen::JacobiSVD<Eigen::MatrixXd> svd(r, Eigen::ComputeFullU | Eigen::ComputeFullV);
   const Eigen::VectorXd& sigma = svd.singularValues();  // decreasing
   const Eigen::MatrixXd& v = svd.matrixV();
   std::vector<bool> named(std::size_t(k), false);
@@ -36,7 +44,7 @@ bool SolveLeastSquares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b, Least
   if (!indistinct.columns.empty()) return false;
 
   const Eigen::VectorXd inverse_sigma = sigma.cwiseInverse();
-  const Eigen::VectorXd scaled_x = v * inverse_sigma.asDiagonal() * (svd.matrixU().transpose() * b);
+  const Eigen::VectorXd scaled_x = v * inverse_sigma.asDiagonal() * (svd.matrixU().transpose() * c);
   out.x = scaled_x.cwiseQuotient(scale);
   const Eigen::MatrixXd w = scale.cwiseInverse().asDiagonal() * v * inverse_sigma.asDiagonal();
   out.covariance = w * w.transpose();
