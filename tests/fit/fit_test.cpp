@@ -210,5 +210,17 @@ TEST(Fit, TheModelFileReadsBackTheValuesWithTheirNotes) {
   EXPECT_NE(text.find(rms), std::string::npos) << text;
 }
 
+TEST(Fit, TheResidualsCsvHasAPointALine) {
+  Point a = MakePoint(Known{10}, 2, 60, 40, false, 7);
+  a.source = "night, east.csv";
+  const Point b = MakePoint(Known{0, -3}, -1, 20, 40, true, 9);
+  const std::vector<Point> points{a, b};
+  const std::vector<SkyResidual> residuals{ResidualOf(a, {}), ResidualOf(b, {})};
+  EXPECT_EQ(ResidualsCsv(points, residuals, {true, false}),
+            "file,line,pier,ha_h,dec_deg,dx_arcsec,dy_arcsec,residual_arcsec,used\n"
+            "\"night, east.csv\",7,normal,2.000000,60.00000,5.000,0.000,5.000,yes\n"
+            "synthetic,9,through_pole,-1.000000,20.00000,0.000,3.000,3.000,no\n");
+}
+
 }  // namespace
 }  // namespace orvan::model
