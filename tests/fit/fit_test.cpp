@@ -105,6 +105,15 @@ std::vector<Point> Along(bool vary_ha, double fixed, double lat) {
   return points;
 }
 
+// Along a declination circle at hour angle `ha`, a step of 3.6 ms of time
+// between points.
+std::vector<Point> NearlyAlong(double ha, double lat) {
+  std::vector<Point> points;
+  for (int i = 0; i < 12; ++i)
+    points.push_back(MakePoint(kMount, ha + 1e-6 * i, -20 + 9 * i, lat, false, i + 1));
+  return points;
+}
+
 TEST(Fit, NamesTheTermsThePointsCannotTellApart) {
   // At one hour angle h0, MA and ME each add to Δδ a constant (like ID) and
   // to Δh a multiple of tan δ (like NP): MA + cos h0 NP − sin h0 ID and
@@ -112,6 +121,9 @@ TEST(Fit, NamesTheTermsThePointsCannotTellApart) {
   const std::string spread = ": spread them wider in hour angle and declination, or leave ";
   const std::vector<Indistinct> cases{
       {"one hour angle", Along(false, 1.0, 40), kSeven,
+       "the points cannot tell ID, NP, MA, ME apart" + spread + "some out of --terms"},
+      // Nearly so: the hour angles a few milliseconds of time apart.
+      {"nearly one hour angle", NearlyAlong(1.0, 40), kSeven,
        "the points cannot tell ID, NP, MA, ME apart" + spread + "some out of --terms"},
       // On the equator sec δ = 1: CH moves every point as IH does.
       {"equator", Along(true, 0, 40), Indices({"IH", "CH"}),
