@@ -2,8 +2,11 @@
 # --build --preset linux-release --target package):
 # orvanacp_<version>_<arch>.deb, with
 #   /usr/bin/orvanacp                          the program, stripped
-#   /usr/share/man/man1/orvanacp.1.gz          its manual page
+#   /usr/bin/orvanacp-model                    the pointing-model fitter, stripped
+#   /usr/bin/orvanacp-plot                     the cycle log's picture (builds with Qt GUI)
+#   /usr/share/man/man1/*.1.gz                 their manual pages
 #   /lib/systemd/system/orvanacp.service       the service
+#   /lib/systemd/system/orvanacp@.service      one service per mount (/etc/orvanacp/NAME.conf)
 #   /etc/default/orvanacp                      the service's options (a conffile)
 #   /usr/share/doc/orvanacp/                   copyright, changelog.gz and the user documents
 # Its dependencies are what dpkg-shlibdeps finds the program linked against.
@@ -37,9 +40,21 @@ endif()
 # every build). The package is native (made from this repository, not from
 # an upstream release), so its changelog is changelog.gz.
 find_program(ORVAN_GZIP gzip REQUIRED)
-configure_file(${orvan_linux}/orvanacp.1 ${orvan_deb_build}/orvanacp.1 @ONLY)
+# The programs packed: the tools where this build has them (the model fitter
+# needs no Qt GUI; the plot does, so an arm64 build goes without it).
+set(orvan_deb_programs orvanacp)
+foreach(orvan_tool IN ITEMS orvanacp-model orvanacp-plot)
+  if(TARGET ${orvan_tool})
+    list(APPEND orvan_deb_programs ${orvan_tool})
+  endif()
+endforeach()
+set(orvan_deb_pages)
+foreach(orvan_program IN LISTS orvan_deb_programs)
+  configure_file(${orvan_linux}/${orvan_program}.1 ${orvan_deb_build}/${orvan_program}.1 @ONLY)
+  list(APPEND orvan_deb_pages ${orvan_deb_build}/${orvan_program}.1)
+endforeach()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${orvan_linux}/changelog)
-foreach(orvan_page IN ITEMS ${orvan_deb_build}/orvanacp.1 ${orvan_linux}/changelog)
+foreach(orvan_page IN ITEMS ${orvan_deb_pages} ${orvan_linux}/changelog)
   get_filename_component(orvan_page_name ${orvan_page} NAME)
   execute_process(COMMAND ${ORVAN_GZIP} -9nc ${orvan_page}
                   OUTPUT_FILE ${orvan_deb_build}/${orvan_page_name}.gz
@@ -49,18 +64,24 @@ foreach(orvan_page IN ITEMS ${orvan_deb_build}/orvanacp.1 ${orvan_linux}/changel
   endif()
 endforeach()
 
-install(TARGETS orvanacp RUNTIME DESTINATION usr/bin)
-# Stripped as dh_strip does: the symbols and the .comment and .note sections.
-install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
-                                      \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/usr/bin/orvanacp\"
-                              COMMAND_ERROR_IS_FATAL ANY)")
-install(FILES ${orvan_deb_build}/orvanacp.1.gz DESTINATION usr/share/man/man1)
-install(FILES ${orvan_linux}/orvanacp.service DESTINATION lib/systemd/system)
+foreach(orvan_program IN LISTS orvan_deb_programs)
+  install(TARGETS ${orvan_program} RUNTIME DESTINATION usr/bin)
+  # Stripped as dh_strip does: the symbols and the .comment and .note sections.
+  install(CODE "execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                                        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/usr/bin/${orvan_program}\"
+                                COMMAND_ERROR_IS_FATAL ANY)")
+  install(FILES ${orvan_deb_build}/${orvan_program}.1.gz DESTINATION usr/share/man/man1)
+endforeach()
+install(FILES ${orvan_linux}/orvanacp.service ${orvan_linux}/orvanacp@.service
+        DESTINATION lib/systemd/system)
 install(FILES ${orvan_linux}/orvanacp.default DESTINATION etc/default RENAME orvanacp)
 install(FILES ${orvan_linux}/copyright ${orvan_deb_build}/changelog.gz
               ${PROJECT_SOURCE_DIR}/docs/indi.md ${PROJECT_SOURCE_DIR}/docs/pointing-model.md
               ${PROJECT_SOURCE_DIR}/docs/log-format.md
         DESTINATION usr/share/doc/orvanacp)
+if(TARGET orvanacp-model AND EXISTS ${PROJECT_SOURCE_DIR}/docs/point-formats.md)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/point-formats.md DESTINATION usr/share/doc/orvanacp)
+endif()
 
 # dpkg's name for the machine the program is built for.
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
@@ -86,6 +107,11 @@ if(TARGET orvan_qt)
 else()
   set(orvan_deb_window "It runs without a window (this build has none)")
 endif()
+if(TARGET orvanacp-plot)
+  set(orvan_deb_tools "the pointing-model fitter orvanacp-model, the picture of a\nnight orvanacp-plot, ")
+else()
+  set(orvan_deb_tools "the pointing-model fitter orvanacp-model, ")
+endif()
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "holds a telescope on target with guide pulses
 OrvanACP holds a telescope on a sky position without a guide camera: every
@@ -95,8 +121,10 @@ accepted, sends one guide pulse just long enough to take the error out.
 .
 ${orvan_deb_window}, on a built-in simulated observatory
 or on a real mount through an INDI server. The package holds the program,
-its manual page and a systemd service (orvanacp.service) that runs it
-without a window, with its options in /etc/default/orvanacp.")
+${orvan_deb_tools}their manual pages
+and a systemd service (orvanacp.service) that runs the program without a
+window, with its options in /etc/default/orvanacp, or one per mount
+(orvanacp@NAME.service, with its options in /etc/orvanacp/NAME.conf).")
 # The defaults file is the user's to edit: dpkg keeps their changes.
 # Maintainer scripts: systemd is told of the unit; a running service is
 # restarted on upgrade and stopped on removal.

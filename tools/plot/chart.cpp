@@ -20,6 +20,7 @@ constexpr double kLegendSpacing = 18;  // between legend entries
 
 QString TimeLabel(double t, double step, TimeLabels labels) {
   if (labels == TimeLabels::Minutes) return QString::number(std::round(t / kSecondsPerMinute));
+  if (labels == TimeLabels::Plain) return QString::number(t, 'g', 6);
   // Steps of a day or more all fall at midnight: the date tells them apart.
   if (step >= kSecondsPerDay)
     return QDateTime::fromSecsSinceEpoch(static_cast<qint64>(std::round(t)), Qt::UTC)

@@ -45,7 +45,9 @@ double TimeStep(double span_seconds, int most);
 // The smallest 1, 2 or 5 times a power of ten at or above `value` (> 0).
 double NiceCeil(double value);
 
-enum class TimeLabels { Clock, Minutes };  // hh:mm of the day (UTC), minutes from 0
+// hh:mm of the day (UTC), minutes from 0, or the value itself (an axis of
+// something else than time).
+enum class TimeLabels { Clock, Minutes, Plain };
 
 QFont ChartFont(int pixel_size, bool bold = false);
 

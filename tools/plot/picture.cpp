@@ -1,5 +1,6 @@
 #include "picture.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QSvgGenerator>
@@ -24,7 +25,8 @@ bool EndsWith(std::string_view path, std::string_view ending) {
   throw std::runtime_error(path + ": cannot write: " + why.toStdString());
 }
 
-void WritePng(const std::string& path, QSize size, const std::function<void(QPainter&)>& draw) {
+void WritePng(QIODevice& file, const std::string& path, QSize size,
+              const std::function<void(QPainter&)>& draw) {
   QImage image(size, QImage::Format_RGB32);
   image.fill(Qt::white);
   {
@@ -33,15 +35,11 @@ void WritePng(const std::string& path, QSize size, const std::function<void(QPai
     p.setRenderHint(QPainter::TextAntialiasing);
     draw(p);
   }
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) CannotWrite(path, file.errorString());
   if (!image.save(&file, "PNG")) CannotWrite(path, file.errorString());
 }
 
-void WriteSvg(const std::string& path, QSize size, const QString& title,
+void WriteSvg(QIODevice& file, QSize size, const QString& title,
               const std::function<void(QPainter&)>& draw) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) CannotWrite(path, file.errorString());
   QSvgGenerator svg;
   svg.setOutputDevice(&file);
   // Qt writes the size in millimetres: at 96 dpi a browser shows one pixel
@@ -56,7 +54,21 @@ void WriteSvg(const std::string& path, QSize size, const QString& title,
     p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
     draw(p);
   }
-  if (file.error() != QFileDevice::NoError) CannotWrite(path, file.errorString());
+}
+
+void Write(QIODevice& file, const std::string& path, PictureFormat format, QSize size,
+           const QString& title, const std::function<void(QPainter&)>& draw) {
+  if (format == PictureFormat::Png) {
+    WritePng(file, path, size, draw);
+  } else {
+    WriteSvg(file, size, title, draw);
+  }
+}
+
+PictureFormat FormatFor(const std::string& path) {
+  PictureFormat format = PictureFormat::Png;
+  if (!FormatOf(path, format)) throw std::runtime_error(path + ": not a .png or .svg name");
+  return format;
 }
 
 }  // namespace
@@ -74,13 +86,21 @@ bool FormatOf(std::string_view path, PictureFormat& format) {
 
 void WritePicture(const std::string& path, QSize size, const QString& title,
                   const std::function<void(QPainter&)>& draw) {
-  PictureFormat format = PictureFormat::Png;
-  if (!FormatOf(path, format)) throw std::runtime_error(path + ": not a .png or .svg name");
-  if (format == PictureFormat::Png) {
-    WritePng(path, size, draw);
-  } else {
-    WriteSvg(path, size, title, draw);
-  }
+  const PictureFormat format = FormatFor(path);
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly)) CannotWrite(path, file.errorString());
+  Write(file, path, format, size, title, draw);
+  if (file.error() != QFileDevice::NoError) CannotWrite(path, file.errorString());
+}
+
+std::string PictureBytes(const std::string& path, QSize size, const QString& title,
+                         const std::function<void(QPainter&)>& draw) {
+  const PictureFormat format = FormatFor(path);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  Write(buffer, path, format, size, title, draw);
+  return bytes.toStdString();
 }
 
 }  // namespace orvan::plot

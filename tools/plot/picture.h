@@ -22,4 +22,9 @@ bool FormatOf(std::string_view path, PictureFormat& format);
 void WritePicture(const std::string& path, QSize size, const QString& title,
                   const std::function<void(QPainter&)>& draw);
 
+// The same picture as the bytes of the file `path` would hold, for a caller
+// that writes the file itself.
+std::string PictureBytes(const std::string& path, QSize size, const QString& title,
+                         const std::function<void(QPainter&)>& draw);
+
 }  // namespace orvan::plot

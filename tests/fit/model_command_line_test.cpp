@@ -1,0 +1,81 @@
+#include "model_command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orvan::model {
+namespace {
+
+ParsedModelCommand Parse(std::vector<std::string_view> args) {
+  return ParseModelCommand(args);
+}
+
+TEST(ModelCommandLine, RefusesWhatItCannotTake) {
+  struct Case {
+    std::vector<std::string_view> args;
+    std::string error;
+  };
+  const std::vector<Case> cases{
+      {{}, "no command: fit or check"},
+      {{"plot", "a.csv"}, "unknown command plot: fit or check"},
+      {{"fit"}, "fit needs a file of points"},
+      {{"check", "mount.model"}, "check needs a model file and a file of points"},
+      {{"fit", "a.csv", "--frame"}, "unknown option --frame"},
+      {{"fit", "a.csv", "--terms", "IH,XX"}, "unknown term in --terms: \"XX\""},
+      {{"fit", "a.csv", "--terms", "IH,,ID"}, "unknown term in --terms: \"\""},
+      {{"fit", "a.csv", "--terms", "ih,IH"}, "IH is given twice in --terms"},
+      {{"fit", "a.csv", "--reject", "0.5"}, "bad value for --reject: 0.5"},
+      {{"fit", "a.csv", "--reject", "3x"}, "bad value for --reject: 3x"},
+      {{"fit", "a.csv", "--latitude", "91"}, "bad value for --latitude: 91"},
+      {{"fit", "a.csv", "--longitude", "nan"}, "bad value for --longitude: nan"},
+      {{"fit", "a.csv", "--pressure", "-1"}, "bad value for --pressure: -1"},
+      {{"fit", "a.csv", "--temperature", "99"}, "bad value for --temperature: 99"},
+      {{"fit", "a.csv", "-o"}, "-o needs a value"},
+      {{"fit", "a.csv", "--plot", ""}, "--plot needs a value"},
+      {{"check", "m.model", "a.csv", "-o", "x.model"}, "-o is for fit only"},
+      {{"check", "m.model", "a.csv", "--reject", "3"}, "--reject is for fit only"},
+  };
+  for (const Case& c : cases) {
+    std::string shown;
+    for (std::string_view a : c.args) shown += std::string(a) + " ";
+    EXPECT_EQ(Parse(c.args).error, c.error) << shown;
+  }
+}
+
+TEST(ModelCommandLine, TakesAFitAndACheck) {
+  const ParsedModelCommand fit =
+      Parse({"fit",   "a.csv",         "b.dat",  "--terms",    "ih,NP,tf", "--reject",
+             "3",     "--longitude",   "-105.5", "--latitude", "40",       "--pressure",
+             "840",   "--temperature", "-5",     "-o",         "m.model",  "--residuals",
+             "r.csv", "--plot",        "r.png"});
+  ASSERT_EQ(fit.error, "");
+  const ModelOptions& o = fit.options;
+  EXPECT_EQ(o.command, Command::Fit);
+  EXPECT_EQ(o.data, (std::vector<std::string>{"a.csv", "b.dat"}));
+  EXPECT_EQ(o.terms, (std::vector<std::size_t>{0, 3, 6}));  // IH NP TF in TPOINT's order
+  EXPECT_EQ(o.reject_sigma, 3);
+  EXPECT_EQ(o.read.longitude_deg, -105.5);
+  EXPECT_EQ(o.read.latitude_deg, 40);
+  EXPECT_EQ(o.read.pressure_hpa, 840);
+  EXPECT_EQ(o.read.temperature_c, -5);
+  EXPECT_EQ(o.output, "m.model");
+  EXPECT_EQ(o.residuals, "r.csv");
+  EXPECT_EQ(o.plot, "r.png");
+
+  const ParsedModelCommand check = Parse({"check", "m.model", "a.csv", "--latitude", "40"});
+  ASSERT_EQ(check.error, "");
+  EXPECT_EQ(check.options.command, Command::Check);
+  EXPECT_EQ(check.options.model, "m.model");
+  EXPECT_EQ(check.options.data, std::vector<std::string>{"a.csv"});
+  // The default terms: IH ID CH NP MA ME TF, the first seven of the table.
+  EXPECT_EQ(Parse({"fit", "a.csv"}).options.terms, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6}));
+  EXPECT_FALSE(Parse({"fit", "a.csv"}).options.reject_sigma);
+  EXPECT_TRUE(Parse({"--help"}).options.help);
+  EXPECT_TRUE(Parse({"fit", "--help"}).options.help);
+  EXPECT_TRUE(Parse({"--version"}).options.version);
+}
+
+}  // namespace
+}  // namespace orvan::model

@@ -1,0 +1,222 @@
+#include "model_command_line.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+#include "fit.h"
+#include "pointing/terms.h"
+
+namespace orvan::model {
+namespace {
+
+// What a site and its air can be.
+constexpr double kMostLatitude = 90;
+constexpr double kMostLongitude = 360;
+constexpr double kLowestPressureHpa = 0;
+constexpr double kHighestPressureHpa = 1200;
+constexpr double kLowestTemperatureC = -80;
+constexpr double kHighestTemperatureC = 60;
+// A rejection limit below one RMS would drop the fit's own spread.
+constexpr double kLeastRejectSigma = 1;
+constexpr double kMostRejectSigma = 1000;
+
+bool ParseNumber(std::string_view text, double lo, double hi, double& out) {
+  const char* end = text.data() + text.size();
+  const auto r = std::from_chars(text.data(), end, out);
+  return r.ec == std::errc() && r.ptr == end && std::isfinite(out) && out >= lo && out <= hi;
+}
+
+using Apply = bool (*)(std::string_view value, ModelOptions& o, std::string& error);
+
+template <double lo, double hi>
+bool Number(std::string_view option, std::string_view v, double& out, std::string& error) {
+  if (ParseNumber(v, lo, hi, out)) return true;
+  error = "bad value for " + std::string(option) + ": " + std::string(v);
+  return false;
+}
+
+bool ApplyTerms(std::string_view v, ModelOptions& o, std::string& error) {
+  o.terms.clear();
+  std::size_t start = 0;
+  while (start <= v.size()) {
+    const std::size_t comma = std::min(v.find(',', start), v.size());
+    const std::string_view name = v.substr(start, comma - start);
+    const std::optional<std::size_t> term = pointing::FindTerm(name);
+    if (!term) {
+      error = "unknown term in --terms: \"" + std::string(name) + "\"";
+      return false;
+    }
+    if (std::find(o.terms.begin(), o.terms.end(), *term) != o.terms.end()) {
+      error = std::string(name) + " is given twice in --terms";
+      return false;
+    }
+    o.terms.push_back(*term);
+    start = comma + 1;
+  }
+  return true;
+}
+
+template <std::optional<std::string> ModelOptions::*kFile>
+bool SetFile(std::string_view v, ModelOptions& o, std::string&) {
+  o.*kFile = std::string(v);
+  return true;
+}
+
+struct Option {
+  std::string_view name;
+  std::string_view value;  // the value's name in the usage; empty: the option takes none
+  Apply apply;
+  std::string_view help;
+  bool fit_only = false;
+};
+
+constexpr bool kFitOnly = true;
+
+constexpr std::array kOptions{
+    Option{"--terms", "IH,ID,...", ApplyTerms, "fit: the terms (default IH,ID,CH,NP,MA,ME,TF)",
+           kFitOnly},
+    Option{"--reject", "SIGMA",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             double d = 0;
+             if (!Number<kLeastRejectSigma, kMostRejectSigma>("--reject", v, d, e)) return false;
+             o.reject_sigma = d;
+             return true;
+           },
+           "fit: drop the worst point while beyond SIGMA x RMS", kFitOnly},
+    Option{"--longitude", "DEG",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             double d = 0;
+             if (!Number<-kMostLongitude, kMostLongitude>("--longitude", v, d, e)) return false;
+             o.read.longitude_deg = d;
+             return true;
+           },
+           "the site's longitude, east positive"},
+    Option{"--latitude", "DEG",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             double d = 0;
+             if (!Number<-kMostLatitude, kMostLatitude>("--latitude", v, d, e)) return false;
+             o.read.latitude_deg = d;
+             return true;
+           },
+           "the site's latitude, for files that lack it"},
+    Option{"--pressure", "HPA",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             return Number<kLowestPressureHpa, kHighestPressureHpa>("--pressure", v,
+                                                                    o.read.pressure_hpa, e);
+           },
+           "air pressure for refraction (default 0: none)"},
+    Option{"--temperature", "C",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             return Number<kLowestTemperatureC, kHighestTemperatureC>("--temperature", v,
+                                                                      o.read.temperature_c, e);
+           },
+           "air temperature for refraction (default 10)"},
+    Option{"-o", "FILE.model", SetFile<&ModelOptions::output>, "fit: write the model file",
+           kFitOnly},
+    Option{"--residuals", "FILE.csv", SetFile<&ModelOptions::residuals>,
+           "write each point's residuals as CSV"},
+    Option{"--plot", "FILE.png|.svg", SetFile<&ModelOptions::plot>,
+           "draw the residuals (sky arrows, histogram)"},
+};
+
+const Option* FindOption(std::string_view name) {
+  for (const Option& option : kOptions)
+    if (option.name == name) return &option;
+  return nullptr;
+}
+
+// Takes the command's words: its options, and its files in `files`.
+bool ParseWords(std::span<const std::string_view> args, ModelOptions& o,
+                std::vector<std::string>& files, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
+    if (!arg.starts_with('-') || arg == "-") {
+      files.emplace_back(arg);
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      o.help = true;
+      continue;
+    }
+    const Option* option = FindOption(arg);
+    if (option == nullptr) {
+      error = "unknown option " + std::string(arg);
+      return false;
+    }
+    if (option->fit_only && o.command != Command::Fit) {
+      error = std::string(arg) + " is for fit only";
+      return false;
+    }
+    if (i + 1 == args.size() || args[i + 1].empty()) {
+      error = std::string(arg) + " needs a value";
+      return false;
+    }
+    if (!option->apply(args[++i], o, error)) return false;
+  }
+  return true;
+}
+
+void DefaultTerms(ModelOptions& o) {
+  for (std::string_view name : kDefaultTerms) o.terms.push_back(*pointing::FindTerm(name));
+}
+
+}  // namespace
+
+ParsedModelCommand ParseModelCommand(std::span<const std::string_view> args) {
+  ParsedModelCommand parsed;
+  ModelOptions& o = parsed.options;
+  if (args.empty()) {
+    parsed.error = "no command: fit or check";
+    return parsed;
+  }
+  const std::string_view command = args.front();
+  if (command == "--help" || command == "-h") {
+    o.help = true;
+    return parsed;
+  }
+  if (command == "--version") {
+    o.version = true;
+    return parsed;
+  }
+  if (command != "fit" && command != "check") {
+    parsed.error = "unknown command " + std::string(command) + ": fit or check";
+    return parsed;
+  }
+  o.command = command == "fit" ? Command::Fit : Command::Check;
+  std::vector<std::string> files;
+  if (!ParseWords(args.subspan(1), o, files, parsed.error) || o.help) return parsed;
+  if (o.command == Command::Check && !files.empty()) {
+    o.model = files.front();
+    files.erase(files.begin());
+  }
+  if (files.empty()) {
+    parsed.error = o.command == Command::Fit ? "fit needs a file of points"
+                                             : "check needs a model file and a file of points";
+    return parsed;
+  }
+  o.data = std::move(files);
+  if (o.terms.empty()) DefaultTerms(o);
+  return parsed;
+}
+
+std::string ModelUsage() {
+  std::string usage =
+      "usage: orvanacp-model fit DATA... [option...]\n"
+      "       orvanacp-model check MODEL DATA... [option...]\n"
+      "       orvanacp-model --help | --version\n"
+      "fit: fits the pointing model's terms to plate-solved points and prints\n"
+      "their values, standard errors and the sky RMS; check: the RMS of the\n"
+      "model file MODEL against the points.\n"
+      "options:\n";
+  for (const Option& option : kOptions) {
+    std::string head = "  " + std::string(option.name);
+    if (!option.value.empty()) head += " " + std::string(option.value);
+    head.resize(std::max<std::size_t>(head.size() + 1, 28), ' ');
+    usage += head + std::string(option.help) + "\n";
+  }
+  return usage;
+}
+
+}  // namespace orvan::model

@@ -1,0 +1,103 @@
+#include "model/places.h"
+
+#include <erfa.h>
+#include <erfam.h>
+
+#include <cmath>
+
+#include "support/units.h"
+
+namespace orvan::model {
+namespace {
+
+constexpr double kJ2000 = 2451545.0;  // Julian date of J2000.0
+constexpr double kDaysPerJulianYear = 365.25;
+constexpr double kSecondsPerDay = 86400;
+// Sidereal hours in a solar hour.
+constexpr double kSiderealRate = 1.00273790935;
+
+double HoursToRadians(double hours) {
+  return hours * ERFA_D2PI / kHoursPerTurn;
+}
+double RadiansToHours(double radians) {
+  return radians * kHoursPerTurn / ERFA_D2PI;
+}
+
+// Terrestrial time for `utc` (ERFA's leap-second table).
+Utc TerrestrialTime(Utc utc) {
+  double tai1 = 0, tai2 = 0, tt1 = 0, tt2 = 0;
+  if (eraUtctai(utc.jd1, utc.jd2, &tai1, &tai2) < 0 || eraTaitt(tai1, tai2, &tt1, &tt2) != 0)
+    return {utc.jd1, utc.jd2 + pointing::kTtMinusUtSeconds / kSecondsPerDay};
+  return {tt1, tt2};
+}
+
+// A mean place of equinox and epoch `mean.epoch` referred to J2000.0 (the
+// precession undone, the proper motion run back to 2000).
+void MeanPlaceAtJ2000(const MeanPlace& mean, double& ra, double& dec) {
+  ra = HoursToRadians(mean.place.ra);
+  dec = mean.place.dec * ERFA_DD2R;
+  const double years = 2000 - mean.epoch;
+  if (years == 0) return;
+  double rbp[3][3], of_epoch[3], at_j2000[3];
+  eraPmat06(kJ2000, (mean.epoch - 2000) * kDaysPerJulianYear, rbp);
+  eraS2c(ra, dec, of_epoch);
+  eraTrxp(rbp, of_epoch, at_j2000);
+  eraC2s(at_j2000, &ra, &dec);
+  ra += mean.pm_ra_s * kDegreesPerHour * ERFA_DAS2R * years;
+  dec += mean.pm_dec_arcsec * ERFA_DAS2R * years;
+}
+
+}  // namespace
+
+bool UtcOfDate(int year, int month, int day, double day_fraction, Utc& utc) {
+  if (eraDtf2d("UTC", year, month, day, 0, 0, 0, &utc.jd1, &utc.jd2) < 0) return false;
+  utc.jd2 += day_fraction;
+  return true;
+}
+
+RaDec ApparentPlace(const MeanPlace& mean, Utc utc) {
+  double ra = 0, dec = 0;
+  MeanPlaceAtJ2000(mean, ra, dec);
+  const double pm_ra = mean.pm_ra_s * kDegreesPerHour * ERFA_DAS2R;
+  const double pm_dec = mean.pm_dec_arcsec * ERFA_DAS2R;
+  const Utc tt = TerrestrialTime(utc);
+  double ri = 0, di = 0, eo = 0;
+  eraAtci13(ra, dec, pm_ra, pm_dec, 0, 0, tt.jd1, tt.jd2, &ri, &di, &eo);
+  return {RadiansToHours(eraAnp(ri - eo)), di * ERFA_DR2D};
+}
+
+double LocalApparentSiderealTime(Utc utc, double longitude_deg) {
+  const pointing::Site site{0, longitude_deg, 0, 0};
+  return pointing::LocalSiderealTime(site, ((utc.jd1 - kJ2000) + utc.jd2) * kSecondsPerDay);
+}
+
+Utc UtcAtSiderealTime(Utc day_start, double longitude_deg, double last) {
+  const double ahead = Wrap24(last - LocalApparentSiderealTime(day_start, longitude_deg));
+  Utc utc{day_start.jd1, day_start.jd2 + ahead / kSiderealRate / kHoursPerTurn};
+  // The rate above is the mean one: two steps take up the equation of the
+  // equinoxes' drift.
+  for (int step = 0; step < 2; ++step) {
+    const double off = Wrap12(last - LocalApparentSiderealTime(utc, longitude_deg));
+    utc.jd2 += off / kSiderealRate / kHoursPerTurn;
+  }
+  return utc;
+}
+
+HaDec Observed(RaDec apparent, Utc utc, double last, const Observer& observer) {
+  const Utc tt = TerrestrialTime(utc);
+  const double eo = eraEo06a(tt.jd1, tt.jd2);
+  double refa = 0, refb = 0;
+  eraRefco(observer.pressure_hpa, observer.temperature_c, observer.relative_humidity,
+           observer.wavelength_um, &refa, &refb);
+  // ERFA works from the Earth rotation angle and CIO-based places; the local
+  // one is the sidereal time plus the equation of the origins.
+  eraASTROM astrom;
+  eraApio(0, HoursToRadians(last) + eo, 0, observer.latitude_deg * ERFA_DD2R, observer.height_m, 0,
+          0, refa, refb, &astrom);
+  double aob = 0, zob = 0, hob = 0, dob = 0, rob = 0;
+  eraAtioq(HoursToRadians(apparent.ra) + eo, apparent.dec * ERFA_DD2R, &astrom, &aob, &zob, &hob,
+           &dob, &rob);
+  return {Wrap12(RadiansToHours(hob)), dob * ERFA_DR2D};
+}
+
+}  // namespace orvan::model

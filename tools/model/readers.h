@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/points.h"
+
+// One reader per format (docs/point-formats.md); ReadPoints picks one.
+namespace orvan::model {
+
+std::vector<Point> ReadTpointFile(std::string_view text, const std::string& source,
+                                  const ReadOptions& options);
+std::vector<Point> ReadIndiDatabase(std::string_view text, const std::string& source,
+                                    const ReadOptions& options);
+std::vector<Point> ReadPointCsv(std::string_view text, const std::string& source,
+                                const ReadOptions& options);
+
+// The point CSV's header line, lower case (its first line).
+inline constexpr std::string_view kPointCsvHeader =
+    "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side";
+
+}  // namespace orvan::model
