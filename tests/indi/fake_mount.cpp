@@ -1,5 +1,6 @@
 #include "fake_mount.h"
 #include "observatory/indi/indi_names.h"
+#include "support/units.h"
 
 #include <csignal>
 
@@ -7,7 +8,6 @@ namespace orvan::indi::standin {
 namespace {
 
 constexpr double kArcsecPerDegree = 3600;
-constexpr double kMsPerSecond = 1000;
 
 // Tests write to servers that go away: that must raise, not end the test.
 const bool kSigpipeIgnored = [] {
@@ -90,7 +90,7 @@ std::optional<Error> CorrectionStep(IndiMount& mount) {
     static_cast<void>(mount.Site());
     static_cast<void>(mount.Axes());
     const double rate = mount.GuideRateDec() * kArcsecPerDegree;
-    mount.PulseGuide(GuideDirection::North, kStepErrorArcsec / rate * kMsPerSecond);
+    mount.PulseGuide(GuideDirection::North, kStepErrorArcsec / rate * kMillisecondsPerSecond);
   } catch (const Error& e) {
     return e;
   }

@@ -6,12 +6,12 @@
 #include <cmath>
 
 #include "chart.h"
+#include "support/units.h"
 
 namespace orvan::plot {
 
 namespace {
 
-constexpr double kMsPerSecond = 1000;
 constexpr double kSecondsPerMinute = 60;
 constexpr double kSecondsPerHour = 3600;
 
@@ -41,7 +41,7 @@ const char* const kAxisNames[2] = {"Right ascension", "Declination"};
 const char kDirections[2][2] = {{'W', 'E'}, {'S', 'N'}};  // minus, plus
 
 double Seconds(std::int64_t ms) {
-  return static_cast<double>(ms) / kMsPerSecond;
+  return static_cast<double>(ms) / kMillisecondsPerSecond;
 }
 
 QColor WaitColour(Activity activity) {
