@@ -22,7 +22,7 @@ inline SimulatedNight StartNight() {
   SimulatedNight night;
   night.clock = std::make_shared<program::VirtualClock>(start);
   sim::ObservatoryConfig config = sim::DefaultObservatoryConfig();
-  config.start = {program::Wrap24(program::LocalSiderealTime(config.site, start) + 1.0), 20};
+  config.start = {pointing::Wrap24(pointing::LocalSiderealTime(config.site, start) + 1.0), 20};
   night.observatory = std::make_shared<sim::Observatory>(config, night.clock);
   night.program = sim::MakeSimulatedProgram(night.observatory);
   night.objects = program::MakeAcpFactory(night.program);

@@ -13,9 +13,9 @@
 
 #include "app/command_line.h"
 #include "observatory/indi/indi_observatory.h"
-#include "observatory/program/pointing_file.h"
 #include "observatory/program/rate_follower.h"
 #include "observatory/sim/simulated_observatory.h"
+#include "pointing/model_file.h"
 #include "replay/trace.h"
 #include "tracking/cycle_log.h"
 #include "tracking/model_tracking.h"
@@ -70,7 +70,7 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
-  if (o.model_file) sky.terms = program::LoadPointingModel(*o.model_file);
+  if (o.model_file) sky.terms = pointing::LoadPointingModel(*o.model_file);
   if (!o.indi_host) return sim::MakeDefaultObservatory(sky, &program);
   indi::IndiOptions indi;
   indi.host = *o.indi_host;

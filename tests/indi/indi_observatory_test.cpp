@@ -14,8 +14,8 @@
 
 #include "indi_server.h"
 #include "observatory/indi/indi_observatory.h"
-#include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
+#include "pointing/model.h"
 #include "support/error.h"
 
 namespace orvan::indi {
@@ -33,7 +33,7 @@ constexpr double kLatitude = 40, kLongitudeEast = 255;  // 105 W
 double LocalSiderealTimeNow() {
   const double ut = program::SystemClock().Now();
   const double gast = eraGst06a(2451545.0, ut / 86400, 2451545.0, (ut + 69.184) / 86400);
-  return program::Wrap24(gast * 12 / kPi + (kLongitudeEast - 360) / 15);
+  return pointing::Wrap24(gast * 12 / kPi + (kLongitudeEast - 360) / 15);
 }
 
 Error ErrorFrom(const std::function<void()>& f) {
@@ -64,14 +64,14 @@ class IndiObservatoryTest : public ::testing::Test {
   void PlaceMount(double dec = 20) {
     server.SetProp(kPrefix + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
     server.SetProp(kPrefix + "ON_COORD_SET.SYNC=On");
-    ra0 = program::Wrap24(LocalSiderealTimeNow() - 1.0);
+    ra0 = pointing::Wrap24(LocalSiderealTimeNow() - 1.0);
     dec0 = dec;
     server.SetProp(kPrefix + "EQUATORIAL_EOD_COORD.RA;DEC=" + std::to_string(ra0) + ";" +
                    std::to_string(dec0));
     server.SetProp(kPrefix + "TELESCOPE_TRACK_STATE.TRACK_ON=On");
     ASSERT_TRUE(WaitFor(3s, [&] {
       return std::abs(Dec() - dec0) < 1e-4 && Tracking() &&
-             std::abs(program::Wrap12(Ra() - ra0)) < 1e-3;
+             std::abs(pointing::Wrap12(Ra() - ra0)) < 1e-3;
     }));
   }
 
@@ -106,8 +106,9 @@ TEST_F(IndiObservatoryTest, ConnectsTheDeviceAndAnswersWhatTheProgramReads) {
 
 TEST_F(IndiObservatoryTest, ReportsThePositionTheMountHas) {
   PlaceMount();
-  EXPECT_NEAR(program::Wrap12(Ra() - server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA")) * 54000,
-              0, 1.6);
+  EXPECT_NEAR(
+      pointing::Wrap12(Ra() - server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA")) * 54000, 0,
+      1.6);
   EXPECT_NEAR(Dec(), server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC"), 0.1 / 3600);
 }
 
@@ -116,7 +117,7 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
   // Sidereal time at the mount's longitude, against ERFA's full formula.
   ASSERT_TRUE(WaitFor(3s, [&] {
     return std::abs(
-               program::Wrap12(telescope->Get("SiderealTime").ToR8() - LocalSiderealTimeNow())) *
+               pointing::Wrap12(telescope->Get("SiderealTime").ToR8() - LocalSiderealTimeNow())) *
                3600 <
            0.5;
   }));
@@ -125,10 +126,11 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
   // refraction at the observed zenith distance plus the 30" index error.
   IndiOptions options;
   options.port = server.port();
-  options.sky = {.pressure_hpa = 840,
-                 .temperature_c = 8,
-                 .relative_humidity = 0.5,
-                 .terms = program::PointingTerms{.id = 30}};
+  options.sky = {.pressure_hpa = 840, .temperature_c = 8, .relative_humidity = 0.5, .terms = [] {
+                   pointing::PointingTerms t;
+                   t[pointing::Term::ID] = 30;
+                   return t;
+                 }()};
   auto factory2 = MakeIndiObservatory(options);
   auto util2 = factory2->Create("ACP.Util");
   double ra = LocalSiderealTimeNow(), dec = 20, ra_out = 0, dec_out = 0;
@@ -140,7 +142,7 @@ TEST_F(IndiObservatoryTest, SiteAndSiderealTimeComeFromTheMount) {
   const double lift = (dec_out - dec) * 3600 - 30;
   const double tz = std::tan((kLatitude - dec) * kPi / 180 - lift / 206264.806);
   EXPECT_NEAR(lift, (a * tz + b * tz * tz * tz) * 206264.806, 0.01);
-  EXPECT_NEAR(program::Wrap12(ra_out - ra) * 54000, 0, 0.1);
+  EXPECT_NEAR(pointing::Wrap12(ra_out - ra) * 54000, 0, 0.1);
 }
 
 TEST_F(IndiObservatoryTest, ZeroGuideRatesAreRepairedWithTheDefault) {
@@ -233,7 +235,7 @@ TEST_F(IndiObservatoryTest, PulsesMoveTheMountByRateTimesDuration) {
     const double dec_moved =
         (server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.DEC") - dec_start) * 3600;
     const double ra_moved =
-        program::Wrap12(server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA") - ra_start) * 54000;
+        pointing::Wrap12(server.GetNumber(kPrefix + "EQUATORIAL_EOD_COORD.RA") - ra_start) * 54000;
     EXPECT_NEAR(dec_moved, leg.sign * 30, 2.5);
     EXPECT_NEAR(ra_moved, leg.sign * 30, 2.5 + 1.5);
     // The objects see what the mount has.

@@ -17,8 +17,8 @@
 #include <random>
 #include <stdexcept>
 
-#include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
+#include "pointing/model.h"
 
 extern char** environ;
 
@@ -201,8 +201,8 @@ double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok) {
   ok = WaitFor(5s, [&] { return server.GetProp(kSimulator + "CONNECTION.CONNECT") == "On"; });
   server.SetProp(kSimulator + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
   const double lst =
-      program::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
-  const double ra = program::Wrap24(lst - hour_angle);
+      pointing::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
+  const double ra = pointing::Wrap24(lst - hour_angle);
   server.SetProp(kSimulator + "ON_COORD_SET.SYNC=On");
   server.SetProp(kSimulator + "EQUATORIAL_EOD_COORD.RA;DEC=" + NumberText(ra) + ";" +
                  NumberText(dec));

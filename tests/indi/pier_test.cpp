@@ -13,8 +13,8 @@
 #include <string>
 
 #include "indi_server.h"
-#include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
+#include "pointing/model.h"
 #include "program.h"
 
 namespace orvan::indi {

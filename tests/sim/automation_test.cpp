@@ -145,20 +145,22 @@ TEST(SimulatedAcp, MappingLeavesInputsAndFollowsTheClock) {
 }
 
 TEST(SimulatedAcp, CommandLineOptionsReachTheModelAndTheAir) {
+  PointingTerms ih60;
+  ih60[pointing::Term::IH] = 60;
   const program::SkyOptions options{.pressure_hpa = 1013.25,
                                     .temperature_c = -10,
                                     .relative_humidity = std::nullopt,
-                                    .terms = PointingTerms{.ih = 60}};
+                                    .terms = ih60};
   const ObservatoryConfig c = DefaultObservatoryConfig(options);
   EXPECT_EQ(c.site.pressure_hpa, 1013.25);
   EXPECT_EQ(c.site.temperature_c, -10);
   EXPECT_EQ(c.site.relative_humidity, 0.5);
-  EXPECT_EQ(c.model.terms, (PointingTerms{.ih = 60}));
+  EXPECT_EQ(c.model.terms, ih60);
   EXPECT_EQ(DefaultObservatoryConfig(program::SkyOptions{}).model.terms,
             DefaultObservatoryConfig().model.terms);
 
   // No air and only an index error: mapping moves right ascension by it alone.
-  auto factory = MakeDefaultObservatory({.pressure_hpa = 0, .terms = PointingTerms{.ih = 60}});
+  auto factory = MakeDefaultObservatory({.pressure_hpa = 0, .terms = ih60});
   auto util = factory->Create("ACP.Util");
   double ra = 5.5, dec = 30, ra_out = 0, dec_out = 0;
   std::vector<Argument> args{Argument::ByRef(ra), Argument::ByRef(dec), Argument::ByRef(ra_out),

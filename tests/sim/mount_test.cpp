@@ -67,7 +67,7 @@ TEST(Mount, PolarMisalignmentDriftsAtMostAQuarterArcsecondPerMinute) {
   double most = 0;
   for (double ha = -6; ha <= 6; ha += 0.5) {
     ObservatoryConfig c = Plain(ha, 30);
-    c.model.terms.ma = 60;
+    c.model.terms[pointing::Term::MA] = 60;
     Rig rig(c);
     const double dec0 = rig.obs.TrueSky().dec;
     rig.clock->Advance(60);
@@ -150,7 +150,7 @@ TEST(Mount, PeriodicErrorMovesTheSkyButNotTheReport) {
 
 TEST(Mount, ModelErrorSeparatesTheSkyFromTheReport) {
   ObservatoryConfig c = Plain(0, 20);
-  c.model_error.ih = 12;
+  c.model_error[pointing::Term::IH] = 12;
   Rig rig(c);
   EXPECT_NEAR(std::abs(ArcsecRa(rig.obs.TrueSky().ra - rig.program->Reported().ra)), 12, 1e-6);
 }

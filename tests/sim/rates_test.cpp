@@ -85,7 +85,14 @@ TEST(ModelRates, WithoutAModelAreSiderealAndStill) {
 TEST(ModelRates, HoldAStarThatRefractionMoves) {
   for (bool follow : {false, true}) {
     ObservatoryConfig c = Site(-4, -15, true);
-    c.model.terms = {.ih = 60, .id = -30, .ch = 40, .np = 20, .ma = 50, .me = -40, .tf = 10};
+    for (const auto& [term, value] : {std::pair{pointing::Term::IH, 60.0},
+                                      {pointing::Term::ID, -30.0},
+                                      {pointing::Term::CH, 40.0},
+                                      {pointing::Term::NP, 20.0},
+                                      {pointing::Term::MA, 50.0},
+                                      {pointing::Term::ME, -40.0},
+                                      {pointing::Term::TF, 10.0}})
+      c.model.terms[term] = value;
     Rig rig(c);
     const RaDec target = rig.observatory->TrueSky();
     double worst = 0;

@@ -2,7 +2,14 @@
 
 #include <cmath>
 
+#include "pointing/sides.h"
+
 namespace orvan::program {
+
+using pointing::HaDec;
+using pointing::Site;
+using pointing::Wrap12;
+using pointing::Wrap24;
 
 double PressureAtElevation(double elevation_m, double temperature_c) {
   return 1013.25 * std::exp(-elevation_m / (29.3 * (273.15 + temperature_c)));
@@ -30,24 +37,24 @@ Site ObservatoryProgram::CurrentSite() {
 }
 
 double ObservatoryProgram::LocalSiderealTime() {
-  return program::LocalSiderealTime(CurrentSite(), clock_->Now());
+  return pointing::LocalSiderealTime(CurrentSite(), clock_->Now());
 }
 
 RaDec ObservatoryProgram::Reported() {
   const RaDec axes = mount_->Axes();
   const Site site = CurrentSite();
-  const double lst = program::LocalSiderealTime(site, clock_->Now());
-  const HaDec sky = MechanicalToSky(config_.model, site, {lst - axes.ra, axes.dec});
+  const double lst = pointing::LocalSiderealTime(site, clock_->Now());
+  const HaDec sky = pointing::MechanicalToSky(config_.model, site, {lst - axes.ra, axes.dec});
   return {Wrap24(lst - sky.ha), sky.dec};
 }
 
 RaDec ObservatoryProgram::MapIdealToRaw(RaDec sky) {
   const Site site = CurrentSite();
-  return MapAt(sky, site, program::LocalSiderealTime(site, clock_->Now()));
+  return MapAt(sky, site, pointing::LocalSiderealTime(site, clock_->Now()));
 }
 
 RaDec ObservatoryProgram::MapAt(RaDec sky, const Site& site, double lst) {
-  const HaDec axes = SkyToMechanical(config_.model, site, {lst - sky.ra, sky.dec});
+  const HaDec axes = pointing::SkyToMechanical(config_.model, site, {lst - sky.ra, sky.dec});
   return {Wrap24(lst - axes.ha), axes.dec};
 }
 
@@ -59,7 +66,7 @@ TrackRates ObservatoryProgram::ModelRates(RaDec sky, double ahead) {
   // Sidereal time a step either side, by its rate: over a minute it departs
   // from a straight line by far less than the program can see.
   const Site site = CurrentSite();
-  const double lst = program::LocalSiderealTime(site, clock_->Now() + ahead);
+  const double lst = pointing::LocalSiderealTime(site, clock_->Now() + ahead);
   const double step = kHalfStep * kSiderealRatio / kSecondsPerHour;
   const RaDec before = MapAt(sky, site, lst - step), after = MapAt(sky, site, lst + step);
   const double ra_motion = Wrap12(after.ra - before.ra) * kArcsecPerHour / (2 * kHalfStep);

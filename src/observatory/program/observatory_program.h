@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "observatory/automation.h"
-#include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
 #include "observatory/program/mount_driver.h"
+#include "pointing/model.h"
 
 namespace orvan::program {
 
@@ -15,8 +15,8 @@ namespace orvan::program {
 struct SkyOptions {
   std::optional<double> pressure_hpa = {};  // 0 switches refraction off
   std::optional<double> temperature_c = {};
-  std::optional<double> relative_humidity = {};  // 0..1
-  std::optional<PointingTerms> terms = {};       // as LoadPointingModel reads them
+  std::optional<double> relative_humidity = {};       // 0..1
+  std::optional<pointing::PointingTerms> terms = {};  // as LoadPointingModel reads them
 };
 
 inline constexpr double kDefaultTemperatureC = 10;
@@ -28,7 +28,7 @@ inline constexpr double kDefaultRelativeHumidity = 0.5;
 double PressureAtElevation(double elevation_m, double temperature_c);
 
 struct ProgramConfig {
-  PointingModel model;
+  pointing::PointingModel model;
   // The air at the telescope; no pressure: estimated from the mount's
   // elevation.
   std::optional<double> pressure_hpa;
@@ -52,7 +52,7 @@ class ObservatoryProgram {
   const ProgramConfig& config() const { return config_; }
 
   // The mount's place on the Earth with the air around it.
-  Site CurrentSite();
+  pointing::Site CurrentSite();
   double LocalSiderealTime();
 
   // Where the mount points on the sky, by the model.
@@ -67,7 +67,7 @@ class ObservatoryProgram {
   TrackRates ModelRates(RaDec sky, double ahead = 0);
 
  private:
-  RaDec MapAt(RaDec sky, const Site& site, double lst);
+  RaDec MapAt(RaDec sky, const pointing::Site& site, double lst);
 
   std::shared_ptr<MountDriver> mount_;
   std::shared_ptr<Clock> clock_;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "observatory/program/astro.h"
 #include "support/error.h"
 
 namespace orvan::sim {

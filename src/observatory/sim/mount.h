@@ -1,26 +1,26 @@
 #pragma once
 
-#include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
 #include "observatory/program/mount_driver.h"
+#include "pointing/model.h"
 
 namespace orvan::sim {
 
-// The simulated world is built on the observatory program's sky physics: the
-// truth it keeps is the program's pointing model with terms the program does
-// not know, and its mount is one of the program's mount drivers.
+// The simulated world is built on the pointing model's sky physics: the truth
+// it keeps is a pointing model with terms the program does not know, and its
+// mount is one of the observatory program's mount drivers.
+using pointing::HaDec;
+using pointing::PointingModel;
+using pointing::PointingTerms;
+using pointing::Site;
+using pointing::Wrap12;
+using pointing::Wrap24;
 using program::Clock;
-using program::HaDec;
 using program::Location;
 using program::MountDriver;
-using program::PointingModel;
-using program::PointingTerms;
 using program::RaDec;
 using program::RateAxes;
-using program::Site;
 using program::TrackRates;
-using program::Wrap12;
-using program::Wrap24;
 
 struct MountConfig {
   // Fractional error of the sidereal tracking rate; the encoders see it.

@@ -20,7 +20,7 @@ Observatory::Observatory(const ObservatoryConfig& config, std::shared_ptr<Clock>
       mount_(StartMount(config_, truth_, clock_->Now())) {}
 
 double Observatory::LocalSiderealTime() {
-  return program::LocalSiderealTime(config_.site, clock_->Now());
+  return pointing::LocalSiderealTime(config_.site, clock_->Now());
 }
 
 Mount& Observatory::mount() {

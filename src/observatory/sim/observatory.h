@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "observatory/program/astro.h"
 #include "observatory/program/clock.h"
 #include "observatory/program/mount_driver.h"
 #include "observatory/sim/mount.h"

@@ -1,5 +1,7 @@
 #include "observatory/sim/simulated_observatory.h"
 
+#include <utility>
+
 namespace orvan::sim {
 namespace {
 
@@ -11,7 +13,7 @@ class SimulatedMount final : public MountDriver {
   void SetConnected(bool on) override { o_->connected = on; }
 
   Location Site() override {
-    const program::Site& s = o_->config().site;
+    const pointing::Site& s = o_->config().site;
     return {s.latitude_deg, s.longitude_deg, 0};
   }
   RaDec Axes() override {
@@ -68,7 +70,15 @@ ObservatoryConfig DefaultObservatoryConfig() {
   ObservatoryConfig c;
   c.site = {40.0, -105.0, 840.0, 8.0, program::kDefaultRelativeHumidity};  // about 1600 m up
   // A typical fitted model; MA and ME together tilt the polar axis by 60".
-  c.model.terms = {.ih = 95, .id = -40, .ch = 25, .np = 10, .ma = 48, .me = 36, .tf = 6};
+  using pointing::Term;
+  for (const auto& [term, value] : {std::pair{Term::IH, 95.0},
+                                    {Term::ID, -40.0},
+                                    {Term::CH, 25.0},
+                                    {Term::NP, 10.0},
+                                    {Term::MA, 48.0},
+                                    {Term::ME, 36.0},
+                                    {Term::TF, 6.0}})
+    c.model.terms[term] = value;
   c.model.refraction = true;
   c.start = {0, 20};
   return c;
