@@ -153,6 +153,53 @@ TEST(TpointFile, ObservedPlaceAsErfaHasIt) {
   EXPECT_DOUBLE_EQ(points[0].latitude_deg, latitude);
 }
 
+// ERFA's own sexagesimal text: hours as "h m s.ssss", degrees as "+d m s.sss".
+std::string ErfaHms(double radians) {
+  char sign;
+  int f[4];
+  eraA2tf(4, radians, &sign, f);
+  return std::to_string(f[0]) + " " + std::to_string(f[1]) + " " + std::to_string(f[2]) + "." +
+         std::to_string(10000 + f[3]).substr(1);
+}
+std::string ErfaDms(double radians) {
+  char sign;
+  int f[4];
+  eraA2af(3, radians, &sign, f);
+  return sign + std::to_string(f[0]) + " " + std::to_string(f[1]) + " " + std::to_string(f[2]) +
+         "." + std::to_string(1000 + f[3]).substr(1);
+}
+
+// A mean place of another epoch, made from a J2000 place with ERFA's
+// Fukushima-Williams precession angles (eraPfw06, eraFw2m) and written by
+// ERFA's own formatting, is seen where eraAtco13 sees the J2000 place.
+TEST(TpointFile, MeanPlaceOfAnotherEpoch) {
+  const double latitude = 52.5, longitude = 13.4;
+  double u1, u2;
+  Utc(2026, 12, 8, 23, 5, 0, u1, u2);
+  const double rc = 10.139532 * 15 * ERFA_DD2R, dc = 11.967208 * ERFA_DD2R;
+  double gamb, phib, psib, epsa, r[3][3], p2000[3], p2050[3], ra, dec;
+  eraPfw06(2451545.0, 50 * 365.25, &gamb, &phib, &psib, &epsa);
+  eraFw2m(gamb, phib, psib, epsa, r);
+  eraS2c(rc, dc, p2000);
+  eraRxp(r, p2000, p2050);
+  eraC2s(p2050, &ra, &dec);
+  const std::string star2050 = ErfaHms(eraAnp(ra)) + " " + ErfaDms(dec) + " 0 0 2050 ";
+  const std::string star2000 = ErfaHms(rc) + " " + ErfaDms(dc) + " 0 0 2000 ";
+  const std::string rest = "10 08 00 +12 00 00 " + Hms(LastHours(u1, u2, longitude)) + "\n";
+  const std::string path = WritePointFile(
+      "epoch.dat", "Epochs\n+52 30 00 2026 12 08 0 1000\n" + star2050 + rest + star2000 + rest);
+  ReadOptions options;
+  options.longitude_deg = longitude;
+  const std::vector<Point> points = ReadPoints(path, options);
+  ASSERT_EQ(points.size(), 2u);
+  double aob, zob, hob, dob, rob, eo;
+  ASSERT_EQ(eraAtco13(rc, dc, 0, 0, 0, 0, u1, u2, 0, longitude * ERFA_DD2R, latitude * ERFA_DD2R, 0,
+                      0, 0, 1000, 0, 0, 0.55, &aob, &zob, &hob, &dob, &rob, &eo),
+            0);
+  ExpectNear(points[0].observed, FromErfa(hob, dob), 0.02, "epoch 2050");
+  ExpectNear(points[1].observed, FromErfa(hob, dob), 0.02, "epoch 2000");
+}
+
 // The point CSV: J2000 plate solves against eraAtco13 at each row's UTC with
 // the site and air given; the mount's reading of date against the sidereal
 // time from eraGst06a, pier side west taken through the pole.

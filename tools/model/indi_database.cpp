@@ -6,13 +6,15 @@
 #include "model/readers.h"
 #include "model/small_xml.h"
 #include "model/text_fields.h"
+#include "pointing/angles.h"
 
 namespace orvan::model {
 namespace {
 
-constexpr double kDecLimit = 90;
-constexpr double kTurnDeg = 360;
-constexpr double kHoursPerDegree = 1.0 / 15;
+using pointing::kDegreesPerHour;
+using pointing::kHalfTurnDeg;
+constexpr double kDecLimit = pointing::kPoleDeg;
+constexpr double kRadianDeg = kHalfTurnDeg / std::numbers::pi;
 // A direction vector is written to six decimals: its length is 1 to within
 // about 1e-6; anything further off is not a direction.
 constexpr double kUnitTolerance = 1e-4;
@@ -42,12 +44,11 @@ Observer SiteOf(const XmlElement& root, const std::string& source, const ReadOpt
   Observer o;
   o.latitude_deg = Number(*latitude, at, "latitude");
   o.longitude_deg = Number(*longitude, at, "longitude");
-  if (std::fabs(o.latitude_deg) > kDecLimit)
-    at.Fail("latitude " + *latitude + " is beyond +-90 degrees");
-  if (o.longitude_deg < -kTurnDeg / 2 || o.longitude_deg > kTurnDeg)
+  WithinDegrees(o.latitude_deg, kDecLimit, at, "latitude");
+  if (o.longitude_deg < -kHalfTurnDeg || o.longitude_deg > 2 * kHalfTurnDeg)
     at.Fail("longitude " + *longitude + " is out of range");
   // INDI writes east longitude in [0, 360).
-  if (o.longitude_deg > kTurnDeg / 2) o.longitude_deg -= kTurnDeg;
+  if (o.longitude_deg > kHalfTurnDeg) o.longitude_deg -= 2 * kHalfTurnDeg;
   o.pressure_hpa = options.pressure_hpa;
   o.temperature_c = options.temperature_c;
   o.relative_humidity = options.relative_humidity;
@@ -60,12 +61,11 @@ Point ReadEntry(const XmlElement& e, const Observer& site, const std::string& so
     Fail(source, ChildOf(e, "ObservationJulianDate", source).line, "observation date out of range");
   const XmlElement& ra_text = ChildOf(e, "RightAscension", source);
   const XmlElement& dec_text = ChildOf(e, "Declination", source);
-  const RaDec sky{ColonSexagesimal(ra_text.text, At{source, ra_text.line}, "RightAscension"),
-                  ColonSexagesimal(dec_text.text, At{source, dec_text.line}, "Declination")};
-  if (sky.ra < 0 || sky.ra >= 24)
-    Fail(source, ra_text.line, "RightAscension is not in [0, 24) hours");
-  if (std::fabs(sky.dec) > kDecLimit)
-    Fail(source, dec_text.line, "Declination is beyond +-90 degrees");
+  const At ra_at{source, ra_text.line}, dec_at{source, dec_text.line};
+  const RaDec sky{
+      InDayHours(ColonSexagesimal(ra_text.text, ra_at, "RightAscension"), ra_at, "RightAscension"),
+      WithinDegrees(ColonSexagesimal(dec_text.text, dec_at, "Declination"), kDecLimit, dec_at,
+                    "Declination")};
   const double x = NumberIn(e, "TelescopeDirectionVectorX", source);
   const double y = NumberIn(e, "TelescopeDirectionVectorY", source);
   const double z = NumberIn(e, "TelescopeDirectionVectorZ", source);
@@ -81,8 +81,8 @@ Point ReadEntry(const XmlElement& e, const Observer& site, const std::string& so
   p.observed = Observed(sky, utc, last, site);
   // The vector is the mount's local hour angle and declination, the hour
   // angle measured clockwise (westward) in the x-y plane.
-  p.mechanical = {std::atan2(-y, x) * 180 / std::numbers::pi * kHoursPerDegree,
-                  std::asin(z / length) * 180 / std::numbers::pi};
+  p.mechanical = {std::atan2(-y, x) * kRadianDeg / kDegreesPerHour,
+                  std::asin(z / length) * kRadianDeg};
   p.latitude_deg = site.latitude_deg;
   p.through_pole = false;
   return p;

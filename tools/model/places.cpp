@@ -5,31 +5,29 @@
 
 #include <cmath>
 
+#include "pointing/angles.h"
+
 namespace orvan::model {
 namespace {
 
 constexpr double kJ2000 = 2451545.0;  // Julian date of J2000.0
 constexpr double kDaysPerJulianYear = 365.25;
 constexpr double kSecondsPerDay = 86400;
-constexpr double kHoursPerDay = 24;
-constexpr double kArcsecPerSecondOfTime = 15;
 // Sidereal hours in a solar hour.
 constexpr double kSiderealRate = 1.00273790935;
-constexpr double kHalfTurnDeg = 180;
-constexpr double kQuarterTurnDeg = 90;
 
 double HoursToRadians(double hours) {
-  return hours * ERFA_D2PI / kHoursPerDay;
+  return hours * ERFA_D2PI / pointing::kHoursPerTurn;
 }
 double RadiansToHours(double radians) {
-  return radians * kHoursPerDay / ERFA_D2PI;
+  return radians * pointing::kHoursPerTurn / ERFA_D2PI;
 }
 
 // Terrestrial time for `utc` (ERFA's leap-second table).
 Utc TerrestrialTime(Utc utc) {
   double tai1 = 0, tai2 = 0, tt1 = 0, tt2 = 0;
   if (eraUtctai(utc.jd1, utc.jd2, &tai1, &tai2) < 0 || eraTaitt(tai1, tai2, &tt1, &tt2) != 0)
-    return {utc.jd1, utc.jd2 + program::kTtMinusUtSeconds / kSecondsPerDay};
+    return {utc.jd1, utc.jd2 + pointing::kTtMinusUtSeconds / kSecondsPerDay};
   return {tt1, tt2};
 }
 
@@ -45,7 +43,7 @@ void MeanPlaceAtJ2000(const MeanPlace& mean, double& ra, double& dec) {
   eraS2c(ra, dec, of_epoch);
   eraTrxp(rbp, of_epoch, at_j2000);
   eraC2s(at_j2000, &ra, &dec);
-  ra += mean.pm_ra_s * kArcsecPerSecondOfTime * ERFA_DAS2R * years;
+  ra += mean.pm_ra_s * pointing::kDegreesPerHour * ERFA_DAS2R * years;
   dec += mean.pm_dec_arcsec * ERFA_DAS2R * years;
 }
 
@@ -60,7 +58,7 @@ bool UtcOfDate(int year, int month, int day, double day_fraction, Utc& utc) {
 RaDec ApparentPlace(const MeanPlace& mean, Utc utc) {
   double ra = 0, dec = 0;
   MeanPlaceAtJ2000(mean, ra, dec);
-  const double pm_ra = mean.pm_ra_s * kArcsecPerSecondOfTime * ERFA_DAS2R;
+  const double pm_ra = mean.pm_ra_s * pointing::kDegreesPerHour * ERFA_DAS2R;
   const double pm_dec = mean.pm_dec_arcsec * ERFA_DAS2R;
   const Utc tt = TerrestrialTime(utc);
   double ri = 0, di = 0, eo = 0;
@@ -69,18 +67,18 @@ RaDec ApparentPlace(const MeanPlace& mean, Utc utc) {
 }
 
 double LocalApparentSiderealTime(Utc utc, double longitude_deg) {
-  const program::Site site{0, longitude_deg, 0, 0};
-  return program::LocalSiderealTime(site, ((utc.jd1 - kJ2000) + utc.jd2) * kSecondsPerDay);
+  const pointing::Site site{0, longitude_deg, 0, 0};
+  return pointing::LocalSiderealTime(site, ((utc.jd1 - kJ2000) + utc.jd2) * kSecondsPerDay);
 }
 
 Utc UtcAtSiderealTime(Utc day_start, double longitude_deg, double last) {
-  const double ahead = program::Wrap24(last - LocalApparentSiderealTime(day_start, longitude_deg));
-  Utc utc{day_start.jd1, day_start.jd2 + ahead / kSiderealRate / kHoursPerDay};
+  const double ahead = pointing::Wrap24(last - LocalApparentSiderealTime(day_start, longitude_deg));
+  Utc utc{day_start.jd1, day_start.jd2 + ahead / kSiderealRate / pointing::kHoursPerTurn};
   // The rate above is the mean one: two steps take up the equation of the
   // equinoxes' drift.
   for (int step = 0; step < 2; ++step) {
-    const double off = program::Wrap12(last - LocalApparentSiderealTime(utc, longitude_deg));
-    utc.jd2 += off / kSiderealRate / kHoursPerDay;
+    const double off = pointing::Wrap12(last - LocalApparentSiderealTime(utc, longitude_deg));
+    utc.jd2 += off / kSiderealRate / pointing::kHoursPerTurn;
   }
   return utc;
 }
@@ -99,18 +97,7 @@ HaDec Observed(RaDec apparent, Utc utc, double last, const Observer& observer) {
   double aob = 0, zob = 0, hob = 0, dob = 0, rob = 0;
   eraAtioq(HoursToRadians(apparent.ra) + eo, apparent.dec * ERFA_DD2R, &astrom, &aob, &zob, &hob,
            &dob, &rob);
-  return {program::Wrap12(RadiansToHours(hob)), dob * ERFA_DR2D};
-}
-
-RaDec ThroughPoleToSky(RaDec mount) {
-  if (std::fabs(mount.dec) <= kQuarterTurnDeg) return mount;
-  return SkyToThroughPole(mount);
-}
-
-RaDec SkyToThroughPole(RaDec sky) {
-  // The mirror is its own inverse: 12 h round, declination reflected in the pole.
-  const double pole = sky.dec >= 0 ? kHalfTurnDeg : -kHalfTurnDeg;
-  return {program::Wrap24(sky.ra + kHoursPerDay / 2), pole - sky.dec};
+  return {pointing::Wrap12(RadiansToHours(hob)), dob * ERFA_DR2D};
 }
 
 }  // namespace orvan::model

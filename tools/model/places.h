@@ -27,7 +27,7 @@ struct Observer {
   double pressure_hpa = 0;  // 0: no refraction
   double temperature_c = 10;
   double relative_humidity = 0;  // 0..1
-  double wavelength_um = program::kWavelengthMicrons;
+  double wavelength_um = pointing::kWavelengthMicrons;
 };
 
 // Right ascension (hours) and declination (degrees) in some equatorial frame.
@@ -61,11 +61,5 @@ Utc UtcAtSiderealTime(Utc day_start, double longitude_deg, double last);
 // apparent sidereal time `last`: hour angle and declination, topocentric
 // (diurnal aberration) and refracted with the observer's air.
 HaDec Observed(RaDec apparent, Utc utc, double last, const Observer& observer);
-
-// A mount position through the pole (|dec| > 90) as the sky position it
-// points at, and back: 12 h round in right ascension or hour angle, the
-// declination mirrored in the pole. Positions within +-90 are unchanged.
-RaDec ThroughPoleToSky(RaDec mount);
-RaDec SkyToThroughPole(RaDec sky);
 
 }  // namespace orvan::model

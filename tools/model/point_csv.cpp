@@ -4,14 +4,16 @@
 #include "model/places.h"
 #include "model/readers.h"
 #include "model/text_fields.h"
+#include "pointing/angles.h"
+#include "pointing/sides.h"
 #include "support/ascii.h"
 
 namespace orvan::model {
 namespace {
 
 constexpr std::size_t kColumns = 6;
-constexpr double kDecLimit = 90;
-constexpr double kLongitudeLimit = 180;
+constexpr double kDecLimit = pointing::kPoleDeg;
+constexpr double kLongitudeLimit = pointing::kHalfTurnDeg;
 constexpr double kSecondsPerDay = 86400;
 constexpr double kSecondsPerHour = 3600;
 constexpr double kSecondsPerMinute = 60;
@@ -61,17 +63,11 @@ Utc ReadUtc(std::string_view text, const At& at) {
 }
 
 double Ra(std::string_view field, const At& at, const std::string& what) {
-  const double hours = Number(field, at, what);
-  if (hours < 0 || hours >= 24)
-    at.Fail(what + " " + std::string(field) + " is not in [0, 24) hours");
-  return hours;
+  return InDayHours(Number(field, at, what), at, what);
 }
 
 double Dec(std::string_view field, const At& at, const std::string& what) {
-  const double degrees = Number(field, at, what);
-  if (std::fabs(degrees) > kDecLimit)
-    at.Fail(what + " " + std::string(field) + " is beyond +-90 degrees");
-  return degrees;
+  return WithinDegrees(Number(field, at, what), kDecLimit, at, what);
 }
 
 Observer SiteFrom(const ReadOptions& options, const std::string& source) {
@@ -97,21 +93,21 @@ Point ReadRow(std::string_view line, const Observer& site, const At& at) {
     at.Fail(std::to_string(c.size()) + " columns; expected " + std::to_string(kColumns));
   const Utc utc = ReadUtc(c[0], at);
   const MeanPlace sky{{Ra(c[1], at, "sky_ra_hours"), Dec(c[2], at, "sky_dec_degrees")}};
-  RaDec mount{Ra(c[3], at, "mount_ra_hours"), Dec(c[4], at, "mount_dec_degrees")};
+  const RaDec mount{Ra(c[3], at, "mount_ra_hours"), Dec(c[4], at, "mount_dec_degrees")};
   const std::string side = AsciiLower(c[5]);
   if (side != "east" && side != "west" && !side.empty())
     at.Fail("pier_side \"" + std::string(c[5]) + "\" is not east, west or empty");
   // West of the pier, pointing east: the side through the pole, where the
-  // mount's declination axis reads beyond the pole.
+  // mount's axes read beyond the pole.
   const bool through_pole = side == "west";
-  if (through_pole) mount = SkyToThroughPole(mount);
 
   const double last = LocalApparentSiderealTime(utc, site.longitude_deg);
   Point p;
   p.source = at.source;
   p.line = at.line;
   p.observed = Observed(ApparentPlace(sky, utc), utc, last, site);
-  p.mechanical = {program::Wrap12(last - mount.ra), mount.dec};
+  const HaDec reading = pointing::InSideFrame({last - mount.ra, mount.dec}, through_pole);
+  p.mechanical = {pointing::Wrap12(reading.ha), reading.dec};
   p.latitude_deg = site.latitude_deg;
   p.through_pole = through_pole;
   return p;

@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "observatory/program/astro.h"
+#include "pointing/sky.h"
 
 // Pointing-model data as users already have it, read into points for a fit:
 // TPOINT observation files, INDI alignment databases and the program's own
 // point CSV (docs/point-formats.md).
 namespace orvan::model {
 
-using HaDec = program::HaDec;
+using pointing::HaDec;
 
 struct Point {
   std::string source;  // the file the point was read from

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "model/points.h"
+#include "pointing/angles.h"
 #include "support/error.h"
 #include "support/numtext.h"
 
@@ -10,7 +11,6 @@ namespace orvan::model {
 namespace {
 
 constexpr double kSexagesimalBase = 60;
-constexpr double kHoursInDay = 24;
 
 // The magnitude of an angle from whole units, minutes and seconds, with its
 // sign taken from the first field's text (so "-0 30" is negative).
@@ -82,19 +82,25 @@ double Number(std::string_view field, const At& at, const std::string& what) {
   return TextToNumber(field, '.');
 }
 
+double InDayHours(double hours, const At& at, const std::string& what) {
+  if (hours < 0 || hours >= pointing::kHoursPerTurn) at.Fail(what + " is not in [0, 24) hours");
+  return hours;
+}
+
+double WithinDegrees(double degrees, double limit, const At& at, const std::string& what) {
+  if (std::fabs(degrees) > limit)
+    at.Fail(what + " is beyond +-" + ShortestText(limit) + " degrees");
+  return degrees;
+}
+
 double Hours(const std::vector<std::string_view>& fields, std::size_t first, int parts,
              const At& at, const std::string& what) {
-  const double hours = Sexagesimal(fields, first, parts, at, what);
-  if (hours < 0 || hours >= kHoursInDay) at.Fail(what + " is not in [0, 24) hours");
-  return hours;
+  return InDayHours(Sexagesimal(fields, first, parts, at, what), at, what);
 }
 
 double Degrees(const std::vector<std::string_view>& fields, std::size_t first, double limit,
                const At& at, const std::string& what) {
-  const double degrees = Sexagesimal(fields, first, 3, at, what);
-  if (std::fabs(degrees) > limit)
-    at.Fail(what + " is beyond +-" + ShortestText(limit) + " degrees");
-  return degrees;
+  return WithinDegrees(Sexagesimal(fields, first, 3, at, what), limit, at, what);
 }
 
 double ColonSexagesimal(std::string_view text, const At& at, const std::string& what) {

@@ -30,6 +30,11 @@ double Number(std::string_view field, const At& at, const std::string& what);
 // Whether `field` reads as a number.
 bool IsNumber(std::string_view field);
 
+// `hours` in [0, 24), `degrees` within +-limit, returned; else a failure
+// naming `what`.
+double InDayHours(double hours, const At& at, const std::string& what);
+double WithinDegrees(double degrees, double limit, const At& at, const std::string& what);
+
 // Sexagesimal angles from their fields, each part checked: whole units
 // (hours 0..23 or degrees, with the sign of the whole angle written on the
 // first field, "-0" included), then minutes and seconds each in [0, 60). A

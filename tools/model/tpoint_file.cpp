@@ -5,6 +5,8 @@
 #include "model/places.h"
 #include "model/readers.h"
 #include "model/text_fields.h"
+#include "pointing/angles.h"
+#include "pointing/sides.h"
 #include "support/ascii.h"
 
 namespace orvan::model {
@@ -20,8 +22,8 @@ constexpr std::size_t kPlainHm = 14;
 constexpr std::size_t kPlainHms = 15;
 constexpr std::size_t kMotionHm = 17;
 constexpr std::size_t kMotionHms = 18;
-constexpr double kSkyDecLimit = 90;
-constexpr double kMountDecLimit = 180;
+constexpr double kSkyDecLimit = pointing::kPoleDeg;
+constexpr double kMountDecLimit = pointing::kHalfTurnDeg;
 // Plausible ranges of what a run line and an epoch may hold.
 constexpr double kEpochLeast = 1000, kEpochMost = 3000;
 constexpr double kTemperatureLeast = -100, kTemperatureMost = 100;  // Celsius
@@ -102,18 +104,22 @@ Point ReadObservation(const std::vector<std::string_view>& f, const Run& run, bo
   const Utc utc = options.longitude_deg
                       ? UtcAtSiderealTime(run.day_start, *options.longitude_deg, last)
                       : run.day_start;
-  RaDec mount = telescope;
+  HaDec mechanical{last - telescope.ra, telescope.dec};
+  const bool through_pole = pointing::ThroughPole(mechanical);
   if (j2000) {
-    const RaDec sky = ApparentPlace({ThroughPoleToSky(telescope)}, utc);
-    mount = std::fabs(telescope.dec) > kSkyDecLimit ? SkyToThroughPole(sky) : sky;
+    // The mean place the telescope pointed at, taken to the place of date on
+    // the sky and back to the side of the mount it was read on.
+    const HaDec sky = pointing::InSideFrame({telescope.ra, telescope.dec}, through_pole);
+    const RaDec apparent = ApparentPlace({{pointing::Wrap24(sky.ha), sky.dec}}, utc);
+    mechanical = pointing::InSideFrame({last - apparent.ra, apparent.dec}, through_pole);
   }
   Point p;
   p.source = at.source;
   p.line = at.line;
   p.observed = Observed(ApparentPlace(star, utc), utc, last, run.observer);
-  p.mechanical = {program::Wrap12(last - mount.ra), mount.dec};
+  p.mechanical = {pointing::Wrap12(mechanical.ha), mechanical.dec};
   p.latitude_deg = run.observer.latitude_deg;
-  p.through_pole = std::fabs(mount.dec) > kSkyDecLimit;
+  p.through_pole = through_pole;
   return p;
 }
 
