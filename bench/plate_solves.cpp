@@ -1,0 +1,97 @@
+#include "plate_solves.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "observatory/sim/simulated_observatory.h"
+#include "pointing/angles.h"
+#include "pointing/model.h"
+#include "pointing/sides.h"
+
+namespace orvan::bench {
+namespace {
+
+using pointing::HaDec;
+using pointing::Term;
+
+// Denser air than the program is told bends more: the model's refraction
+// comes out about 3 % short.
+constexpr double kPressureOffsetHpa = 10;
+constexpr double kTemperatureOffsetC = -5;
+
+constexpr double kEastmostHours = -5, kWestmostHours = 5;
+constexpr double kSouthmostDeg = -25, kNorthmostDeg = 80;
+constexpr double kLowestDeg = 20;
+constexpr double kRadiansPerDegree = std::numbers::pi / 180;
+
+double AltitudeDeg(HaDec p, double latitude_deg) {
+  const double h = p.ha * pointing::kDegreesPerHour * kRadiansPerDegree;
+  const double d = p.dec * kRadiansPerDegree, lat = latitude_deg * kRadiansPerDegree;
+  return std::asin(std::sin(d) * std::sin(lat) + std::cos(d) * std::cos(h) * std::cos(lat)) /
+         kRadiansPerDegree;
+}
+
+}  // namespace
+
+pointing::PointingTerms TrueTerms() {
+  pointing::PointingTerms t;
+  t[Term::IH] = 120;
+  t[Term::ID] = -75;
+  t[Term::CH] = 60;
+  t[Term::NP] = 30;
+  t[Term::MA] = 180;  // MA and ME together: the polar axis 300" (5') from the pole
+  t[Term::ME] = 240;
+  t[Term::TF] = 20;
+  t[Term::FO] = 10;
+  return t;
+}
+
+pointing::Site ToldSite() {
+  return sim::DefaultObservatoryConfig().site;
+}
+
+sim::ObservatoryConfig TrueObservatory() {
+  sim::ObservatoryConfig c = sim::DefaultObservatoryConfig();
+  c.site.pressure_hpa += kPressureOffsetHpa;
+  c.site.temperature_c += kTemperatureOffsetC;
+  // The mount really has model + model_error; the model the program maps
+  // with is its own (a fitted one), so all of the truth is the error.
+  c.model.terms = {};
+  c.model_error = TrueTerms();
+  return c;
+}
+
+std::vector<model::Point> PlateSolves(int count, double noise_arcsec, std::mt19937& random) {
+  const sim::ObservatoryConfig truth = TrueObservatory();
+  const pointing::PointingModel true_model{truth.model.terms + truth.model_error,
+                                           truth.model.refraction};
+  const pointing::Site told = ToldSite();
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::normal_distribution<double> noise(0, noise_arcsec);
+  std::vector<model::Point> points;
+  while (points.size() < static_cast<std::size_t>(count)) {
+    // One point in each slice of hour angle, so that even a few cover the sky.
+    const double slice = (static_cast<double>(points.size()) + unit(random)) / count;
+    const HaDec aimed{kEastmostHours + (kWestmostHours - kEastmostHours) * slice,
+                      kSouthmostDeg + (kNorthmostDeg - kSouthmostDeg) * unit(random)};
+    if (AltitudeDeg(aimed, truth.site.latitude_deg) < kLowestDeg) continue;
+    const bool through_pole = aimed.ha < 0;
+    HaDec mechanical = pointing::InSideFrame(aimed, through_pole);
+    mechanical.ha = pointing::Wrap12(mechanical.ha);
+    const HaDec sky = pointing::MechanicalToSky(true_model, truth.site, mechanical);
+    HaDec seen = pointing::Refract(told, sky);
+    seen.ha += noise(random) / std::cos(seen.dec * kRadiansPerDegree) / pointing::kArcsecPerHour;
+    seen.dec += noise(random) / pointing::kArcsecPerDegree;
+    model::Point p;
+    p.source = "simulated";
+    p.line = static_cast<int>(points.size()) + 1;
+    p.observed = seen;
+    p.mechanical = mechanical;
+    p.latitude_deg = truth.site.latitude_deg;
+    p.through_pole = through_pole;
+    points.push_back(p);
+  }
+  return points;
+}
+
+}  // namespace orvan::bench
