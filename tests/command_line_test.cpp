@@ -40,6 +40,18 @@ TEST(CommandLine, TakesEveryOption) {
   EXPECT_TRUE(o.rates);
 }
 
+TEST(CommandLine, TheSimulatedTruthIsForTheSimulatorAlone) {
+  const Parsed p = Parse({"--sim-truth", "truth.txt", "--sim-german", "--model", "m.txt"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.options.sim_truth_file, "truth.txt");
+  EXPECT_TRUE(p.options.sim_german);
+  EXPECT_FALSE(Parse({}).options.sim_german);
+  EXPECT_EQ(Parse({"--indi", "localhost", "--sim-german"}).error,
+            "--sim-truth and --sim-german are for the simulated observatory, not --indi");
+  EXPECT_EQ(Parse({"--sim-truth", "t", "--indi", "localhost"}).error,
+            "--sim-truth and --sim-german are for the simulated observatory, not --indi");
+}
+
 TEST(CommandLine, IndiHostsWithAndWithoutPorts) {
   EXPECT_EQ(Parse({"--indi", "127.0.0.1"}).options.indi_port, 7624);
   EXPECT_EQ(Parse({"--indi", "127.0.0.1"}).options.indi_host, "127.0.0.1");
@@ -114,9 +126,10 @@ With no option it opens its window and waits for Start.
 }
 
 TEST(CommandLine, UsageNamesEveryOption) {
-  for (const char* option : {"--indi HOST[:PORT]", "--device NAME", "--model FILE",
-                             "--pressure HPA", "--temperature C", "--headless", "--threshold TEXT",
-                             "--start", "--log FILE", "--trace", "--help", "--version"})
+  for (const char* option :
+       {"--indi HOST[:PORT]", "--device NAME", "--model FILE", "--pressure HPA", "--temperature C",
+        "--sim-truth FILE", "--sim-german", "--headless", "--threshold TEXT", "--start",
+        "--log FILE", "--trace", "--help", "--version"})
     EXPECT_NE(Usage().find(option), std::string_view::npos) << option;
 }
 
@@ -127,9 +140,14 @@ With no option it opens its window on a built-in simulated observatory.
 
   --indi HOST[:PORT]   use the telescope of an INDI server (port 7624 by default)
   --device NAME        the INDI telescope device (default "Telescope Simulator")
-  --model FILE         pointing-model terms (IH, ID, CH, NP, MA, ME, TF)
+  --model FILE         pointing-model terms, by TPOINT's names (IH, ID, CH,
+                       NP, MA, ME, TF, FO, DAF, TX, HCES, HCEC, DCES, DCEC)
   --pressure HPA       air pressure at the telescope, for refraction
   --temperature C      air temperature at the telescope, for refraction
+  --sim-truth FILE     the simulated mount's own terms, which the program
+                       does not know (a model file, as for --model)
+  --sim-german         the simulated mount is a German mount: slewed east
+                       of the meridian, it looks through the pole
   --headless           run without a window: print each change of the status
                        text, each message, each guide pulse and the error
                        report, one time-stamped line each; end on SIGINT or

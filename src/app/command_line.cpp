@@ -119,7 +119,8 @@ constexpr std::array kOptions{
     Option{"--device", "NAME", ApplyDevice,
            "the INDI telescope device (default \"Telescope Simulator\")"},
     Option{"--model", "FILE", SetText<&Options::model_file>,
-           "pointing-model terms (IH, ID, CH, NP, MA, ME, TF)"},
+           "pointing-model terms, by TPOINT's names (IH, ID, CH,\n"
+           "NP, MA, ME, TF, FO, DAF, TX, HCES, HCEC, DCES, DCEC)"},
     Option{"--pressure", "HPA",
            [](std::string_view v, Options& o, std::string& error) {
              return ApplyAir("--pressure", v, kLowestPressureHpa, kHighestPressureHpa,
@@ -132,6 +133,12 @@ constexpr std::array kOptions{
                              o.temperature_c, error);
            },
            "air temperature at the telescope, for refraction"},
+    Option{"--sim-truth", "FILE", SetText<&Options::sim_truth_file>,
+           "the simulated mount's own terms, which the program\n"
+           "does not know (a model file, as for --model)"},
+    Option{"--sim-german", "", SetFlag<&Options::sim_german>,
+           "the simulated mount is a German mount: slewed east\n"
+           "of the meridian, it looks through the pole"},
     Option{"--headless", "", SetFlag<&Options::headless>,
            "run without a window: print each change of the status\n"
            "text, each message, each guide pulse and the error\n"
@@ -215,6 +222,9 @@ Parsed ParseCommandLine(std::span<const std::string_view> args, Program program)
     }
     if (!option->apply(value, p.options, p.error)) return p;
   }
+  // The simulated world's truth means nothing to a real mount.
+  if (p.options.indi_host && (p.options.sim_truth_file || p.options.sim_german))
+    p.error = "--sim-truth and --sim-german are for the simulated observatory, not --indi";
   return p;
 }
 

@@ -22,6 +22,10 @@ struct Options {
   std::optional<std::string> model_file;
   std::optional<double> pressure_hpa;
   std::optional<double> temperature_c;
+  // The simulated observatory's own truth: its mount's terms, and a German
+  // mount.
+  std::optional<std::string> sim_truth_file;
+  bool sim_german = false;
 
   bool headless = false;
   std::optional<std::string> threshold;  // as if typed into the entry box

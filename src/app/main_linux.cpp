@@ -71,7 +71,12 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
   if (o.model_file) sky.terms = pointing::LoadPointingModel(*o.model_file);
-  if (!o.indi_host) return sim::MakeDefaultObservatory(sky, &program);
+  if (!o.indi_host) {
+    sim::SimOptions truth;
+    if (o.sim_truth_file) truth.truth = pointing::LoadPointingModel(*o.sim_truth_file);
+    truth.german = o.sim_german;
+    return sim::MakeDefaultObservatory(sky, &program, truth);
+  }
   indi::IndiOptions indi;
   indi.host = *o.indi_host;
   indi.port = o.indi_port;

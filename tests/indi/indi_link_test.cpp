@@ -10,6 +10,8 @@
 
 #include "fake_mount.h"
 #include "indi_server.h"
+#include "observatory/indi/indi_observatory.h"
+#include "pointing/model.h"
 
 namespace orvan::indi {
 namespace {
@@ -116,6 +118,33 @@ TEST(IndiPulse, APulseNotAnsweredIsCalledOffWithZeros) {
   EXPECT_NE(sent[0].find("TIMED_GUIDE_S'>\n      1500\n"), std::string::npos) << sent[0];
   EXPECT_NE(sent[1].find("TIMED_GUIDE_S'>\n      0\n"), std::string::npos) << sent[1];
   EXPECT_NE(sent[1].find("TIMED_GUIDE_N'>\n      0\n"), std::string::npos) << sent[1];
+}
+
+// The side of the pier from TELESCOPE_PIER_SIDE, and the program's
+// pointing terms evaluated on it: CH 40" alone and no air, at the fake's
+// reading of 5.5 h, +20. The ordinary side (PIER_EAST) reports the sky
+// 40" sec 20 = 42.567" of hour angle east of the reading; through the pole
+// (PIER_WEST) the side frame's declination is 160, sec 160 = -1.0642, and the
+// sky lies as far west.
+TEST(IndiSides, PierWestIsTheSideThroughThePoleWhereTheTermsAreEvaluated) {
+  constexpr double kShiftArcsec = 40 * 1.0641777724759120;
+  for (const bool west : {false, true}) {
+    FakeServer server(
+        MountGreeting({}, SwitchDefinition(kFakeDevice, "TELESCOPE_PIER_SIDE",
+                                           {{"PIER_WEST", west}, {"PIER_EAST", !west}})));
+    IndiOptions options = FakeOptions(server);
+    options.sky.pressure_hpa = 0;
+    options.sky.terms = pointing::PointingTerms{};
+    (*options.sky.terms)[pointing::Term::CH] = 40;
+    std::shared_ptr<program::ObservatoryProgram> program;
+    const auto objects = MakeIndiObservatory(options, &program);
+    objects->Create("ACP.Telescope");
+    EXPECT_EQ(program->mount().ThroughPole(), west);
+    const program::RaDec reported = program->Reported();
+    EXPECT_NEAR(pointing::Wrap12(reported.ra - 5.5) * kArcsecPerHour,
+                west ? -kShiftArcsec : kShiftArcsec, 1e-6);
+    EXPECT_NEAR(reported.dec, 20, 1e-12);
+  }
 }
 
 }  // namespace

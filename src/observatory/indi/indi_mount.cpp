@@ -213,6 +213,10 @@ MountReading IndiMount::Reading() {
   return now;
 }
 
+bool IndiMount::ThroughPole() {
+  return Pier() == PierSide::West;
+}
+
 PierSide IndiMount::Pier() {
   const std::optional<PropertyValues> side = link_->Find(kPierSide);
   if (!side) return PierSide::Unknown;

@@ -26,6 +26,7 @@ class IndiMount final : public program::MountDriver {
 
   program::Location Site() override;
   program::RaDec Axes() override;
+  bool ThroughPole() override;
 
   bool Slewing() override;
   bool Tracking() override;

@@ -61,6 +61,13 @@ class MountDriver {
 
   virtual Location Site() = 0;
   virtual RaDec Axes() = 0;
+  // Whether a German mount is on the side through the pole (on INDI,
+  // TELESCOPE_PIER_SIDE's PIER_WEST: the telescope east of the meridian).
+  // Its axes then read a position whose mechanical hour angle lies 12 h on
+  // and whose declination axis has turned past the pole, and the program
+  // evaluates its pointing terms there (pointing/sides.h). A mount with one
+  // side, or that does not say, never is.
+  virtual bool ThroughPole() { return false; }
 
   // True while the mount moves to a new position (a slew, then its settling).
   virtual bool Slewing() = 0;

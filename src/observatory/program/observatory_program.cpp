@@ -40,11 +40,16 @@ double ObservatoryProgram::LocalSiderealTime() {
   return pointing::LocalSiderealTime(CurrentSite(), clock_->Now());
 }
 
+// A mount on the side through the pole reads its axes as a position on the
+// sky; mechanically they stand 12 h on and past the pole, where the model's
+// terms are evaluated (pointing/sides.h).
 RaDec ObservatoryProgram::Reported() {
   const RaDec axes = mount_->Axes();
+  const bool through_pole = mount_->ThroughPole();
   const Site site = CurrentSite();
   const double lst = pointing::LocalSiderealTime(site, clock_->Now());
-  const HaDec sky = pointing::MechanicalToSky(config_.model, site, {lst - axes.ra, axes.dec});
+  const HaDec mechanical = pointing::InSideFrame({lst - axes.ra, axes.dec}, through_pole);
+  const HaDec sky = pointing::MechanicalToSky(config_.model, site, mechanical);
   return {Wrap24(lst - sky.ha), sky.dec};
 }
 
@@ -53,8 +58,13 @@ RaDec ObservatoryProgram::MapIdealToRaw(RaDec sky) {
   return MapAt(sky, site, pointing::LocalSiderealTime(site, clock_->Now()));
 }
 
+// On the mount's present side: a slew that takes it to the other side is
+// mapped for this one, and the program holds where the mount then reports.
 RaDec ObservatoryProgram::MapAt(RaDec sky, const Site& site, double lst) {
-  const HaDec axes = pointing::SkyToMechanical(config_.model, site, {lst - sky.ra, sky.dec});
+  const bool through_pole = mount_->ThroughPole();
+  const HaDec mechanical =
+      pointing::SkyToMechanical(config_.model, site, {lst - sky.ra, sky.dec}, through_pole);
+  const HaDec axes = pointing::InSideFrame(mechanical, through_pole);
   return {Wrap24(lst - axes.ha), axes.dec};
 }
 

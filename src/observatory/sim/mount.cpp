@@ -18,8 +18,9 @@ double Toward(double from, double to, double step) {
 
 }  // namespace
 
-Mount::Mount(const MountConfig& config, double now, double ra_hours, double dec_deg)
-    : config_(config), now_(now), ra_(ra_hours), dec_(dec_deg) {}
+Mount::Mount(const MountConfig& config, double now, double ra_hours, double dec_deg,
+             bool through_pole)
+    : config_(config), now_(now), ra_(ra_hours), dec_(dec_deg), through_pole_(through_pole) {}
 
 double Mount::TrueRa() const {
   if (config_.periodic_error_arcsec == 0) return ra_;
@@ -53,6 +54,7 @@ void Mount::Advance(double now) {
     if (left <= dt) {
       ra_ = slew_ra_;
       dec_ = slew_dec_;
+      through_pole_ = slew_through_pole_;
       slew_active_ = false;
       settle_until_ = now_ + left + config_.settle_s;
     }
@@ -70,10 +72,11 @@ void Mount::SetCustomRates(double ha_rate, double dec_rate) {
   custom_dec_rate_ = dec_rate;
 }
 
-void Mount::SlewTo(double ra_hours, double dec_deg) {
+void Mount::SlewTo(double ra_hours, double dec_deg, bool through_pole) {
   slew_active_ = true;
   slew_ra_ = ra_hours;
   slew_dec_ = dec_deg;
+  slew_through_pole_ = through_pole;
   ra_pulse_ = dec_pulse_ = Pulse{};
 }
 

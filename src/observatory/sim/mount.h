@@ -34,6 +34,9 @@ struct MountConfig {
   // How far custom tracking rates may lie from sidereal (right ascension)
   // and from zero (declination), arc-seconds per second.
   double custom_rate_limit_arcsec_s = 30;
+  // A German mount: slewed east of the meridian it turns through the pole
+  // (pointing/sides.h); otherwise it has one side, as a fork mount has.
+  bool german = false;
 };
 
 // An equatorial mount's two mechanical axes. The right-ascension axis is kept
@@ -42,7 +45,8 @@ struct MountConfig {
 // functions of time; Advance brings the state up to a moment.
 class Mount {
  public:
-  Mount(const MountConfig& config, double now, double ra_hours, double dec_deg);
+  Mount(const MountConfig& config, double now, double ra_hours, double dec_deg,
+        bool through_pole = false);
 
   // Moves the state on to `now` (seconds); earlier moments are ignored.
   void Advance(double now);
@@ -53,6 +57,9 @@ class Mount {
   // The right-ascension axis where it really is, periodic error included.
   double TrueRa() const;
 
+  // The side of the pier: true on the side through the pole. It changes
+  // only as a slew ends.
+  bool ThroughPole() const { return through_pole_; }
   bool Tracking() const { return tracking_; }
   bool Slewing() const { return slew_active_ || now_ < settle_until_; }
   bool IsPulseGuiding() const { return now_ < ra_pulse_.end || now_ < dec_pulse_.end; }
@@ -67,8 +74,9 @@ class Mount {
   // Back to sidereal tracking.
   void EndCustomRates() { custom_ = false; }
   bool CustomRates() const { return custom_; }
-  // Moves both axes at the slew rate to the given mechanical position.
-  void SlewTo(double ra_hours, double dec_deg);
+  // Moves both axes at the slew rate to the given mechanical position, as
+  // the axes read it, ending on the given side.
+  void SlewTo(double ra_hours, double dec_deg, bool through_pole = false);
   // Starts a pulse at `rate_deg_s` for `ms` milliseconds and returns at once;
   // a new pulse on an axis replaces the one running there.
   void PulseGuide(GuideDirection direction, double ms, double rate_deg_s);
@@ -82,6 +90,7 @@ class Mount {
   MountConfig config_;
   double now_;
   double ra_, dec_;
+  bool through_pole_;
   bool tracking_ = true;
   bool custom_ = false;
   double custom_ha_rate_ = 0, custom_dec_rate_ = 0;  // arc-seconds per second
@@ -89,6 +98,7 @@ class Mount {
   Pulse ra_pulse_, dec_pulse_;
   bool slew_active_ = false;
   double slew_ra_ = 0, slew_dec_ = 0;
+  bool slew_through_pole_ = false;
   double settle_until_ = -1e300;
 };
 

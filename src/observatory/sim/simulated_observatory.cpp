@@ -20,11 +20,12 @@ class SimulatedMount final : public MountDriver {
     const Mount& m = o_->mount();
     return {m.Ra(), m.Dec()};
   }
+  bool ThroughPole() override { return o_->mount().ThroughPole(); }
 
   bool Slewing() override { return o_->mount().Slewing(); }
   bool Tracking() override { return o_->mount().Tracking(); }
   void SetTracking(bool on) override { o_->mount().SetTracking(on); }
-  void SlewTo(RaDec axes) override { o_->mount().SlewTo(axes.ra, axes.dec); }
+  void SlewTo(RaDec axes) override { o_->SlewTo(axes); }
 
   double GuideRateRa() override { return o_->guide_rate_ra; }
   double GuideRateDec() override { return o_->guide_rate_dec; }
@@ -84,8 +85,11 @@ ObservatoryConfig DefaultObservatoryConfig() {
   return c;
 }
 
-ObservatoryConfig DefaultObservatoryConfig(const program::SkyOptions& options) {
+ObservatoryConfig DefaultObservatoryConfig(const program::SkyOptions& options,
+                                           const SimOptions& sim) {
   ObservatoryConfig c = DefaultObservatoryConfig();
+  c.true_terms = sim.truth;
+  c.mount.german = sim.german;
   c.site.pressure_hpa = options.pressure_hpa.value_or(c.site.pressure_hpa);
   c.site.temperature_c = options.temperature_c.value_or(c.site.temperature_c);
   c.site.relative_humidity = options.relative_humidity.value_or(c.site.relative_humidity);
@@ -94,9 +98,10 @@ ObservatoryConfig DefaultObservatoryConfig(const program::SkyOptions& options) {
 }
 
 std::unique_ptr<AutomationFactory> MakeDefaultObservatory(
-    const program::SkyOptions& options, std::shared_ptr<program::ObservatoryProgram>* program) {
+    const program::SkyOptions& options, std::shared_ptr<program::ObservatoryProgram>* program,
+    const SimOptions& sim) {
   auto clock = std::make_shared<program::SystemClock>();
-  ObservatoryConfig c = DefaultObservatoryConfig(options);
+  ObservatoryConfig c = DefaultObservatoryConfig(options, sim);
   // An hour east of the meridian when the program starts.
   c.start.ra = Wrap24(LocalSiderealTime(c.site, clock->Now()) + 1.0);
   auto made = MakeSimulatedProgram(std::make_shared<Observatory>(c, std::move(clock)));
