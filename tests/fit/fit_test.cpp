@@ -105,6 +105,15 @@ std::vector<Point> Along(bool vary_ha, double fixed, double lat) {
   return points;
 }
 
+// Along a declination circle at hour angle `ha`, a step of 3.6 ms of time
+// between points.
+std::vector<Point> NearlyAlong(double ha, double lat) {
+  std::vector<Point> points;
+  for (int i = 0; i < 12; ++i)
+    points.push_back(MakePoint(kMount, ha + 1e-6 * i, -20 + 9 * i, lat, false, i + 1));
+  return points;
+}
+
 TEST(Fit, NamesTheTermsThePointsCannotTellApart) {
   // At one hour angle h0, MA and ME each add to Δδ a constant (like ID) and
   // to Δh a multiple of tan δ (like NP): MA + cos h0 NP − sin h0 ID and
@@ -112,6 +121,9 @@ TEST(Fit, NamesTheTermsThePointsCannotTellApart) {
   const std::string spread = ": spread them wider in hour angle and declination, or leave ";
   const std::vector<Indistinct> cases{
       {"one hour angle", Along(false, 1.0, 40), kSeven,
+       "the points cannot tell ID, NP, MA, ME apart" + spread + "some out of --terms"},
+      // Nearly so: the hour angles a few milliseconds of time apart.
+      {"nearly one hour angle", NearlyAlong(1.0, 40), kSeven,
        "the points cannot tell ID, NP, MA, ME apart" + spread + "some out of --terms"},
       // On the equator sec δ = 1: CH moves every point as IH does.
       {"equator", Along(true, 0, 40), Indices({"IH", "CH"}),
@@ -208,6 +220,18 @@ TEST(Fit, TheModelFileReadsBackTheValuesWithTheirNotes) {
   char rms[32];
   std::snprintf(rms, sizeof rms, "%.3f\"", fit.rms);
   EXPECT_NE(text.find(rms), std::string::npos) << text;
+}
+
+TEST(Fit, TheResidualsCsvHasAPointALine) {
+  Point a = MakePoint(Known{10}, 2, 60, 40, false, 7);
+  a.source = "night, east.csv";
+  const Point b = MakePoint(Known{0, -3}, -1, 20, 40, true, 9);
+  const std::vector<Point> points{a, b};
+  const std::vector<SkyResidual> residuals{ResidualOf(a, {}), ResidualOf(b, {})};
+  EXPECT_EQ(ResidualsCsv(points, residuals, {true, false}),
+            "file,line,pier,ha_h,dec_deg,dx_arcsec,dy_arcsec,residual_arcsec,used\n"
+            "\"night, east.csv\",7,normal,2.000000,60.00000,5.000,0.000,5.000,yes\n"
+            "synthetic,9,through_pole,-1.000000,20.00000,0.000,3.000,3.000,no\n");
 }
 
 }  // namespace

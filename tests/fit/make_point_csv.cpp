@@ -13,6 +13,7 @@
 #include <random>
 
 #include "model/places.h"
+#include "pointing/sides.h"
 #include "synthetic_points.h"
 
 namespace {
@@ -65,9 +66,9 @@ int main(int argc, char** argv) {
     Point p = testing::MakePoint(kMount, seen.ha, seen.dec, lat, through_pole, k + 2);
     p.mechanical.ha += error(random) / std::cos(seen.dec * testing::kRad) / 54000;
     p.mechanical.dec += error(random) / 3600;
-    const RaDec mount =
-        ThroughPoleToSky({std::fmod(last - p.mechanical.ha + 48, 24), p.mechanical.dec});
-    Row(utc, star, {std::fmod(mount.ra + 24, 24), mount.dec}, through_pole);
+    // The CSV has the mount's reading as the sky position it points at.
+    const HaDec pointed = orvan::pointing::InSideFrame(p.mechanical, through_pole);
+    Row(utc, star, {std::fmod(last - pointed.ha + 48, 24), pointed.dec}, through_pole);
   }
   return 0;
 }

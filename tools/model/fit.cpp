@@ -29,8 +29,7 @@ struct Offsets {
 };
 
 Offsets OffsetsOf(const Point& p) {
-  const pointing::HaDec frame =
-      pointing::InSideFrame(pointing::HaDec{p.observed.ha, p.observed.dec}, p.through_pole);
+  const pointing::HaDec frame = pointing::InSideFrame(p.observed, p.through_pole);
   return Offsets{frame.ha * kRadiansPerHour, frame.dec * kRadiansPerDegree,
                  p.latitude_deg * kRadiansPerDegree,
                  std::remainder(p.mechanical.ha - frame.ha, kHoursPerDay) * kArcsecPerHour,

@@ -21,6 +21,7 @@ constexpr double kLeastBin = 1e-3;  // arc-seconds: a perfect fit still draws
 // The RMS drawn as this share of the sky panel's width.
 constexpr double kRmsArrowShare = 0.04;
 constexpr double kDotRadius = 2.5;
+constexpr double kLongestArrow = 5;  // RMS
 const QColor kUsedColour(0x1f, 0x5f, 0xa8);
 const QColor kDroppedColour(0xa0, 0xa0, 0xa0);
 const QColor kRmsColour(0xc0, 0x30, 0x30);
@@ -51,16 +52,20 @@ void DrawSky(QPainter& p, QRectF area, std::span<const Point> points,
                      panel.Y(points[i].observed.dec));
     const QColor colour = used[i] ? kUsedColour : kDroppedColour;
     p.setPen(QPen(colour, 1.2));
-    p.drawLine(at, at + QPointF(residuals[i].x * scale, -residuals[i].y * scale));
+    // A point far out (a bad solve) would cross the picture: its arrow stops
+    // at kLongestArrow RMS.
+    const double shown =
+        std::min(1.0, kLongestArrow * rms / std::max(residuals[i].Total(), 1e-300));
+    p.drawLine(at, at + QPointF(residuals[i].x, -residuals[i].y) * scale * shown);
     p.setBrush(colour);
     p.drawEllipse(at, kDotRadius, kDotRadius);
   }
   p.setBrush(Qt::NoBrush);
   p.setPen(QColor(0x40, 0x40, 0x40));
   p.drawText(QPointF(area.left(), area.bottom() + kBottom - 12),
-             "hour angle (h, west +) across, declination (\u00b0) up; the arrow of the RMS "
-             "is " +
-                 QString::number(kRmsArrowShare * area.width(), 'f', 0) + " pixels");
+             "hour angle (h, west +) across, declination (\u00b0) up; arrows: the RMS is " +
+                 QString::number(kRmsArrowShare * area.width(), 'f', 0) +
+                 " pixels, none longer than " + QString::number(kLongestArrow) + " RMS");
 }
 
 void DrawHistogram(QPainter& p, QRectF area, std::span<const SkyResidual> residuals,
