@@ -48,15 +48,12 @@ const char* ModeName(Mode m) {
   return m == Mode::None ? "none" : m == Mode::Pulses ? "pulses" : "rates";
 }
 
-Run Simulate(const Target& target, double threshold, Mode mode, ObservatoryConfig config,
-             const std::optional<program::ProgramConfig>& program_config) {
+Run Simulate(const Target& target, double threshold, Mode mode, ObservatoryConfig config) {
   const double start = NightStart();
   config.start = {Wrap24(LocalSiderealTime(config.site, start) - target.start_ha), target.dec};
   auto clock = std::make_shared<program::VirtualClock>(start);
   auto observatory = std::make_shared<Observatory>(config, clock);
-  auto program = program_config ? std::make_shared<program::ObservatoryProgram>(
-                                      MakeSimulatedMount(observatory), clock, *program_config)
-                                : MakeSimulatedProgram(observatory);
+  auto program = MakeSimulatedProgram(observatory);
   auto factory = program::MakeAcpFactory(program);
   replay::Recorder recorder([](const std::string&) {}, '.');
   program::RateFollower follower(program, {});

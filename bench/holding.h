@@ -4,10 +4,8 @@
 // window logic run against a simulated observatory in virtual time, and how
 // far the mount really strays from the target on the sky.
 
-#include <optional>
 #include <vector>
 
-#include "observatory/program/observatory_program.h"
 #include "observatory/sim/observatory.h"
 
 namespace orvan::bench {
@@ -53,10 +51,8 @@ enum class Mode { None, Pulses, Rates };
 const char* ModeName(Mode m);
 
 // Holds `target` for two hours from NightStart() on an observatory made from
-// `config` (its start set to the target). The program maps with `program`
-// where given (a model and air of its own), else with the observatory's.
-Run Simulate(const Target& target, double threshold, Mode mode, sim::ObservatoryConfig config,
-             const std::optional<program::ProgramConfig>& program = std::nullopt);
+// `config` (its start set to the target).
+Run Simulate(const Target& target, double threshold, Mode mode, sim::ObservatoryConfig config);
 
 struct Holding {
   double rms_ra, rms_dec, rms, max;

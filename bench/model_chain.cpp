@@ -44,7 +44,8 @@ struct Case {
   int points;
   double noise;
   model::FitResult fit;
-  program::ProgramConfig program;  // the fitted model, as read from its file, and the told air
+  // The true observatory with the fitted model, as read from its file.
+  sim::ObservatoryConfig observatory;
 };
 
 Case FitCase(int points, double noise) {
@@ -53,14 +54,9 @@ Case FitCase(int points, double noise) {
   const std::vector<model::Point> solves = PlateSolves(points, noise, random);
   std::vector<std::size_t> terms;
   for (std::string_view name : kFitTerms) terms.push_back(*pointing::FindTerm(name));
-  Case c{points, noise, model::Fit(solves, terms), {}};
-  const pointing::Site told = ToldSite();
-  c.program.model = {
-      pointing::ParsePointingModel(pointing::FormatPointingModel(c.fit.Model()), "fitted model"),
-      true};
-  c.program.pressure_hpa = told.pressure_hpa;
-  c.program.temperature_c = told.temperature_c;
-  c.program.relative_humidity = told.relative_humidity;
+  Case c{points, noise, model::Fit(solves, terms), TrueObservatory()};
+  c.observatory.model.terms =
+      pointing::ParsePointingModel(pointing::FormatPointingModel(c.fit.Model()), "fitted model");
   return c;
 }
 
@@ -75,7 +71,7 @@ Row Hold(const Case& c, Mode mode, double threshold, const std::vector<Run>& dri
   Row row{&c, mode, threshold, {0, 0, 0, 0, 0, 0, 0}};
   const double n = static_cast<double>(std::size(kTargets));
   for (std::size_t i = 0; i < std::size(kTargets); ++i) {
-    const Run run = Simulate(kTargets[i], threshold, mode, TrueObservatory(), c.program);
+    const Run run = Simulate(kTargets[i], threshold, mode, c.observatory);
     const Holding h = Summarise(threshold, run, drifts[i]);
     row.h.rms_ra += h.rms_ra * h.rms_ra / n;
     row.h.rms_dec += h.rms_dec * h.rms_dec / n;

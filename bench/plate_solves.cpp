@@ -1,8 +1,10 @@
 #include "plate_solves.h"
 
 #include <cmath>
+#include <memory>
 #include <numbers>
 
+#include "holding.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "pointing/angles.h"
 #include "pointing/model.h"
@@ -22,6 +24,7 @@ constexpr double kTemperatureOffsetC = -5;
 constexpr double kEastmostHours = -5, kWestmostHours = 5;
 constexpr double kSouthmostDeg = -25, kNorthmostDeg = 80;
 constexpr double kLowestDeg = 20;
+constexpr double kSecondsApart = 3 * 60;
 constexpr double kRadiansPerDegree = std::numbers::pi / 180;
 
 double AltitudeDeg(HaDec p, double latitude_deg) {
@@ -46,26 +49,18 @@ pointing::PointingTerms TrueTerms() {
   return t;
 }
 
-pointing::Site ToldSite() {
-  return sim::DefaultObservatoryConfig().site;
-}
-
 sim::ObservatoryConfig TrueObservatory() {
   sim::ObservatoryConfig c = sim::DefaultObservatoryConfig();
-  c.site.pressure_hpa += kPressureOffsetHpa;
-  c.site.temperature_c += kTemperatureOffsetC;
-  // The mount really has model + model_error; the model the program maps
-  // with is its own (a fitted one), so all of the truth is the error.
-  c.model.terms = {};
-  c.model_error = TrueTerms();
+  c.true_terms = TrueTerms();
+  c.true_pressure_offset_hpa = kPressureOffsetHpa;
+  c.true_temperature_offset_c = kTemperatureOffsetC;
+  c.mount.german = true;
   return c;
 }
 
 std::vector<model::Point> PlateSolves(int count, double noise_arcsec, std::mt19937& random) {
-  const sim::ObservatoryConfig truth = TrueObservatory();
-  const pointing::PointingModel true_model{truth.model.terms + truth.model_error,
-                                           truth.model.refraction};
-  const pointing::Site told = ToldSite();
+  const sim::ObservatoryConfig config = TrueObservatory();
+  const sim::Observatory truth(config, std::make_shared<program::VirtualClock>(NightStart()));
   std::uniform_real_distribution<double> unit(0, 1);
   std::normal_distribution<double> noise(0, noise_arcsec);
   std::vector<model::Point> points;
@@ -74,20 +69,22 @@ std::vector<model::Point> PlateSolves(int count, double noise_arcsec, std::mt199
     const double slice = (static_cast<double>(points.size()) + unit(random)) / count;
     const HaDec aimed{kEastmostHours + (kWestmostHours - kEastmostHours) * slice,
                       kSouthmostDeg + (kNorthmostDeg - kSouthmostDeg) * unit(random)};
-    if (AltitudeDeg(aimed, truth.site.latitude_deg) < kLowestDeg) continue;
+    if (AltitudeDeg(aimed, config.site.latitude_deg) < kLowestDeg) continue;
+    const double ut = NightStart() - kSecondsApart * static_cast<double>(count - points.size());
+    const double lst = pointing::LocalSiderealTime(config.site, ut);
     const bool through_pole = aimed.ha < 0;
-    HaDec mechanical = pointing::InSideFrame(aimed, through_pole);
-    mechanical.ha = pointing::Wrap12(mechanical.ha);
-    const HaDec sky = pointing::MechanicalToSky(true_model, truth.site, mechanical);
-    HaDec seen = pointing::Refract(told, sky);
+    const program::RaDec star =
+        truth.TrueSkyAt({pointing::Wrap24(lst - aimed.ha), aimed.dec}, through_pole, ut);
+    HaDec seen = pointing::Refract(config.site, {pointing::Wrap12(lst - star.ra), star.dec});
     seen.ha += noise(random) / std::cos(seen.dec * kRadiansPerDegree) / pointing::kArcsecPerHour;
     seen.dec += noise(random) / pointing::kArcsecPerDegree;
     model::Point p;
     p.source = "simulated";
     p.line = static_cast<int>(points.size()) + 1;
     p.observed = seen;
-    p.mechanical = mechanical;
-    p.latitude_deg = truth.site.latitude_deg;
+    p.mechanical = pointing::InSideFrame(aimed, through_pole);  // |dec| > 90 through the pole
+    p.mechanical.ha = pointing::Wrap12(p.mechanical.ha);
+    p.latitude_deg = config.site.latitude_deg;
     p.through_pole = through_pole;
     points.push_back(p);
   }
