@@ -85,8 +85,7 @@ sim::ObservatoryConfig ObservatoryWithModel(const std::string& file) {
   program::SkyOptions sky;
   sky.terms = pointing::LoadPointingModel(parsed.options.model_file.value_or(""));
   sim::ObservatoryConfig config = sim::DefaultObservatoryConfig(sky);
-  for (std::size_t t = 0; t < pointing::kTermCount; ++t)
-    config.model_error.value[t] = Truth().value[t] - config.model.terms.value[t];
+  config.true_terms = Truth();
   return config;
 }
 
@@ -137,8 +136,7 @@ TEST(FittedModel, WithoutItTheSameMountStraysFarBeyondTheThreshold) {
   // The program's own default model on the same true mount: what the fitted
   // file is there to prevent, so the check above is not vacuous.
   sim::ObservatoryConfig config = sim::DefaultObservatoryConfig();
-  for (std::size_t t = 0; t < pointing::kTermCount; ++t)
-    config.model_error.value[t] = Truth().value[t] - config.model.terms.value[t];
+  config.true_terms = Truth();
   const Worst held = Hold(config);
   EXPECT_GT(std::max(held.ra, held.dec), 5 * kThresholdArcsec) << held.ra << ", " << held.dec;
 }
