@@ -7,10 +7,14 @@
 //   model-chain [--csv FILE] [--plot FILE.svg|FILE.png]
 
 #include <QGuiApplication>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "chain_plot.h"
@@ -29,7 +33,7 @@ constexpr double kNoises[] = {0.5, 2, 5};
 constexpr unsigned kSeed = 20261208;
 constexpr Mode kModes[] = {Mode::Pulses, Mode::Rates};
 // The default terms, and FO: the true mount has it, and left out its 10"
-// would go into ME and ID, which share its declination effect.
+// would go into ME, which shares its effect in declination.
 constexpr std::string_view kFitTerms[] = {"IH", "ID", "CH", "NP", "MA", "ME", "TF", "FO"};
 
 // The targets the checks below are about: 20 points at 2".
@@ -49,6 +53,7 @@ struct Case {
 };
 
 Case FitCase(int points, double noise) {
+  // A draw of its own for each case, the same on every run.
   std::mt19937 random(kSeed + static_cast<unsigned>(points) * 10 +
                       static_cast<unsigned>(noise * 2));
   const std::vector<model::Point> solves = PlateSolves(points, noise, random);
