@@ -16,15 +16,15 @@ using namespace orvan::model;
 constexpr int kPoints = 10000;
 
 std::vector<Point> Night() {
-  const testing::Known mount{95, -40, 25, 10, 48, 36, 6};
+  const synthetic::Known mount{95, -40, 25, 10, 48, 36, 6};
   std::mt19937 random(1);
   std::uniform_real_distribution<double> ha(-6, 6), dec(-30, 85);
   std::vector<Point> points;
   for (int i = 0; i < kPoints; ++i) {
     const double h = ha(random);
-    points.push_back(testing::MakePoint(mount, h, dec(random), 40, h < 0, i + 1));
+    points.push_back(synthetic::MakePoint(mount, h, dec(random), 40, h < 0, i + 1));
   }
-  testing::AddNoise(points, 1, random);
+  synthetic::AddNoise(points, 1, random);
   // A few bad solves, for the rejection to find.
   for (int i = 0; i < kPoints; i += 1000) points[std::size_t(i)].mechanical.dec += 30.0 / 3600;
   return points;

@@ -15,9 +15,9 @@
 namespace orvan::model {
 namespace {
 
-using testing::Known;
-using testing::MakePoint;
-using testing::SkyGrid;
+using synthetic::Known;
+using synthetic::MakePoint;
+using synthetic::SkyGrid;
 
 // The mount the README's night ran on.
 constexpr Known kMount{95, -40, 25, 10, 48, 36, 6};
@@ -66,7 +66,7 @@ TEST_P(Recovery, NoisyPointsGiveTheTermsWithinTheirStandardErrors) {
   double z_most = 0;
   for (int night = 0; night < kNights; ++night) {
     std::vector<Point> points = SkyGrid(kMount, GetParam().latitude, GetParam().both_sides);
-    testing::AddNoise(points, kSigma, random);
+    synthetic::AddNoise(points, kSigma, random);
     const FitResult fit = Fit(points, kSeven);
     for (std::size_t j = 0; j < expected.size(); ++j) {
       const double z = (fit.values[j] - expected[j]) / fit.standard_errors[j];
@@ -210,7 +210,7 @@ TEST(Fit, ResidualsAreOnTheSkyOnBothSides) {
 TEST(Fit, TheModelFileReadsBackTheValuesWithTheirNotes) {
   std::vector<Point> points = SkyGrid(kMount, 40, true);
   std::mt19937 random(7);
-  testing::AddNoise(points, 1, random);
+  synthetic::AddNoise(points, 1, random);
   const FitResult fit = Fit(points, kSeven);
   const std::vector<std::string> data{"a.csv", "b.dat"};
   const std::string text = ModelFileText(fit, data, "2026-12-08");

@@ -20,7 +20,7 @@ namespace {
 
 using namespace orvan::model;
 
-constexpr testing::Known kMount{95, -40, 25, 10, 48, 36, 6};
+constexpr synthetic::Known kMount{95, -40, 25, 10, 48, 36, 6};
 constexpr double kSecondsPerDay = 86400;
 constexpr double kMinutesApart = 3;
 
@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
     const MeanPlace star{{std::fmod(last - h + 48, 24), dec}};
     const HaDec seen = Observed(ApparentPlace(star, utc), utc, last, site);
     const bool through_pole = h < 0;
-    Point p = testing::MakePoint(kMount, seen.ha, seen.dec, lat, through_pole, k + 2);
-    p.mechanical.ha += error(random) / std::cos(seen.dec * testing::kRad) / 54000;
+    Point p = synthetic::MakePoint(kMount, seen.ha, seen.dec, lat, through_pole, k + 2);
+    p.mechanical.ha += error(random) / std::cos(seen.dec * synthetic::kRad) / 54000;
     p.mechanical.dec += error(random) / 3600;
     // The CSV has the mount's reading as the sky position it points at.
     const HaDec pointed = orvan::pointing::InSideFrame(p.mechanical, through_pole);

@@ -12,7 +12,7 @@
 // TPOINT's formulas for the seven basic terms (TPOINT manual, "The pointing
 // terms"; docs/pointing-model.md), independently of the term table the fit
 // reads.
-namespace orvan::model::testing {
+namespace orvan::model::synthetic {
 
 struct Known {
   double ih = 0, id = 0, ch = 0, np = 0, ma = 0, me = 0, tf = 0;
@@ -70,4 +70,4 @@ inline void AddNoise(std::vector<Point>& points, double sigma, std::mt19937& ran
   }
 }
 
-}  // namespace orvan::model::testing
+}  // namespace orvan::model::synthetic

@@ -1,0 +1,122 @@
+#include "holding.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "observatory/program/rate_follower.h"
+#include "observatory/sim/simulated_observatory.h"
+#include "replay/player.h"
+#include "tracking/model_tracking.h"
+#include "ui/frmMain.h"
+
+namespace orvan::bench {
+namespace {
+
+using namespace orvan::sim;
+
+// Sky arc-seconds per mapped arc-second on each axis at the mount's present
+// position: the row sums of the model's local Jacobian. The program holds the
+// mapped error within the threshold; near the horizon refraction stretches
+// that by up to a few tenths of a percent on the sky.
+Sample SkyPerMapped(Observatory& observatory) {
+  const Mount& m = observatory.mount();
+  const RaDec axes{m.TrueRa(), m.Dec()};
+  const RaDec at = observatory.TrueSkyAt(axes);
+  const double step = 1.0;  // arc-second
+  const RaDec ra_step = observatory.TrueSkyAt({axes.ra + step / kArcsecPerHour, axes.dec});
+  const RaDec dec_step = observatory.TrueSkyAt({axes.ra, axes.dec + step / kArcsecPerDegree});
+  const auto d_ra = [&](RaDec p) { return std::abs(Wrap12(p.ra - at.ra) * kArcsecPerHour) / step; };
+  const auto d_dec = [&](RaDec p) { return std::abs(p.dec - at.dec) * kArcsecPerDegree / step; };
+  return {d_ra(ra_step) + d_ra(dec_step), d_dec(ra_step) + d_dec(dec_step)};
+}
+
+}  // namespace
+
+double NightStart() {
+  return program::SecondsSinceJ2000(2026, 3, 20, 4.0);
+}
+
+double Sample::total() const {
+  return std::hypot(ra, dec);
+}
+
+const char* ModeName(Mode m) {
+  return m == Mode::None ? "none" : m == Mode::Pulses ? "pulses" : "rates";
+}
+
+Run Simulate(const Target& target, double threshold, Mode mode, ObservatoryConfig config) {
+  const double start = NightStart();
+  config.start = {Wrap24(LocalSiderealTime(config.site, start) - target.start_ha), target.dec};
+  auto clock = std::make_shared<program::VirtualClock>(start);
+  auto observatory = std::make_shared<Observatory>(config, clock);
+  auto program = MakeSimulatedProgram(observatory);
+  auto factory = program::MakeAcpFactory(program);
+  replay::Recorder recorder([](const std::string&) {}, '.');
+  program::RateFollower follower(program, {});
+  tracking::ModelTracking rates(follower);
+
+  Run run;
+  {
+    std::unique_ptr<frmMain> main_form;  // it refers to the recorder and the observatory
+    frmMain& form = Module1::Main(main_form, recorder, *factory);
+    if (mode == Mode::Rates) form.Listen(&rates);
+    char text[16];
+    std::snprintf(text, sizeof text, "%g", threshold);
+    form.Type(ControlId::Text11, text);
+    // The star the user sees when pressing the button is the one to hold.
+    const RaDec aim = observatory->TrueSky();
+    if (mode != Mode::None) form.Click();
+    for (int i = 0; i < kTicks; ++i) {
+      for (int k = 0; k < kSamplesPerTick; ++k) {
+        clock->Advance(kTickSeconds / kSamplesPerTick);
+        const RaDec sky = observatory->TrueSky();
+        run.samples.push_back(
+            {Wrap12(sky.ra - aim.ra) * kArcsecPerHour, (sky.dec - aim.dec) * kArcsecPerDegree});
+      }
+      run.before_tick.push_back(run.samples.back());
+      run.sky_per_mapped.push_back(SkyPerMapped(*observatory));
+      form.Tick();
+      if (form.ended()) {
+        std::fprintf(stderr, "the program ended during %s\n", target.name);
+        std::exit(1);
+      }
+    }
+  }
+  run.pulses = observatory->pulses();
+  return run;
+}
+
+Holding Summarise(double threshold, const Run& run, const Run& drift) {
+  Holding h{0, 0, 0, 0, run.pulses, 0, 0};
+  for (const Sample& s : run.samples) {
+    h.rms_ra += s.ra * s.ra;
+    h.rms_dec += s.dec * s.dec;
+    h.max = std::max(h.max, s.total());
+  }
+  const double n = static_cast<double>(run.samples.size());
+  h.rms = std::sqrt((h.rms_ra + h.rms_dec) / n);
+  h.rms_ra = std::sqrt(h.rms_ra / n);
+  h.rms_dec = std::sqrt(h.rms_dec / n);
+
+  int within = 0, within_plain = 0;
+  for (std::size_t i = 0; i < run.before_tick.size(); ++i) {
+    const Sample& e = run.before_tick[i];
+    const Sample before = i ? drift.before_tick[i - 1] : Sample{0, 0};
+    const Sample step{std::abs(drift.before_tick[i].ra - before.ra),
+                      std::abs(drift.before_tick[i].dec - before.dec)};
+    const Sample& scale = run.sky_per_mapped[i];
+    within += std::abs(e.ra) <= threshold * scale.ra + step.ra &&
+              std::abs(e.dec) <= threshold * scale.dec + step.dec;
+    within_plain +=
+        std::abs(e.ra) <= threshold + step.ra && std::abs(e.dec) <= threshold + step.dec;
+  }
+  h.share_within_bound = within / static_cast<double>(run.before_tick.size());
+  h.share_within_plain = within_plain / static_cast<double>(run.before_tick.size());
+  return h;
+}
+
+}  // namespace orvan::bench

@@ -1,0 +1,70 @@
+#pragma once
+
+// The holding benchmark's night, targets and tick loop: the program's own
+// window logic run against a simulated observatory in virtual time, and how
+// far the mount really strays from the target on the sky.
+
+#include <vector>
+
+#include "observatory/sim/observatory.h"
+
+namespace orvan::bench {
+
+inline constexpr double kTickSeconds = 4.0;
+inline constexpr int kTicks = 2 * 3600 / 4;  // two hours
+inline constexpr int kSamplesPerTick = 4;
+// 2026-03-20 04:00 UT: a dark spring night at the default site.
+double NightStart();
+
+struct Target {
+  const char* name;
+  double start_ha;  // hours; the run covers two hours from here
+  double dec;       // degrees
+};
+
+// At latitude 40 N: "high" passes 80 degrees up, "low" 35 (down to 12).
+inline constexpr Target kTargets[] = {
+    {"east-high", -4, 50}, {"meridian-high", -1, 50}, {"west-high", 2, 50},
+    {"east-low", -4, -15}, {"meridian-low", -1, -15}, {"west-low", 2, -15},
+};
+inline constexpr double kThresholds[] = {0.5, 1.0, 2.0};
+
+// Error on the sky, arc-seconds: right ascension as an angle of right
+// ascension (the unit of the program's threshold), declination as is.
+struct Sample {
+  double ra, dec;
+  double total() const;
+};
+
+struct Run {
+  std::vector<Sample> samples;  // every second
+  // Per tick, just before it runs (when the error is largest): the error, and
+  // how many sky arc-seconds one arc-second of the program's model-mapped
+  // error is on each axis there.
+  std::vector<Sample> before_tick;
+  std::vector<Sample> sky_per_mapped;
+  long pulses = 0;
+};
+
+// How the program holds the mount: not at all, by pulses, by rates and pulses.
+enum class Mode { None, Pulses, Rates };
+const char* ModeName(Mode m);
+
+// Holds `target` for two hours from NightStart() on an observatory made from
+// `config` (its start set to the target).
+Run Simulate(const Target& target, double threshold, Mode mode, sim::ObservatoryConfig config);
+
+struct Holding {
+  double rms_ra, rms_dec, rms, max;
+  long pulses;
+  double share_within_bound;
+  double share_within_plain;  // the same with the threshold not scaled to the sky
+};
+
+// RMS and maximum over time (every second). The bound at each tick: the
+// program lets an axis stray up to the threshold (mapped to the sky) and then
+// one cycle's drift, what the uncorrected mount (`drift`) drifted on that
+// axis over the preceding 4 s.
+Holding Summarise(double threshold, const Run& run, const Run& drift);
+
+}  // namespace orvan::bench

@@ -1,0 +1,94 @@
+#include "plate_solves.h"
+
+#include <cmath>
+#include <memory>
+#include <numbers>
+
+#include "holding.h"
+#include "observatory/sim/simulated_observatory.h"
+#include "pointing/model.h"
+#include "pointing/sides.h"
+#include "support/units.h"
+
+namespace orvan::bench {
+namespace {
+
+using pointing::HaDec;
+using pointing::Term;
+
+// Denser air than the program is told bends more: the model's refraction
+// comes out about 3 % short.
+constexpr double kPressureOffsetHpa = 10;
+constexpr double kTemperatureOffsetC = -5;
+
+constexpr double kEastmostHours = -5, kWestmostHours = 5;
+constexpr double kSouthmostDeg = -25, kNorthmostDeg = 80;
+constexpr double kLowestDeg = 20;
+constexpr double kSecondsApart = 3 * 60;
+constexpr double kRadiansPerDegree = std::numbers::pi / 180;
+
+double AltitudeDeg(HaDec p, double latitude_deg) {
+  const double h = p.ha * kDegreesPerHour * kRadiansPerDegree;
+  const double d = p.dec * kRadiansPerDegree, lat = latitude_deg * kRadiansPerDegree;
+  return std::asin(std::sin(d) * std::sin(lat) + std::cos(d) * std::cos(h) * std::cos(lat)) /
+         kRadiansPerDegree;
+}
+
+}  // namespace
+
+pointing::PointingTerms TrueTerms() {
+  pointing::PointingTerms t;
+  t[Term::IH] = 120;
+  t[Term::ID] = -75;
+  t[Term::CH] = 60;
+  t[Term::NP] = 30;
+  t[Term::MA] = 180;  // MA and ME together: the polar axis 300" (5') from the pole
+  t[Term::ME] = 240;
+  t[Term::TF] = 20;
+  t[Term::FO] = 10;
+  return t;
+}
+
+sim::ObservatoryConfig TrueObservatory() {
+  sim::ObservatoryConfig c = sim::DefaultObservatoryConfig();
+  c.true_terms = TrueTerms();
+  c.true_pressure_offset_hpa = kPressureOffsetHpa;
+  c.true_temperature_offset_c = kTemperatureOffsetC;
+  c.mount.german = true;
+  return c;
+}
+
+std::vector<model::Point> PlateSolves(int count, double noise_arcsec, std::mt19937& random) {
+  const sim::ObservatoryConfig config = TrueObservatory();
+  const sim::Observatory truth(config, std::make_shared<program::VirtualClock>(NightStart()));
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::normal_distribution<double> noise(0, noise_arcsec);
+  std::vector<model::Point> points;
+  while (points.size() < static_cast<std::size_t>(count)) {
+    // One point in each slice of hour angle, so that even a few cover the sky.
+    const double slice = (static_cast<double>(points.size()) + unit(random)) / count;
+    const HaDec aimed{kEastmostHours + (kWestmostHours - kEastmostHours) * slice,
+                      kSouthmostDeg + (kNorthmostDeg - kSouthmostDeg) * unit(random)};
+    if (AltitudeDeg(aimed, config.site.latitude_deg) < kLowestDeg) continue;
+    const double ut = NightStart() - kSecondsApart * static_cast<double>(count - points.size());
+    const double lst = pointing::LocalSiderealTime(config.site, ut);
+    const bool through_pole = aimed.ha < 0;
+    const program::RaDec star =
+        truth.TrueSkyAt({Wrap24(lst - aimed.ha), aimed.dec}, through_pole, ut);
+    HaDec seen = pointing::Refract(config.site, {Wrap12(lst - star.ra), star.dec});
+    seen.ha += noise(random) / std::cos(seen.dec * kRadiansPerDegree) / kArcsecPerHour;
+    seen.dec += noise(random) / kArcsecPerDegree;
+    model::Point p;
+    p.source = "simulated";
+    p.line = static_cast<int>(points.size()) + 1;
+    p.observed = seen;
+    p.mechanical = pointing::InSideFrame(aimed, through_pole);  // |dec| > 90 through the pole
+    p.mechanical.ha = Wrap12(p.mechanical.ha);
+    p.latitude_deg = config.site.latitude_deg;
+    p.through_pole = through_pole;
+    points.push_back(p);
+  }
+  return points;
+}
+
+}  // namespace orvan::bench
