@@ -81,6 +81,7 @@ void DrawPanel(QPainter& p, double top, double y_max, const std::vector<Series>&
   p.drawText(QPointF(kPlotLeft, top - kTitleAbove), title);
   p.setFont(plot::ChartFont(kTextPixels));
   std::vector<plot::LegendEntry> legend;
+  legend.reserve(series.size() + 1);
   for (const Series& s : series) legend.push_back({s.label, s.colour});
   if (threshold > 0) legend.push_back({"threshold", kThresholdColour, plot::Swatch::DashedLine});
   plot::DrawLegendRow(p, QPointF(kPlotLeft, top - kLegendAbove), legend);

@@ -39,7 +39,7 @@ std::filesystem::path Scratch(const std::string& name) {
 // The million-line log, written once.
 const std::filesystem::path& MillionLineLog() {
   static const std::filesystem::path path = [] {
-    const auto p = Scratch("million.csv");
+    auto p = Scratch("million.csv");
     std::ofstream out(p, std::ios::binary);
     WriteSyntheticLog(out, kMillionLines);
     return p;

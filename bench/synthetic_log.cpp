@@ -72,7 +72,8 @@ struct Maker {
 };
 
 void Maker::Cycle(long i) {
-  const double worm = kWormAmplitude * std::sin(2 * std::numbers::pi * i / kWormCycles);
+  const double worm =
+      kWormAmplitude * std::sin(2 * std::numbers::pi * static_cast<double>(i) / kWormCycles);
   for (int a = 0; a < 2; ++a) error[a] += kDrift[a] + noise(random) + (a == 0 ? worm / 10 : 0);
   std::string pulses[2];
   for (int a = 0; a < 2; ++a) {
@@ -92,8 +93,8 @@ void Maker::Cycle(long i) {
            ',' + Number(error[0]) + ',' + Number(error[1]) + ',' + Number(kThreshold) + ',' +
            pulses[0] + ',' + pulses[1] + ",,");
   // A pulse takes the error out, but for a little.
-  for (int a = 0; a < 2; ++a)
-    if (std::abs(error[a]) > kThreshold) error[a] = noise(random);
+  for (double& a : error)
+    if (std::abs(a) > kThreshold) a = noise(random);
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // rules and what it does when writes fail.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <clocale>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <locale>
@@ -152,7 +154,7 @@ TEST(LogLines, NumbersReadBackExactly) {
     const auto res = std::from_chars(line.data() + from, line.data() + comma, back);
     ASSERT_EQ(res.ec, std::errc()) << line;
     EXPECT_EQ(res.ptr, line.data() + comma) << line;
-    EXPECT_EQ(std::memcmp(&back, &v, sizeof v), 0) << line;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(back), std::bit_cast<std::uint64_t>(v)) << line;
   }
 }
 
@@ -253,7 +255,9 @@ click
             (Lines{"T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,\r\n",
                    "T,cycle,Waiting for slew to complete,,,,,,,,,,,1,,,,,,\r\n",
                    "T,cycle,Updating target coordinates,5,30,5,30,,,,,,,1,,,,,,\r\n",
-                   // The readouts' error, truncated to a millionth of an arc-second.
+                   // The readouts' error, truncated to a millionth of an arc-second (one
+                   // line, split for width).
+                   // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
                    "T,cycle,Orvan tracking,5,30,5,30,5,30,5.0001,30,5.399999,0,1,W,"
                    "359.99999999915804,,,,\r\n",
                    "T,stop,Normal Sidereal tracking,,,,,,,,,,,,,,,,,\r\n"}));

@@ -40,7 +40,7 @@ class CallLog final : public WindowView, public WindowModelObserver {
       line = "SetCaption " + model->Text(c);
     calls.push_back(line);
   }
-  void Show() override { calls.push_back("Show"); }
+  void Show() override { calls.emplace_back("Show"); }
   void MessageBox(std::string_view t) override { calls.push_back("MessageBox " + std::string(t)); }
   void ErrorReport(const Error& e) override {
     calls.push_back("ErrorReport " + HexNumber(e.number()) + " " + e.description());

@@ -105,6 +105,8 @@ TEST(Trace, WritesEveryAccessAndPassesAnswersResultsAndErrorsOn) {
                 "create ACP.Telescope", "create ACP.Util", "get Telescope.RightAscension -> r8:10",
                 "put Telescope.Connected bool:true",
                 "get Telescope.slewing !! 0x80040401 \"Mount not responding\"",
+                // One line, split for width.
+                // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
                 "call Util.MapIdealToRawEqu(&r8:10, &r8:20, &r8:0, &r8:0) -> (&r8:10, &r8:20, "
                 "&r8:10.5, &r8:21)",
                 "create ACP.Dome !! 0x800401F3 \"Invalid class string\""}));

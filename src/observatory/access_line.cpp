@@ -1,6 +1,7 @@
 #include "observatory/access_line.h"
 
-#include <cstring>
+#include <bit>
+#include <cstdint>
 
 namespace orvan::transcript {
 namespace {
@@ -16,7 +17,7 @@ std::string ArgList(std::span<const Argument> args) {
 }
 
 bool SameBits(double a, double b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 std::string Target(std::string_view object, std::string_view member) {

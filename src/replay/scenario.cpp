@@ -135,7 +135,7 @@ std::vector<std::string_view> SplitValues(std::string_view s) {
     }
     out.push_back(s.substr(i, j - i));
     i = j + 1;
-    if (j == s.size() - 1) out.push_back(std::string_view());  // trailing space
+    if (j == s.size() - 1) out.emplace_back();  // trailing space
   }
   return out;
 }

@@ -109,6 +109,7 @@ std::vector<Point> Along(bool vary_ha, double fixed, double lat) {
 // between points.
 std::vector<Point> NearlyAlong(double ha, double lat) {
   std::vector<Point> points;
+  points.reserve(12);
   for (int i = 0; i < 12; ++i)
     points.push_back(MakePoint(kMount, ha + 1e-6 * i, -20 + 9 * i, lat, false, i + 1));
   return points;

@@ -21,6 +21,7 @@ Program::Program(std::vector<std::string> args) {
   posix_spawn_file_actions_addclose(&actions, out[0]);
   posix_spawn_file_actions_addclose(&actions, err[0]);
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   const int rc = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
@@ -92,7 +93,7 @@ std::vector<std::string> Program::Errors() {
   return err_.lines;
 }
 
-void Program::Signal(int signal) {
+void Program::Signal(int signal) const {
   if (pid_ > 0) kill(pid_, signal);
 }
 

@@ -36,7 +36,7 @@ class Program {
   std::vector<std::string> Output();
   std::vector<std::string> Errors();
 
-  void Signal(int signal);
+  void Signal(int signal) const;
   // The exit status once the program has ended; -1 if it did not within `limit`.
   int Wait(std::chrono::milliseconds limit);
 

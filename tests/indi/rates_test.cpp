@@ -76,7 +76,7 @@ class RatesOnIndi : public ::testing::Test {
         ORVAN_PROGRAM, "--headless",    "--indi",      "127.0.0.1:" + std::to_string(server.port()),
         "--model",     model_.string(), "--threshold", "0.5",
         "--start",     "--trace"};
-    if (rates) args.push_back("--rates");
+    if (rates) args.emplace_back("--rates");
     Program program(args);
     EXPECT_TRUE(program.WaitForOutput("status \"Orvan tracking\"", kTickLimit));
     const auto [ra0, dec0] = Axes();

@@ -19,7 +19,7 @@ inline std::string PointFolder(const std::string& name) {
 inline std::string WritePointFile(const std::string& name, const std::string& content) {
   const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "orvan_points";
   std::filesystem::create_directories(dir);
-  const std::string path = (dir / name).string();
+  std::string path = (dir / name).string();
   std::ofstream(path, std::ios::binary) << content;
   return path;
 }

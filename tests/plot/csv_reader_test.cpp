@@ -91,7 +91,7 @@ TEST(CsvReader, ReadsAcrossBlocks) {
 }
 
 TEST(CsvReader, ALineLongerThanABlockIsReadWhole) {
-  const std::string field(600 * 1024, 'x');
+  const std::string field(std::size_t{600} * 1024, 'x');
   const auto records = ReadAll("a\r\n" + field + ",b\r\n");
   ASSERT_EQ(records.size(), 2u);
   EXPECT_EQ(records[1].fields, (std::vector<std::string>{field, "b"}));

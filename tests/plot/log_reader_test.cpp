@@ -113,9 +113,7 @@ TEST(LogReader, SkipsALineCutShortThatTheNextRunEnded) {
   std::vector<LogLine> lines;
   ReadLog(
       in, [&](const LogLine& l) { lines.push_back(l); },
-      [&](long line, const std::string& what) {
-        skipped.push_back({line, what});
-      });
+      [&](long line, const std::string& what) { skipped.emplace_back(line, what); });
   EXPECT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines.back().line, 7);
   EXPECT_EQ(skipped, (std::vector<std::pair<long, std::string>>{{6, "cut short, skipped"}}));

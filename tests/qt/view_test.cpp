@@ -36,13 +36,13 @@ class RecordingInput final : public WindowInput {
  public:
   explicit RecordingInput(WindowModel& model) : model_(model) {}
 
-  void Click() override { calls.push_back("click"); }
+  void Click() override { calls.emplace_back("click"); }
   void Tick() override {
-    calls.push_back("tick");
+    calls.emplace_back("tick");
     if (on_tick) on_tick();
   }
   void Close() override {
-    calls.push_back("close");
+    calls.emplace_back("close");
     if (on_close) on_close();
   }
   bool Type(ControlId box, std::string_view text) override {

@@ -60,6 +60,7 @@ std::string Run(const ModelOptions& o, std::vector<Output>& outputs) {
   if (o.command == Command::Check) {
     const orvan::pointing::PointingTerms model = orvan::pointing::LoadPointingModel(o.model);
     std::vector<SkyResidual> residuals;
+    residuals.reserve(points.size());
     for (const Point& p : points) residuals.push_back(ResidualOf(p, model));
     AddResidualOutputs(o, points, residuals, std::vector<bool>(points.size(), true), Title(o),
                        outputs);

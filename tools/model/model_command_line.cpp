@@ -30,9 +30,13 @@ bool ParseNumber(std::string_view text, double lo, double hi, double& out) {
 
 using Apply = bool (*)(std::string_view value, ModelOptions& o, std::string& error);
 
-template <double lo, double hi>
-bool Number(std::string_view option, std::string_view v, double& out, std::string& error) {
-  if (ParseNumber(v, lo, hi, out)) return true;
+struct Range {
+  double lo, hi;
+};
+
+bool Number(std::string_view option, std::string_view v, Range range, double& out,
+            std::string& error) {
+  if (ParseNumber(v, range.lo, range.hi, out)) return true;
   error = "bad value for " + std::string(option) + ": " + std::string(v);
   return false;
 }
@@ -80,7 +84,7 @@ constexpr std::array kOptions{
     Option{"--reject", "SIGMA",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              double d = 0;
-             if (!Number<kLeastRejectSigma, kMostRejectSigma>("--reject", v, d, e)) return false;
+             if (!Number("--reject", v, {kLeastRejectSigma, kMostRejectSigma}, d, e)) return false;
              o.reject_sigma = d;
              return true;
            },
@@ -88,7 +92,7 @@ constexpr std::array kOptions{
     Option{"--longitude", "DEG",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              double d = 0;
-             if (!Number<-kMostLongitude, kMostLongitude>("--longitude", v, d, e)) return false;
+             if (!Number("--longitude", v, {-kMostLongitude, kMostLongitude}, d, e)) return false;
              o.read.longitude_deg = d;
              return true;
            },
@@ -96,21 +100,21 @@ constexpr std::array kOptions{
     Option{"--latitude", "DEG",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              double d = 0;
-             if (!Number<-kMostLatitude, kMostLatitude>("--latitude", v, d, e)) return false;
+             if (!Number("--latitude", v, {-kMostLatitude, kMostLatitude}, d, e)) return false;
              o.read.latitude_deg = d;
              return true;
            },
            "the site's latitude, for files that lack it"},
     Option{"--pressure", "HPA",
            [](std::string_view v, ModelOptions& o, std::string& e) {
-             return Number<kLowestPressureHpa, kHighestPressureHpa>("--pressure", v,
-                                                                    o.read.pressure_hpa, e);
+             return Number("--pressure", v, {kLowestPressureHpa, kHighestPressureHpa},
+                           o.read.pressure_hpa, e);
            },
            "air pressure for refraction (default 0: none)"},
     Option{"--temperature", "C",
            [](std::string_view v, ModelOptions& o, std::string& e) {
-             return Number<kLowestTemperatureC, kHighestTemperatureC>("--temperature", v,
-                                                                      o.read.temperature_c, e);
+             return Number("--temperature", v, {kLowestTemperatureC, kHighestTemperatureC},
+                           o.read.temperature_c, e);
            },
            "air temperature for refraction (default 10)"},
     Option{"-o", "FILE.model", SetFile<&ModelOptions::output>, "fit: write the model file",

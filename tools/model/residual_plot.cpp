@@ -78,7 +78,8 @@ void DrawHistogram(QPainter& p, QRectF area, std::span<const SkyResidual> residu
   const auto bins = static_cast<std::size_t>(std::floor(most / width)) + 1;
   std::vector<int> counts(bins, 0);
   for (std::size_t i = 0; i < residuals.size(); ++i)
-    if (used[i]) ++counts[std::min<std::size_t>(bins - 1, residuals[i].Total() / width)];
+    if (used[i])
+      ++counts[std::min(bins - 1, static_cast<std::size_t>(residuals[i].Total() / width))];
   const int highest = *std::max_element(counts.begin(), counts.end());
   const Panel panel(area, Range{0, width * double(bins)}, Range{0, std::max(1.0, highest * 1.1)});
   p.setFont(plot::ChartFont(kSmallPixels));

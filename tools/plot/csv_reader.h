@@ -30,7 +30,7 @@ class CsvReader {
  private:
   bool FindRecordEnd(std::size_t& end, long& breaks);
   bool Refill();
-  void Split(const char* begin, const char* end, std::vector<std::string_view>& fields);
+  void Split(const char* p, const char* end, std::vector<std::string_view>& fields);
   const char* QuotedField(const char* p, const char* end, std::vector<std::string_view>& fields);
 
   std::istream& in_;

@@ -206,7 +206,7 @@ void DrawLane(QPainter& p, const Panel& lane, const Night& night, int axis, bool
   Ticks ticks(lane);
   for (const CycleRecord& c : night.measured())
     if (c.pulse_sign[axis] != 0)
-      ticks.Add(Seconds(c.time_ms), c.pulse_sign[axis] * c.pulse_ms[axis]);
+      ticks.Add(Seconds(c.time_ms), static_cast<float>(c.pulse_sign[axis]) * c.pulse_ms[axis]);
   ticks.Draw(p, QPen(kAxisColours[axis], 1));
   DrawMarks(p, lane, night);
   DrawBorder(p, lane);

@@ -58,7 +58,7 @@ void IndiMount::ConnectDevice() {
   // A connected driver defines the rest of its properties.
   link_->AwaitProperties(kRequired);
   std::vector<std::string> watched = kRequired;
-  watched.push_back(kConnection);
+  watched.emplace_back(kConnection);
   link_->Watch(watched);
 }
 

@@ -45,9 +45,9 @@ struct IndiOptions {
 // Connected connects or disconnects the device. The process must ignore
 // SIGPIPE (the program's main does), so that writing to a server that has
 // just gone raises instead of ending it. See docs/indi.md.
-// `program`, where given, receives the observatory program the objects
+// `made`, where given, receives the observatory program the objects
 // answer from.
 std::unique_ptr<AutomationFactory> MakeIndiObservatory(
-    const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* program = nullptr);
+    const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* made = nullptr);
 
 }  // namespace orvan::indi
