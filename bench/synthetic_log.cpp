@@ -8,6 +8,7 @@
 #include <string>
 
 #include "log_reader.h"
+#include "support/units.h"
 
 namespace orvan::plot {
 
@@ -17,7 +18,6 @@ constexpr std::int64_t kStartMs = 1796763844120;  // 2026-12-08T21:04:04.120Z
 constexpr std::int64_t kCycleMs = 4000;
 constexpr double kThreshold = 1;
 constexpr double kGuideArcsecPerSecond = 15;
-constexpr double kArcsecPerHour = 54000, kArcsecPerDegree = 3600;
 constexpr double kTargetRa = 10.5, kTargetDec = 20;
 constexpr double kDrift[2] = {0.11, -0.07};  // arc-seconds per cycle
 constexpr double kWormAmplitude = 0.35, kWormCycles = 120;

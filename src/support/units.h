@@ -15,10 +15,12 @@ inline constexpr double kDegreesPerTurn = 360.0;
 inline constexpr double kHalfTurnDeg = 180.0;
 inline constexpr double kPoleDeg = 90.0;
 inline constexpr double kRadiansPerDegree = kPi / kHalfTurnDeg;
+inline constexpr double kDegreesPerRadian = kHalfTurnDeg / kPi;
 // One hour of right ascension or hour angle is 15 degrees; 24 make a turn.
 inline constexpr double kDegreesPerHour = 15.0;
 inline constexpr double kHoursPerTurn = 24.0;
 inline constexpr double kHalfTurnHours = 12.0;
+inline constexpr double kRadiansPerHour = kPi / kHalfTurnHours;
 inline constexpr double kArcsecPerDegree = 3600.0;
 inline constexpr double kArcsecPerHour = kDegreesPerHour * kArcsecPerDegree;  // 54000
 

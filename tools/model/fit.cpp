@@ -6,16 +6,13 @@
 
 #include "least_squares.h"
 #include "pointing/sides.h"
+#include "support/units.h"
 
 namespace orvan::model {
 namespace {
 
-constexpr double kArcsecPerHour = 15 * 3600;
-constexpr double kArcsecPerDegree = 3600;
 constexpr double kHoursPerDay = 24;
 constexpr double kDegreesPerTurn = 360;
-constexpr double kRadiansPerHour = std::numbers::pi / 12;
-constexpr double kRadiansPerDegree = std::numbers::pi / 180;
 constexpr std::size_t kEquationsPerPoint = 2;
 
 // A point as the terms see it: the observed position in the mount's frame on

@@ -12,7 +12,6 @@ namespace orvan::model {
 namespace {
 
 constexpr double kDecLimit = kPoleDeg;
-constexpr double kRadianDeg = kHalfTurnDeg / std::numbers::pi;
 // A direction vector is written to six decimals: its length is 1 to within
 // about 1e-6; anything further off is not a direction.
 constexpr double kUnitTolerance = 1e-4;
@@ -79,8 +78,8 @@ Point ReadEntry(const XmlElement& e, const Observer& site, const std::string& so
   p.observed = Observed(sky, utc, last, site);
   // The vector is the mount's local hour angle and declination, the hour
   // angle measured clockwise (westward) in the x-y plane.
-  p.mechanical = {std::atan2(-y, x) * kRadianDeg / kDegreesPerHour,
-                  std::asin(z / length) * kRadianDeg};
+  p.mechanical = {std::atan2(-y, x) * kDegreesPerRadian / kDegreesPerHour,
+                  std::asin(z / length) * kDegreesPerRadian};
   p.latitude_deg = site.latitude_deg;
   p.through_pole = false;
   return p;

@@ -12,7 +12,6 @@ namespace {
 
 constexpr double kJ2000 = 2451545.0;  // Julian date of J2000.0
 constexpr double kDaysPerJulianYear = 365.25;
-constexpr double kSecondsPerDay = 86400;
 // Sidereal hours in a solar hour.
 constexpr double kSiderealRate = 1.00273790935;
 

@@ -14,8 +14,6 @@ namespace {
 constexpr std::size_t kColumns = 6;
 constexpr double kDecLimit = kPoleDeg;
 constexpr double kLongitudeLimit = kHalfTurnDeg;
-constexpr double kSecondsPerDay = 86400;
-constexpr double kSecondsPerHour = 3600;
 constexpr double kSecondsPerMinute = 60;
 
 std::vector<std::string_view> Columns(std::string_view line) {

@@ -1,4 +1,5 @@
 #include "chart.h"
+#include "support/units.h"
 
 #include <QDateTime>
 #include <QFontMetricsF>
@@ -10,8 +11,6 @@ namespace orvan::plot {
 namespace {
 
 constexpr double kSecondsPerMinute = 60;
-constexpr double kSecondsPerHour = 3600;
-constexpr double kSecondsPerDay = 86400;
 const QColor kGridColour(0xe2, 0xe2, 0xe2);
 const QColor kLabelColour(0x40, 0x40, 0x40);
 constexpr double kLabelGap = 6;        // pixels between an axis and its labels

@@ -13,7 +13,6 @@ namespace orvan::plot {
 namespace {
 
 constexpr double kSecondsPerMinute = 60;
-constexpr double kSecondsPerHour = 3600;
 
 // Layout, pixels.
 constexpr double kLeft = 84, kRight = 24, kLabelGap = 6, kLabelPad = 2;

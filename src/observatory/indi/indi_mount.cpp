@@ -6,6 +6,7 @@
 
 #include "observatory/indi/indi_names.h"
 #include "support/error.h"
+#include "support/units.h"
 
 namespace orvan::indi {
 namespace {
@@ -25,7 +26,6 @@ constexpr Range kLatitudeRange{-90, 90};
 constexpr Range kLongitudeRange{-180, 360};
 constexpr Range kElevationRange{-500,
                                 10000};  // metres: the Dead Sea shore to above any observatory
-constexpr double kHalfTurn = 180;
 constexpr double kFullTurn = 360;
 
 // The longest pulse sent to a timed-guide element that declares no range:
@@ -87,7 +87,7 @@ program::Location IndiMount::Site() {
   CheckUsable();
   const PropertyValues site = link_->Values(kGeographicCoord);
   double longitude = Checked(site, kLong, kLongitudeRange);
-  if (longitude > kHalfTurn) longitude -= kFullTurn;
+  if (longitude > kHalfTurnDeg) longitude -= kFullTurn;
   return {Checked(site, kLat, kLatitudeRange), longitude, Checked(site, kElev, kElevationRange)};
 }
 
