@@ -65,8 +65,10 @@ void Notice(const std::string& text) {
   std::fflush(stderr);
 }
 
+// `side` receives where the observatory tells the side of the pier.
 std::unique_ptr<AutomationFactory> MakeObservatory(
-    const app::Options& o, std::shared_ptr<program::ObservatoryProgram>& program) {
+    const app::Options& o, std::shared_ptr<program::ObservatoryProgram>& program,
+    std::shared_ptr<PierSideSource>& side) {
   program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
@@ -78,7 +80,8 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   indi.device = o.device;
   indi.sky = sky;
   indi.notice = Notice;
-  return indi::MakeIndiObservatory(indi, &program);
+  indi.reverse_on_pier_west = o.reverse_on_pier_west;
+  return indi::MakeIndiObservatory(indi, &program, &side);
 }
 
 // Starts the program on `view` and runs it to its end; the exit status.
@@ -139,13 +142,16 @@ int main(int argc, char* argv[]) {
 
   std::unique_ptr<AutomationFactory> observatory;
   std::shared_ptr<program::ObservatoryProgram> program;
+  std::shared_ptr<PierSideSource> side;
   try {
-    observatory = MakeObservatory(o, program);
+    observatory = MakeObservatory(o, program, side);
   } catch (const Error& e) {
     // A model file that can't be read is a bad value on the command line.
     std::cerr << "orvanacp: " << e.description() << "\n" << app::Usage();
     return 2;
   }
+  // The log's pier_side, from the mount's own report: no access of the objects.
+  if (log && side) log->ReadSideFrom(side);
   std::unique_ptr<AutomationFactory> traced;
   if (o.trace)
     traced = transcript::Traced(*observatory, [](const std::string& line) {

@@ -13,7 +13,7 @@
 namespace orvan::indi {
 
 // A mount reached through the standard INDI telescope properties.
-class IndiMount final : public program::MountDriver {
+class IndiMount final : public program::MountDriver, public PierSideSource {
  public:
   explicit IndiMount(const IndiOptions& options);
 
@@ -39,6 +39,9 @@ class IndiMount final : public program::MountDriver {
 
   void PulseGuide(GuideDirection sky, double ms) override;
   bool IsPulseGuiding() override;
+
+  // From the last TELESCOPE_PIER_SIDE the server sent; Unknown without one.
+  PierSide SideOfPier() noexcept override;
 
   // Model tracking through TELESCOPE_TRACK_MODE's TRACK_CUSTOM and
   // TELESCOPE_TRACK_RATE (indi_track_rates.cpp).
