@@ -45,6 +45,8 @@ class CycleLog {
 
   // Whoever else is to hear of a failed write, after those told so far.
   void AlsoOnFailure(FailureSink also);
+  // Where each record's side of the pier is read as it is written.
+  void ReadSideFrom(std::shared_ptr<PierSideSource> side) { side_ = std::move(side); }
 
   void Record(const CycleRecord& record, std::string_view status) noexcept;
   void RecordError(const Error& error, std::string_view status) noexcept;
@@ -60,6 +62,7 @@ class CycleLog {
   std::string lead_;
   ClockText now_;
   FailureSink on_failure_;
+  std::shared_ptr<PierSideSource> side_;
   bool failed_ = false;
 };
 
