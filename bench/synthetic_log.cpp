@@ -58,7 +58,8 @@ struct Maker {
   double error[2] = {0, 0};
 
   void Line(const char* event, const std::string& status, const std::string& rest) {
-    out << Time(now) << ',' << event << ',' << status << ',' << rest << "\r\n";
+    // No side of the pier: the observatory of a night like this does not tell.
+    out << Time(now) << ',' << event << ',' << status << ',' << rest << ",\r\n";
   }
   void Start() {
     Line(

@@ -52,6 +52,22 @@ TEST(CommandLine, TheSimulatedTruthIsForTheSimulatorAlone) {
             "--sim-truth and --sim-german are for the simulated observatory, not --indi");
 }
 
+TEST(CommandLine, TheAxesReversedWestOfThePier) {
+  EXPECT_FALSE(Parse({}).options.reverse_on_pier_west);
+  struct Row {
+    std::string_view value;
+    bool ra, dec;
+  };
+  for (const Row row : {Row{"dec", false, true}, Row{"ra", true, false}, Row{"both", true, true},
+                        Row{"none", false, false}}) {
+    const Parsed p = Parse({"--reverse-on-pier-west", row.value});
+    ASSERT_EQ(p.error, "");
+    ASSERT_TRUE(p.options.reverse_on_pier_west) << row.value;
+    EXPECT_EQ(p.options.reverse_on_pier_west->ra, row.ra) << row.value;
+    EXPECT_EQ(p.options.reverse_on_pier_west->dec, row.dec) << row.value;
+  }
+}
+
 TEST(CommandLine, IndiHostsWithAndWithoutPorts) {
   EXPECT_EQ(Parse({"--indi", "127.0.0.1"}).options.indi_port, 7624);
   EXPECT_EQ(Parse({"--indi", "127.0.0.1"}).options.indi_host, "127.0.0.1");
@@ -70,6 +86,9 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowWithAReason) {
   EXPECT_EQ(Parse({"--indi", "host:"}).error, "bad port in --indi host:");
   EXPECT_EQ(Parse({"--indi", ":7624"}).error, "bad host in --indi :7624");
   EXPECT_EQ(Parse({"--indi", "[::1"}).error, "bad host in --indi [::1");
+  EXPECT_EQ(Parse({"--reverse-on-pier-west", "Dec"}).error,
+            "bad value for --reverse-on-pier-west: Dec (dec, ra, both or none)");
+  EXPECT_EQ(Parse({"--reverse-on-pier-west"}).error, "--reverse-on-pier-west needs a value");
   EXPECT_EQ(Parse({"--indi", "[::1]x"}).error, "bad host in --indi [::1]x");
   EXPECT_EQ(Parse({"--device", ""}).error, "--device needs a name");
   EXPECT_EQ(Parse({"--pressure", "abc"}).error, "bad value for --pressure: abc");
@@ -129,8 +148,9 @@ TEST(WindowsCommandLine, TakesWhatAScriptNeedsToStartANight) {
 }
 
 TEST(WindowsCommandLine, RefusesTheLinuxProgramsOwnOptions) {
-  for (const char* option : {"--indi", "--device", "--model", "--pressure", "--temperature",
-                             "--headless", "--trace", "--rates", "--trace-indi"})
+  for (const char* option :
+       {"--indi", "--device", "--model", "--pressure", "--temperature", "--headless", "--trace",
+        "--rates", "--trace-indi", "--reverse-on-pier-west"})
     EXPECT_EQ(ParseWindows({option, "x"}).error, "unknown option " + std::string(option));
   EXPECT_EQ(ParseWindows({"/start"}).error, "unknown option /start");
   EXPECT_EQ(ParseWindows({"--start", "--log"}).error, "--log needs a value");
@@ -174,6 +194,10 @@ With no option it opens its window on a built-in simulated observatory.
 
   --indi HOST[:PORT]   use the telescope of an INDI server (port 7624 by default)
   --device NAME        the INDI telescope device (default "Telescope Simulator")
+  --reverse-on-pier-west dec|ra|both|none
+                       the axes whose guide pulses move the INDI mount the
+                       other way west of the pier; left out, the first pulses
+                       tell
   --model FILE         pointing-model terms, by TPOINT's names (IH, ID, CH,
                        NP, MA, ME, TF, FO, DAF, TX, HCES, HCEC, DCES, DCEC)
   --pressure HPA       air pressure at the telescope, for refraction

@@ -94,6 +94,23 @@ bool ApplyAir(std::string_view option, std::string_view v, double lo, double hi,
   return true;
 }
 
+// Which axes move the other way west of the pier.
+bool ApplyReversed(std::string_view v, Options& o, std::string& error) {
+  static constexpr std::array<std::pair<std::string_view, ReversedAxes>, 4> kAxes = {{
+      {"dec", {false, true}},
+      {"ra", {true, false}},
+      {"both", {true, true}},
+      {"none", {false, false}},
+  }};
+  for (const auto& [name, axes] : kAxes) {
+    if (v != name) continue;
+    o.reverse_on_pier_west = axes;
+    return true;
+  }
+  error = "bad value for --reverse-on-pier-west: " + std::string(v) + " (dec, ra, both or none)";
+  return false;
+}
+
 bool ApplyLog(std::string_view v, Options& o, std::string& error) {
   if (v.empty()) {
     error = "--log needs a file name";
@@ -126,6 +143,10 @@ constexpr std::array kOptions{
            "use the telescope of an INDI server (port 7624 by default)"},
     Option{"--device", "NAME", ApplyDevice,
            "the INDI telescope device (default \"Telescope Simulator\")"},
+    Option{"--reverse-on-pier-west", "dec|ra|both|none", ApplyReversed,
+           "the axes whose guide pulses move the INDI mount the\n"
+           "other way west of the pier; left out, the first pulses\n"
+           "tell"},
     Option{"--model", "FILE", SetText<&Options::model_file>,
            "pointing-model terms, by TPOINT's names (IH, ID, CH,\n"
            "NP, MA, ME, TF, FO, DAF, TX, HCES, HCEC, DCES, DCEC)"},
@@ -205,6 +226,11 @@ std::string ConsoleUsage() {
   std::string text(kUsageHead);
   for (const Option& option : kOptions) {
     std::string line = std::string(kOptionIndent, ' ') + Synopsis(option);
+    // A name too long for the column has its help start on the next line.
+    if (line.size() >= kHelpColumn) {
+      text += line + "\n";
+      line.clear();
+    }
     line.resize(kHelpColumn, ' ');
     // Each further line of the help starts in the same column.
     for (const char c : option.help)

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "observatory/pier_side.h"
+
 // The programs' command lines, from one table. The Linux program with none
 // opens the window on the built-in simulated observatory; OrvanACP.exe takes
 // the few options an observatory's script needs to start it for a night, and
@@ -18,6 +20,8 @@ struct Options {
   std::optional<std::string> indi_host;
   int indi_port = 7624;
   std::string device = "Telescope Simulator";
+  // The axes an INDI mount moves the other way west of the pier, where known.
+  std::optional<ReversedAxes> reverse_on_pier_west;
   // The pointing model and the air, for either observatory.
   std::optional<std::string> model_file;
   std::optional<double> pressure_hpa;

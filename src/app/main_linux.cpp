@@ -91,9 +91,10 @@ std::shared_ptr<indi::IndiTrace> OpenIndiTrace(const std::string& path, std::str
   });
 }
 
+// `side` receives where the observatory tells the side of the pier.
 std::unique_ptr<AutomationFactory> MakeObservatory(
     const app::Options& o, std::shared_ptr<indi::IndiTrace> trace,
-    std::shared_ptr<program::ObservatoryProgram>& program) {
+    std::shared_ptr<program::ObservatoryProgram>& program, std::shared_ptr<PierSideSource>& side) {
   program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
@@ -111,7 +112,8 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   indi.sky = sky;
   indi.notice = Notice;
   indi.trace = std::move(trace);
-  return indi::MakeIndiObservatory(indi, &program);
+  indi.reverse_on_pier_west = o.reverse_on_pier_west;
+  return indi::MakeIndiObservatory(indi, &program, &side);
 }
 
 // Starts the program on `view` and runs it to its end; the exit status.
@@ -178,13 +180,16 @@ int main(int argc, char* argv[]) {
 
   std::unique_ptr<AutomationFactory> observatory;
   std::shared_ptr<program::ObservatoryProgram> program;
+  std::shared_ptr<PierSideSource> side;
   try {
-    observatory = MakeObservatory(o, indi_trace, program);
+    observatory = MakeObservatory(o, indi_trace, program, side);
   } catch (const Error& e) {
     // A model file that can't be read is a bad value on the command line.
     std::cerr << "orvanacp: " << e.description() << "\n" << app::Usage();
     return 2;
   }
+  // The log's pier_side, from the mount's own report: no access of the objects.
+  if (log && side) log->ReadSideFrom(side);
   std::unique_ptr<AutomationFactory> traced;
   if (o.trace)
     traced = transcript::Traced(*observatory, [](const std::string& line) {

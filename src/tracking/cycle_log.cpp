@@ -25,6 +25,18 @@ std::string_view EventName(RecordKind kind) {
   return "cycle";
 }
 
+std::string_view SideName(PierSide side) {
+  switch (side) {
+    case PierSide::East:
+      return "east";
+    case PierSide::West:
+      return "west";
+    case PierSide::Unknown:
+      break;
+  }
+  return "";
+}
+
 void Put(Fields& fields, LogColumn ra, const std::optional<AxisPair>& pair) {
   if (!pair) return;
   fields[ra] = ShortestText(pair->ra);
@@ -84,6 +96,7 @@ std::string RecordLine(std::string_view time, const CycleRecord& record, std::st
   if (record.threshold_arcsec) fields[kThresholdArcsec] = ShortestText(*record.threshold_arcsec);
   Put(fields, kRaPulse, record.ra_pulse);
   Put(fields, kDecPulse, record.dec_pulse);
+  fields[kPierSide] = SideName(record.pier_side);
   return Join(fields);
 }
 
@@ -134,7 +147,13 @@ void CycleLog::AlsoOnFailure(FailureSink also) {
 
 void CycleLog::Record(const CycleRecord& record, std::string_view status) noexcept {
   try {
-    Write(RecordLine(now_(), record, status));
+    if (!side_) {
+      Write(RecordLine(now_(), record, status));
+      return;
+    }
+    CycleRecord sided = record;
+    sided.pier_side = side_->SideOfPier();
+    Write(RecordLine(now_(), sided, status));
   } catch (...) {
     // Out of memory for a line: the line is lost, the run goes on.
   }

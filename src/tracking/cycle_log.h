@@ -46,6 +46,8 @@ class CycleLog {
   // Adds `also` to those told when a write fails; it is told after the ones
   // added before it.
   void AlsoOnFailure(FailureSink also);
+  // Where each record's side of the pier is read as it is written.
+  void ReadSideFrom(std::shared_ptr<PierSideSource> side) { side_ = std::move(side); }
 
   void Record(const CycleRecord& record, std::string_view status) noexcept;
   void RecordError(const Error& error, std::string_view status) noexcept;
@@ -61,6 +63,7 @@ class CycleLog {
   std::string lead_;
   ClockText now_;
   FailureSink on_failure_;
+  std::shared_ptr<PierSideSource> side_;
   bool failed_ = false;
 };
 

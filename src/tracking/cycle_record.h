@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "observatory/pier_side.h"
 #include "observatory/units.h"
 
 namespace orvan::tracking {
@@ -39,6 +40,9 @@ struct CycleRecord {
   std::optional<AxisPair> error_arcsec;  // as the window's readouts show them
   std::optional<SentPulse> ra_pulse;
   std::optional<SentPulse> dec_pulse;
+  // As the observatory last reported it, where it tells one outside ACP's
+  // objects (PierSideSource); the handlers never read it.
+  PierSide pier_side = PierSide::Unknown;
 };
 
 // Told what the start/stop button and the correction cycle did, for a record

@@ -29,6 +29,7 @@ enum LogColumn : std::size_t {
   kDecPulseMs,
   kErrorNumber,
   kErrorText,
+  kPierSide,
   kLogColumns
 };
 
@@ -51,13 +52,19 @@ inline constexpr std::array<std::string_view, kLogColumns> kLogColumnNames = {"t
                                                                               "dec_pulse",
                                                                               "dec_pulse_ms",
                                                                               "error_number",
-                                                                              "error_text"};
+                                                                              "error_text",
+                                                                              "pier_side"};
 
 // The header line: the names, separated by commas.
 inline constexpr std::string_view kLogHeader =
     "time,event,status,target_ra,target_dec,current_ra,current_dec,target_scope_ra,"
     "target_scope_dec,current_scope_ra,current_scope_dec,error_ra_arcsec,error_dec_arcsec,"
-    "threshold_arcsec,ra_pulse,ra_pulse_ms,dec_pulse,dec_pulse_ms,error_number,error_text";
+    "threshold_arcsec,ra_pulse,ra_pulse_ms,dec_pulse,dec_pulse_ms,error_number,error_text,pier_"
+    "side";
 inline constexpr std::string_view kLogLineEnd = "\r\n";
+
+// The columns of the version before, which had no pier_side: a reader still
+// takes its sections.
+inline constexpr std::size_t kLogColumnsWithoutSide = kPierSide;
 
 }  // namespace orvan::tracking

@@ -216,4 +216,20 @@ double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok) {
   return ra;
 }
 
+bool Drift(IndiServer& server, double arcsec_per_s, const std::string& pier) {
+  using namespace std::chrono_literals;
+  const std::string dec = kSimulator + "EQUATORIAL_EOD_COORD.DEC";
+  if (!WaitFor(5s,
+               [&] { return server.GetProp(kSimulator + "TELESCOPE_PIER_SIDE." + pier) == "On"; }))
+    return false;
+  const double dec0 = server.GetNumber(dec);
+  const std::string ra_rate = server.GetProp(kSimulator + "TELESCOPE_TRACK_RATE.TRACK_RATE_RA");
+  server.SetProp(kSimulator + "TELESCOPE_TRACK_MODE.TRACK_CUSTOM=On");
+  server.SetProp(kSimulator + "TELESCOPE_TRACK_RATE.TRACK_RATE_RA;TRACK_RATE_DE=" + ra_rate + ";" +
+                 NumberText(arcsec_per_s));
+  // Seen to move: a tenth of a second's drift at least.
+  return WaitFor(5s,
+                 [&] { return std::abs(server.GetNumber(dec) - dec0) * 3600 > arcsec_per_s / 10; });
+}
+
 }  // namespace orvan::indi::standin

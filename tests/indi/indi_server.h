@@ -48,6 +48,12 @@ inline const std::string kSimulator = "Telescope Simulator.";
 // Returns the right ascension it was synced at; false in `ok` on a limit.
 double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok);
 
+// Tracking on `server` as TrackAt left it, drifting north in declination at
+// `arcsec_per_s` (the simulator's own custom tracking rate); `pier`
+// (PIER_EAST or PIER_WEST) is where the simulator must have the mount. False
+// on a limit.
+bool Drift(IndiServer& server, double arcsec_per_s, const std::string& pier);
+
 // A number as the command-line tools take it, to the last bit.
 std::string NumberText(double v);
 

@@ -50,9 +50,7 @@ TEST_F(PulseSenseTest, PulsesThatMoveAsNamedAreLeftAlone) {
   EXPECT_EQ(sense.ToMount(D::South, PierSide::East), D::South);
 }
 
-TEST_F(PulseSenseTest, DeclinationMovingTheOtherWayWestOfThePierIsReversedThereOnly) {
-  DecPulse(D::South, kPulseArcsec, PierSide::West);
-  EXPECT_FALSE(sense.Reversed(true, PierSide::West)) << "one judgement is not enough";
+TEST_F(PulseSenseTest, OnePulsePlainlyTheOtherWayWestOfThePierReversesDeclinationThereOnly) {
   DecPulse(D::South, kPulseArcsec, PierSide::West);
   ASSERT_TRUE(sense.Reversed(true, PierSide::West));
   EXPECT_EQ(notices, (std::vector<std::string>{
@@ -69,21 +67,60 @@ TEST_F(PulseSenseTest, DeclinationMovingTheOtherWayWestOfThePierIsReversedThereO
   EXPECT_TRUE(sense.Reversed(true, PierSide::West));
 }
 
-TEST_F(PulseSenseTest, AJudgementAsNamedBetweenTwoOtherWaysStartsTheCountAgain) {
-  DecPulse(D::North, -kPulseArcsec, PierSide::West);
-  DecPulse(D::North, kPulseArcsec, PierSide::West);
-  DecPulse(D::North, -kPulseArcsec, PierSide::West);
-  EXPECT_FALSE(sense.Reversed(true, PierSide::West));
-  DecPulse(D::North, -kPulseArcsec, PierSide::West);
-  EXPECT_TRUE(sense.Reversed(true, PierSide::West));
+// Each row a fresh mount: one pulse north of `ms` at kRate that moved the
+// mount `moved` arc-seconds (south: negative).
+TEST(PulseSense, WhatOnePulseMustShowToTurnAnAxis) {
+  struct Row {
+    double ms;
+    double moved;
+    bool turns;
+  };
+  // 20 ms is 0.150", 80 ms 0.602", 532 ms 4.00".
+  const Row rows[] = {
+      {20, -0.19, false},   // at least half the pulse, but below the floor
+      {20, -0.21, true},    // above both
+      {20, -0.66, false},   // more than three pulses and the floor: a disturbance
+      {80, -0.29, false},   // less than half the pulse
+      {80, -0.31, true},    // just over half
+      {80, -2.0, true},     // within three pulses and the floor
+      {80, -2.1, false},    // beyond them
+      {80, 0.31, false},    // the way it is named
+      {532, -1.9, false},   // less than half
+      {532, -2.1, true},    //
+      {532, -12.3, false},  // beyond three pulses and the floor
+  };
+  for (const Row& row : rows) {
+    int told = 0;
+    PulseSense sense("m", [&](const std::string&) { ++told; });
+    MountReading start, end;
+    start.dec_deg = kDec0;
+    end.dec_deg = kDec0 + row.moved / kArcsecPerDegree;
+    start.pier = end.pier = PierSide::West;
+    sense.Sent(D::North, row.ms, kRate, start);
+    sense.Read(end, false, false);
+    EXPECT_EQ(sense.Reversed(true, PierSide::West), row.turns) << row.ms << " ms, " << row.moved;
+    EXPECT_EQ(told, row.turns ? 1 : 0);
+  }
 }
 
-TEST_F(PulseSenseTest, MotionBelowTheFloorOrHalfThePulseIsNotJudged) {
-  for (int i = 0; i < 5; ++i) {
-    DecPulse(D::North, -0.9 * PulseSense::kFloorArcsec, PierSide::West);
-    DecPulse(D::North, -0.45 * kPulseArcsec, PierSide::West);
+TEST_F(PulseSenseTest, AReadingJoltedBetweenTwoTicksTurnsNothing) {
+  // Pulses of 0.6" (what a threshold of 0.5" calls for) that move the mount
+  // as named, one reading off by several arc-seconds: both pulses it ends or
+  // starts are far more than a pulse could do.
+  constexpr double kSmallMs = 80;
+  const double step = kRate * kArcsecPerDegree * kSmallMs / 1000;
+  for (const double jolt : {-4.0, 4.0, -6.0}) {
+    PulseSense fresh("m", [this](const std::string& n) { notices.push_back(n); });
+    for (int tick = 0; tick < 6; ++tick) {
+      const auto at = [&](int t) {
+        const double off = t == 3 ? jolt : 0;
+        return At(3, kDec0 + (t * step + off) / kArcsecPerDegree, PierSide::West);
+      };
+      fresh.Sent(D::North, kSmallMs, kRate, at(tick));
+      fresh.Read(at(tick + 1), false, false);
+    }
+    EXPECT_FALSE(fresh.Reversed(true, PierSide::West)) << jolt;
   }
-  EXPECT_FALSE(sense.Reversed(true, PierSide::West));
   EXPECT_TRUE(notices.empty());
 }
 
@@ -95,9 +132,8 @@ TEST_F(PulseSenseTest, MotionFarBeyondThePulseIsNotJudged) {
 
 TEST_F(PulseSenseTest, RightAscensionIsJudgedTheShortWayAcrossZeroHours) {
   const double step = kPulseArcsec / kArcsecPerHour;
-  // West lowers right ascension; these pulses raise it across 24 h.
-  for (int i = 0; i < 2; ++i)
-    Pulse(D::West, At(24 - step / 2, kDec0, PierSide::East), At(step / 2, kDec0, PierSide::East));
+  // West lowers right ascension; this pulse raises it across 24 h.
+  Pulse(D::West, At(24 - step / 2, kDec0, PierSide::East), At(step / 2, kDec0, PierSide::East));
   ASSERT_TRUE(sense.Reversed(false, PierSide::East));
   EXPECT_EQ(notices, (std::vector<std::string>{
                          "INDI mount \"Telescope Simulator\": right ascension pulses move the "
@@ -112,7 +148,6 @@ TEST_F(PulseSenseTest, RightAscensionIsJudgedTheShortWayAcrossZeroHours) {
 TEST_F(PulseSenseTest, APulseIsJudgedOnlyOnceItIsOver) {
   const MountReading start = At(3, kDec0, PierSide::West);
   const MountReading moved = At(3, kDec0 + kPulseArcsec / kArcsecPerDegree, PierSide::West);
-  DecPulse(D::South, kPulseArcsec, PierSide::West);
   sense.Sent(D::South, kMs, kRate, start);
   sense.Read(moved, false, true);
   sense.Read(moved, true, true);
@@ -128,7 +163,9 @@ TEST_F(PulseSenseTest, APulseSentBeforeTheLastWasJudgedTakesItsPlace) {
   sense.Sent(D::South, kMs, kRate, start);
   sense.Read(moved, false, false);
   sense.Read(moved, false, false);
-  EXPECT_FALSE(sense.Reversed(true, PierSide::West)) << "one judgement only";
+  // Judged twice, it would have turned back.
+  EXPECT_TRUE(sense.Reversed(true, PierSide::West)) << "one judgement only";
+  EXPECT_EQ(notices.size(), 1u);
 }
 
 TEST_F(PulseSenseTest, ASlewOrAPierFlipInBetweenIsNotJudged) {
@@ -152,19 +189,16 @@ TEST_F(PulseSenseTest, ASlewOrAPierFlipInBetweenIsNotJudged) {
 
 TEST_F(PulseSenseTest, EachSideIsJudgedOnItsOwn) {
   DecPulse(D::North, -kPulseArcsec, PierSide::West);
-  DecPulse(D::North, -kPulseArcsec, PierSide::East);
   DecPulse(D::North, kPulseArcsec, PierSide::East);
-  DecPulse(D::North, -kPulseArcsec, PierSide::West);
   EXPECT_TRUE(sense.Reversed(true, PierSide::West));
   EXPECT_FALSE(sense.Reversed(true, PierSide::East));
+  EXPECT_FALSE(sense.Reversed(false, PierSide::West));
 }
 
 TEST_F(PulseSenseTest, AMountWithoutAPierSideHasOneSideThatCanTurnBack) {
   DecPulse(D::North, -kPulseArcsec, PierSide::Unknown);
-  DecPulse(D::North, -kPulseArcsec, PierSide::Unknown);
   ASSERT_TRUE(sense.Reversed(true, PierSide::Unknown));
   // It flipped (unseen): the reversed pulses now go the wrong way.
-  DecPulse(D::North, -kPulseArcsec, PierSide::Unknown);
   DecPulse(D::North, -kPulseArcsec, PierSide::Unknown);
   EXPECT_FALSE(sense.Reversed(true, PierSide::Unknown));
   EXPECT_EQ(notices, (std::vector<std::string>{
@@ -172,6 +206,51 @@ TEST_F(PulseSenseTest, AMountWithoutAPierSideHasOneSideThatCanTurnBack) {
                          "way; reversing them from now on",
                          "INDI mount \"Telescope Simulator\": declination pulses move the way "
                          "they are named again; no longer reversing them"}));
+}
+
+// As --reverse-on-pier-west says, from the first pulse; still watched.
+TEST(PulseSense, AMountAsTheUserKnowsItIsSentRightFromTheFirstPulse) {
+  struct Row {
+    ReversedAxes west;
+    GuideDirection dec_north, ra_west;  // what north and west are sent as, west of the pier
+  };
+  const Row rows[] = {{{false, true}, D::South, D::West},
+                      {{true, false}, D::North, D::East},
+                      {{true, true}, D::South, D::East},
+                      {{false, false}, D::North, D::West}};
+  for (const Row& row : rows) {
+    PulseSense sense("m", {}, row.west);
+    EXPECT_EQ(sense.ToMount(D::North, PierSide::West), row.dec_north);
+    EXPECT_EQ(sense.ToMount(D::West, PierSide::West), row.ra_west);
+    EXPECT_EQ(sense.ToMount(D::North, PierSide::East), D::North);
+    EXPECT_EQ(sense.ToMount(D::West, PierSide::East), D::West);
+    EXPECT_EQ(sense.ToMount(D::North, PierSide::Unknown), D::North);
+  }
+}
+
+TEST_F(PulseSenseTest, WhatIsSeenOverrulesWhatTheUserSaidOnceSaid) {
+  std::vector<std::string> told;
+  PulseSense said(
+      "Telescope Simulator", [&](const std::string& n) { told.push_back(n); },
+      ReversedAxes{false, true});
+  const auto dec_pulse = [&](D sky, double arcsec, PierSide pier) {
+    said.Sent(sky, kMs, kRate, At(3, kDec0, pier));
+    said.Read(At(3, kDec0 + arcsec / kArcsecPerDegree, pier), false, false);
+  };
+  // Said reversed west of the pier; sent south, it went south: as named.
+  dec_pulse(D::North, -kPulseArcsec, PierSide::West);
+  EXPECT_FALSE(said.Reversed(true, PierSide::West));
+  for (int i = 0; i < 3; ++i) dec_pulse(D::North, kPulseArcsec, PierSide::West);
+  // Said as named east of it; it went the other way.
+  dec_pulse(D::South, kPulseArcsec, PierSide::East);
+  EXPECT_TRUE(said.Reversed(true, PierSide::East));
+  EXPECT_EQ(told, (std::vector<std::string>{
+                      "INDI mount \"Telescope Simulator\": declination pulses move the way they "
+                      "are named west of the pier, contrary to --reverse-on-pier-west; no longer "
+                      "reversing them",
+                      "INDI mount \"Telescope Simulator\": declination pulses move the other way "
+                      "east of the pier, contrary to --reverse-on-pier-west; reversing them from "
+                      "now on"}));
 }
 
 }  // namespace

@@ -11,7 +11,12 @@
 namespace orvan::plot {
 namespace {
 
-const std::string kHeader = std::string(kLogHeader) + "\r\n";
+// The version before pier_side, which most of these logs are written in: a
+// reader still takes it.
+const std::string kHeader =
+    "time,event,status,target_ra,target_dec,current_ra,current_dec,target_scope_ra,"
+    "target_scope_dec,current_scope_ra,current_scope_dec,error_ra_arcsec,error_dec_arcsec,"
+    "threshold_arcsec,ra_pulse,ra_pulse_ms,dec_pulse,dec_pulse_ms,error_number,error_text\r\n";
 
 // The format's own example.
 const std::string kExample =
@@ -99,24 +104,36 @@ TEST(LogReader, SkipsATruncatedLastLine) {
   EXPECT_EQ(lines.size(), 4u);
 }
 
+// Only what is not a cycle log at all is refused.
 TEST(LogReader, AForeignCsvNamesItsFirstLine) {
   EXPECT_EQ(Failure("name,value\r\nx,1\r\n"),
             (std::pair<long, std::string>{
                 1, "not a cycle log: no header line (time,event,status,...) above this line"}));
 }
 
+// What a read of `text` skipped.
+std::vector<std::pair<long, std::string>> Skipped(const std::string& text,
+                                                  std::vector<LogLine>* taken = nullptr) {
+  std::vector<std::pair<long, std::string>> skipped;
+  std::istringstream in(text);
+  ReadLog(
+      in,
+      [&](const LogLine& l) {
+        if (taken) taken->push_back(l);
+      },
+      [&](long line, const std::string& what) { skipped.emplace_back(line, what); });
+  return skipped;
+}
+
 TEST(LogReader, SkipsALineCutShortThatTheNextRunEnded) {
   // The program ends a line a crash cut short before it writes the next.
-  std::vector<std::pair<long, std::string>> skipped;
-  std::istringstream in(kExample + "2026-12-08T21:09:34.007Z,cycle,Orvan tra\r\n" + kGoodCycle +
-                        kGoodRest + "\r\n\r\n");
   std::vector<LogLine> lines;
-  ReadLog(
-      in, [&](const LogLine& l) { lines.push_back(l); },
-      [&](long line, const std::string& what) { skipped.emplace_back(line, what); });
+  EXPECT_EQ(Skipped(kExample + "2026-12-08T21:09:34.007Z,cycle,Orvan tra\r\n" + kGoodCycle +
+                        kGoodRest + "\r\n\r\n",
+                    &lines),
+            (std::vector<std::pair<long, std::string>>{{6, "cut short"}}));
   EXPECT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines.back().line, 7);
-  EXPECT_EQ(skipped, (std::vector<std::pair<long, std::string>>{{6, "cut short, skipped"}}));
 }
 
 TEST(LogReader, NanAndInfinityAreValuesWithNothingToDraw) {
@@ -128,53 +145,89 @@ TEST(LogReader, NanAndInfinityAreValuesWithNothingToDraw) {
   EXPECT_EQ(lines[0].threshold, 1);
 }
 
-TEST(LogReader, ALineCutShortAndJoinedToTheNextNamesItsLine) {
-  // A line cut off by a power cut, and the next run's line written after it.
-  const std::string text =
-      kExample + "2026-12-08T21:09:34.007Z,cycle,Orvan tra" + kGoodCycle + kGoodRest + "\r\n";
-  EXPECT_EQ(Failure(text), (std::pair<long, std::string>{6, "expected 20 fields, found 22"}));
-}
-
-std::pair<long, std::string> FailureOf(const std::string& line) {
-  return Failure(kHeader + line + "\r\n");
-}
-
-TEST(LogReader, BadNumbers) {
-  const std::string head = std::string(kGoodCycle) + ",,,,,,,,,";
-  EXPECT_EQ(FailureOf(head + "1.2.3,0,1,,,,,,").second, "bad number in error_ra_arcsec: \"1.2.3\"");
-  EXPECT_EQ(FailureOf(head + "0,nan1,1,,,,,,").second, "bad number in error_dec_arcsec: \"nan1\"");
-  EXPECT_EQ(FailureOf(head + "0,0,1e999,,,,,,").second,
-            "bad number in threshold_arcsec: \"1e999\"");
-  EXPECT_EQ(FailureOf(head + "0,0,1,W, 5,,,,").second, "bad number in ra_pulse_ms: \" 5\"");
-  EXPECT_EQ(FailureOf(std::string(kGoodCycle) + ",10,2O,,,,,,,0,0,1,,,,,,").second,
-            "bad number in target_dec: \"2O\"");
-  EXPECT_EQ(FailureOf(head + "0,0,-1,,,,,,").second, "threshold_arcsec is negative: \"-1\"");
-}
-
-TEST(LogReader, BadFields) {
-  const std::string head = std::string(kGoodCycle) + ",,,,,,,,,0,0,1,";
-  EXPECT_EQ(FailureOf(head + "N,5,,,,").second, "ra_pulse \"N\" is not W or E");
-  EXPECT_EQ(FailureOf(head + ",,E,5,,").second, "dec_pulse \"E\" is not S or N");
-  EXPECT_EQ(FailureOf(head + "W,,,,,").second, "ra_pulse without ra_pulse_ms");
-  EXPECT_EQ(FailureOf(head + ",,,5,,").second, "dec_pulse_ms without dec_pulse");
-  EXPECT_EQ(FailureOf(std::string(kGoodCycle) + ",,,,,,,,,0,,1,,,,,,").second,
-            "error_ra_arcsec without error_dec_arcsec");
-  EXPECT_EQ(FailureOf(std::string(kGoodCycle) + ",,,,,,,,,0,0,,,,,,,").second,
-            "threshold_arcsec is empty on a cycle line");
-  EXPECT_EQ(FailureOf("2026-12-08T21:04:08.123Z,pause,x,,,,,,,,,,,,,,,,,").second,
-            "unknown event \"pause\"");
-  EXPECT_EQ(FailureOf("2026-12-08T21:04:08.123Z,error,x,,,,,,,,,,,,,,,,80040504,t").second,
-            "bad error_number \"80040504\" (expected a number such as 0x80040504)");
-}
-
-TEST(LogReader, BadTimes) {
-  for (const char* time : {"2027-02-29T21:04:08.123Z", "2026-12-08 21:04:08.123Z",
-                           "2026-12-08T24:00:00.000Z", "2026-12-08T21:04:08Z"}) {
-    EXPECT_EQ(
-        FailureOf(std::string(time) + ",stop,x,,,,,,,,,,,,,,,,,"),
-        (std::pair<long, std::string>{2, "bad time \"" + std::string(time) +
-                                             "\" (expected such as 2026-12-08T21:04:08.123Z)"}));
+// A good cycle, the damaged `line`, and a good cycle again: the damaged line
+// is skipped with what is wrong with it, the others taken.
+TEST(LogReader, ADamagedLineIsSkippedWithWhatIsWrong) {
+  const std::string cycle = std::string(kGoodCycle) + ",,,,,,,,,";
+  struct Row {
+    std::string line;
+    std::string what;
+  };
+  const Row rows[] = {
+      {cycle + "1.2.3,0,1,,,,,,", "bad number in error_ra_arcsec: \"1.2.3\""},
+      {cycle + "abc,0,1,,,,,,", "bad number in error_ra_arcsec: \"abc\""},
+      {cycle + "0,nan1,1,,,,,,", "bad number in error_dec_arcsec: \"nan1\""},
+      {cycle + "0,0,1e999,,,,,,", "bad number in threshold_arcsec: \"1e999\""},
+      {cycle + "0,0,1,W, 5,,,,", "bad number in ra_pulse_ms: \" 5\""},
+      {std::string(kGoodCycle) + ",10,2O,,,,,,,0,0,1,,,,,,", "bad number in target_dec: \"2O\""},
+      {cycle + "0,0,-1,,,,,,", "threshold_arcsec is negative: \"-1\""},
+      {cycle + "0,0,1,N,5,,,,", "ra_pulse \"N\" is not W or E"},
+      {cycle + "0,0,1,,,E,5,,", "dec_pulse \"E\" is not S or N"},
+      {cycle + "0,0,1,W,,,,,", "ra_pulse without ra_pulse_ms"},
+      {cycle + "0,0,1,,,,5,,", "dec_pulse_ms without dec_pulse"},
+      {cycle + "0,,1,,,,,,", "error_ra_arcsec without error_dec_arcsec"},
+      {cycle + "0,0,,,,,,,", "threshold_arcsec is empty on a cycle line"},
+      {"2026-12-08T21:04:08.123Z,pause,x,,,,,,,,,,,,,,,,,", "unknown event \"pause\""},
+      {"2026-12-08T21:04:08.123Z,error,x,,,,,,,,,,,,,,,,80040504,t",
+       "bad error_number \"80040504\" (expected a number such as 0x80040504)"},
+      {"2027-02-29T21:04:08.123Z,stop,x,,,,,,,,,,,,,,,,,",
+       "bad time \"2027-02-29T21:04:08.123Z\" (expected such as 2026-12-08T21:04:08.123Z)"},
+      {"2026-12-08 21:04:08.123Z,stop,x,,,,,,,,,,,,,,,,,",
+       "bad time \"2026-12-08 21:04:08.123Z\" (expected such as 2026-12-08T21:04:08.123Z)"},
+      {"2026-12-08T24:00:00.000Z,stop,x,,,,,,,,,,,,,,,,,",
+       "bad time \"2026-12-08T24:00:00.000Z\" (expected such as 2026-12-08T21:04:08.123Z)"},
+      {"2026-12-08T21:04:08Z,stop,x,,,,,,,,,,,,,,,,,",
+       "bad time \"2026-12-08T21:04:08Z\" (expected such as 2026-12-08T21:04:08.123Z)"},
+      // A line cut off by a power cut, and the next run's line written after it.
+      {"2026-12-08T21:09:34.007Z,cycle,Orvan tra" + std::string(kGoodCycle) + kGoodRest,
+       "expected 20 fields, found 22"},
+  };
+  const std::string good = std::string(kGoodCycle) + kGoodRest + "\r\n";
+  for (const Row& row : rows) {
+    std::vector<LogLine> lines;
+    EXPECT_EQ(Skipped(kHeader + good + row.line + "\r\n" + good, &lines),
+              (std::vector<std::pair<long, std::string>>{{3, row.what}}))
+        << row.line;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].line, 4);
   }
+}
+
+TEST(LogReader, ThisVersionsLinesTellTheSideOfThePier) {
+  const std::string header = std::string(kLogHeader) + "\r\n";
+  const std::string cycle = std::string(kGoodCycle) + kGoodRest;
+  std::vector<LogLine> lines;
+  EXPECT_EQ(Skipped(header + cycle + ",east\r\n" + cycle + ",west\r\n" + cycle + ",\r\n" + cycle +
+                        ",up\r\n" + cycle + "\r\n",
+                    &lines),
+            (std::vector<std::pair<long, std::string>>{{5, "pier_side \"up\" is not east or west"},
+                                                       {6, "cut short"}}));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].pier, PierSide::East);
+  EXPECT_EQ(lines[1].pier, PierSide::West);
+  EXPECT_EQ(lines[2].pier, PierSide::Unknown);
+  // The version before has no side.
+  EXPECT_EQ(Read(kExample)[1].pier, PierSide::Unknown);
+}
+
+TEST(SkippedLines, NamesTheFirstFewAndCountsThemAll) {
+  SkippedLines none;
+  EXPECT_TRUE(none.Report("one.csv").empty());
+
+  SkippedLines one;
+  one.Sink()(21, "bad number in error_ra_arcsec: \"abc\"");
+  EXPECT_EQ(one.Report("one.csv"),
+            (std::vector<std::string>{"one.csv:21: bad number in error_ra_arcsec: \"abc\"",
+                                      "one.csv: 1 line skipped"}));
+
+  SkippedLines seven;
+  for (long line = 10; line < 17; ++line) seven.Add(line, "cut short");
+  EXPECT_EQ(seven.count(), 7);
+  EXPECT_EQ(
+      seven.Report("n.csv"),
+      (std::vector<std::string>{"n.csv:10: cut short", "n.csv:11: cut short", "n.csv:12: cut short",
+                                "n.csv:13: cut short", "n.csv:14: cut short",
+                                "n.csv: 7 lines skipped (the first 5 named above)"}));
 }
 
 TEST(LogTime, CountsMillisecondsFrom1970) {

@@ -13,8 +13,13 @@ namespace {
 constexpr std::int64_t k2100 = 1796763600000;  // 2026-12-08T21:00:00.000Z
 constexpr std::int64_t kSecond = 1000;
 
+// In the version before pier_side: a reader still takes it.
 Night NightOf(const std::string& lines) {
-  std::istringstream in(std::string(kLogHeader) + "\r\n" + lines);
+  std::istringstream in(
+      "time,event,status,target_ra,target_dec,current_ra,current_dec,target_scope_ra,"
+      "target_scope_dec,current_scope_ra,current_scope_dec,error_ra_arcsec,error_dec_arcsec,"
+      "threshold_arcsec,ra_pulse,ra_pulse_ms,dec_pulse,dec_pulse_ms,error_number,error_text\r\n" +
+      lines);
   return ReadNight(in);
 }
 
@@ -96,6 +101,24 @@ TEST(Night, SpansEndWithAStopAndANewThreshold) {
   ASSERT_EQ(night.marks().size(), 4u);
   EXPECT_EQ(night.marks()[3].event, Event::Error);
   EXPECT_EQ(night.marks()[3].error_number, 0x80040504u);
+}
+
+TEST(Night, EachChangeOfPierSideIsMarkedWithTheNewSide) {
+  // East, east, west; a line that does not tell; west, then east again.
+  const char* const sides[] = {"east", "east", "west", "", "west", "east"};
+  std::string log = std::string(kLogHeader) + "\r\n";
+  for (int i = 0; i < 6; ++i)
+    log += "2026-12-08T21:00:0" + std::to_string(i) +
+           ".000Z,cycle,Orvan tracking,,,,,,,,,0,0,1,,,,,,," + sides[i] + "\r\n";
+  std::istringstream in(log);
+  const Night night = ReadNight(in);
+  ASSERT_EQ(night.marks().size(), 2u);
+  EXPECT_EQ(night.marks()[0].event, Event::SideChange);
+  EXPECT_EQ(night.marks()[0].time_ms, k2100 + 2 * kSecond);
+  EXPECT_EQ(night.marks()[0].side, PierSide::West);
+  EXPECT_EQ(night.marks()[1].time_ms, k2100 + 5 * kSecond);
+  EXPECT_EQ(night.marks()[1].side, PierSide::East);
+  EXPECT_EQ(night.cycles(), 6);
 }
 
 TEST(Night, AHeaderAloneHasNoCycles) {

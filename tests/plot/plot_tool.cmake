@@ -1,7 +1,8 @@
 # Runs TOOL with ARGS, separated by | (after copying COPY to COPY_TO, when given) and
 # checks its exit status (EXPECTED_RC, default 0), the first line of its
-# standard error against EXPECTED_STDERR exactly, and that PICTURE, when
-# given, is a 1200 x 800 PNG or SVG.
+# standard error against EXPECTED_STDERR exactly (and the last against
+# EXPECTED_STDERR_LAST, when given), and that PICTURE, when given, is a
+# 1200 x 800 PNG or SVG.
 if(NOT DEFINED EXPECTED_RC)
   set(EXPECTED_RC 0)
 endif()
@@ -23,6 +24,15 @@ if(DEFINED EXPECTED_STDERR)
   string(SUBSTRING "${err}" 0 ${end} first_line)
   if(NOT first_line STREQUAL EXPECTED_STDERR)
     message(FATAL_ERROR "standard error was:\n${err}\nexpected:\n${EXPECTED_STDERR}")
+  endif()
+  if(DEFINED EXPECTED_STDERR_LAST)
+    string(STRIP "${err}" stripped)
+    string(FIND "${stripped}" "\n" start REVERSE)
+    math(EXPR start "${start} + 1")
+    string(SUBSTRING "${stripped}" ${start} -1 last_line)
+    if(NOT last_line STREQUAL EXPECTED_STDERR_LAST)
+      message(FATAL_ERROR "standard error was:\n${err}\nexpected last:\n${EXPECTED_STDERR_LAST}")
+    endif()
   endif()
 elseif(NOT err STREQUAL "")
   message(FATAL_ERROR "standard error was:\n${err}")

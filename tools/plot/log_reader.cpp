@@ -25,7 +25,9 @@ std::string Quoted(std::string_view text) {
 // How each line's fields are checked and taken.
 class LineParser {
  public:
-  LineParser(const std::vector<std::string_view>& fields, long line) : f_(fields), line_(line) {}
+  // `columns`: as many as the section's header has.
+  LineParser(const std::vector<std::string_view>& fields, std::size_t columns, long line)
+      : f_(fields), columns_(columns), line_(line) {}
 
   LogLine Parse() const;
 
@@ -36,8 +38,10 @@ class LineParser {
   Pulse PulseOf(Column direction, Column ms, char minus, char plus) const;
   std::uint32_t ErrorNumber() const;
   void CheckPresence(const LogLine& l) const;
+  PierSide SideOf() const;
 
   const std::vector<std::string_view>& f_;
+  std::size_t columns_;
   long line_;
 };
 
@@ -111,9 +115,16 @@ void LineParser::CheckPresence(const LogLine& l) const {
   if (l.event == Event::Error && f_[kErrorNumber].empty()) Fail("error line without error_number");
 }
 
+PierSide LineParser::SideOf() const {
+  if (columns_ <= kPierSide || f_[kPierSide].empty()) return PierSide::Unknown;
+  if (f_[kPierSide] == "east") return PierSide::East;
+  if (f_[kPierSide] == "west") return PierSide::West;
+  Fail("pier_side " + Quoted(f_[kPierSide]) + " is not east or west");
+}
+
 LogLine LineParser::Parse() const {
-  if (f_.size() != kLogColumns)
-    Fail("expected " + std::to_string(kLogColumns) + " fields, found " + std::to_string(f_.size()));
+  if (f_.size() != columns_)
+    Fail("expected " + std::to_string(columns_) + " fields, found " + std::to_string(f_.size()));
   LogLine l;
   l.line = line_;
   if (!ParseLogTime(f_[kTime], l.time_ms))
@@ -128,15 +139,18 @@ LogLine LineParser::Parse() const {
   l.ra_pulse = PulseOf(kRaPulse, kRaPulseMs, 'W', 'E');
   l.dec_pulse = PulseOf(kDecPulse, kDecPulseMs, 'S', 'N');
   l.error_number = ErrorNumber();
+  l.pier = SideOf();
   CheckPresence(l);
   return l;
 }
 
-bool IsHeader(const std::vector<std::string_view>& fields) {
-  if (fields.size() != kLogColumns) return false;
-  for (std::size_t c = 0; c < kLogColumns; ++c)
-    if (fields[c] != kLogColumnNames[c]) return false;
-  return true;
+// The columns of this version's header, or of the one before; 0 for any
+// other line.
+std::size_t HeaderColumns(const std::vector<std::string_view>& fields) {
+  if (fields.size() != kLogColumns && fields.size() != kLogColumnsWithoutSide) return 0;
+  for (std::size_t c = 0; c < fields.size(); ++c)
+    if (fields[c] != kLogColumnNames[c]) return 0;
+  return fields.size();
 }
 
 // Another version's header: its first columns are this version's.
@@ -148,27 +162,57 @@ bool IsOtherHeader(const std::vector<std::string_view>& fields) {
 }  // namespace
 
 void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
-             const std::function<void(long, const std::string&)>& skipped) {
+             const SkipSink& skipped) {
   CsvReader csv(in);
   std::vector<std::string_view> fields;
   enum class Section { None, Ours, Other } section = Section::None;
+  std::size_t columns = 0;  // of the section's header
+  const auto skip = [&](const std::string& what) {
+    if (skipped) skipped(csv.line(), what);
+  };
   while (csv.Next(fields)) {
     if (fields.size() == 1 && fields[0].empty()) continue;  // the end of a line cut short
-    if (IsHeader(fields)) {
+    if (const std::size_t header = HeaderColumns(fields); header != 0) {
       section = Section::Ours;
+      columns = header;
     } else if (IsOtherHeader(fields)) {
       section = Section::Other;
     } else if (section == Section::None) {
       throw ReadError(csv.line(), "not a cycle log: no header line (" +
                                       std::string(kLogHeader.substr(0, kLogHeader.find(",t"))) +
                                       ",...) above this line");
-    } else if (section == Section::Ours && fields.size() < kLogColumns) {
+    } else if (section == Section::Ours && fields.size() < columns) {
       // A line a crash cut short: the program ends it before its next line.
-      if (skipped) skipped(csv.line(), "cut short, skipped");
+      skip("cut short");
     } else if (section == Section::Ours) {
-      take(LineParser(fields, csv.line()).Parse());
+      LogLine line;
+      try {
+        line = LineParser(fields, columns, csv.line()).Parse();
+      } catch (const ReadError& e) {
+        skip(e.what());
+        continue;
+      }
+      take(line);
     }
   }
+}
+
+void SkippedLines::Add(long line, const std::string& what) {
+  ++count_;
+  if (first_.size() < kNamed) first_.emplace_back(line, what);
+}
+
+std::vector<std::string> SkippedLines::Report(const std::string& file) const {
+  std::vector<std::string> report;
+  if (count_ == 0) return report;
+  for (const auto& [line, what] : first_)
+    report.push_back(file + ":" + std::to_string(line) + ": " + what);
+  std::string total =
+      file + ": " + std::to_string(count_) + (count_ == 1 ? " line" : " lines") + " skipped";
+  if (count_ > static_cast<long>(first_.size()))
+    total += " (the first " + std::to_string(first_.size()) + " named above)";
+  report.push_back(total);
+  return report;
 }
 
 }  // namespace orvan::plot

@@ -4,8 +4,12 @@
 #include <functional>
 #include <istream>
 #include <limits>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
+#include "observatory/pier_side.h"
 #include "read_error.h"
 #include "tracking/log_columns.h"
 
@@ -13,7 +17,9 @@ namespace orvan::plot {
 
 using tracking::kLogHeader;
 
-enum class Event : std::uint8_t { Start, Cycle, Stop, Abort, Error };
+// The log's events, and the one the reader finds between lines: the mount
+// on the other side of the pier from the line before.
+enum class Event : std::uint8_t { Start, Cycle, Stop, Abort, Error, SideChange };
 
 // What a cycle did, as its status says.
 enum class Activity : std::uint8_t { Holding, WaitingForSlew, WaitingForTracking, Recapturing };
@@ -36,16 +42,41 @@ struct LogLine {
   double threshold = kNone;
   Pulse ra_pulse, dec_pulse;
   std::uint32_t error_number = 0;
+  PierSide pier = PierSide::Unknown;  // Unknown also in a log from before pier_side
 };
 
-// Reads a cycle log, handing each line of this version's sections to `take`
-// in order. Lines under another version's header are skipped, and so are
-// empty lines and lines a crash cut short (fewer fields than the header's),
-// which are told to `skipped` with their number. Throws ReadError naming the
-// line for anything else that is not as the format has it; a last line with
-// no line end is not read.
+using SkipSink = std::function<void(long line, const std::string& what)>;
+
+// Reads a cycle log, handing each line of this version's sections (and the
+// version's before, which had no pier_side) to `take` in order. Lines under
+// another version's header are passed over, and so are empty lines. A line a
+// crash cut short (fewer fields than the header's) and a damaged one (any
+// field not as the format has it) are skipped and told to `skipped` with
+// their number: one bad line must not cost the night's picture. Throws
+// ReadError only for a file that is not a cycle log (no header above its
+// first line); a last line with no line end is not read.
 void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
-             const std::function<void(long, const std::string&)>& skipped = {});
+             const SkipSink& skipped = {});
+
+// Collects the lines a read skipped: how many, and the first few with what
+// was wrong with each, for the user.
+class SkippedLines {
+ public:
+  static constexpr std::size_t kNamed = 5;
+
+  void Add(long line, const std::string& what);
+  SkipSink Sink() {
+    return [this](long line, const std::string& what) { Add(line, what); };
+  }
+  long count() const { return count_; }
+  // "FILE:LINE: WHAT" for each of the first kNamed, then "FILE: N lines
+  // skipped"; nothing when none was.
+  std::vector<std::string> Report(const std::string& file) const;
+
+ private:
+  long count_ = 0;
+  std::vector<std::pair<long, std::string>> first_;
+};
 
 // Milliseconds since 1970 of a time as the log writes it
 // (2026-12-08T21:04:08.123Z); false when it is not one.

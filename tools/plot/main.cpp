@@ -36,16 +36,16 @@ int Plot(const PlotOptions& options) {
     return kBadInput;
   }
   Night night;
+  SkippedLines skipped;
   try {
-    night = ReadNight(in, [&](long line, const std::string& what) {
-      std::cerr << kName << options.log << ':' << line << ": " << what << '\n';
-    });
+    night = ReadNight(in, skipped.Sink());
   } catch (const ReadError& e) {
     std::cerr << kName << options.log;
     if (e.line() > 0) std::cerr << ':' << e.line();
     std::cerr << ": " << e.what() << '\n';
     return kBadInput;
   }
+  for (const std::string& line : skipped.Report(options.log)) std::cerr << kName << line << '\n';
   if (night.empty()) {
     std::cerr << kName << options.log << ": no cycles to draw\n";
     return kBadInput;

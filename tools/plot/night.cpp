@@ -14,6 +14,11 @@ void Night::Add(const LogLine& line) {
   begin_ms_ = std::min(begin_ms_, line.time_ms);
   end_ms_ = std::max(end_ms_, line.time_ms);
   TrackSpans(line);
+  if (line.pier != PierSide::Unknown) {
+    if (side_ != PierSide::Unknown && line.pier != side_)
+      marks_.push_back({line.time_ms, Event::SideChange, 0, line.pier});
+    side_ = line.pier;
+  }
   if (line.event != Event::Cycle) {
     marks_.push_back({line.time_ms, line.event, line.error_number});
     last_measured_ = false;
@@ -84,7 +89,7 @@ void Night::Finish() {
   wait_open_ = threshold_open_ = false;
 }
 
-Night ReadNight(std::istream& in, const std::function<void(long, const std::string&)>& skipped) {
+Night ReadNight(std::istream& in, const SkipSink& skipped) {
   Night night;
   ReadLog(
       in, [&night](const LogLine& line) { night.Add(line); }, skipped);

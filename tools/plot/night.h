@@ -38,11 +38,13 @@ struct Span {
   double threshold;   // for a threshold span
 };
 
-// A start, stop, abort or error line.
+// A start, stop, abort or error line, or the first line on a new side of
+// the pier.
 struct Mark {
   std::int64_t time_ms;
   Event event;
   std::uint32_t error_number;
+  PierSide side = PierSide::Unknown;  // for a change of side: the new one
 };
 
 // The night a log describes, built line by line as it is read: the figures
@@ -80,11 +82,11 @@ class Night {
   std::vector<CycleRecord> measured_;
   std::vector<Span> waits_, thresholds_;
   bool wait_open_ = false, threshold_open_ = false;
+  PierSide side_ = PierSide::Unknown;  // the last side a line told
   std::vector<Mark> marks_;
 };
 
 // The night of a whole log, finished. Throws ReadError.
-Night ReadNight(std::istream& in,
-                const std::function<void(long, const std::string&)>& skipped = {});
+Night ReadNight(std::istream& in, const SkipSink& skipped = {});
 
 }  // namespace orvan::plot

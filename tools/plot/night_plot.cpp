@@ -33,6 +33,7 @@ const QColor kSlewColour(0xfc, 0xe8, 0xa6), kTrackingColour(0xdd, 0xdd, 0xdd);
 const QColor kRecaptureColour(0xe4, 0xd4, 0xf4);
 const QColor kStartColour(0x2e, 0x8b, 0x3a), kStopColour(0x55, 0x55, 0x55);
 const QColor kAbortColour(0xe0, 0x7b, 0x00), kErrorColour(0xd0, 0x20, 0x20);
+const QColor kSideColour(0x00, 0x8b, 0x8b);
 const QColor kTextColour(0x20, 0x20, 0x20);
 const QColor kLabelBackground(255, 255, 255, 210);
 
@@ -62,6 +63,8 @@ QColor MarkColour(Event event) {
       return kStopColour;
     case Event::Abort:
       return kAbortColour;
+    case Event::SideChange:
+      return kSideColour;
     default:
       return kErrorColour;
   }
@@ -114,7 +117,8 @@ void DrawKey(QPainter& p) {
                  {"start", kStartColour},
                  {"stop", kStopColour},
                  {"abort", kAbortColour},
-                 {"error", kErrorColour}});
+                 {"error", kErrorColour},
+                 {"pier side", kSideColour}});
 }
 
 void ShadeWaits(QPainter& p, const Panel& panel, const Night& night) {
@@ -127,10 +131,10 @@ void DrawMarks(QPainter& p, const Panel& panel, const Night& night) {
     DrawTimeLine(p, panel, Seconds(m.time_ms), QPen(MarkColour(m.event), 1.5));
 }
 
-// Each start, stop, abort and error named at the top of the first panel,
-// beside its line, where there is room for it.
+// Each start, stop, abort, error and change of pier side named at the top of
+// the first panel, beside its line, where there is room for it.
 void LabelMarks(QPainter& p, const Panel& panel, const Night& night) {
-  static const char* const kNames[] = {"start", "", "stop", "abort", "error"};
+  static const char* const kNames[] = {"start", "", "stop", "abort", "error", "pier"};
   p.setFont(ChartFont(kSmallPixels));
   const QFontMetricsF metrics(p.font());
   const QRectF& a = panel.area();
@@ -138,6 +142,7 @@ void LabelMarks(QPainter& p, const Panel& panel, const Night& night) {
   for (const Mark& m : night.marks()) {
     QString text = kNames[static_cast<int>(m.event)];
     if (m.event == Event::Error) text += QString(" 0x%1").arg(m.error_number, 8, 16, QChar('0'));
+    if (m.event == Event::SideChange) text += m.side == PierSide::East ? " east" : " west";
     const double width = metrics.horizontalAdvance(text) + 2 * kLabelPad;
     const double line = panel.X(Seconds(m.time_ms));
     // Right of the line, or left of it at the right edge.

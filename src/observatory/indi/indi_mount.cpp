@@ -35,7 +35,8 @@ constexpr double kLongestPulseWithoutRangeMs = 60000;
 }  // namespace
 
 IndiMount::IndiMount(const IndiOptions& options)
-    : link_(std::make_unique<IndiLink>(options)), sense_(options.device, options.notice) {}
+    : link_(std::make_unique<IndiLink>(options)),
+      sense_(options.device, options.notice, options.reverse_on_pier_west) {}
 
 void IndiMount::Open() {
   if (ready_) return;
@@ -229,6 +230,14 @@ PierSide IndiMount::Pier() {
   if (side->Switch(kPierEast)) return PierSide::East;
   if (side->Switch(kPierWest)) return PierSide::West;
   return PierSide::Unknown;
+}
+
+PierSide IndiMount::SideOfPier() noexcept {
+  try {
+    return Pier();
+  } catch (...) {
+    return PierSide::Unknown;  // a property that is not as the standard has it says nothing
+  }
 }
 
 // Pulses that are over are judged at the first read of the position after.

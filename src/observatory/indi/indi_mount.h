@@ -13,7 +13,7 @@
 namespace orvan::indi {
 
 // A mount reached through the standard INDI telescope properties.
-class IndiMount final : public program::MountDriver {
+class IndiMount final : public program::MountDriver, public PierSideSource {
  public:
   explicit IndiMount(const IndiOptions& options);
 
@@ -44,6 +44,8 @@ class IndiMount final : public program::MountDriver {
   // Pulses, the side of the pier where TELESCOPE_PIER_SIDE is defined, and
   // custom rates as below.
   program::MountCapabilities Capabilities() override;
+  // From the last TELESCOPE_PIER_SIDE the server sent; Unknown without one.
+  PierSide SideOfPier() noexcept override;
 
   // Model tracking through TELESCOPE_TRACK_MODE's TRACK_CUSTOM and
   // TELESCOPE_TRACK_RATE (indi_track_rates.cpp).

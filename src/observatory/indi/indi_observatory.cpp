@@ -27,8 +27,10 @@ class IndiFactory final : public AutomationFactory {
 }  // namespace
 
 std::unique_ptr<AutomationFactory> MakeIndiObservatory(
-    const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* made) {
+    const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* made,
+    std::shared_ptr<PierSideSource>* side) {
   auto mount = std::make_shared<IndiMount>(options);
+  if (side) *side = mount;
   program::ProgramConfig config;  // refraction on, no terms, air from the defaults
   config = program::WithOptions(config, options.sky);
   auto program = std::make_shared<program::ObservatoryProgram>(

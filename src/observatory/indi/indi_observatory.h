@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "observatory/automation.h"
+#include "observatory/pier_side.h"
 #include "observatory/program/observatory_program.h"
 
 namespace orvan::indi {
@@ -36,6 +38,9 @@ struct IndiOptions {
   std::function<void(const std::string&)> notice;
   // Where given, hears every message sent to the server and received from it.
   std::shared_ptr<IndiTrace> trace;
+  // How the user says the mount moves west of the pier; left out, the
+  // program finds it out from the first pulses.
+  std::optional<ReversedAxes> reverse_on_pier_west;
 };
 
 // "ACP.Telescope" and "ACP.Util" over an INDI mount. The first Create
@@ -46,8 +51,10 @@ struct IndiOptions {
 // SIGPIPE (the program's main does), so that writing to a server that has
 // just gone raises instead of ending it. See docs/indi.md.
 // `made`, where given, receives the observatory program the objects
-// answer from.
+// answer from; `side`, where given, the side of the pier as the mount last
+// reported it, read without any access of the objects.
 std::unique_ptr<AutomationFactory> MakeIndiObservatory(
-    const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* made = nullptr);
+    const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* made = nullptr,
+    std::shared_ptr<PierSideSource>* side = nullptr);
 
 }  // namespace orvan::indi

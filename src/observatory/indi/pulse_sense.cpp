@@ -1,6 +1,7 @@
 #include "observatory/indi/pulse_sense.h"
 
 #include <cmath>
+#include <utility>
 
 namespace orvan::indi {
 namespace {
@@ -43,8 +44,14 @@ std::string SideText(PierSide pier) {
 
 }  // namespace
 
-PulseSense::PulseSense(std::string mount, Notice notice)
-    : mount_(std::move(mount)), notice_(std::move(notice)) {}
+PulseSense::PulseSense(std::string mount, Notice notice, std::optional<ReversedAxes> west)
+    : mount_(std::move(mount)), notice_(std::move(notice)) {
+  if (!west) return;
+  for (const PierSide pier : {PierSide::East, PierSide::West})
+    for (const bool dec : {false, true}) SenseOf(dec, pier).told = true;
+  SenseOf(false, PierSide::West).reversed = west->ra;
+  SenseOf(true, PierSide::West).reversed = west->dec;
+}
 
 PulseSense::Sense& PulseSense::SenseOf(bool dec, PierSide pier) {
   return sense_[dec ? 1 : 0][static_cast<std::size_t>(pier)];
@@ -96,25 +103,24 @@ void PulseSense::Judge(bool dec, const Pending& pulse, const MountReading& now) 
   const double size = std::abs(moved);
   if (size < kFloorArcsec || size < kLeastPart * expected) return;
   if (size > kMostTimes * expected + kFloorArcsec) return;
-  Sense& sense = SenseOf(dec, start.pier);
-  if ((moved > 0) == (pulse.expected_arcsec > 0)) {
-    sense.against = 0;
-    return;
-  }
-  if (++sense.against >= kToTurn) Turn(dec, start.pier);
+  // Plainly the other way: the next pulse on this axis goes the right way.
+  if ((moved > 0) != (pulse.expected_arcsec > 0)) Turn(dec, start.pier);
 }
 
 void PulseSense::Turn(bool dec, PierSide pier) {
   Sense& sense = SenseOf(dec, pier);
   sense.reversed = !sense.reversed;
-  sense.against = 0;
+  const bool told = std::exchange(sense.told, false);
   if (!notice_) return;
-  const std::string axis = dec ? "declination" : "right ascension";
-  const std::string what = sense.reversed ? " pulses move the other way" + SideText(pier) +
-                                                "; reversing them from now on"
-                                          : " pulses move the way they are named" + SideText(pier) +
-                                                " again; no longer reversing them";
-  notice_("INDI mount \"" + mount_ + "\": " + axis + what);
+  std::string what = dec ? "declination" : "right ascension";
+  what += sense.reversed ? " pulses move the other way" : " pulses move the way they are named";
+  what += SideText(pier);
+  if (told)
+    what += ", contrary to --reverse-on-pier-west";
+  else if (!sense.reversed)
+    what += " again";
+  what += sense.reversed ? "; reversing them from now on" : "; no longer reversing them";
+  notice_("INDI mount \"" + mount_ + "\": " + what);
 }
 
 }  // namespace orvan::indi

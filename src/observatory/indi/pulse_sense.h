@@ -4,21 +4,22 @@
 // telescope simulator among them) move declination the other way on one side
 // of the pier, so a pulse named north goes south there; some do it in right
 // ascension. The program means a direction on the sky, so the INDI mount
-// watches what its pulses do to the reported position and, where an axis
-// moves the other way on a side of the pier, sends that axis' pulses the
-// other way from then on. No INDI here: the mount hands in what it reads.
+// watches what its pulses do to the reported position and, as soon as one
+// pulse plainly moves an axis the other way on a side of the pier, sends that
+// axis' pulses the other way from then on: waiting for a second one would let
+// the error grow past the re-capture limit first. A user who knows the mount
+// says so up front (ReversedAxes); the watching goes on either way. No INDI
+// here: the mount hands in what it reads.
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "observatory/pier_side.h"
 #include "observatory/units.h"
 
 namespace orvan::indi {
-
-// TELESCOPE_PIER_SIDE; Unknown for a mount without it, which is then taken to
-// have one side only.
-enum class PierSide { Unknown, East, West };
 
 // What the mount reported, as far as judging a pulse needs it.
 struct MountReading {
@@ -33,21 +34,20 @@ class PulseSense {
  public:
   using Notice = std::function<void(const std::string&)>;
 
-  // A pulse moves an axis less than this (arc-seconds) and it is not judged:
+  // A pulse that moves an axis less than this (arc-seconds) is not judged:
   // reported positions carry that much noise and rounding.
-  static constexpr double kFloorArcsec = 1.0;
-  // ... nor when it moves less than this part of what the pulse should do.
+  static constexpr double kFloorArcsec = 0.2;
+  // ... nor one that moves it less than this part of what it should do ...
   static constexpr double kLeastPart = 0.5;
   // ... nor more than this many times it plus the floor: something else moved
-  // the mount (a slew that came and went between two reads, tracking off).
+  // the mount (a slew that came and went between two reads, tracking off, a
+  // jolt), and one disturbed reading must not turn an axis.
   static constexpr double kMostTimes = 3.0;
-  // Judgements the other way, one after the other, before an axis is turned:
-  // one noisy or disturbed reading must not turn it.
-  static constexpr int kToTurn = 2;
 
   // `mount` names the mount in notices; `notice` is told each time an axis
-  // is turned (may be empty).
-  PulseSense(std::string mount, Notice notice);
+  // is turned (may be empty). `west`, where given, is how the user says the
+  // mount moves west of the pier (and that it moves as named east of it).
+  PulseSense(std::string mount, Notice notice, std::optional<ReversedAxes> west = std::nullopt);
 
   // The direction to send the mount for a pulse toward `sky` on the sky.
   GuideDirection ToMount(GuideDirection sky, PierSide pier) const;
@@ -73,7 +73,7 @@ class PulseSense {
   };
   struct Sense {
     bool reversed = false;
-    int against = 0;  // judgements in a row that the pulses move the other way
+    bool told = false;  // as the user said, not yet seen otherwise
   };
   static constexpr std::size_t kSides = 3;
 
