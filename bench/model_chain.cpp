@@ -82,9 +82,12 @@ Row Hold(const Case& c, Mode mode, double threshold, const std::vector<Run>& dri
     row.h.rms_dec += h.rms_dec * h.rms_dec / n;
     row.h.max = std::max(row.h.max, h.max);
     row.h.pulses += h.pulses;
-    row.h.share_within_bound += h.share_within_bound / n;
-    row.h.share_within_plain += h.share_within_plain / n;
+    row.h.share_within_bound += h.share_within_bound;
+    row.h.share_within_plain += h.share_within_plain;
   }
+  // Divided once the sum is made, so that every target within bound is 1 exactly.
+  row.h.share_within_bound /= n;
+  row.h.share_within_plain /= n;
   row.h.rms = std::sqrt(row.h.rms_ra + row.h.rms_dec);
   row.h.rms_ra = std::sqrt(row.h.rms_ra);
   row.h.rms_dec = std::sqrt(row.h.rms_dec);
@@ -171,12 +174,15 @@ void PrintChecks(const std::vector<Row>& rows, const std::vector<Case>& cases) {
                   threshold, r.h.rms_ra, p.h.rms_ra, r.h.rms_dec, p.h.rms_dec);
     say(r.h.rms_ra <= p.h.rms_ra && r.h.rms_dec <= p.h.rms_dec, text);
   }
-  for (Mode mode : kModes) {
-    const Row& r = Find(rows, mode, kRmsThreshold);
-    std::snprintf(text, sizeof text, "%g\", %s: RMS RA %.3f, Dec %.3f, limit %.3f", kRmsThreshold,
-                  ModeName(mode), r.h.rms_ra, r.h.rms_dec, kRmsShare * kRmsThreshold);
-    say(std::max(r.h.rms_ra, r.h.rms_dec) <= kRmsShare * kRmsThreshold, text);
-  }
+  // A target for the rates only: pulses alone hold a saw tooth up to the
+  // threshold, whose RMS is threshold/sqrt(3) at best.
+  const Row& p = Find(rows, Mode::Pulses, kRmsThreshold);
+  const Row& r = Find(rows, Mode::Rates, kRmsThreshold);
+  std::snprintf(text, sizeof text,
+                "%g\": RMS RA %.3f, Dec %.3f by rates, limit %.3f (pulses alone %.3f, %.3f)",
+                kRmsThreshold, r.h.rms_ra, r.h.rms_dec, kRmsShare * kRmsThreshold, p.h.rms_ra,
+                p.h.rms_dec);
+  say(std::max(r.h.rms_ra, r.h.rms_dec) <= kRmsShare * kRmsThreshold, text);
   for (const Case& c : cases)
     for (std::size_t k = 0; k < std::size(kFitTerms); ++k) {
       const double sigmas = std::abs(TermError(c, k)) / c.fit.standard_errors[k];
