@@ -32,9 +32,13 @@ constexpr int kPointCounts[] = {10, 20, 40, 80};
 constexpr double kNoises[] = {0.5, 2, 5};
 constexpr unsigned kSeed = 20261208;
 constexpr Mode kModes[] = {Mode::Pulses, Mode::Rates};
-// The default terms, and FO: the true mount has it, and left out its 10"
-// would go into ME, which shares its effect in declination.
-constexpr std::string_view kFitTerms[] = {"IH", "ID", "CH", "NP", "MA", "ME", "TF", "FO"};
+// The default terms, FO and TX: everything the points are really made of.
+// FO because the true mount has it: left out, its 10" would go into ME,
+// which shares its effect in declination. TX because the air is denser than
+// the program is told: its refraction comes out short by a share of tan z,
+// TX's shape (see FittedTruth); left out, TF takes part of it (2 to 3" off)
+// and the rest moves the held star as the target rises or sets.
+constexpr std::string_view kFitTerms[] = {"IH", "ID", "CH", "NP", "MA", "ME", "TF", "FO", "TX"};
 
 // The targets the checks below are about: 20 points at 2".
 constexpr int kCheckedPoints = 20;
@@ -95,7 +99,7 @@ Row Hold(const Case& c, Mode mode, double threshold, const std::vector<Run>& dri
 }
 
 double TermError(const Case& c, std::size_t k) {
-  return c.fit.values[k] - TrueTerms().value[c.fit.terms[k]];
+  return c.fit.values[k] - FittedTruth().value[c.fit.terms[k]];
 }
 
 void WriteCsv(const std::string& path, const std::vector<Row>& rows) {
