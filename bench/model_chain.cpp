@@ -139,6 +139,9 @@ void PrintRows(const std::vector<Row>& rows) {
 void PrintFits(const std::vector<Case>& cases) {
   std::printf("\nfitted minus true (sigma), arc-seconds\n%6s %6s", "points", "noise\"");
   for (std::string_view t : kFitTerms) std::printf(" %15.*s", int(t.size()), t.data());
+  std::printf("\n%13s", "true");
+  for (std::string_view t : kFitTerms)
+    std::printf(" %15.2f", FittedTruth().value[*pointing::FindTerm(t)]);
   std::printf("\n");
   for (const Case& c : cases) {
     std::printf("%6d %6.1f", c.points, c.noise);
