@@ -32,9 +32,13 @@ constexpr int kPointCounts[] = {10, 20, 40, 80};
 constexpr double kNoises[] = {0.5, 2, 5};
 constexpr unsigned kSeed = 20261208;
 constexpr Mode kModes[] = {Mode::Pulses, Mode::Rates};
-// The default terms, and FO: the true mount has it, and left out its 10"
-// would go into ME, which shares its effect in declination.
-constexpr std::string_view kFitTerms[] = {"IH", "ID", "CH", "NP", "MA", "ME", "TF", "FO"};
+// The default terms, FO and TX: everything the points are really made of.
+// FO because the true mount has it: left out, its 10" would go into ME,
+// which shares its effect in declination. TX because the air is denser than
+// the program is told: its refraction comes out short by a share of tan z,
+// TX's shape (see FittedTruth); left out, TF takes part of it (2 to 3" off)
+// and the rest moves the held star as the target rises or sets.
+constexpr std::string_view kFitTerms[] = {"IH", "ID", "CH", "NP", "MA", "ME", "TF", "FO", "TX"};
 
 // The targets the checks below are about: 20 points at 2".
 constexpr int kCheckedPoints = 20;
@@ -82,9 +86,12 @@ Row Hold(const Case& c, Mode mode, double threshold, const std::vector<Run>& dri
     row.h.rms_dec += h.rms_dec * h.rms_dec / n;
     row.h.max = std::max(row.h.max, h.max);
     row.h.pulses += h.pulses;
-    row.h.share_within_bound += h.share_within_bound / n;
-    row.h.share_within_plain += h.share_within_plain / n;
+    row.h.share_within_bound += h.share_within_bound;
+    row.h.share_within_plain += h.share_within_plain;
   }
+  // Divided once the sum is made, so that every target within bound is 1 exactly.
+  row.h.share_within_bound /= n;
+  row.h.share_within_plain /= n;
   row.h.rms = std::sqrt(row.h.rms_ra + row.h.rms_dec);
   row.h.rms_ra = std::sqrt(row.h.rms_ra);
   row.h.rms_dec = std::sqrt(row.h.rms_dec);
@@ -92,7 +99,7 @@ Row Hold(const Case& c, Mode mode, double threshold, const std::vector<Run>& dri
 }
 
 double TermError(const Case& c, std::size_t k) {
-  return c.fit.values[k] - TrueTerms().value[c.fit.terms[k]];
+  return c.fit.values[k] - FittedTruth().value[c.fit.terms[k]];
 }
 
 void WriteCsv(const std::string& path, const std::vector<Row>& rows) {
@@ -132,6 +139,9 @@ void PrintRows(const std::vector<Row>& rows) {
 void PrintFits(const std::vector<Case>& cases) {
   std::printf("\nfitted minus true (sigma), arc-seconds\n%6s %6s", "points", "noise\"");
   for (std::string_view t : kFitTerms) std::printf(" %15.*s", int(t.size()), t.data());
+  std::printf("\n%13s", "true");
+  for (std::string_view t : kFitTerms)
+    std::printf(" %15.2f", FittedTruth().value[*pointing::FindTerm(t)]);
   std::printf("\n");
   for (const Case& c : cases) {
     std::printf("%6d %6.1f", c.points, c.noise);
@@ -171,12 +181,15 @@ void PrintChecks(const std::vector<Row>& rows, const std::vector<Case>& cases) {
                   threshold, r.h.rms_ra, p.h.rms_ra, r.h.rms_dec, p.h.rms_dec);
     say(r.h.rms_ra <= p.h.rms_ra && r.h.rms_dec <= p.h.rms_dec, text);
   }
-  for (Mode mode : kModes) {
-    const Row& r = Find(rows, mode, kRmsThreshold);
-    std::snprintf(text, sizeof text, "%g\", %s: RMS RA %.3f, Dec %.3f, limit %.3f", kRmsThreshold,
-                  ModeName(mode), r.h.rms_ra, r.h.rms_dec, kRmsShare * kRmsThreshold);
-    say(std::max(r.h.rms_ra, r.h.rms_dec) <= kRmsShare * kRmsThreshold, text);
-  }
+  // A target for the rates only: pulses alone hold a saw tooth up to the
+  // threshold, whose RMS is threshold/sqrt(3) at best.
+  const Row& p = Find(rows, Mode::Pulses, kRmsThreshold);
+  const Row& r = Find(rows, Mode::Rates, kRmsThreshold);
+  std::snprintf(text, sizeof text,
+                "%g\": RMS RA %.3f, Dec %.3f by rates, limit %.3f (pulses alone %.3f, %.3f)",
+                kRmsThreshold, r.h.rms_ra, r.h.rms_dec, kRmsShare * kRmsThreshold, p.h.rms_ra,
+                p.h.rms_dec);
+  say(std::max(r.h.rms_ra, r.h.rms_dec) <= kRmsShare * kRmsThreshold, text);
   for (const Case& c : cases)
     for (std::size_t k = 0; k < std::size(kFitTerms); ++k) {
       const double sigmas = std::abs(TermError(c, k)) / c.fit.standard_errors[k];

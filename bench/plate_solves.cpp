@@ -8,6 +8,7 @@
 #include "observatory/sim/simulated_observatory.h"
 #include "pointing/model.h"
 #include "pointing/sides.h"
+#include "pointing/sky.h"
 #include "support/units.h"
 
 namespace orvan::bench {
@@ -46,6 +47,18 @@ pointing::PointingTerms TrueTerms() {
   t[Term::ME] = 240;
   t[Term::TF] = 20;
   t[Term::FO] = 10;
+  return t;
+}
+
+pointing::PointingTerms FittedTruth() {
+  const sim::ObservatoryConfig c = TrueObservatory();
+  pointing::Site true_air = c.site;
+  true_air.pressure_hpa += c.true_pressure_offset_hpa;
+  true_air.temperature_c += c.true_temperature_offset_c;
+  const double told_a = pointing::RefractionFor(c.site).a;
+  const double true_a = pointing::RefractionFor(true_air).a;
+  pointing::PointingTerms t = TrueTerms();
+  t[Term::TX] = -(true_a - told_a) / kRadiansPerDegree * kArcsecPerDegree;
   return t;
 }
 

@@ -18,6 +18,13 @@ namespace orvan::bench {
 // to set.
 sim::ObservatoryConfig TrueObservatory();
 pointing::PointingTerms TrueTerms();
+// What a fit should find: the true terms, and TX for the air. The denser air
+// lifts a star by (A' - A) tan z + (B' - B) tan^3 z more than the program's
+// refraction (ERFA's A and B, the true air's primed); TX, tube flexure
+// along the vertical by tan z, has the shape of the first part and the
+// opposite sign, so TX = -(A' - A). The second part is under 0.2" down to
+// the 12° the low targets reach, and no term has its shape.
+pointing::PointingTerms FittedTruth();
 
 // `count` plate solves spread over the sky on both sides of the pier, taken
 // 3 minutes apart before NightStart(): the mount read at positions from 5 h
