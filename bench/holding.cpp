@@ -119,4 +119,18 @@ Holding Summarise(double threshold, const Run& run, const Run& drift) {
   return h;
 }
 
+std::optional<Outputs> ParseOutputs(int argc, char** argv) {
+  Outputs out;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if ((arg == "--csv" || arg == "--plot") && i + 1 < argc) {
+      (arg == "--csv" ? out.csv_path : out.plot_path) = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: %s [--csv FILE] [--plot FILE.svg|FILE.png]\n", argv[0]);
+      return std::nullopt;
+    }
+  }
+  return out;
+}
+
 }  // namespace orvan::bench

@@ -4,6 +4,8 @@
 // window logic run against a simulated observatory in virtual time, and how
 // far the mount really strays from the target on the sky.
 
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "observatory/sim/observatory.h"
@@ -66,5 +68,13 @@ struct Holding {
 // one cycle's drift, what the uncorrected mount (`drift`) drifted on that
 // axis over the preceding 4 s.
 Holding Summarise(double threshold, const Run& run, const Run& drift);
+
+// The holding benchmarks' command line: where to write the table and the
+// picture (either may be empty); nothing, after the usage on standard error,
+// when it names anything else.
+struct Outputs {
+  std::string csv_path, plot_path;
+};
+std::optional<Outputs> ParseOutputs(int argc, char** argv);
 
 }  // namespace orvan::bench

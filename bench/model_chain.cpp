@@ -204,16 +204,10 @@ void PrintChecks(const std::vector<Row>& rows, const std::vector<Case>& cases) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string csv_path, plot_path;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if ((arg == "--csv" || arg == "--plot") && i + 1 < argc) {
-      (arg == "--csv" ? csv_path : plot_path) = argv[++i];
-    } else {
-      std::fprintf(stderr, "usage: %s [--csv FILE] [--plot FILE.svg|FILE.png]\n", argv[0]);
-      return 2;
-    }
-  }
+  const std::optional<bench::Outputs> outputs = bench::ParseOutputs(argc, argv);
+  if (!outputs) return 2;
+  const std::string& csv_path = outputs->csv_path;
+  const std::string& plot_path = outputs->plot_path;
 
   // The uncorrected mount's drift sets each tick's bound; no model changes it.
   std::vector<Run> drifts;
