@@ -135,6 +135,56 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   return form.exit_status();
 }
 
+// A bad command line, or an output that can't be opened: said with the
+// usage, exit status 2.
+int Refuse(const std::string& reason) {
+  std::cerr << "orvanacp: " << reason << "\n" << app::Usage();
+  return 2;
+}
+
+// The cycle log, where asked for; false, with the reason, when it can't be
+// opened: a run that could not keep it should not start.
+bool OpenLog(const app::Options& o, std::unique_ptr<tracking::CycleLog>& log, std::string& error) {
+  if (!o.log_file) return true;
+  log = tracking::CycleLog::Open(
+      *o.log_file, {},
+      [](const std::string& message) { std::fprintf(stderr, "orvanacp: %s\n", message.c_str()); },
+      error);
+  return log != nullptr;
+}
+
+// The observatory's accesses on standard error, where asked for.
+std::unique_ptr<AutomationFactory> Traced(const app::Options& o, AutomationFactory& observatory) {
+  if (!o.trace) return nullptr;
+  return transcript::Traced(observatory, [](const std::string& line) {
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+  });
+}
+
+// Runs the program on its view: the headless one or the window.
+int RunOnView(int argc, char* argv[], const app::Options& o, AutomationFactory& observatory,
+              std::unique_ptr<tracking::CycleLog> log, tracking::TrackingObserver* listener) {
+  if (o.headless) {
+    QCoreApplication app(argc, argv);
+    headless::HeadlessView view([](const std::string& line) {
+      std::fprintf(stdout, "%s\n", line.c_str());
+      std::fflush(stdout);
+    });
+    return Run(o, view, observatory, std::move(log), listener);
+  }
+#ifdef ORVAN_NO_WINDOW
+  // Built on Qt Core alone (ORVAN_QT_WIDGETS OFF): there is no window.
+  return Refuse("this build has no window; run it with --headless");
+#else
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("OrvanACP");
+  QApplication::setWindowIcon(qt::ApplicationIcon());
+  qt::QtView view;
+  return Run(o, view, observatory, std::move(log), listener);
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -144,39 +194,17 @@ int main(int argc, char* argv[]) {
   const std::vector<std::string_view> args(argv + 1, argv + argc);
   const app::Parsed parsed = app::ParseCommandLine(args);
   const app::Options& o = parsed.options;
-  if (!parsed.error.empty()) {
-    std::cerr << "orvanacp: " << parsed.error << "\n" << app::Usage();
-    return 2;
-  }
-  if (o.help) {
-    std::cout << app::Usage();
-    return 0;
-  }
-  if (o.version) {
-    std::cout << app::kVersionText << "\n";
+  if (!parsed.error.empty()) return Refuse(parsed.error);
+  if (o.help || o.version) {
+    std::cout << (o.help ? std::string(app::Usage()) : std::string(app::kVersionText) + "\n");
     return 0;
   }
 
-  // The log is opened first: a run that could not keep it should not start.
+  std::string error;
   std::unique_ptr<tracking::CycleLog> log;
-  if (o.log_file) {
-    std::string error;
-    log = tracking::CycleLog::Open(
-        *o.log_file, {},
-        [](const std::string& message) { std::fprintf(stderr, "orvanacp: %s\n", message.c_str()); },
-        error);
-    if (!log) {
-      std::cerr << "orvanacp: " << error << "\n" << app::Usage();
-      return 2;
-    }
-  }
-
-  std::string trace_error;
-  const auto indi_trace = o.trace_indi ? OpenIndiTrace(*o.trace_indi, trace_error) : nullptr;
-  if (!trace_error.empty()) {
-    std::cerr << "orvanacp: " << trace_error << "\n" << app::Usage();
-    return 2;
-  }
+  if (!OpenLog(o, log, error)) return Refuse(error);
+  const auto indi_trace = o.trace_indi ? OpenIndiTrace(*o.trace_indi, error) : nullptr;
+  if (!error.empty()) return Refuse(error);
 
   std::unique_ptr<AutomationFactory> observatory;
   std::shared_ptr<program::ObservatoryProgram> program;
@@ -185,18 +213,11 @@ int main(int argc, char* argv[]) {
     observatory = MakeObservatory(o, indi_trace, program, side);
   } catch (const Error& e) {
     // A model file that can't be read is a bad value on the command line.
-    std::cerr << "orvanacp: " << e.description() << "\n" << app::Usage();
-    return 2;
+    return Refuse(e.description());
   }
   // The log's pier_side, from the mount's own report: no access of the objects.
   if (log && side) log->ReadSideFrom(side);
-  std::unique_ptr<AutomationFactory> traced;
-  if (o.trace)
-    traced = transcript::Traced(*observatory, [](const std::string& line) {
-      std::fprintf(stderr, "%s\n", line.c_str());
-      std::fflush(stderr);
-    });
-  AutomationFactory& used = traced ? *traced : *observatory;
+  const std::unique_ptr<AutomationFactory> traced = Traced(o, *observatory);
   // Model tracking, where asked for: it outlives the window, and gives the
   // mount its own tracking back at the latest when it goes.
   std::optional<program::RateFollower> follower;
@@ -205,25 +226,6 @@ int main(int argc, char* argv[]) {
     follower.emplace(program, Notice);
     model_tracking.emplace(*follower);
   }
-  tracking::TrackingObserver* listener = model_tracking ? &*model_tracking : nullptr;
-
-  if (o.headless) {
-    QCoreApplication app(argc, argv);
-    headless::HeadlessView view([](const std::string& line) {
-      std::fprintf(stdout, "%s\n", line.c_str());
-      std::fflush(stdout);
-    });
-    return Run(o, view, used, std::move(log), listener);
-  }
-#ifdef ORVAN_NO_WINDOW
-  // Built on Qt Core alone (ORVAN_QT_WIDGETS OFF): there is no window.
-  std::cerr << "orvanacp: this build has no window; run it with --headless\n" << app::Usage();
-  return 2;
-#else
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("OrvanACP");
-  QApplication::setWindowIcon(qt::ApplicationIcon());
-  qt::QtView view;
-  return Run(o, view, used, std::move(log), listener);
-#endif
+  return RunOnView(argc, argv, o, traced ? *traced : *observatory, std::move(log),
+                   model_tracking ? &*model_tracking : nullptr);
 }
