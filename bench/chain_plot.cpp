@@ -51,6 +51,7 @@ void WriteChainPlot(const std::string& path, const std::vector<ChainPoint>& poin
     for (const auto& [key, line] : lines)
       if (std::find(noises.begin(), noises.end(), key.first) == noises.end())
         noises.push_back(key.first);
+    legend.reserve(legend.size() + noises.size() + 2);
     for (double noise : noises)
       legend.push_back({QString("points at %1\u2033").arg(noise), NoiseColour(noise)});
     legend.push_back({"rates + pulses", Qt::black});

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fake_mount.h"
@@ -72,21 +73,21 @@ std::string Where(const std::string& property_element) {
 const std::uint32_t kBad = errors::kBadReading;
 
 std::vector<Fault> Reading() {
-  const auto ra = [](std::string name, std::string v, std::string why) {
+  const auto ra = [](const std::string& name, const std::string& v, const std::string& why) {
     return Fault{.name = "Ra" + name,
                  .replaced = PositionIs(v, "20"),
                  .number = kBad,
                  .message = Where("EQUATORIAL_EOD_COORD.RA = " + why)};
   };
-  const auto dec = [](std::string name, std::string v, std::string why) {
+  const auto dec = [](const std::string& name, const std::string& v, const std::string& why) {
     return Fault{.name = "Dec" + name,
                  .replaced = PositionIs("5.5", v),
                  .number = kBad,
                  .message = Where("EQUATORIAL_EOD_COORD.DEC = " + why)};
   };
-  const auto reads = [](std::string name, std::string ra_text, std::string dec_text, double ra_v,
-                        double dec_v) {
-    return Fault{.name = name,
+  const auto reads = [](std::string name, const std::string& ra_text, const std::string& dec_text,
+                        double ra_v, double dec_v) {
+    return Fault{.name = std::move(name),
                  .replaced = PositionIs(ra_text, dec_text),
                  .pulses = 1,
                  .ra = ra_v,

@@ -45,6 +45,7 @@ class Lines {
 // A number vector of `count` elements E0=0, E1=1...
 std::string LongVector(int count) {
   std::vector<std::pair<std::string, std::string>> elements;
+  elements.reserve(count);
   for (int i = 0; i < count; ++i) elements.emplace_back("E" + std::to_string(i), std::to_string(i));
   return NumberDefinition(kFakeDevice, "LONG_VECTOR", "Idle", elements);
 }

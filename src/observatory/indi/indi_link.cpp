@@ -36,7 +36,7 @@ TracedMessage TracedWrite(const std::string& device, const std::string& property
 }
 
 // A definition (`verb` "def") or new values ("set") as the server sent them.
-TracedMessage TracedProperty(INDI::Property p, const char* verb) {
+TracedMessage TracedProperty(const INDI::Property& p, const char* verb) {
   TracedMessage m{verb, p.getDeviceName(), p.getName(), StateName(p.getState()), {}, ""};
   auto& e = m.elements;
   switch (p.getType()) {
@@ -272,7 +272,7 @@ PropertyValues IndiLink::AwaitAnswer() {
 
 // ---- the library's thread --------------------------------------------------
 
-void IndiLink::Record(INDI::Property property, bool update) {
+void IndiLink::Record(const INDI::Property& property, bool update) {
   if (trace_) trace_->Received(TracedProperty(property, update ? "set" : "def"));
   const std::string device = property.getDeviceName();
   std::lock_guard<std::mutex> lock(mutex_);
@@ -353,7 +353,7 @@ void IndiLink::removeDevice(INDI::BaseDevice device) {
 
 void IndiLink::newMessage(INDI::BaseDevice device, int message_id) {
   if (!trace_) return;
-  const std::string text = device.messageQueue(static_cast<std::size_t>(message_id));
+  const std::string& text = device.messageQueue(static_cast<std::size_t>(message_id));
   trace_->Received({"message", device.getDeviceName(), "", "", {}, IndiTrace::Quoted(text)});
 }
 

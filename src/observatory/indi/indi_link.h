@@ -87,7 +87,7 @@ class IndiLink final : public INDI::BaseClient {
 
   void AwaitDevice();
   [[noreturn]] void RaiseDeviceAbsent(bool quiet) const;
-  void Record(INDI::Property property, bool update);
+  void Record(const INDI::Property& property, bool update);
   void Vanished(const std::string& property);
   void CheckUsable() const;
   [[noreturn]] void RaiseLost() const;
