@@ -1,5 +1,6 @@
 #include <QGuiApplication>
 #include <iostream>
+#include <optional>
 
 #include "picture.h"
 #include "residual_picture.h"
@@ -14,17 +15,10 @@ void QuietQt(QtMsgType type, const QMessageLogContext&, const QString& message) 
   if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << message.toStdString() << '\n';
 }
 
-// Drawing needs fonts, which need a platform: offscreen, as nothing shows.
-void StartQt() {
-  if (QGuiApplication::instance() != nullptr) return;
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  qInstallMessageHandler(QuietQt);
-  static int argc = 1;
-  static char name[] = "orvanacp-model";
-  static char* argv[] = {name, nullptr};
-  // Kept for the program's life: Qt's fonts outlive any scope here.
-  new QGuiApplication(argc, argv);
-}
+// The arguments Qt keeps a reference to while it runs.
+int qt_argc = 1;
+char qt_name[] = "orvanacp-model";
+char* qt_argv[] = {qt_name, nullptr};
 
 }  // namespace
 
@@ -33,7 +27,15 @@ const bool kPlotBuiltIn = true;
 std::string ResidualPicture(const std::string& path, std::span<const Point> points,
                             std::span<const SkyResidual> residuals, const std::vector<bool>& used,
                             const std::string& title) {
-  StartQt();
+  // Drawing needs fonts, which need a platform: offscreen, as nothing shows.
+  // Qt runs for this picture alone and ends with it, as it must for its
+  // fonts to be let go.
+  std::optional<QGuiApplication> app;
+  if (QGuiApplication::instance() == nullptr) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietQt);
+    app.emplace(qt_argc, qt_argv);
+  }
   const QString text = QString::fromStdString(title);
   return plot::PictureBytes(path, QSize(kResidualPlotWidth, kResidualPlotHeight), text,
                             [&](QPainter& p) { DrawResiduals(p, points, residuals, used, text); });

@@ -86,8 +86,9 @@ void DrawHistogram(QPainter& p, QRectF area, std::span<const SkyResidual> residu
   plot::DrawValueGrid(p, panel, std::max(1.0, plot::NiceStep(panel.value().span(), 6)));
   plot::DrawTimeGrid(p, panel, plot::NiceStep(panel.time().span(), 6), plot::TimeLabels::Plain,
                      true);
-  for (int b = 0; b < kBins; ++b)
-    plot::ShadeValues(p, panel, b * width, (b + 1) * width, 0, counts[std::size_t(b)], kUsedColour);
+  for (std::size_t b = 0; b < counts.size(); ++b)
+    plot::ShadeValues(p, panel, double(b) * width, double(b + 1) * width, 0, counts[b],
+                      kUsedColour);
   plot::DrawTimeLine(p, panel, rms, QPen(kRmsColour, 2));
   plot::DrawBorder(p, panel);
   p.setPen(QColor(0x40, 0x40, 0x40));
