@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "observatory/program/rate_follower.h"
+#include "rates/rate_follower.h"
 #include "simulated_night.h"
 #include "tracking/model_tracking.h"
 

@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "observatory/program/rate_follower.h"
 #include "observatory/sim/simulated_observatory.h"
+#include "rates/rate_follower.h"
 #include "replay/player.h"
 #include "tracking/model_tracking.h"
 #include "ui/frmMain.h"

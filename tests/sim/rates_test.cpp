@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "observatory/program/rate_follower.h"
 #include "observatory/sim/observatory.h"
 #include "observatory/sim/simulated_observatory.h"
+#include "rates/rate_follower.h"
 #include "standing_mount.h"
 #include "support/error.h"
 #include "tracking/model_tracking.h"

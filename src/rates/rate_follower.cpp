@@ -1,4 +1,4 @@
-#include "observatory/program/rate_follower.h"
+#include "rates/rate_follower.h"
 
 #include <algorithm>
 #include <cmath>
