@@ -5,8 +5,8 @@
 #include <map>
 #include <utility>
 
-#include "chart.h"
-#include "picture.h"
+#include "plot/chart.h"
+#include "plot/picture.h"
 
 namespace orvan::bench {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <random>
 
-#include "fit.h"
+#include "fit/synthetic_points.h"
+#include "model/fit.h"
 #include "pointing/terms.h"
-#include "synthetic_points.h"
 
 namespace {
 

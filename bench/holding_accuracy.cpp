@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "chart.h"
 #include "holding.h"
 #include "observatory/sim/simulated_observatory.h"
-#include "picture.h"
+#include "plot/chart.h"
+#include "plot/picture.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "chain_plot.h"
-#include "fit.h"
 #include "holding.h"
+#include "model/fit.h"
 #include "plate_solves.h"
 #include "pointing/model_file.h"
 

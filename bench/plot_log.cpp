@@ -14,9 +14,9 @@
 #include <sstream>
 #include <string>
 
-#include "night.h"
-#include "night_plot.h"
-#include "picture.h"
+#include "plot/night.h"
+#include "plot/night_plot.h"
+#include "plot/picture.h"
 #include "synthetic_log.h"
 
 namespace {

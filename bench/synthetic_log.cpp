@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "log_reader.h"
+#include "plot/log_reader.h"
 #include "support/units.h"
 
 namespace orvan::plot {

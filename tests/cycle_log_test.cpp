@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "replay/player.h"
-#include "support/utc_text.h"
 #include "tracking/cycle_log.h"
 
 namespace orvan::tracking {
@@ -113,18 +112,6 @@ TEST(CycleLog, EachRecordTakesTheSideOfThePierAsTheObservatoryTellsIt) {
                 "T,error,s,,,,,,,,,,,,,,,,0x00000001,x,\r\n"}));
 }
 
-TEST(CsvField, QuotesOnlyWhatNeedsIt) {
-  EXPECT_EQ(CsvField(""), "");
-  EXPECT_EQ(CsvField("Orvan tracking"), "Orvan tracking");
-  EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
-  EXPECT_EQ(CsvField("say \"no\""), "\"say \"\"no\"\"\"");
-  EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
-  EXPECT_EQ(CsvField("one\nline"), "\"one\nline\"");
-  EXPECT_EQ(CsvField(" lead"), "\" lead\"");
-  EXPECT_EQ(CsvField("trail\t"), "\"trail\t\"");
-  EXPECT_EQ(CsvField("Größe"), "Größe");
-}
-
 TEST(LogLines, EachKindFillsItsColumns) {
   CycleRecord start = Of(RecordKind::Start);
   start.threshold_arcsec = 1;
@@ -207,17 +194,6 @@ TEST(LogLines, TheDecimalPointWhateverTheLocale) {
   std::locale::global(previous);
   std::setlocale(LC_NUMERIC, saved.c_str());
   EXPECT_EQ(line, "T,cycle,s,,,,,,,,,5.4,-1234567.25,,,,,,,,\r\n");
-}
-
-TEST(UtcText, MillisecondsTruncated) {
-  using namespace std::chrono;
-  const sys_days day = year{2026} / December / 8;
-  const auto t = day + hours{21} + minutes{4} + seconds{8} + microseconds{123999};
-  EXPECT_EQ(UtcText(time_point_cast<system_clock::duration>(t)), "2026-12-08T21:04:08.123Z");
-  EXPECT_EQ(UtcText(system_clock::time_point{}), "1970-01-01T00:00:00.000Z");
-  const std::string now = UtcNowText();
-  EXPECT_EQ(now.size(), std::strlen("2026-12-08T21:04:08.123Z"));
-  EXPECT_EQ(now.back(), 'Z');
 }
 
 TEST(Continuation, HeaderWhereTheFileDoesNotStartWithOurs) {

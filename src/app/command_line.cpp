@@ -5,21 +5,13 @@
 #include <charconv>
 #include <cmath>
 
+#include "support/air.h"
+#include "support/numtext.h"
+
 namespace orvan::app {
 namespace {
 
-// The ranges of air a telescope can work in.
-constexpr double kLowestPressureHpa = 0;
-constexpr double kHighestPressureHpa = 1200;
-constexpr double kLowestTemperatureC = -80;
-constexpr double kHighestTemperatureC = 60;
 constexpr int kHighestPort = 65535;
-
-bool ParseNumber(std::string_view text, double lo, double hi, double& out) {
-  const char* end = text.data() + text.size();
-  const auto r = std::from_chars(text.data(), end, out);
-  return r.ec == std::errc() && r.ptr == end && std::isfinite(out) && out >= lo && out <= hi;
-}
 
 bool ParsePort(std::string_view text, int& out) {
   const char* end = text.data() + text.size();
@@ -83,13 +75,10 @@ bool ApplyDevice(std::string_view v, Options& o, std::string& error) {
 }
 
 // A measure of the air, within what a telescope can work in.
-bool ApplyAir(std::string_view option, std::string_view v, double lo, double hi,
+bool ApplyAir(std::string_view option, std::string_view v, Bounds bounds,
               std::optional<double>& out, std::string& error) {
   double d = 0;
-  if (!ParseNumber(v, lo, hi, d)) {
-    error = "bad value for " + std::string(option) + ": " + std::string(v);
-    return false;
-  }
+  if (!OptionNumber(option, v, bounds.lo, bounds.hi, d, error)) return false;
   out = d;
   return true;
 }
@@ -152,14 +141,12 @@ constexpr std::array kOptions{
            "NP, MA, ME, TF, FO, DAF, TX, HCES, HCEC, DCES, DCEC)"},
     Option{"--pressure", "HPA",
            [](std::string_view v, Options& o, std::string& error) {
-             return ApplyAir("--pressure", v, kLowestPressureHpa, kHighestPressureHpa,
-                             o.pressure_hpa, error);
+             return ApplyAir("--pressure", v, kPressureBoundsHpa, o.pressure_hpa, error);
            },
            "air pressure at the telescope, for refraction"},
     Option{"--temperature", "C",
            [](std::string_view v, Options& o, std::string& error) {
-             return ApplyAir("--temperature", v, kLowestTemperatureC, kHighestTemperatureC,
-                             o.temperature_c, error);
+             return ApplyAir("--temperature", v, kTemperatureBoundsC, o.temperature_c, error);
            },
            "air temperature at the telescope, for refraction"},
     Option{"--sim-truth", "FILE", SetText<&Options::sim_truth_file>,

@@ -12,8 +12,6 @@
 // always used, not the exact ratios here.
 namespace orvan {
 
-// Sidereal seconds per second of universal time.
-inline constexpr double kSiderealRatio = 1.00273790935;
 // The sidereal rate: how fast the sky turns, 15.041" per second.
 inline constexpr double kSiderealDegPerSecond = kSiderealRatio * kDegreesPerHour / kSecondsPerHour;
 inline constexpr double kSiderealArcsecPerSecond = kSiderealDegPerSecond * kArcsecPerDegree;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/ascii.h"
 #include "support/error.h"
 #include "support/numtext.h"
 
@@ -14,12 +15,6 @@ namespace {
 [[noreturn]] void Fail(std::string_view source, int line, const std::string& what) {
   throw Error(errors::kModelFileError, "pointing model " + std::string(source) + ", line " +
                                            std::to_string(line) + ": " + what);
-}
-
-std::string_view Trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
 }
 
 // The value written after a term's name, or a failure naming the line.

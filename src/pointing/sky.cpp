@@ -16,12 +16,36 @@ double Hours(double radians) {
   return radians / kRadiansPerDegree / kDegreesPerHour;
 }
 
+// TAI - TT, fixed by definition.
+constexpr double kTtMinusTaiSeconds = 32.184;
+
 }  // namespace
+
+double TtMinusUtcSeconds(double ut) {
+  // Leap seconds come at the ends of days: one look-up a day.
+  struct Cache {
+    double day = NAN;
+    double seconds = 0;
+  };
+  thread_local Cache c;
+  // Civil days: J2000.0 is at noon.
+  const double day = std::floor(ut / kSecondsPerDay + 0.5);
+  if (!(day == c.day)) {
+    int year = 0, month = 0, date = 0;
+    double fraction = 0, tai_minus_utc = 0;
+    // Outside ERFA's years (before 1960) there is no UTC to speak of: none.
+    if (eraJd2cal(kJ2000 - 0.5, day, &year, &month, &date, &fraction) != 0 ||
+        eraDat(year, month, date, 0, &tai_minus_utc) < 0)
+      tai_minus_utc = 0;
+    c = {day, tai_minus_utc + kTtMinusTaiSeconds};
+  }
+  return c.seconds;
+}
 
 double GreenwichMeanSiderealTime(double ut) {
   // The Julian date split as ERFA likes it: the epoch, then the small part.
   const double ut_days = ut / kSecondsPerDay;
-  const double tt_days = (ut + kTtMinusUtSeconds) / kSecondsPerDay;
+  const double tt_days = (ut + TtMinusUtcSeconds(ut)) / kSecondsPerDay;
   return Wrap24(Hours(eraGmst06(kJ2000, ut_days, kJ2000, tt_days)));
 }
 
@@ -35,7 +59,7 @@ double GreenwichApparentSiderealTime(double ut) {
   thread_local Cache ee;
   const double minute = std::floor(ut / 60.0);
   if (!(minute == ee.minute)) {
-    const double tt_days = (minute * 60.0 + kTtMinusUtSeconds) / kSecondsPerDay;
+    const double tt_days = (minute * 60.0 + TtMinusUtcSeconds(ut)) / kSecondsPerDay;
     ee = {minute, Hours(eraEe06a(kJ2000, tt_days))};
   }
   return Wrap24(GreenwichMeanSiderealTime(ut) + ee.hours);
@@ -47,16 +71,17 @@ double LocalSiderealTime(const Site& site, double ut) {
 
 RefractionConstants RefractionFor(const Site& site) {
   struct Cache {
-    double pressure = NAN, temperature = NAN, humidity = NAN;
+    double pressure = NAN, temperature = NAN, humidity = NAN, wavelength = NAN;
     RefractionConstants k{0, 0};
   };
   thread_local Cache c;
   if (!(site.pressure_hpa == c.pressure && site.temperature_c == c.temperature &&
-        site.relative_humidity == c.humidity)) {
+        site.relative_humidity == c.humidity && site.wavelength_um == c.wavelength)) {
     c.pressure = site.pressure_hpa;
     c.temperature = site.temperature_c;
     c.humidity = site.relative_humidity;
-    eraRefco(site.pressure_hpa, site.temperature_c, site.relative_humidity, kWavelengthMicrons,
+    c.wavelength = site.wavelength_um;
+    eraRefco(site.pressure_hpa, site.temperature_c, site.relative_humidity, site.wavelength_um,
              &c.k.a, &c.k.b);
   }
   return c.k;
@@ -66,7 +91,9 @@ double RefractionArcsec(double altitude_deg, const Site& site) {
   // On the meridian of a site at 45 degrees north, south of the zenith: the
   // lift is all in declination, and every altitude down to -45 degrees has a
   // declination there.
-  const Site north{45, 0, site.pressure_hpa, site.temperature_c, site.relative_humidity};
+  Site north = site;
+  north.latitude_deg = 45;
+  north.longitude_deg = 0;
   const double dec = altitude_deg - 45.0;
   return (Refract(north, {0.0, dec}).dec - dec) * kArcsecPerDegree;
 }

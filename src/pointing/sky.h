@@ -3,20 +3,18 @@
 // Sky physics from ERFA for the pointing model: sidereal time and refraction.
 namespace orvan::pointing {
 
-// Terrestrial time minus UTC since 2017 (37 leap seconds + 32.184 s). UT1 is
-// taken as UTC (within 0.9 s): neither matters at the program's arc-second
-// scale beyond a sidereal-time offset of under a second, common to target and
-// mount.
-inline constexpr double kTtMinusUtSeconds = 69.184;
 // Wavelength refraction is computed for (micrometres): visible light.
 inline constexpr double kWavelengthMicrons = 0.55;
 
+// Where the observer is, and the air refraction is computed for.
 struct Site {
   double latitude_deg;
   double longitude_deg;  // east positive
   double pressure_hpa;   // 0 switches refraction off (as ERFA has it)
   double temperature_c;
   double relative_humidity = 0;  // 0..1
+  double height_m = 0;
+  double wavelength_um = kWavelengthMicrons;
 };
 
 // Sky or axis position in the local equatorial frame.
@@ -24,6 +22,19 @@ struct HaDec {
   double ha;   // hours, west positive
   double dec;  // degrees
 };
+
+// A sky or axis position in some equatorial frame: right ascension in hours,
+// declination in degrees.
+struct RaDec {
+  double ra;
+  double dec;
+};
+
+// Terrestrial time minus UTC (seconds) on the UTC day of `ut` (seconds since
+// J2000.0): 32.184 s and the leap seconds of ERFA's table. UT1 is taken as
+// UTC (within 0.9 s), which moves nothing at the program's arc-second scale
+// but a sidereal-time offset common to target and mount.
+double TtMinusUtcSeconds(double ut);
 
 // Sidereal times (hours) at `ut` seconds of universal time since J2000.0.
 // Mean: ERFA's eraGmst06. Apparent: the mean plus the equation of the

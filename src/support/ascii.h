@@ -13,4 +13,11 @@ inline std::string AsciiLower(std::string_view s) {
   return out;
 }
 
+// `text` without leading and trailing white space (blanks and line ends).
+inline std::string_view Trim(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 }  // namespace orvan

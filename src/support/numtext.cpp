@@ -183,4 +183,17 @@ std::string ShortestText(double value) {
   return std::string(buf, res.ptr);
 }
 
+bool OptionNumber(std::string_view option, std::string_view text, double lo, double hi, double& out,
+                  std::string& error) {
+  const char* end = text.data() + text.size();
+  double value = 0;
+  const auto r = std::from_chars(text.data(), end, value);
+  if (r.ec == std::errc() && r.ptr == end && std::isfinite(value) && value >= lo && value <= hi) {
+    out = value;
+    return true;
+  }
+  error = "bad value for " + std::string(option) + ": " + std::string(text);
+  return false;
+}
+
 }  // namespace orvan

@@ -21,4 +21,10 @@ double TextToNumber(std::string_view text, char decimal);
 // format), as transcripts write numbers.
 std::string ShortestText(double value);
 
+// A command-line option's number: the whole of `text` a decimal as
+// std::from_chars reads it, finite and within [lo, hi]. Else false, with
+// "bad value for OPTION: TEXT" in `error`.
+bool OptionNumber(std::string_view option, std::string_view text, double lo, double hi, double& out,
+                  std::string& error);
+
 }  // namespace orvan

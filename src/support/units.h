@@ -23,6 +23,8 @@ inline constexpr double kHalfTurnHours = 12.0;
 inline constexpr double kRadiansPerHour = kPi / kHalfTurnHours;
 inline constexpr double kArcsecPerDegree = 3600.0;
 inline constexpr double kArcsecPerHour = kDegreesPerHour * kArcsecPerDegree;  // 54000
+// Sidereal seconds per second of universal time.
+inline constexpr double kSiderealRatio = 1.00273790935;
 
 // Hours (right ascension, hour angle, sidereal time) wrapped into [0, 24),
 // and into (-12, 12] (a difference of two of them, the short way round).

@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "support/csv.h"
 #include "support/numtext.h"
 #include "support/utc_text.h"
 
@@ -58,33 +59,10 @@ Fields Begin(std::string_view time, std::string_view event, std::string_view sta
 }
 
 std::string Join(const Fields& fields) {
-  std::string line;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) line += ',';
-    line += CsvField(fields[i]);
-  }
-  line += kLogLineEnd;
-  return line;
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
+  return CsvRecord(fields) + std::string(kLogLineEnd);
 }
 
 }  // namespace
-
-std::string CsvField(std::string_view text) {
-  const bool quoted = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                      (!text.empty() && (IsBlank(text.front()) || IsBlank(text.back())));
-  if (!quoted) return std::string(text);
-  std::string field = "\"";
-  for (const char c : text) {
-    if (c == '"') field += '"';
-    field += c;
-  }
-  field += '"';
-  return field;
-}
 
 std::string RecordLine(std::string_view time, const CycleRecord& record, std::string_view status) {
   Fields fields = Begin(time, EventName(record.kind), status);

@@ -13,10 +13,6 @@
 // The cycle log: one CSV line for each thing a handler did (docs/log-format.md).
 namespace orvan::tracking {
 
-// A field as RFC 4180 writes it: quoted when it holds a comma, a quote, a
-// line break or a blank at either end, with quotes doubled inside.
-std::string CsvField(std::string_view text);
-
 // A record's line, and the run-time error report's, each with its line end.
 std::string RecordLine(std::string_view time, const CycleRecord& record, std::string_view status);
 std::string ErrorReportLine(std::string_view time, const Error& error, std::string_view status);

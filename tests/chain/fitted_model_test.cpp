@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "fit.h"
+#include "fit/synthetic_points.h"
+#include "model/fit.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "pointing/model_file.h"
 #include "replay/player.h"
-#include "synthetic_points.h"
 #include "ui/frmMain.h"
 
 namespace orvan {

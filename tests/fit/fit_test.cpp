@@ -1,4 +1,4 @@
-#include "fit.h"
+#include "model/fit.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "model/report.h"
 #include "pointing/model_file.h"
 #include "pointing/terms.h"
-#include "report.h"
 #include "synthetic_points.h"
 
 namespace orvan::model {

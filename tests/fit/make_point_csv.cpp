@@ -12,32 +12,36 @@
 #include <cstdlib>
 #include <random>
 
-#include "model/places.h"
+#include <erfa.h>
+
+#include <cstdint>
+
+#include "pointing/places.h"
 #include "pointing/sides.h"
+#include "points/point_csv.h"
 #include "synthetic_points.h"
 
 namespace {
 
-using namespace orvan::model;
+using namespace orvan;
+using namespace orvan::pointing;
+using model::Point;
 
-constexpr synthetic::Known kMount{95, -40, 25, 10, 48, 36, 6};
-constexpr double kSecondsPerDay = 86400;
+constexpr model::synthetic::Known kMount{95, -40, 25, 10, 48, 36, 6};
 constexpr double kMinutesApart = 3;
 
 void Row(Utc utc, const MeanPlace& star, RaDec mount, bool through_pole) {
-  const double day = utc.jd1 - 2440587.5 + utc.jd2;  // days since 1970
-  const auto seconds = static_cast<long long>(std::llround(day * kSecondsPerDay));
-  const long long days = seconds / 86400, of_day = seconds % 86400;
-  // Civil date from days since 1970 (H. F. Fliegel and T. C. Van Flandern).
-  long long l = days + 2440588 + 68569, n = 4 * l / 146097;
-  l -= (146097 * n + 3) / 4;
-  long long i = 4000 * (l + 1) / 1461001;
-  l = l - 1461 * i / 4 + 31;
-  long long j = 80 * l / 2447, d = l - 2447 * j / 80;
-  l = j / 11, j = j + 2 - 12 * l, i = 100 * (n - 49) + i + l;
-  std::printf("%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ,%.10f,%.10f,%.10f,%.10f,%s\n", i, j, d,
-              of_day / 3600, of_day / 60 % 60, of_day % 60, star.place.ra, star.place.dec, mount.ra,
-              mount.dec, through_pole ? "west" : "east");
+  constexpr int kDecimals = 3;
+  int ymd[3], hmsf[4];
+  eraD2dtf("UTC", kDecimals, utc.jd1, utc.jd2, &ymd[0], &ymd[1], &ymd[2], hmsf);
+  points::PointRecord r;
+  r.utc = {ymd[0], ymd[1], ymd[2], hmsf[0], hmsf[1], hmsf[2], hmsf[3] * std::int64_t{1000000}};
+  r.sky_ra_hours = star.place.ra;
+  r.sky_dec_deg = star.place.dec;
+  r.mount_ra_hours = mount.ra;
+  r.mount_dec_deg = mount.dec;
+  r.pier_side = through_pole ? points::PierSide::West : points::PierSide::East;
+  std::fputs(points::PointCsvLine(r).c_str(), stdout);
 }
 
 }  // namespace
@@ -52,10 +56,10 @@ int main(int argc, char** argv) {
   const int count = std::atoi(argv[5]);
   std::uniform_real_distribution<double> ha(-5, 5), toward_pole(-25, 80);
   std::normal_distribution<double> error(0, noise);
-  Observer site{lat, lon};
+  const Site site{lat, lon, 0, kDefaultTemperatureC};
   Utc utc{};
   UtcOfDate(2026, 12, 8, 0.125, utc);
-  std::printf("utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side\n");
+  std::fputs(points::PointCsvHeaderLine().c_str(), stdout);
   for (int k = 0; k < count; ++k) {
     utc.jd2 += kMinutesApart / 1440;
     const double last = LocalApparentSiderealTime(utc, lon);
@@ -63,8 +67,8 @@ int main(int argc, char** argv) {
     const MeanPlace star{{std::fmod(last - h + 48, 24), dec}};
     const HaDec seen = Observed(ApparentPlace(star, utc), utc, last, site);
     const bool through_pole = h < 0;
-    Point p = synthetic::MakePoint(kMount, seen.ha, seen.dec, lat, through_pole, k + 2);
-    p.mechanical.ha += error(random) / std::cos(seen.dec * synthetic::kRad) / 54000;
+    Point p = model::synthetic::MakePoint(kMount, seen.ha, seen.dec, lat, through_pole, k + 2);
+    p.mechanical.ha += error(random) / std::cos(seen.dec * model::synthetic::kRad) / 54000;
     p.mechanical.dec += error(random) / 3600;
     // The CSV has the mount's reading as the sky position it points at.
     const HaDec pointed = orvan::pointing::InSideFrame(p.mechanical, through_pole);

@@ -1,4 +1,4 @@
-#include "model_command_line.h"
+#include "model/model_command_line.h"
 
 #include <gtest/gtest.h>
 

@@ -13,9 +13,9 @@
 #include <regex>
 #include <string>
 
+#include "fit/synthetic_points.h"
 #include "indi_server.h"
 #include "program.h"
-#include "synthetic_points.h"
 
 namespace orvan::indi {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "model/point_files.h"
 #include "model/points.h"
+#include "point_files.h"
 
 namespace orvan::model {
 namespace {
@@ -62,11 +62,11 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
        "h m "
        "or h m s), or 17 or 18 with proper motions and epoch"},
       {"minutes_60", std::string(kRun) + "06 60 08.9 -16 42 58 12 34 56.7 -05 07 30 13 40.87\n",
-       ", line 3: star RA: 60 is not in [0, 60)"},
+       ", line 3: star RA: \"60\" is not in [0, 60)"},
       {"seconds_60", std::string(kRun) + kStar + "12 34 60 -05 07 30 13 40.87\n",
-       ", line 3: telescope RA: 60 is not in [0, 60)"},
+       ", line 3: telescope RA: \"60\" is not in [0, 60)"},
       {"fractional_minutes", std::string(kRun) + kStar + "12 34.5 6 -05 07 30 13 40.87\n",
-       ", line 3: telescope RA: 34.5 should be a whole number"},
+       ", line 3: telescope RA: \"34.5\" should be a whole number"},
       {"ra_24", std::string(kRun) + "24 00 00 -16 42 58 12 34 56.7 -05 07 30 13 40.87\n",
        ", line 3: star RA is not in [0, 24) hours"},
       {"star_dec", std::string(kRun) + "06 45 08.9 -96 42 58 12 34 56.7 -05 07 30 13 40.87\n",
@@ -86,7 +86,7 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
        ", line 1: no site: <DatabaseReferenceLocation> is missing"},
       {"indi_no_points", std::string(kIndiHead) + kIndiTail, ": no sync points"},
       {"indi_ra", std::string(kIndiHead) + IndiEntry(" 5:61:00", "0.342020") + kIndiTail,
-       ", line 6: RightAscension: 61 is not in [0, 60)"},
+       ", line 6: RightAscension: \"61\" is not in [0, 60)"},
       {"indi_vector", std::string(kIndiHead) + IndiEntry("5:30:00", "0.9") + kIndiTail,
        ", line 4: the telescope direction vector is not of unit length"},
       {"indi_missing", std::string(kIndiHead) + "<DatabaseEntry>\n</DatabaseEntry>\n" + kIndiTail,
@@ -98,16 +98,25 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
       {"csv_columns", std::string(kCsvHeader) + "2026-12-08T21:30:00Z,6.75,-16.7,6.76,-16.75\n",
        ", line 2: 5 columns; expected 6", true},
       {"csv_utc", std::string(kCsvHeader) + "2026-12-08 21:30:00,6.75,-16.7,6.76,-16.75,east\n",
-       ", line 2: utc \"2026-12-08 21:30:00\" is not YYYY-MM-DDTHH:MM:SS[.sss]Z", true},
+       ", line 2: utc \"2026-12-08 21:30:00\": not a time that exists, written "
+       "YYYY-MM-DDTHH:MM:SS[.sss]Z",
+       true},
       {"csv_date", std::string(kCsvHeader) + "2026-02-30T21:30:00Z,6.75,-16.7,6.76,-16.75,east\n",
-       ", line 2: utc \"2026-02-30T21:30:00Z\": no such date", true},
+       ", line 2: utc \"2026-02-30T21:30:00Z\": not a time that exists, written "
+       "YYYY-MM-DDTHH:MM:SS[.sss]Z",
+       true},
+      // 2016 ended with a leap second, 2026's June does not (ERFA's table).
+      {"csv_leap_second",
+       std::string(kCsvHeader) + "2026-06-30T23:59:60Z,6.75,-16.7,6.76,-16.75,east\n",
+       ", line 2: utc \"2026-06-30T23:59:60.000Z\": no such time", true},
       {"csv_dec", std::string(kCsvHeader) + "2026-12-08T21:30:00Z,6.75,-96.7,6.76,-16.75,east\n",
        ", line 2: sky_dec_degrees is beyond +-90 degrees", true},
       {"csv_number", std::string(kCsvHeader) + "2026-12-08T21:30:00Z,6.75,-16.7,6h76,-16.75,east\n",
        ", line 2: mount_ra_hours: \"6h76\" is not a number", true},
       {"csv_header", "utc,ra,dec\n",
        ", line 1: the header line should be "
-       "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side",
+       "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side (then, "
+       "optionally, temperature_c,pressure_hpa,humidity_percent)",
        true},
   };
   for (const Fault& f : faults) {

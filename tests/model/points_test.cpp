@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "model/point_files.h"
 #include "model/points.h"
+#include "point_files.h"
 
 namespace orvan::model {
 namespace {

@@ -1,7 +1,7 @@
 // The chart's scales.
 #include <gtest/gtest.h>
 
-#include "chart.h"
+#include "plot/chart.h"
 
 namespace orvan::plot {
 namespace {

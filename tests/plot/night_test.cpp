@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "night.h"
+#include "plot/night.h"
 
 namespace orvan::plot {
 namespace {

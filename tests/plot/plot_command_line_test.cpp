@@ -1,7 +1,7 @@
 // orvanacp-plot's command line.
 #include <gtest/gtest.h>
 
-#include "plot_command_line.h"
+#include "plot/plot_command_line.h"
 
 namespace orvan::plot {
 namespace {

@@ -3,11 +3,11 @@
 
 #include <cmath>
 
-#include "error_of.h"
 #include "pointing/model.h"
 #include "pointing/sides.h"
 #include "reference.h"
 #include "support/error.h"
+#include "testing/error_of.h"
 
 namespace orvan::pointing {
 namespace {

@@ -3,10 +3,10 @@
 #include <bit>
 #include <vector>
 
-#include "error_of.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "standing_mount.h"
 #include "support/error.h"
+#include "testing/error_of.h"
 
 namespace orvan::sim {
 namespace {

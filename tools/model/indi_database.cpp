@@ -2,13 +2,18 @@
 #include <cmath>
 #include <numbers>
 
-#include "model/places.h"
 #include "model/readers.h"
 #include "model/small_xml.h"
-#include "model/text_fields.h"
+#include "pointing/places.h"
+#include "points/text_fields.h"
+#include "support/ascii.h"
 #include "support/units.h"
 
 namespace orvan::model {
+
+using namespace pointing;
+using namespace points;
+
 namespace {
 
 constexpr double kDecLimit = kPoleDeg;
@@ -30,7 +35,7 @@ const XmlElement& ChildOf(const XmlElement& e, std::string_view child, const std
   return *c;
 }
 
-Observer SiteOf(const XmlElement& root, const std::string& source, const ReadOptions& options) {
+Site SiteOf(const XmlElement& root, const std::string& source, const ReadOptions& options) {
   const XmlElement* place = root.Child("DatabaseReferenceLocation");
   if (!place) Fail(source, root.line, "no site: <DatabaseReferenceLocation> is missing");
   const At at{source, place->line};
@@ -38,7 +43,7 @@ Observer SiteOf(const XmlElement& root, const std::string& source, const ReadOpt
   const std::string* longitude = place->Attribute("longitude");
   if (!latitude || !longitude)
     at.Fail("no site: the reference location needs latitude and longitude");
-  Observer o;
+  Site o;
   o.latitude_deg = Number(*latitude, at, "latitude");
   o.longitude_deg = Number(*longitude, at, "longitude");
   WithinDegrees(o.latitude_deg, kDecLimit, at, "latitude");
@@ -52,7 +57,7 @@ Observer SiteOf(const XmlElement& root, const std::string& source, const ReadOpt
   return o;
 }
 
-Point ReadEntry(const XmlElement& e, const Observer& site, const std::string& source) {
+Point ReadEntry(const XmlElement& e, const Site& site, const std::string& source) {
   const double jd = NumberIn(e, "ObservationJulianDate", source);
   if (jd < kJulianDateLeast || jd > kJulianDateMost)
     Fail(source, ChildOf(e, "ObservationJulianDate", source).line, "observation date out of range");
@@ -92,7 +97,7 @@ std::vector<Point> ReadIndiDatabase(std::string_view text, const std::string& so
   const XmlElement root = ParseXml(text, source);
   if (root.name != "INDIAlignmentDatabase")
     Fail(source, root.line, "<" + root.name + "> is not an INDI alignment database");
-  const Observer site = SiteOf(root, source, options);
+  const Site site = SiteOf(root, source, options);
   std::vector<Point> points;
   if (const XmlElement* entries = root.Child("DatabaseEntries"))
     for (const XmlElement& e : entries->children)

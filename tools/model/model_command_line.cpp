@@ -7,38 +7,24 @@
 
 #include "fit.h"
 #include "pointing/terms.h"
+#include "support/air.h"
+#include "support/numtext.h"
 
 namespace orvan::model {
 namespace {
 
-// What a site and its air can be.
+// Where a site can be.
 constexpr double kMostLatitude = 90;
 constexpr double kMostLongitude = 360;
-constexpr double kLowestPressureHpa = 0;
-constexpr double kHighestPressureHpa = 1200;
-constexpr double kLowestTemperatureC = -80;
-constexpr double kHighestTemperatureC = 60;
 // A rejection limit below one RMS would drop the fit's own spread.
 constexpr double kLeastRejectSigma = 1;
 constexpr double kMostRejectSigma = 1000;
 
-bool ParseNumber(std::string_view text, double lo, double hi, double& out) {
-  const char* end = text.data() + text.size();
-  const auto r = std::from_chars(text.data(), end, out);
-  return r.ec == std::errc() && r.ptr == end && std::isfinite(out) && out >= lo && out <= hi;
-}
-
 using Apply = bool (*)(std::string_view value, ModelOptions& o, std::string& error);
 
-struct Range {
-  double lo, hi;
-};
-
-bool Number(std::string_view option, std::string_view v, Range range, double& out,
+bool Number(std::string_view option, std::string_view v, Bounds bounds, double& out,
             std::string& error) {
-  if (ParseNumber(v, range.lo, range.hi, out)) return true;
-  error = "bad value for " + std::string(option) + ": " + std::string(v);
-  return false;
+  return OptionNumber(option, v, bounds.lo, bounds.hi, out, error);
 }
 
 bool ApplyTerms(std::string_view v, ModelOptions& o, std::string& error) {
@@ -107,14 +93,12 @@ constexpr std::array kOptions{
            "the site's latitude, for files that lack it"},
     Option{"--pressure", "HPA",
            [](std::string_view v, ModelOptions& o, std::string& e) {
-             return Number("--pressure", v, {kLowestPressureHpa, kHighestPressureHpa},
-                           o.read.pressure_hpa, e);
+             return Number("--pressure", v, kPressureBoundsHpa, o.read.pressure_hpa, e);
            },
            "air pressure for refraction (default 0: none)"},
     Option{"--temperature", "C",
            [](std::string_view v, ModelOptions& o, std::string& e) {
-             return Number("--temperature", v, {kLowestTemperatureC, kHighestTemperatureC},
-                           o.read.temperature_c, e);
+             return Number("--temperature", v, kTemperatureBoundsC, o.read.temperature_c, e);
            },
            "air temperature for refraction (default 10)"},
     Option{"-o", "FILE.model", SetFile<&ModelOptions::output>, "fit: write the model file",

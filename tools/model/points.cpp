@@ -1,14 +1,19 @@
 #include "model/points.h"
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
 #include "model/readers.h"
-#include "model/text_fields.h"
+#include "points/point_csv.h"
 #include "support/ascii.h"
+#include "support/units.h"
 
 namespace orvan::model {
 namespace {
+
+using points::Fail;
+using points::Lines;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
@@ -21,7 +26,28 @@ std::string_view FirstLine(std::string_view text) {
   return {};
 }
 
+pointing::Site SiteFrom(const ReadOptions& options, const std::string& source) {
+  if (!options.latitude_deg || !options.longitude_deg)
+    Fail(source, 0,
+         "a point CSV needs the site: its latitude and longitude (--latitude, --longitude)");
+  if (std::fabs(*options.latitude_deg) > kPoleDeg)
+    Fail(source, 0, "site latitude beyond +-90 degrees");
+  if (std::fabs(*options.longitude_deg) > kHalfTurnDeg)
+    Fail(source, 0, "site longitude beyond +-180 degrees");
+  return {*options.latitude_deg, *options.longitude_deg, options.pressure_hpa,
+          options.temperature_c, options.relative_humidity};
+}
+
 }  // namespace
+
+std::vector<Point> ReadPointCsv(std::string_view text, const std::string& source,
+                                const ReadOptions& options) {
+  const pointing::Site site = SiteFrom(options, source);
+  std::vector<Point> points;
+  for (const points::PointRecord& record : points::ReadPointCsv(text, source))
+    points.push_back(pointing::FitPointOf(record, site, source));
+  return points;
+}
 
 std::vector<Point> ReadPoints(const std::string& path, const ReadOptions& options) {
   std::ifstream in(path, std::ios::binary);
@@ -37,7 +63,7 @@ std::vector<Point> ReadPoints(const std::string& path, const ReadOptions& option
   // The format from the content: XML is INDI's database, a first line naming
   // the CSV's columns is the CSV, anything else TPOINT's layout.
   if (Trim(text)[0] == '<') return ReadIndiDatabase(text, path, options);
-  if (AsciiLower(FirstLine(text)).starts_with("utc,")) return ReadPointCsv(text, path, options);
+  if (points::IsPointCsvHeader(FirstLine(text))) return ReadPointCsv(text, path, options);
   return ReadTpointFile(text, path, options);
 }
 

@@ -16,8 +16,4 @@ std::vector<Point> ReadIndiDatabase(std::string_view text, const std::string& so
 std::vector<Point> ReadPointCsv(std::string_view text, const std::string& source,
                                 const ReadOptions& options);
 
-// The point CSV's header line, lower case (its first line).
-inline constexpr std::string_view kPointCsvHeader =
-    "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side";
-
 }  // namespace orvan::model

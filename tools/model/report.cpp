@@ -6,6 +6,7 @@
 
 #include "pointing/model_file.h"
 #include "pointing/terms.h"
+#include "support/csv.h"
 
 namespace orvan::model {
 namespace {
@@ -22,14 +23,6 @@ std::string Padded(std::string text, std::size_t width, bool right = true) {
   if (text.size() >= width) return text;
   const std::string pad(width - text.size(), ' ');
   return right ? pad + text : text + pad;
-}
-
-// A CSV field, quoted when it holds a comma, a quote or a line end.
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
 }
 
 std::string PointName(const Point& p) {
@@ -105,10 +98,16 @@ std::string ResidualsCsv(std::span<const Point> points, std::span<const SkyResid
   for (std::size_t i = 0; i < points.size(); ++i) {
     const Point& p = points[i];
     const SkyResidual& r = residuals[i];
-    csv += CsvField(p.source) + "," + std::to_string(p.line) + "," +
-           (p.through_pole ? "through_pole" : "normal") + "," + Fixed(p.observed.ha, 6) + "," +
-           Fixed(p.observed.dec, 5) + "," + Fixed(r.x) + "," + Fixed(r.y) + "," + Fixed(r.Total()) +
-           "," + (used[i] ? "yes" : "no") + "\n";
+    const std::string fields[] = {p.source,
+                                  std::to_string(p.line),
+                                  p.through_pole ? "through_pole" : "normal",
+                                  Fixed(p.observed.ha, 6),
+                                  Fixed(p.observed.dec, 5),
+                                  Fixed(r.x),
+                                  Fixed(r.y),
+                                  Fixed(r.Total()),
+                                  used[i] ? "yes" : "no"};
+    csv += CsvRecord(fields) + "\n";
   }
   return csv;
 }

@@ -2,7 +2,7 @@
 #include <iostream>
 #include <optional>
 
-#include "picture.h"
+#include "plot/picture.h"
 #include "residual_picture.h"
 #include "residual_plot.h"
 

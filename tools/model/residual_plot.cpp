@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "chart.h"
+#include "plot/chart.h"
 
 namespace orvan::model {
 namespace {

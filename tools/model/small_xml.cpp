@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "model/text_fields.h"
+#include "points/text_fields.h"
+#include "support/ascii.h"
 
 namespace orvan::model {
 namespace {
@@ -26,7 +27,7 @@ class Parser {
 
  private:
   [[noreturn]] void Fail(const std::string& what) const {
-    model::Fail(source_, line_, "XML: " + what);
+    points::Fail(source_, line_, "XML: " + what);
   }
 
   bool Peek(std::string_view s) const { return text_.substr(at_, s.size()) == s; }

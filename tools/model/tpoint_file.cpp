@@ -2,14 +2,19 @@
 #include <cmath>
 #include <optional>
 
-#include "model/places.h"
 #include "model/readers.h"
-#include "model/text_fields.h"
+#include "pointing/places.h"
 #include "pointing/sides.h"
+#include "points/text_fields.h"
+#include "support/air.h"
 #include "support/ascii.h"
 #include "support/units.h"
 
 namespace orvan::model {
+
+using namespace pointing;
+using namespace points;
+
 namespace {
 
 // Field counts of a run line: latitude (3) and date (3), then up to five
@@ -32,7 +37,7 @@ constexpr double kHeightLeast = -1000, kHeightMost = 10000;         // metres
 constexpr double kWavelengthLeast = 0.1;                            // micrometres
 
 struct Run {
-  Observer observer;
+  Site observer{0, 0, 0, kDefaultTemperatureC};
   Utc day_start;  // 0 h UT of the run's date
 };
 
@@ -63,7 +68,7 @@ Run ReadRunLine(const std::vector<std::string_view>& f, const At& at) {
   if (!UtcOfDate(year, month, day, 0, run.day_start))
     at.Fail("no such date " + std::string(f[3]) + " " + std::string(f[4]) + " " +
             std::string(f[5]));
-  Observer& o = run.observer;
+  Site& o = run.observer;
   if (f.size() > 6)
     o.temperature_c = InRange(f[6], kTemperatureLeast, kTemperatureMost, at, "temperature");
   if (f.size() > 7) o.pressure_hpa = InRange(f[7], 0, kPressureMost, at, "pressure");

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "csv_reader.h"
+#include "support/csv.h"
+#include "support/utc_text.h"
 
 namespace orvan::plot {
 
@@ -32,7 +33,7 @@ class LineParser {
   LogLine Parse() const;
 
  private:
-  [[noreturn]] void Fail(const std::string& what) const { throw ReadError(line_, what); }
+  [[noreturn]] void Fail(const std::string& what) const { throw LineError(line_, what); }
   double Number(Column column) const;
   Event EventOf() const;
   Pulse PulseOf(Column direction, Column ms, char minus, char plus) const;
@@ -161,6 +162,15 @@ bool IsOtherHeader(const std::vector<std::string_view>& fields) {
 
 }  // namespace
 
+bool ParseLogTime(std::string_view text, std::int64_t& ms) {
+  // The log's own form, with its milliseconds; nothing else is written there.
+  constexpr std::size_t kLogTimeLength = std::string_view("2026-12-08T21:04:08.123Z").size();
+  if (text.size() != kLogTimeLength) return false;
+  const std::optional<UtcFields> utc = ParseUtcText(text);
+  if (utc) ms = UnixMilliseconds(*utc);
+  return utc.has_value();
+}
+
 void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
              const SkipSink& skipped) {
   CsvReader csv(in);
@@ -178,7 +188,7 @@ void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
     } else if (IsOtherHeader(fields)) {
       section = Section::Other;
     } else if (section == Section::None) {
-      throw ReadError(csv.line(), "not a cycle log: no header line (" +
+      throw LineError(csv.line(), "not a cycle log: no header line (" +
                                       std::string(kLogHeader.substr(0, kLogHeader.find(",t"))) +
                                       ",...) above this line");
     } else if (section == Section::Ours && fields.size() < columns) {
@@ -188,7 +198,7 @@ void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
       LogLine line;
       try {
         line = LineParser(fields, columns, csv.line()).Parse();
-      } catch (const ReadError& e) {
+      } catch (const LineError& e) {
         skip(e.what());
         continue;
       }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "observatory/pier_side.h"
-#include "read_error.h"
+#include "support/line_error.h"
 #include "tracking/log_columns.h"
 
 namespace orvan::plot {
@@ -53,7 +53,7 @@ using SkipSink = std::function<void(long line, const std::string& what)>;
 // crash cut short (fewer fields than the header's) and a damaged one (any
 // field not as the format has it) are skipped and told to `skipped` with
 // their number: one bad line must not cost the night's picture. Throws
-// ReadError only for a file that is not a cycle log (no header above its
+// LineError only for a file that is not a cycle log (no header above its
 // first line); a last line with no line end is not read.
 void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
              const SkipSink& skipped = {});

@@ -13,6 +13,7 @@
 namespace {
 
 using namespace orvan::plot;
+using orvan::LineError;
 
 constexpr int kBadInput = 2;
 constexpr int kCannotWrite = 1;
@@ -39,7 +40,7 @@ int Plot(const PlotOptions& options) {
   SkippedLines skipped;
   try {
     night = ReadNight(in, skipped.Sink());
-  } catch (const ReadError& e) {
+  } catch (const LineError& e) {
     std::cerr << kName << options.log;
     if (e.line() > 0) std::cerr << ':' << e.line();
     std::cerr << ": " << e.what() << '\n';

@@ -86,7 +86,7 @@ class Night {
   std::vector<Mark> marks_;
 };
 
-// The night of a whole log, finished. Throws ReadError.
+// The night of a whole log, finished. Throws LineError.
 Night ReadNight(std::istream& in, const SkipSink& skipped = {});
 
 }  // namespace orvan::plot

@@ -1,14 +1,12 @@
 #pragma once
 
 #include "observatory/units.h"
+#include "pointing/sky.h"
 
 namespace orvan::program {
 
 // A sky or axis position: right ascension in hours, declination in degrees.
-struct RaDec {
-  double ra;
-  double dec;
-};
+using pointing::RaDec;
 
 // Where a mount stands on the Earth.
 struct Location {

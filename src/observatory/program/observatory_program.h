@@ -7,6 +7,7 @@
 #include "observatory/program/clock.h"
 #include "observatory/program/mount_driver.h"
 #include "pointing/model.h"
+#include "support/air.h"
 
 namespace orvan::program {
 
@@ -19,7 +20,6 @@ struct SkyOptions {
   std::optional<pointing::PointingTerms> terms = {};  // as LoadPointingModel reads them
 };
 
-inline constexpr double kDefaultTemperatureC = 10;
 inline constexpr double kDefaultRelativeHumidity = 0.5;
 
 // Air pressure (hPa) at a height above sea level, for a site whose pressure

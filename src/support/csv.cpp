@@ -1,8 +1,8 @@
-#include "csv_reader.h"
+#include "support/csv.h"
 
 #include <cstring>
 
-namespace orvan::plot {
+namespace orvan {
 
 namespace {
 
@@ -11,13 +11,16 @@ constexpr std::size_t kBlockBytes = std::size_t{256} << 10;
 
 }  // namespace
 
-CsvReader::CsvReader(std::istream& in) : in_(in), buffer_(kBlockBytes) {}
+CsvReader::CsvReader(std::istream& in, LastRecord last)
+    : in_(in), last_(last), buffer_(kBlockBytes) {}
 
 bool CsvReader::Next(std::vector<std::string_view>& fields) {
   std::size_t end = 0;
   long breaks = 0;
   while (!FindRecordEnd(end, breaks)) {
-    if (!Refill()) return false;
+    if (Refill()) continue;
+    if (last_ == LastRecord::Unfinished || begin_ == end_) return false;
+    if (!EndLastRecord()) throw LineError(next_line_, "a quoted field with no closing quote");
   }
   line_ = next_line_;
   next_line_ += 1 + breaks;
@@ -70,60 +73,106 @@ bool CsvReader::Refill() {
   const std::size_t unread = end_ - begin_;
   if (unread == buffer_.size()) {
     if (buffer_.size() >= kMaxRecordBytes)
-      throw ReadError(next_line_, "a line longer than " + std::to_string(kMaxRecordBytes) +
-                                      " bytes: not a cycle log");
+      throw LineError(next_line_,
+                      "a line longer than " + std::to_string(kMaxRecordBytes) + " bytes");
     buffer_.resize(buffer_.size() * 2);
   }
   std::memmove(buffer_.data(), buffer_.data() + begin_, unread);
   begin_ = 0;
   end_ = unread;
   in_.read(buffer_.data() + end_, static_cast<std::streamsize>(buffer_.size() - end_));
-  if (in_.bad()) throw ReadError(0, "cannot read the file");
+  if (in_.bad()) throw LineError(0, "cannot read the file");
   const auto got = static_cast<std::size_t>(in_.gcount());
   end_ += got;
   if (in_.eof()) at_eof_ = true;
   return got > 0;
 }
 
-void CsvReader::Split(const char* p, const char* end, std::vector<std::string_view>& fields) {
-  fields.clear();
-  unquoted_.clear();
-  // Unquoting only shortens a field, so this never reallocates under the views.
-  unquoted_.reserve(static_cast<std::size_t>(end - p));
-  for (;;) {
-    if (p < end && *p == '"') {
-      p = QuotedField(p + 1, end, fields);
-    } else {
-      const auto* comma = static_cast<const char*>(std::memchr(p, ',', end - p));
-      const char* stop = comma ? comma : end;
-      if (std::memchr(p, '"', stop - p) != nullptr)
-        throw ReadError(line_, "a quote inside a field that does not begin with one");
-      fields.emplace_back(p, static_cast<std::size_t>(stop - p));
-      p = stop;
-    }
-    if (p == end) return;
-    if (*p != ',') throw ReadError(line_, "text after a closing quote");
-    ++p;
-  }
+// A last record with no line end, ended; false when it has one already (so
+// that what keeps it open is a quote).
+bool CsvReader::EndLastRecord() {
+  if (buffer_[end_ - 1] == '\n') return false;
+  if (end_ == buffer_.size())
+    buffer_.push_back('\n');
+  else
+    buffer_[end_] = '\n';
+  ++end_;
+  return true;
 }
+
+std::string CsvField(std::string_view text) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const bool quoted = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+                      (!text.empty() && (blank(text.front()) || blank(text.back())));
+  if (!quoted) return std::string(text);
+  std::string field = "\"";
+  for (const char c : text) {
+    if (c == '"') field += '"';
+    field += c;
+  }
+  field += '"';
+  return field;
+}
+
+std::string CsvRecord(std::span<const std::string> fields) {
+  std::string record;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) record += ',';
+    record += CsvField(fields[i]);
+  }
+  return record;
+}
+
+void CsvReader::Split(const char* p, const char* end, std::vector<std::string_view>& fields) {
+  SplitCsvRecord({p, static_cast<std::size_t>(end - p)}, fields, unquoted_, line_);
+}
+
+namespace {
 
 // Reads a quoted field from just after its opening quote; returns where the
 // field's text ends, after the closing quote.
-const char* CsvReader::QuotedField(const char* p, const char* end,
-                                   std::vector<std::string_view>& fields) {
-  const std::size_t start = unquoted_.size();
+const char* QuotedField(const char* p, const char* end, std::vector<std::string_view>& fields,
+                        std::string& unquoted, long line) {
+  const std::size_t start = unquoted.size();
   for (;;) {
     const auto* quote = static_cast<const char*>(std::memchr(p, '"', end - p));
-    if (quote == nullptr) throw ReadError(line_, "a quoted field with no closing quote");
-    unquoted_.append(p, quote);
+    if (quote == nullptr) throw LineError(line, "a quoted field with no closing quote");
+    unquoted.append(p, quote);
     if (quote + 1 < end && quote[1] == '"') {
-      unquoted_ += '"';
+      unquoted += '"';
       p = quote + 2;
       continue;
     }
-    fields.emplace_back(unquoted_.data() + start, unquoted_.size() - start);
+    fields.emplace_back(unquoted.data() + start, unquoted.size() - start);
     return quote + 1;
   }
 }
 
-}  // namespace orvan::plot
+}  // namespace
+
+void SplitCsvRecord(std::string_view record, std::vector<std::string_view>& fields,
+                    std::string& unquoted, long line) {
+  fields.clear();
+  unquoted.clear();
+  // Unquoting only shortens a field, so this never reallocates under the views.
+  unquoted.reserve(record.size());
+  const char* p = record.data();
+  const char* end = p + record.size();
+  for (;;) {
+    if (p < end && *p == '"') {
+      p = QuotedField(p + 1, end, fields, unquoted, line);
+    } else {
+      const auto* comma = static_cast<const char*>(std::memchr(p, ',', end - p));
+      const char* stop = comma ? comma : end;
+      if (std::memchr(p, '"', stop - p) != nullptr)
+        throw LineError(line, "a quote inside a field that does not begin with one");
+      fields.emplace_back(p, static_cast<std::size_t>(stop - p));
+      p = stop;
+    }
+    if (p == end) return;
+    if (*p != ',') throw LineError(line, "text after a closing quote");
+    ++p;
+  }
+}
+
+}  // namespace orvan

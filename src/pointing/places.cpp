@@ -1,4 +1,4 @@
-#include "model/places.h"
+#include "pointing/places.h"
 
 #include <erfa.h>
 #include <erfam.h>
@@ -7,13 +7,11 @@
 
 #include "support/units.h"
 
-namespace orvan::model {
+namespace orvan::pointing {
 namespace {
 
 constexpr double kJ2000 = 2451545.0;  // Julian date of J2000.0
 constexpr double kDaysPerJulianYear = 365.25;
-// Sidereal hours in a solar hour.
-constexpr double kSiderealRate = 1.00273790935;
 
 double HoursToRadians(double hours) {
   return hours * ERFA_D2PI / kHoursPerTurn;
@@ -22,12 +20,13 @@ double RadiansToHours(double radians) {
   return radians * kHoursPerTurn / ERFA_D2PI;
 }
 
-// Terrestrial time for `utc` (ERFA's leap-second table).
+double SecondsSinceJ2000(Utc utc) {
+  return ((utc.jd1 - kJ2000) + utc.jd2) * kSecondsPerDay;
+}
+
+// Terrestrial time for `utc`, by the one policy the sidereal times use too.
 Utc TerrestrialTime(Utc utc) {
-  double tai1 = 0, tai2 = 0, tt1 = 0, tt2 = 0;
-  if (eraUtctai(utc.jd1, utc.jd2, &tai1, &tai2) < 0 || eraTaitt(tai1, tai2, &tt1, &tt2) != 0)
-    return {utc.jd1, utc.jd2 + pointing::kTtMinusUtSeconds / kSecondsPerDay};
-  return {tt1, tt2};
+  return {utc.jd1, utc.jd2 + TtMinusUtcSeconds(SecondsSinceJ2000(utc)) / kSecondsPerDay};
 }
 
 // A mean place of equinox and epoch `mean.epoch` referred to J2000.0 (the
@@ -54,6 +53,14 @@ bool UtcOfDate(int year, int month, int day, double day_fraction, Utc& utc) {
   return true;
 }
 
+bool UtcOf(const UtcFields& f, Utc& utc) {
+  // ERFA knows which days had a leap second: on any other, a second of 60 is
+  // "after the end of the day" (status 2).
+  const int status =
+      eraDtf2d("UTC", f.year, f.month, f.day, f.hour, f.minute, f.Seconds(), &utc.jd1, &utc.jd2);
+  return status == 0 || status == 1;
+}
+
 RaDec ApparentPlace(const MeanPlace& mean, Utc utc) {
   double ra = 0, dec = 0;
   MeanPlaceAtJ2000(mean, ra, dec);
@@ -66,37 +73,35 @@ RaDec ApparentPlace(const MeanPlace& mean, Utc utc) {
 }
 
 double LocalApparentSiderealTime(Utc utc, double longitude_deg) {
-  const pointing::Site site{0, longitude_deg, 0, 0};
-  return pointing::LocalSiderealTime(site, ((utc.jd1 - kJ2000) + utc.jd2) * kSecondsPerDay);
+  const Site site{0, longitude_deg, 0, 0};
+  return LocalSiderealTime(site, SecondsSinceJ2000(utc));
 }
 
 Utc UtcAtSiderealTime(Utc day_start, double longitude_deg, double last) {
   const double ahead = Wrap24(last - LocalApparentSiderealTime(day_start, longitude_deg));
-  Utc utc{day_start.jd1, day_start.jd2 + ahead / kSiderealRate / kHoursPerTurn};
+  Utc utc{day_start.jd1, day_start.jd2 + ahead / kSiderealRatio / kHoursPerTurn};
   // The rate above is the mean one: two steps take up the equation of the
   // equinoxes' drift.
   for (int step = 0; step < 2; ++step) {
     const double off = Wrap12(last - LocalApparentSiderealTime(utc, longitude_deg));
-    utc.jd2 += off / kSiderealRate / kHoursPerTurn;
+    utc.jd2 += off / kSiderealRatio / kHoursPerTurn;
   }
   return utc;
 }
 
-HaDec Observed(RaDec apparent, Utc utc, double last, const Observer& observer) {
+HaDec Observed(RaDec apparent, Utc utc, double last, const Site& site) {
   const Utc tt = TerrestrialTime(utc);
   const double eo = eraEo06a(tt.jd1, tt.jd2);
-  double refa = 0, refb = 0;
-  eraRefco(observer.pressure_hpa, observer.temperature_c, observer.relative_humidity,
-           observer.wavelength_um, &refa, &refb);
+  const RefractionConstants k = RefractionFor(site);
   // ERFA works from the Earth rotation angle and CIO-based places; the local
   // one is the sidereal time plus the equation of the origins.
   eraASTROM astrom;
-  eraApio(0, HoursToRadians(last) + eo, 0, observer.latitude_deg * ERFA_DD2R, observer.height_m, 0,
-          0, refa, refb, &astrom);
+  eraApio(0, HoursToRadians(last) + eo, 0, site.latitude_deg * ERFA_DD2R, site.height_m, 0, 0, k.a,
+          k.b, &astrom);
   double aob = 0, zob = 0, hob = 0, dob = 0, rob = 0;
   eraAtioq(HoursToRadians(apparent.ra) + eo, apparent.dec * ERFA_DD2R, &astrom, &aob, &zob, &hob,
            &dob, &rob);
   return {Wrap12(RadiansToHours(hob)), dob * ERFA_DR2D};
 }
 
-}  // namespace orvan::model
+}  // namespace orvan::pointing

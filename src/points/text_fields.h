@@ -1,12 +1,20 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // What every point reader needs from text: lines, fields, numbers and
 // sexagesimal angles, each checked, and the one way a reader fails.
-namespace orvan::model {
+namespace orvan::points {
+
+// A file that cannot be read into points: what() is "FILE, line N: what is
+// wrong" ("FILE: what is wrong" for the file as a whole).
+class PointError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // Throws PointError "SOURCE, line N: WHAT" (or "SOURCE: WHAT" when line is 0).
 [[noreturn]] void Fail(const std::string& source, int line, const std::string& what);
@@ -15,19 +23,23 @@ namespace orvan::model {
 std::vector<std::string_view> Lines(std::string_view text);
 // Blank-separated fields (spaces and tabs).
 std::vector<std::string_view> Fields(std::string_view line);
-// `text` without leading and trailing blanks.
-std::string_view Trim(std::string_view text);
 
 // Where a reader is: the file and line it names in a failure.
 struct At {
   const std::string& source;
   int line;
-  [[noreturn]] void Fail(const std::string& what) const { model::Fail(source, line, what); }
+  [[noreturn]] void Fail(const std::string& what) const { points::Fail(source, line, what); }
 };
 
-// A decimal number (support/numtext), finite; else a failure naming `what`.
+// `field` in double quotes for a message, cut short past kQuotedMost
+// characters so that a runaway field does not flood the message.
+inline constexpr std::size_t kQuotedMost = 60;
+std::string Quoted(std::string_view field);
+
+// A decimal number, optionally signed, with an optional exponent, finite;
+// else a failure naming `what`.
 double Number(std::string_view field, const At& at, const std::string& what);
-// Whether `field` reads as a number.
+// Whether `field` reads as such a number.
 bool IsNumber(std::string_view field);
 
 // `hours` in [0, 24), `degrees` within +-limit, returned; else a failure
@@ -50,4 +62,4 @@ double Degrees(const std::vector<std::string_view>& fields, std::size_t first, d
 // the same checks, the fields split at ':'.
 double ColonSexagesimal(std::string_view text, const At& at, const std::string& what);
 
-}  // namespace orvan::model
+}  // namespace orvan::points

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "model/points.h"
+#include "pointing/sky.h"
+#include "support/utc_text.h"
 
 // Sky places by ERFA: mean places to apparent places of date, and apparent
 // places to where a star is seen (topocentric, refracted) at a sidereal time.
-namespace orvan::model {
+namespace orvan::pointing {
 
 // A UTC moment as a two-part Julian date (ERFA's form).
 struct Utc {
@@ -14,27 +15,12 @@ struct Utc {
 
 // UTC at `day_fraction` of a civil date; false for a date that does not exist.
 bool UtcOfDate(int year, int month, int day, double day_fraction, Utc& utc);
+// UTC as written; false for a leap second on a day that had none.
+bool UtcOf(const UtcFields& fields, Utc& utc);
 // UTC from a Julian date.
 inline Utc UtcOfJulianDate(double jd) {
   return {jd, 0};
 }
-
-// Where the observer is, and the air refraction is computed for.
-struct Observer {
-  double latitude_deg;
-  double longitude_deg;  // east positive
-  double height_m = 0;
-  double pressure_hpa = 0;  // 0: no refraction
-  double temperature_c = 10;
-  double relative_humidity = 0;  // 0..1
-  double wavelength_um = pointing::kWavelengthMicrons;
-};
-
-// Right ascension (hours) and declination (degrees) in some equatorial frame.
-struct RaDec {
-  double ra;
-  double dec;
-};
 
 // A catalogue place: mean place of Julian equinox and epoch `epoch`, with
 // proper motions in right ascension (seconds of time a year, as d(RA)/dt)
@@ -59,7 +45,7 @@ Utc UtcAtSiderealTime(Utc day_start, double longitude_deg, double last);
 
 // Where a star at apparent place `apparent` (for `utc`) is seen at local
 // apparent sidereal time `last`: hour angle and declination, topocentric
-// (diurnal aberration) and refracted with the observer's air.
-HaDec Observed(RaDec apparent, Utc utc, double last, const Observer& observer);
+// (diurnal aberration) and refracted with the site's air.
+HaDec Observed(RaDec apparent, Utc utc, double last, const Site& site);
 
-}  // namespace orvan::model
+}  // namespace orvan::pointing

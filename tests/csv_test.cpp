@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "csv_reader.h"
+#include "support/csv.h"
 
-namespace orvan::plot {
+namespace orvan {
 namespace {
 
 struct Record {
@@ -17,9 +17,10 @@ struct Record {
   bool operator==(const Record&) const = default;
 };
 
-std::vector<Record> ReadAll(const std::string& text) {
+std::vector<Record> ReadAll(const std::string& text,
+                            CsvReader::LastRecord last = CsvReader::LastRecord::Unfinished) {
   std::istringstream in(text);
-  CsvReader csv(in);
+  CsvReader csv(in, last);
   std::vector<std::string_view> fields;
   std::vector<Record> records;
   while (csv.Next(fields)) records.push_back({csv.line(), {fields.begin(), fields.end()}});
@@ -29,7 +30,7 @@ std::vector<Record> ReadAll(const std::string& text) {
 long ErrorLine(const std::string& text, std::string& what) {
   try {
     ReadAll(text);
-  } catch (const ReadError& e) {
+  } catch (const LineError& e) {
     what = e.what();
     return e.line();
   }
@@ -101,8 +102,41 @@ TEST(CsvReader, ALineOfOverAMegabyteIsNotALog) {
   std::string what;
   EXPECT_EQ(
       ErrorLine("a\r\nb\r\n" + std::string(CsvReader::kMaxRecordBytes + 1, 'x') + "\r\n", what), 3);
-  EXPECT_EQ(what, "a line longer than 1048576 bytes: not a cycle log");
+  EXPECT_EQ(what, "a line longer than 1048576 bytes");
+}
+
+// A file written by hand may end without a line end; an appended one whose
+// last line has none was cut short.
+TEST(CsvReader, ALastRecordWithNoLineEndIsTakenOnlyWhenAsked) {
+  constexpr auto kTaken = CsvReader::LastRecord::Taken;
+  EXPECT_EQ(ReadAll("a,b\r\n1,2"), (std::vector<Record>{{1, {"a", "b"}}}));
+  EXPECT_EQ(ReadAll("a,b\r\n1,2", kTaken), (std::vector<Record>{{1, {"a", "b"}}, {2, {"1", "2"}}}));
+  EXPECT_EQ(ReadAll("a,\"b\nc\"", kTaken), (std::vector<Record>{{1, {"a", "b\nc"}}}));
+  EXPECT_EQ(ReadAll("a\n", kTaken), (std::vector<Record>{{1, {"a"}}}));
+  std::istringstream open_quote("a\n\"b,c\n");
+  CsvReader csv(open_quote, kTaken);
+  std::vector<std::string_view> fields;
+  ASSERT_TRUE(csv.Next(fields));
+  try {
+    csv.Next(fields);
+    ADD_FAILURE() << "an open quote at the end was taken";
+  } catch (const LineError& e) {
+    EXPECT_EQ(e.line(), 2);
+    EXPECT_STREQ(e.what(), "a quoted field with no closing quote");
+  }
+}
+
+TEST(CsvField, QuotesOnlyWhatNeedsIt) {
+  EXPECT_EQ(CsvField(""), "");
+  EXPECT_EQ(CsvField("Orvan tracking"), "Orvan tracking");
+  EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+  EXPECT_EQ(CsvField("say \"no\""), "\"say \"\"no\"\"\"");
+  EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
+  EXPECT_EQ(CsvField("one\nline"), "\"one\nline\"");
+  EXPECT_EQ(CsvField(" lead"), "\" lead\"");
+  EXPECT_EQ(CsvField("trail\t"), "\"trail\t\"");
+  EXPECT_EQ(CsvField("Größe"), "Größe");
 }
 
 }  // namespace
-}  // namespace orvan::plot
+}  // namespace orvan

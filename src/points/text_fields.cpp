@@ -1,13 +1,13 @@
-#include "model/text_fields.h"
+#include "points/text_fields.h"
 
+#include <charconv>
 #include <cmath>
 
-#include "model/points.h"
-#include "support/error.h"
+#include "support/ascii.h"
 #include "support/numtext.h"
 #include "support/units.h"
 
-namespace orvan::model {
+namespace orvan::points {
 namespace {
 
 constexpr double kSexagesimalBase = 60;
@@ -24,13 +24,24 @@ double Sexagesimal(const std::vector<std::string_view>& fields, std::size_t firs
     const std::string_view field = fields[first + static_cast<std::size_t>(i)];
     const double value = Number(field, at, what);
     if (i > 0 && (value < 0 || value >= kSexagesimalBase || field[0] == '+' || field[0] == '-'))
-      at.Fail(what + ": " + std::string(field) + " is not in [0, 60)");
+      at.Fail(what + ": " + Quoted(field) + " is not in [0, 60)");
     if (i + 1 < parts && value != std::trunc(value))
-      at.Fail(what + ": " + std::string(field) + " should be a whole number");
+      at.Fail(what + ": " + Quoted(field) + " should be a whole number");
     magnitude += std::fabs(value) / scale;
     scale *= kSexagesimalBase;
   }
   return negative ? -magnitude : magnitude;
+}
+
+// std::from_chars, which takes no plus sign, after an optional one.
+bool ParseNumber(std::string_view field, double& value) {
+  if (field.starts_with('+')) {
+    field.remove_prefix(1);
+    if (field.starts_with('+') || field.starts_with('-')) return false;
+  }
+  const char* end = field.data() + field.size();
+  const auto r = std::from_chars(field.data(), end, value);
+  return r.ec == std::errc() && r.ptr == end && std::isfinite(value);
 }
 
 }  // namespace
@@ -63,23 +74,21 @@ std::vector<std::string_view> Fields(std::string_view line) {
   return fields;
 }
 
-std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+std::string Quoted(std::string_view field) {
+  if (field.size() <= kQuotedMost) return "\"" + std::string(field) + "\"";
+  return "\"" + std::string(field.substr(0, kQuotedMost)) + "...\" (" +
+         std::to_string(field.size()) + " characters)";
 }
 
 bool IsNumber(std::string_view field) {
-  try {
-    return !Trim(field).empty() && std::isfinite(TextToNumber(field, '.'));
-  } catch (const Error&) {
-    return false;
-  }
+  double value = 0;
+  return ParseNumber(field, value);
 }
 
 double Number(std::string_view field, const At& at, const std::string& what) {
-  if (!IsNumber(field)) at.Fail(what + ": \"" + std::string(field) + "\" is not a number");
-  return TextToNumber(field, '.');
+  double value = 0;
+  if (!ParseNumber(field, value)) at.Fail(what + ": " + Quoted(field) + " is not a number");
+  return value;
 }
 
 double InDayHours(double hours, const At& at, const std::string& what) {
@@ -112,8 +121,8 @@ double ColonSexagesimal(std::string_view text, const At& at, const std::string& 
     if (colon == std::string_view::npos) break;
     begin = colon + 1;
   }
-  if (parts.size() > 3) at.Fail(what + ": \"" + std::string(text) + "\" has too many parts");
+  if (parts.size() > 3) at.Fail(what + ": " + Quoted(text) + " has too many parts");
   return Sexagesimal(parts, 0, static_cast<int>(parts.size()), at, what);
 }
 
-}  // namespace orvan::model
+}  // namespace orvan::points
