@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "pointing/earth_state.h"
 #include "support/units.h"
 
 namespace orvan::pointing {
@@ -67,9 +68,13 @@ RaDec ApparentPlace(const MeanPlace& mean, Utc utc) {
   const double pm_ra = mean.pm_ra_s * kDegreesPerHour * ERFA_DAS2R;
   const double pm_dec = mean.pm_dec_arcsec * ERFA_DAS2R;
   const Utc tt = TerrestrialTime(utc);
-  double ri = 0, di = 0, eo = 0;
-  eraAtci13(ra, dec, pm_ra, pm_dec, 0, 0, tt.jd1, tt.jd2, &ri, &di, &eo);
-  return {RadiansToHours(eraAnp(ri - eo)), di * ERFA_DR2D};
+  // eraAtci13, with the Earth's state interpolated rather than computed.
+  EarthState earth = EarthStateAt(tt.jd1, tt.jd2);  // ERFA takes it unconst
+  eraASTROM astrom;
+  eraApci(tt.jd1, tt.jd2, earth.ebpv, earth.ehp, earth.x, earth.y, earth.s, &astrom);
+  double ri = 0, di = 0;
+  eraAtciq(ra, dec, pm_ra, pm_dec, 0, 0, &astrom, &ri, &di);
+  return {RadiansToHours(eraAnp(ri - earth.eo)), di * ERFA_DR2D};
 }
 
 double LocalApparentSiderealTime(Utc utc, double longitude_deg) {
@@ -91,7 +96,7 @@ Utc UtcAtSiderealTime(Utc day_start, double longitude_deg, double last) {
 
 HaDec Observed(RaDec apparent, Utc utc, double last, const Site& site) {
   const Utc tt = TerrestrialTime(utc);
-  const double eo = eraEo06a(tt.jd1, tt.jd2);
+  const double eo = EarthStateAt(tt.jd1, tt.jd2).eo;
   const RefractionConstants k = RefractionFor(site);
   // ERFA works from the Earth rotation angle and CIO-based places; the local
   // one is the sidereal time plus the equation of the origins.

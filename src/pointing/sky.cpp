@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "pointing/earth_state.h"
 #include "support/units.h"
 
 namespace orvan::pointing {
@@ -50,19 +51,8 @@ double GreenwichMeanSiderealTime(double ut) {
 }
 
 double GreenwichApparentSiderealTime(double ut) {
-  // The equation of the equinoxes changes by under 0.1" a day; once a minute
-  // is far finer than the program can see.
-  struct Cache {
-    double minute = NAN;
-    double hours = 0;
-  };
-  thread_local Cache ee;
-  const double minute = std::floor(ut / 60.0);
-  if (!(minute == ee.minute)) {
-    const double tt_days = (minute * 60.0 + TtMinusUtcSeconds(ut)) / kSecondsPerDay;
-    ee = {minute, Hours(eraEe06a(kJ2000, tt_days))};
-  }
-  return Wrap24(GreenwichMeanSiderealTime(ut) + ee.hours);
+  const double tt_days = (ut + TtMinusUtcSeconds(ut)) / kSecondsPerDay;
+  return Wrap24(GreenwichMeanSiderealTime(ut) + Hours(EarthStateAt(kJ2000, tt_days).ee));
 }
 
 double LocalSiderealTime(const Site& site, double ut) {

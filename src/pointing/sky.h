@@ -38,8 +38,8 @@ double TtMinusUtcSeconds(double ut);
 
 // Sidereal times (hours) at `ut` seconds of universal time since J2000.0.
 // Mean: ERFA's eraGmst06. Apparent: the mean plus the equation of the
-// equinoxes (eraEe06a), which is recomputed once per minute of `ut` on each
-// thread, as the full eraGst06a costs far more than one correction cycle may.
+// equinoxes (eraEe06a), computed at the hours and interpolated between them,
+// as the full eraGst06a costs far more than one correction cycle may.
 double GreenwichMeanSiderealTime(double ut);
 double GreenwichApparentSiderealTime(double ut);
 // Local apparent sidereal time.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "pointing/places.h"
 #include "pointing/sky.h"
 #include "reference.h"
 
@@ -51,13 +52,60 @@ TEST(SiderealTime, ApparentMatchesPublishedExample) {
               2e-4);
 }
 
-TEST(SiderealTime, ApparentMatchesErfasFullFormulaThroughTheMinute) {
-  // The equation of the equinoxes is kept for a minute; its change over one
-  // is under 1e-5 s of time.
+TEST(SiderealTime, ApparentMatchesErfasFullFormulaThroughTheHour) {
+  // The equation of the equinoxes is computed at the hours and interpolated
+  // between them: off by far less than 1e-5 s of time anywhere in the hour.
   const double start = SecondsSinceJ2000(2026, 3, 20, 4.0);
-  for (double dt : {0.0, 0.5, 29.75, 59.999, 60.0, 3600.0, 86400.0 * 14 + 31}) {
+  for (double dt : {0.0, 0.5, 29.75, 59.999, 60.0, 1799.5, 3599.999, 3600.0, 86400.0 * 14 + 31}) {
     EXPECT_NEAR(GreenwichApparentSiderealTime(start + dt) * 3600, ErfaGast(start + dt) * 3600, 1e-5)
         << dt;
+  }
+}
+
+// TAI - UTC from IERS Bulletin C, plus TT - TAI's 32.184 s: 32 s through
+// 1998, 36 s through 2016, 37 s since; the leap second at the end of the day.
+TEST(SiderealTime, TerrestrialTimeFollowsTheLeapSeconds) {
+  struct Case {
+    double ut;
+    double tt_minus_utc;
+  };
+  const Case cases[] = {
+      {SecondsSinceJ2000(1998, 6, 1, 0), 63.184},        {SecondsSinceJ2000(1999, 6, 1, 0), 64.184},
+      {SecondsSinceJ2000(2016, 12, 31, 23.999), 68.184}, {SecondsSinceJ2000(2017, 1, 1, 0), 69.184},
+      {SecondsSinceJ2000(2026, 12, 8, 21), 69.184},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TtMinusUtcSeconds(c.ut), c.tt_minus_utc) << c.ut;
+}
+
+// A star's apparent place, and where it is seen, with the Earth's state
+// interpolated between hours: as ERFA's full routines have them, to 20
+// micro-arc-seconds (the fortnightly nutation's curvature over an hour is
+// about 10), at moments anywhere in the hour.
+TEST(Places, MatchErfasFullRoutinesThroughTheHour) {
+  const double ra = 1.234, dec = 0.567;  // radians
+  for (double hours : {0.0, 0.25, 0.5, 0.999, 13.7, 24 * 40 + 7.3}) {
+    Utc utc{};
+    ASSERT_TRUE(UtcOfDate(2026, 12, 8, hours / 24, utc));
+    const Utc tt{utc.jd1, utc.jd2 + 69.184 / 86400};
+    double ri = 0, di = 0, eo = 0;
+    eraAtci13(ra, dec, 0, 0, 0, 0, tt.jd1, tt.jd2, &ri, &di, &eo);
+    const RaDec apparent = ApparentPlace({{ra / kRad / 15, dec / kRad}}, utc);
+    EXPECT_NEAR(Wrap12(apparent.ra - eraAnp(ri - eo) / kRad / 15) * 54000, 0, 2e-5) << hours;
+    EXPECT_NEAR((apparent.dec - di / kRad) * 3600, 0, 2e-5) << hours;
+
+    // Seen from 52.5 N at an hour angle of 2 h, through air of 1010 hPa.
+    const Site site{52.5, 13.4, 1010, 5, 0.6};
+    const double last = Wrap24(apparent.ra + 2);
+    double refa = 0, refb = 0;
+    eraRefco(1010, 5, 0.6, 0.55, &refa, &refb);
+    eraASTROM astrom;
+    eraApio(0, last * 15 * kRad + eraEo06a(tt.jd1, tt.jd2), 0, 52.5 * kRad, 0, 0, 0, refa, refb,
+            &astrom);
+    double aob = 0, zob = 0, hob = 0, dob = 0, rob = 0;
+    eraAtioq(ri, di, &astrom, &aob, &zob, &hob, &dob, &rob);
+    const HaDec seen = Observed(apparent, utc, last, site);
+    EXPECT_NEAR(Wrap12(seen.ha - hob / kRad / 15) * 54000, 0, 2e-5) << hours;
+    EXPECT_NEAR((seen.dec - dob / kRad) * 3600, 0, 2e-5) << hours;
   }
 }
 
