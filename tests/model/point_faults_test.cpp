@@ -87,6 +87,13 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
       {"indi_no_points", std::string(kIndiHead) + kIndiTail, ": no sync points"},
       {"indi_ra", std::string(kIndiHead) + IndiEntry(" 5:61:00", "0.342020") + kIndiTail,
        ", line 6: RightAscension: 61 is not in [0, 60)"},
+      // What is quoted stops at 60 bytes, and not inside a character (the degree
+      // sign's two bytes straddle the 60th).
+      {"indi_long_text",
+       std::string(kIndiHead) +
+           IndiEntry(std::string(59, '1') + "\xC2\xB0" + std::string(40, '1'), "0.342020") +
+           kIndiTail,
+       ", line 6: RightAscension: \"" + std::string(59, '1') + "...\" is not a number"},
       {"indi_vector", std::string(kIndiHead) + IndiEntry("5:30:00", "0.9") + kIndiTail,
        ", line 4: the telescope direction vector is not of unit length"},
       {"indi_missing", std::string(kIndiHead) + "<DatabaseEntry>\n</DatabaseEntry>\n" + kIndiTail,

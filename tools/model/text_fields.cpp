@@ -11,6 +11,9 @@ namespace orvan::model {
 namespace {
 
 constexpr double kSexagesimalBase = 60;
+constexpr std::size_t kQuotedMost = 60;
+// A UTF-8 byte that continues a character: 10xxxxxx.
+constexpr unsigned char kUtf8TailMask = 0xC0, kUtf8Tail = 0x80;
 
 // The magnitude of an angle from whole units, minutes and seconds, with its
 // sign taken from the first field's text (so "-0 30" is negative).
@@ -24,9 +27,9 @@ double Sexagesimal(const std::vector<std::string_view>& fields, std::size_t firs
     const std::string_view field = fields[first + static_cast<std::size_t>(i)];
     const double value = Number(field, at, what);
     if (i > 0 && (value < 0 || value >= kSexagesimalBase || field[0] == '+' || field[0] == '-'))
-      at.Fail(what + ": " + std::string(field) + " is not in [0, 60)");
+      at.Fail(what + ": " + Shortened(field) + " is not in [0, 60)");
     if (i + 1 < parts && value != std::trunc(value))
-      at.Fail(what + ": " + std::string(field) + " should be a whole number");
+      at.Fail(what + ": " + Shortened(field) + " should be a whole number");
     magnitude += std::fabs(value) / scale;
     scale *= kSexagesimalBase;
   }
@@ -69,6 +72,14 @@ std::string_view Trim(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
+std::string Shortened(std::string_view text) {
+  if (text.size() <= kQuotedMost) return std::string(text);
+  std::size_t cut = kQuotedMost;
+  // Not inside a UTF-8 character: back to its first byte.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & kUtf8TailMask) == kUtf8Tail) --cut;
+  return std::string(text.substr(0, cut)) + "...";
+}
+
 bool IsNumber(std::string_view field) {
   try {
     return !Trim(field).empty() && std::isfinite(TextToNumber(field, '.'));
@@ -78,7 +89,7 @@ bool IsNumber(std::string_view field) {
 }
 
 double Number(std::string_view field, const At& at, const std::string& what) {
-  if (!IsNumber(field)) at.Fail(what + ": \"" + std::string(field) + "\" is not a number");
+  if (!IsNumber(field)) at.Fail(what + ": \"" + Shortened(field) + "\" is not a number");
   return TextToNumber(field, '.');
 }
 
@@ -112,7 +123,7 @@ double ColonSexagesimal(std::string_view text, const At& at, const std::string& 
     if (colon == std::string_view::npos) break;
     begin = colon + 1;
   }
-  if (parts.size() > 3) at.Fail(what + ": \"" + std::string(text) + "\" has too many parts");
+  if (parts.size() > 3) at.Fail(what + ": \"" + Shortened(text) + "\" has too many parts");
   return Sexagesimal(parts, 0, static_cast<int>(parts.size()), at, what);
 }
 

@@ -17,6 +17,9 @@ std::vector<std::string_view> Lines(std::string_view text);
 std::vector<std::string_view> Fields(std::string_view line);
 // `text` without leading and trailing blanks.
 std::string_view Trim(std::string_view text);
+// What a message quotes of what was read: `text`, or its first 60 characters
+// and "..." (a field can be a whole file long).
+std::string Shortened(std::string_view text);
 
 // Where a reader is: the file and line it names in a failure.
 struct At {
