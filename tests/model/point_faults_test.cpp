@@ -65,6 +65,10 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
        ", line 4: XML: Opening and ending tag mismatch."},
       {"xml_attribute", "<INDIAlignmentDatabase>\n<DatabaseReferenceLocation latitude=52/>\n",
        ", line 2: XML: Expected ''' or '\"', but got '[0-9]'."},
+      {"xml_attribute_twice",
+       "<INDIAlignmentDatabase>\n<DatabaseReferenceLocation latitude='52.5' latitude='-44' "
+       "longitude='13.25'/>\n",
+       ", line 2: XML: Attribute 'latitude' redefined."},
       {"xml_trailing", "<INDIAlignmentDatabase/>\n<more/>\n",
        ", line 2: XML: Extra content at end of document."},
       // A DOCTYPE, which could declare what the text expands, is refused
@@ -92,6 +96,20 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
            IndiEntry(std::string(59, '1') + "\xC2\xB0" + std::string(40, '1'), "0.342020") +
            kIndiTail,
        ", line 6: RightAscension: \"" + std::string(59, '1') + "...\" is not a number"},
+      // An element the database has once, given twice, names the second.
+      {"indi_second_site",
+       std::string(kIndiHead) + IndiEntry("5:30:00", "0.342020") +
+           "   </DatabaseEntries>\n   <DatabaseReferenceLocation latitude='-44' "
+           "longitude='71.9'/>\n</INDIAlignmentDatabase>\n",
+       ", line 13: a second <DatabaseReferenceLocation>"},
+      {"indi_second_entries",
+       std::string(kIndiHead) + "   </DatabaseEntries>\n   <DatabaseEntries>\n" +
+           IndiEntry("5:30:00", "0.342020") + kIndiTail,
+       ", line 5: a second <DatabaseEntries>"},
+      {"indi_second_value",
+       std::string(kIndiHead) +
+           IndiEntry("5:30:00</RightAscension>\n<RightAscension>5:31:00", "0.342020") + kIndiTail,
+       ", line 7: a second <RightAscension>"},
       {"indi_vector", std::string(kIndiHead) + IndiEntry("5:30:00", "0.9") + kIndiTail,
        ", line 4: the telescope direction vector is not of unit length"},
       {"indi_missing", std::string(kIndiHead) + "<DatabaseEntry>\n</DatabaseEntry>\n" + kIndiTail,

@@ -59,9 +59,9 @@ struct Database {
   std::vector<Entry> entries;
 };
 
-// The database's elements read off the XML, in one pass. Malformed XML and a
-// DOCTYPE fail naming the line. Elements the format does not name are passed
-// over.
+// The database's elements read off the XML, in one pass. Malformed XML, a
+// DOCTYPE and a second of an element the format has once fail naming the
+// line. Elements the format does not name are passed over.
 class DatabaseXml {
  public:
   DatabaseXml(std::string_view text, const std::string& source)
@@ -74,10 +74,14 @@ class DatabaseXml {
   Database Read() {
     Database db;
     db.line = Root();
+    bool entries_read = false;
     while (NextChild()) {
       if (Named(kLocation)) {
+        Once(db.location.has_value());
         db.location = ReadLocation();
       } else if (Named(kEntries)) {
+        Once(entries_read);
+        entries_read = true;
         ReadEntries(db.entries);
       } else {
         Skip();
@@ -135,6 +139,12 @@ class DatabaseXml {
     }
   }
 
+  // Of two of an element the format has once, which is meant cannot be told:
+  // the file is refused rather than one of them taken.
+  void Once(bool met_before) const {
+    if (met_before) Fail(source_, line_, "a second <" + Name() + ">");
+  }
+
   void Skip() {
     xml_.skipCurrentElement();
     Check();
@@ -173,6 +183,7 @@ class DatabaseXml {
       }
       std::optional<Text>& value =
           entry.values[static_cast<std::size_t>(name - kValueNames.begin())];
+      Once(value.has_value());
       // The element's own text; an element within it (none in INDI's files)
       // is passed over.
       const QString text = xml_.readElementText(QXmlStreamReader::SkipChildElements);
