@@ -1,6 +1,7 @@
 // INDI's alignment database (docs/point-formats.md#indi-alignment-databases),
 // its XML read by Qt Core's QXmlStreamReader.
 #include <QXmlStreamReader>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -249,7 +250,7 @@ double NumberOf(const Entry& e, Value value, const std::string& source) {
 }
 
 Observer SiteOf(const Database& db, const std::string& source, const ReadOptions& options) {
-  if (!db.location) Fail(source, db.line, "no site: <DatabaseReferenceLocation> is missing");
+  if (!db.location) Fail(source, db.line, "no site: <" + std::string(kLocation) + "> is missing");
   const Location& place = *db.location;
   const At at{source, place.line};
   if (!place.latitude || !place.longitude)
