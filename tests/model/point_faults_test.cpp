@@ -14,20 +14,6 @@ constexpr const char* kRun = "Caption\n+52 30 00 2026 12 08\n";
 constexpr const char* kStar = "06 45 08.9 -16 42 58 ";
 constexpr const char* kCsvHeader =
     "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side\n";
-constexpr const char* kIndiHead =
-    "<INDIAlignmentDatabase>\n   <DatabaseReferenceLocation latitude='52.5' longitude='13.25'/>\n"
-    "   <DatabaseEntries>\n";
-constexpr const char* kIndiTail = "   </DatabaseEntries>\n</INDIAlignmentDatabase>\n";
-
-std::string IndiEntry(const std::string& ra, const std::string& z) {
-  return "<DatabaseEntry>\n<ObservationJulianDate>2461383.5</"
-         "ObservationJulianDate>\n<RightAscension>" +
-         ra + "</RightAscension>\n<Declination>20:15:00</Declination>\n" +
-         "<TelescopeDirectionVectorX>0.868163</TelescopeDirectionVectorX>\n" +
-         "<TelescopeDirectionVectorY>-0.359605</TelescopeDirectionVectorY>\n" +
-         "<TelescopeDirectionVectorZ>" + z + "</TelescopeDirectionVectorZ>\n</DatabaseEntry>\n";
-}
-
 struct Fault {
   const char* name;
   std::string content;
@@ -76,17 +62,54 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
       {"epoch", std::string(kRun) + kStar + "0.01 0.1 20 12 34 56.7 -05 07 30 13 40.87\n",
        ", line 3: epoch 20 is out of range"},
       {"xml_unclosed", std::string(kIndiHead) + "</INDIAlignmentDatabase>\n",
-       ", line 4: XML: </INDIAlignmentDatabase> closes <DatabaseEntries>"},
+       ", line 4: XML: Opening and ending tag mismatch."},
       {"xml_attribute", "<INDIAlignmentDatabase>\n<DatabaseReferenceLocation latitude=52/>\n",
-       ", line 2: XML: attribute latitude: value not in quotes"},
+       ", line 2: XML: Expected ''' or '\"', but got '[0-9]'."},
+      {"xml_attribute_twice",
+       "<INDIAlignmentDatabase>\n<DatabaseReferenceLocation latitude='52.5' latitude='-44' "
+       "longitude='13.25'/>\n",
+       ", line 2: XML: Attribute 'latitude' redefined."},
       {"xml_trailing", "<INDIAlignmentDatabase/>\n<more/>\n",
-       ", line 2: XML: text after the root element </INDIAlignmentDatabase>"},
+       ", line 2: XML: Extra content at end of document."},
+      // A DOCTYPE, which could declare what the text expands, is refused
+      // before any of it is used.
+      {"xml_doctype",
+       "<?xml version=\"1.0\"?>\n<!-- INDI -->\n<!DOCTYPE INDIAlignmentDatabase SYSTEM "
+       "\"indi.dtd\">\n" +
+           std::string(kIndiHead) + IndiEntry("5:30:00", "0.342020") + kIndiTail,
+       ", line 3: a DOCTYPE is not allowed in an INDI alignment database"},
+      {"xml_entity",
+       "<!DOCTYPE INDIAlignmentDatabase [\n<!-- <!ENTITY dec \"20:15:00\"> -->\n"
+       "<!ENTITY ra \"5:30:00\">\n]>\n" +
+           std::string(kIndiHead) + IndiEntry("&ra;", "0.342020") + kIndiTail,
+       ", line 3: an entity declaration (\"ra\") is not allowed in an INDI alignment database"},
       {"indi_root", "<Other/>", ", line 1: <Other> is not an INDI alignment database"},
       {"indi_site", "<INDIAlignmentDatabase>\n</INDIAlignmentDatabase>\n",
        ", line 1: no site: <DatabaseReferenceLocation> is missing"},
       {"indi_no_points", std::string(kIndiHead) + kIndiTail, ": no sync points"},
       {"indi_ra", std::string(kIndiHead) + IndiEntry(" 5:61:00", "0.342020") + kIndiTail,
        ", line 6: RightAscension: \"61\" is not in [0, 60)"},
+      // What is quoted stops at 60 bytes, and not inside a character (the degree
+      // sign's two bytes straddle the 60th).
+      {"indi_long_text",
+       std::string(kIndiHead) +
+           IndiEntry(std::string(59, '1') + "\xC2\xB0" + std::string(40, '1'), "0.342020") +
+           kIndiTail,
+       ", line 6: RightAscension: \"" + std::string(59, '1') + "...\" (101 bytes) is not a number"},
+      // An element the database has once, given twice, names the second.
+      {"indi_second_site",
+       std::string(kIndiHead) + IndiEntry("5:30:00", "0.342020") +
+           "   </DatabaseEntries>\n   <DatabaseReferenceLocation latitude='-44' "
+           "longitude='71.9'/>\n</INDIAlignmentDatabase>\n",
+       ", line 13: a second <DatabaseReferenceLocation>"},
+      {"indi_second_entries",
+       std::string(kIndiHead) + "   </DatabaseEntries>\n   <DatabaseEntries>\n" +
+           IndiEntry("5:30:00", "0.342020") + kIndiTail,
+       ", line 5: a second <DatabaseEntries>"},
+      {"indi_second_value",
+       std::string(kIndiHead) +
+           IndiEntry("5:30:00</RightAscension>\n<RightAscension>5:31:00", "0.342020") + kIndiTail,
+       ", line 7: a second <RightAscension>"},
       {"indi_vector", std::string(kIndiHead) + IndiEntry("5:30:00", "0.9") + kIndiTail,
        ", line 4: the telescope direction vector is not of unit length"},
       {"indi_missing", std::string(kIndiHead) + "<DatabaseEntry>\n</DatabaseEntry>\n" + kIndiTail,

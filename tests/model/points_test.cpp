@@ -247,6 +247,38 @@ TEST(PointCsv, ObservedAndMechanicalPlaces) {
   }
 }
 
+// Character references, decimal and hexadecimal, and CDATA sections read as
+// the text they stand for: the same point as the database written plainly.
+TEST(IndiDatabase, ReferencesAndCdataReadAsTheirText) {
+  const std::string plain = std::string(kIndiHead) + IndiEntry("5:30:00", "0.342020") + kIndiTail;
+  const std::vector<Point> want = ReadPoints(WritePointFile("plain.xml", plain), {});
+  ASSERT_EQ(want.size(), 1u);
+  struct Variant {
+    const char* name;
+    std::string plain, written;
+  };
+  const Variant variants[] = {
+      {"decimal reference", ">2461383.5<", ">&#50;461383.5<"},
+      {"hexadecimal reference in an attribute", "'52.5'", "'&#x35;2.5'"},
+      {"CDATA section", ">5:30:00<", "><![CDATA[5:30]]>:00<"},
+  };
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.name);
+    std::string text = plain;
+    const auto at = text.find(v.plain);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, v.plain.size(), v.written);
+    const std::vector<Point> got = ReadPoints(WritePointFile("written.xml", text), {});
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].line, want[0].line);
+    EXPECT_EQ(got[0].latitude_deg, want[0].latitude_deg);
+    EXPECT_EQ(got[0].observed.ha, want[0].observed.ha);
+    EXPECT_EQ(got[0].observed.dec, want[0].observed.dec);
+    EXPECT_EQ(got[0].mechanical.ha, want[0].mechanical.ha);
+    EXPECT_EQ(got[0].mechanical.dec, want[0].mechanical.dec);
+  }
+}
+
 #ifdef ORVAN_INDI_ALIGNMENT_WRITER
 // Sync points put into libindi's InMemoryDatabase and saved by it come back:
 // the mount's hour angle and declination the direction vector was made from,
