@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,41 @@ TEST(ModelCommandLine, TakesAFitAndACheck) {
   EXPECT_TRUE(Parse({"--help"}).options.help);
   EXPECT_TRUE(Parse({"fit", "--help"}).options.help);
   EXPECT_TRUE(Parse({"--version"}).options.version);
+}
+
+// Outputs are compared with the inputs and each other as the file system
+// sees them: through links, and by the folders of files not yet made.
+TEST(ModelCommandLine, AnOutputMayNotNameAnInputOrAnotherOutput) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(testing::TempDir()) / "orvan_output_clash";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "real");
+  std::ofstream(dir / "real" / "a.csv") << "utc\n";
+  fs::create_directory_symlink(dir / "real", dir / "alias");
+  fs::create_hard_link(dir / "real" / "a.csv", dir / "hard.csv");
+  const std::string d = dir.string();
+  struct Case {
+    std::vector<std::string> args;
+    std::string clash;
+  };
+  const std::vector<Case> cases{
+      {{"fit", d + "/real/a.csv", "-o", d + "/alias/a.csv"},
+       "-o " + d + "/alias/a.csv is the data file " + d + "/real/a.csv: it would be overwritten"},
+      {{"fit", d + "/hard.csv", "--plot", d + "/real/a.csv"},
+       "--plot " + d + "/real/a.csv is the data file " + d + "/hard.csv: it would be overwritten"},
+      {{"fit", d + "/hard.csv", "-o", d + "/alias/m.model", "--residuals", d + "/real/m.model"},
+       "--residuals " + d + "/real/m.model is the same file as -o " + d + "/alias/m.model"},
+      {{"check", "m.model", d + "/hard.csv", "--residuals", "./m.model"},
+       "--residuals ./m.model is the model file m.model: it would be overwritten"},
+      {{"fit", d + "/hard.csv", "-o", d + "/m.model", "--residuals", d + "/real/m.model"}, ""},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string_view> args(c.args.begin(), c.args.end());
+    const ParsedModelCommand parsed = ParseModelCommand(args);
+    ASSERT_EQ(parsed.error, "") << c.args[1];
+    EXPECT_EQ(OutputClash(parsed.options), c.clash) << c.args[1];
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

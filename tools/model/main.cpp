@@ -74,7 +74,27 @@ std::string Run(const ModelOptions& o, std::vector<Output>& outputs) {
   return FitTable(fit, points);
 }
 
+// Every output staged, then all put in place together: a failure leaves
+// every old file as it was.
+bool WriteOutputs(const std::vector<Output>& outputs) {
+  orvan::ReplaceFiles files;
+  std::string failed, reason;
+  for (const Output& out : outputs) {
+    if (!files.Stage(out.path, out.text, reason)) {
+      failed = out.path;
+      break;
+    }
+  }
+  if (failed.empty() && files.Commit(failed, reason)) return true;
+  std::cerr << kName << "cannot write " << failed << ": " << reason << '\n';
+  return false;
+}
+
 int Main(const ModelOptions& o) {
+  if (const std::string clash = OutputClash(o); !clash.empty()) {
+    std::cerr << kName << clash << '\n';
+    return kBadInput;
+  }
   std::vector<Output> outputs;
   std::string report;
   try {
@@ -83,13 +103,7 @@ int Main(const ModelOptions& o) {
     std::cerr << kName << e.what() << '\n';
     return kBadInput;
   }
-  for (const Output& out : outputs) {
-    std::string reason;
-    if (!orvan::ReplaceFile(out.path, out.text, reason)) {
-      std::cerr << kName << "cannot write " << out.path << ": " << reason << '\n';
-      return kCannotWrite;
-    }
-  }
+  if (!WriteOutputs(outputs)) return kCannotWrite;
   std::cout << report;
   return 0;
 }

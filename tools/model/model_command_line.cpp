@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 #include "fit.h"
 #include "pointing/terms.h"
@@ -150,7 +151,50 @@ void DefaultTerms(ModelOptions& o) {
   for (std::string_view name : kDefaultTerms) o.terms.push_back(*pointing::FindTerm(name));
 }
 
+// Whether two names are one file: for files that exist, as the file system
+// has them (links included); otherwise by their absolute paths, with the
+// folders that exist resolved.
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::exists(a, error) && fs::exists(b, error)) return fs::equivalent(a, b, error);
+  const auto resolved = [](const std::string& name) {
+    std::error_code e;
+    const fs::path absolute = fs::absolute(name, e).lexically_normal();
+    const fs::path path = fs::weakly_canonical(absolute, e);
+    return e ? absolute : path;
+  };
+  return resolved(a) == resolved(b);
+}
+
+struct NamedFile {
+  std::string what;  // how a message names it: "-o", "the data file"
+  std::string path;
+};
+
 }  // namespace
+
+std::string OutputClash(const ModelOptions& o) {
+  std::vector<NamedFile> inputs;
+  for (const std::string& file : o.data) inputs.push_back({"the data file", file});
+  if (o.command == Command::Check) inputs.push_back({"the model file", o.model});
+  std::vector<NamedFile> outputs;
+  if (o.output) outputs.push_back({"-o", *o.output});
+  if (o.residuals) outputs.push_back({"--residuals", *o.residuals});
+  if (o.plot) outputs.push_back({"--plot", *o.plot});
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const NamedFile& out = outputs[i];
+    for (const NamedFile& in : inputs)
+      if (SameFile(out.path, in.path))
+        return out.what + " " + out.path + " is " + in.what + " " + in.path +
+               ": it would be overwritten";
+    for (std::size_t j = 0; j < i; ++j)
+      if (SameFile(out.path, outputs[j].path))
+        return out.what + " " + out.path + " is the same file as " + outputs[j].what + " " +
+               outputs[j].path;
+  }
+  return {};
+}
 
 ParsedModelCommand ParseModelCommand(std::span<const std::string_view> args) {
   ParsedModelCommand parsed;

@@ -39,4 +39,9 @@ ParsedModelCommand ParseModelCommand(std::span<const std::string_view> args);
 
 std::string ModelUsage();
 
+// Empty, or why the outputs cannot be written: one names an input (a data
+// file, the model checked) or another output, as the file system sees them.
+// Told before anything is read.
+std::string OutputClash(const ModelOptions& o);
+
 }  // namespace orvan::model
