@@ -4,8 +4,8 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 namespace orvan {
@@ -87,8 +87,8 @@ TEST_F(ReplaceFileTest, ASetGoesInWholeOrNotAtAll) {
     std::string reason;
   };
   const Case cases[] = {
-      {"a folder made where the last file goes", [&] { fs::remove(csv), fs::create_directory(csv); },
-       csv, "Is a directory"},
+      {"a folder made where the last file goes",
+       [&] { fs::remove(csv), fs::create_directory(csv); }, csv, "Is a directory"},
       {"the last file's folder gone", [&] { fs::remove_all(sub); }, sub / "x.csv",
        "No such file or directory"},
   };
