@@ -14,6 +14,11 @@ constexpr const char* kRun = "Caption\n+52 30 00 2026 12 08\n";
 constexpr const char* kStar = "06 45 08.9 -16 42 58 ";
 constexpr const char* kCsvHeader =
     "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side\n";
+constexpr const char* kNotPoints =
+    ": not a point file: it is neither a TPOINT observation file (a caption line, then : options "
+    "or the run line), an INDI alignment database (XML) nor a point CSV (the header line "
+    "utc,sky_ra_hours,...)";
+
 struct Fault {
   const char* name;
   std::string content;
@@ -25,6 +30,22 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
   const std::string obs = std::string(kStar) + "12 34 56.7 -05 07 30 13 40.87\n";
   const Fault faults[] = {
       {"empty", "", ": empty file"},
+      {"utf16", std::string("\xFF\xFEu\0t\0c\0,\0", 8),
+       ": UTF-16 text (it starts with a UTF-16 byte-order mark): save it as UTF-8"},
+      {"utf16_big", std::string("\xFE\xFF\0u\0t", 6),
+       ": UTF-16 text (it starts with a UTF-16 byte-order mark): save it as UTF-8"},
+      {"two_boms", "\xEF\xBB\xBF\xEF\xBB\xBF" + std::string(kCsvHeader),
+       ": two UTF-8 byte-order marks: a file starts with one at most"},
+      {"cr_only",
+       "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side\r"
+       "2026-12-08T21:30:00Z,6.75,-16.7,6.76,-16.75,east\r",
+       ": its lines end in a carriage return alone: save it with LF or CRLF line ends"},
+      {"tabs",
+       "utc\tsky_ra_hours\tsky_dec_degrees\tmount_ra_hours\tmount_dec_degrees\tpier_side\n"
+       "2026-12-08T21:30:00Z\t6.75\t-16.7\t6.76\t-16.75\teast\n",
+       kNotPoints},
+      {"caption_only", "Caption\n", kNotPoints},
+      {"prose", "Notes of the night\nclear, then cloud\n", kNotPoints},
       {"blank", " \n\n", ": empty file"},
       {"no_run_line", "Caption\n:EQUAT\n", ": no run line (latitude, year, month, day)"},
       {"no_observations", std::string(kRun) + "END\n", ": no observations"},
@@ -166,6 +187,13 @@ TEST(PointFaults, AFileThatCannotBeRead) {
     ADD_FAILURE() << "read without complaint";
   } catch (const PointError& e) {
     EXPECT_EQ(e.what(), path + ": cannot be read");
+  }
+  const std::string folder = PointFolder("a_folder");
+  try {
+    ReadPoints(folder, {});
+    ADD_FAILURE() << "read without complaint";
+  } catch (const PointError& e) {
+    EXPECT_EQ(e.what(), folder + ": a folder, not a point file");
   }
 }
 

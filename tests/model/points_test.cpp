@@ -279,6 +279,53 @@ TEST(IndiDatabase, ReferencesAndCdataReadAsTheirText) {
   }
 }
 
+// What the formats allow around their content reads as the plain file does:
+// one UTF-8 byte-order mark, CRLF line ends, blanks around the CSV's header
+// names, blank and comment lines before it.
+TEST(PointFiles, AByteOrderMarkCrlfAndBlanksReadAsThePlainFile) {
+  const std::string csv =
+      "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side\n"
+      "2026-12-08T21:30:00Z,6.752477,-16.716117,6.7612,-16.75,east\n"
+      "2026-12-08T22:00:00.5Z,10.139532,11.967208,10.15,11.9,west\n";
+  const std::string tpoint =
+      "Run\n:EQUAT\n+52 30 00 2026 12 08\n"
+      "06 45 08.9 -16 42 58 12 34 56.7 -05 07 30 13 40.87\n";
+  const auto crlf = [](std::string text) {
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2))
+      text.insert(at, "\r");
+    return text;
+  };
+  ReadOptions options;
+  options.latitude_deg = 52.5;
+  options.longitude_deg = 13.4;
+  struct Variant {
+    const char* name;
+    std::string plain, dressed;
+  };
+  const Variant variants[] = {
+      {"csv, mark and CRLF", csv, "\xEF\xBB\xBF" + crlf(csv)},
+      {"csv, blanks and comments", csv,
+       "\n# solves\n  UTC , Sky_RA_Hours,sky_dec_degrees ,mount_ra_hours,\tmount_dec_degrees, "
+       "pier_side\t\n" +
+           csv.substr(csv.find('\n') + 1)},
+      {"tpoint, mark and CRLF", tpoint, "\xEF\xBB\xBF" + crlf(tpoint)},
+  };
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.name);
+    const std::vector<Point> plain = ReadPoints(WritePointFile("plain.txt", v.plain), options);
+    const std::vector<Point> dressed =
+        ReadPoints(WritePointFile("dressed.txt", v.dressed), options);
+    ASSERT_EQ(dressed.size(), plain.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      EXPECT_EQ(dressed[i].observed.ha, plain[i].observed.ha);
+      EXPECT_EQ(dressed[i].observed.dec, plain[i].observed.dec);
+      EXPECT_EQ(dressed[i].mechanical.ha, plain[i].mechanical.ha);
+      EXPECT_EQ(dressed[i].mechanical.dec, plain[i].mechanical.dec);
+      EXPECT_EQ(dressed[i].through_pole, plain[i].through_pole);
+    }
+  }
+}
+
 #ifdef ORVAN_INDI_ALIGNMENT_WRITER
 // Sync points put into libindi's InMemoryDatabase and saved by it come back:
 // the mount's hour angle and declination the direction vector was made from,

@@ -1,6 +1,8 @@
 #include "model/points.h"
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -13,9 +15,13 @@ namespace orvan::model {
 namespace {
 
 using points::Fail;
+using points::Fields;
 using points::Lines;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16Little = "\xFF\xFE", kUtf16Big = "\xFE\xFF";
+
+enum class Format { Tpoint, Indi, Csv };
 
 // The first line that is neither blank nor a '#' comment.
 std::string_view FirstLine(std::string_view text) {
@@ -24,6 +30,48 @@ std::string_view FirstLine(std::string_view text) {
     if (!line.empty() && line[0] != '#') return line;
   }
   return {};
+}
+
+// TPOINT's layout: its caption (line 1, whatever it says), then, as the
+// first line that is not blank, an option (":EQUAT") or the run line, whose
+// fields are all numbers.
+bool IsTpointLayout(std::string_view text) {
+  const std::vector<std::string_view> lines = Lines(text);
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::string_view line = Trim(lines[i]);
+    if (line.empty()) continue;
+    if (line[0] == ':') return true;
+    const std::vector<std::string_view> fields = Fields(line);
+    return std::all_of(fields.begin(), fields.end(), points::IsNumber);
+  }
+  return false;
+}
+
+// The text as read, its one UTF-8 byte-order mark taken off; a text that
+// can't be any point file is refused here, saying why.
+std::string_view CheckedText(std::string_view text, const std::string& path) {
+  if (text.starts_with(kUtf16Little) || text.starts_with(kUtf16Big))
+    Fail(path, 0, "UTF-16 text (it starts with a UTF-16 byte-order mark): save it as UTF-8");
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  if (text.starts_with(kByteOrderMark))
+    Fail(path, 0, "two UTF-8 byte-order marks: a file starts with one at most");
+  for (std::size_t cr = text.find('\r'); cr != std::string_view::npos; cr = text.find('\r', cr + 1))
+    if (cr + 1 == text.size() || text[cr + 1] != '\n')
+      Fail(path, 0, "its lines end in a carriage return alone: save it with LF or CRLF line ends");
+  if (Trim(text).empty()) Fail(path, 0, "empty file");
+  return text;
+}
+
+// The format from the content: XML is INDI's database, a first line naming
+// the CSV's columns is the CSV, TPOINT's layout is TPOINT's.
+Format FormatOf(std::string_view text, const std::string& path) {
+  if (Trim(text)[0] == '<') return Format::Indi;
+  if (points::IsPointCsvHeader(FirstLine(text))) return Format::Csv;
+  if (IsTpointLayout(text)) return Format::Tpoint;
+  Fail(path, 0,
+       "not a point file: it is neither a TPOINT observation file (a caption line, then : "
+       "options or the run line), an INDI alignment database (XML) nor a point CSV (the header "
+       "line utc,sky_ra_hours,...)");
 }
 
 pointing::Site SiteFrom(const ReadOptions& options, const std::string& source) {
@@ -50,6 +98,8 @@ std::vector<Point> ReadPointCsv(std::string_view text, const std::string& source
 }
 
 std::vector<Point> ReadPoints(const std::string& path, const ReadOptions& options) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) Fail(path, 0, "a folder, not a point file");
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;
   if (!in || !(content << in.rdbuf())) {
@@ -57,13 +107,15 @@ std::vector<Point> ReadPoints(const std::string& path, const ReadOptions& option
     if (in.is_open() && in.peek() == std::ifstream::traits_type::eof()) Fail(path, 0, "empty file");
     Fail(path, 0, "cannot be read");
   }
-  std::string_view text = content.view();
-  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-  if (Trim(text).empty()) Fail(path, 0, "empty file");
-  // The format from the content: XML is INDI's database, a first line naming
-  // the CSV's columns is the CSV, anything else TPOINT's layout.
-  if (Trim(text)[0] == '<') return ReadIndiDatabase(text, path, options);
-  if (points::IsPointCsvHeader(FirstLine(text))) return ReadPointCsv(text, path, options);
+  const std::string_view text = CheckedText(content.view(), path);
+  switch (FormatOf(text, path)) {
+    case Format::Indi:
+      return ReadIndiDatabase(text, path, options);
+    case Format::Csv:
+      return ReadPointCsv(text, path, options);
+    case Format::Tpoint:
+      break;
+  }
   return ReadTpointFile(text, path, options);
 }
 
