@@ -51,15 +51,16 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
       {"no_observations", std::string(kRun) + "END\n", ": no observations"},
       {"altaz", "Caption\n:ALTAZ\n",
        ", line 2: :ALTAZ data (an altazimuth mount) cannot be read: equatorial only"},
-      {"option_late", std::string(kRun) + ":J2000\n", ", line 3: option :J2000 after the run line"},
+      {"option_late", std::string(kRun) + ":J2000\n",
+       ", line 3: option \":J2000\" after the run line"},
       {"run_fields", "Caption\n52 30 00 2026 12\n",
        ", line 2: the run line has 5 fields; expected latitude (d m s), year, month, day, then up "
        "to "
        "temperature, pressure, height, humidity and wavelength"},
-      {"run_date", "Caption\n52 30 00 2026 2 30\n", ", line 2: no such date 2026 2 30"},
+      {"run_date", "Caption\n52 30 00 2026 2 30\n", ", line 2: no such date \"2026 2 30\""},
       {"run_latitude", "Caption\n92 30 00 2026 2 3\n", ", line 2: latitude is beyond +-90 degrees"},
       {"run_humidity", "Caption\n52 30 00 2026 2 3 10 1000 100 45\n",
-       ", line 2: relative humidity 45 is out of range"},
+       ", line 2: relative humidity \"45\" is out of range"},
       {"obs_13", std::string(kRun) + kStar + "12 34 56.7 -05 07 30 13\n",
        ", line 3: an observation has 13 numbers; expected 14 or 15 (star, telescope, sidereal time "
        "h m "
@@ -78,10 +79,19 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
        ", line 3: star RA is not in [0, 24) hours"},
       {"star_dec", std::string(kRun) + "06 45 08.9 -96 42 58 12 34 56.7 -05 07 30 13 40.87\n",
        ", line 3: star Dec is beyond +-90 degrees"},
-      {"mount_dec", std::string(kRun) + kStar + "12 34 56.7 -185 07 30 13 40.87\n",
-       ", line 3: telescope Dec is beyond +-180 degrees"},
+      {"mount_dec", std::string(kRun) + kStar + "12 34 56.7 -270 00 01 13 40.87\n",
+       ", line 3: telescope Dec is beyond +-270 degrees"},
+      // A runaway field is quoted to its first 60 characters.
+      {"long_field", "Caption\n52 30 00 2026 2 3 " + std::string(100, '7') + "\n",
+       ", line 2: temperature \"" + std::string(60, '7') +
+           "...\" (100 characters) is out of range"},
+      {"long_option", std::string(kRun) + ":" + std::string(99, 'X') + " on\n",
+       ", line 3: option \":" + std::string(59, 'X') + "...\" (100 characters) after the run line"},
+      {"long_year", "Caption\n52 30 00 2026." + std::string(95, '5') + " 2 3\n",
+       ", line 2: year: \"2026." + std::string(55, '5') +
+           "...\" (100 characters) should be a whole number"},
       {"epoch", std::string(kRun) + kStar + "0.01 0.1 20 12 34 56.7 -05 07 30 13 40.87\n",
-       ", line 3: epoch 20 is out of range"},
+       ", line 3: epoch \"20\" is out of range"},
       {"xml_unclosed", std::string(kIndiHead) + "</INDIAlignmentDatabase>\n",
        ", line 4: XML: Opening and ending tag mismatch."},
       {"xml_attribute", "<INDIAlignmentDatabase>\n<DatabaseReferenceLocation latitude=52/>\n",
