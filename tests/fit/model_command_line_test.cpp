@@ -34,6 +34,10 @@ TEST(ModelCommandLine, RefusesWhatItCannotTake) {
       {{"fit", "a.csv", "--longitude", "nan"}, "bad value for --longitude: nan"},
       {{"fit", "a.csv", "--pressure", "-1"}, "bad value for --pressure: -1"},
       {{"fit", "a.csv", "--temperature", "99"}, "bad value for --temperature: 99"},
+      {{"fit", "a.csv", "--humidity", "100.5"}, "bad value for --humidity: 100.5"},
+      {{"fit", "a.csv", "--humidity", "-1"}, "bad value for --humidity: -1"},
+      {{"fit", "a.csv", "--height", "10001"}, "bad value for --height: 10001"},
+      {{"fit", "a.csv", "--height", "1km"}, "bad value for --height: 1km"},
       {{"fit", "a.csv", "-o"}, "-o needs a value"},
       {{"fit", "a.csv", "--plot", ""}, "--plot needs a value"},
       {{"check", "m.model", "a.csv", "-o", "x.model"}, "-o is for fit only"},
@@ -48,10 +52,11 @@ TEST(ModelCommandLine, RefusesWhatItCannotTake) {
 
 TEST(ModelCommandLine, TakesAFitAndACheck) {
   const ParsedModelCommand fit =
-      Parse({"fit",   "a.csv",         "b.dat",  "--terms",    "ih,NP,tf", "--reject",
-             "3",     "--longitude",   "-105.5", "--latitude", "40",       "--pressure",
-             "840",   "--temperature", "-5",     "-o",         "m.model",  "--residuals",
-             "r.csv", "--plot",        "r.png"});
+      Parse({"fit",      "a.csv",      "b.dat",       "--terms",       "ih,NP,tf",
+             "--reject", "3",          "--longitude", "-105.5",        "--latitude",
+             "40",       "--pressure", "840",         "--temperature", "-5",
+             "-o",       "m.model",    "--residuals", "r.csv",         "--plot",
+             "r.png",    "--humidity", "55",          "--height",      "-12.5"});
   ASSERT_EQ(fit.error, "");
   const ModelOptions& o = fit.options;
   EXPECT_EQ(o.command, Command::Fit);
@@ -62,6 +67,12 @@ TEST(ModelCommandLine, TakesAFitAndACheck) {
   EXPECT_EQ(o.read.latitude_deg, 40);
   EXPECT_EQ(o.read.pressure_hpa, 840);
   EXPECT_EQ(o.read.temperature_c, -5);
+  EXPECT_EQ(o.read.relative_humidity, 0.55);
+  EXPECT_EQ(o.read.height_m, -12.5);
+  using enum ReadSetting;
+  EXPECT_EQ(o.given, (std::vector<ReadSetting>{Longitude, Latitude, Pressure, Temperature, Humidity,
+                                               Height}));
+  EXPECT_EQ(OptionOf(Humidity), "--humidity");
   EXPECT_EQ(o.output, "m.model");
   EXPECT_EQ(o.residuals, "r.csv");
   EXPECT_EQ(o.plot, "r.png");

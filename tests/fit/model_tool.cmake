@@ -1,6 +1,7 @@
 # Runs TOOL with ARGS (separated by |) and checks its exit status
 # (EXPECTED_RC, default 0); the first line of standard error against
-# EXPECTED_STDERR exactly (none when not given); that standard output holds
+# EXPECTED_STDERR exactly (none when not given), and with STDERR_LINES that
+# it has so many lines; that standard output holds
 # each line of EXPECTED_LINES (separated by |), or is empty when
 # EXPECTED_LINES is "none". With KEEP, the file KEEP is written with a
 # stand-in model before the run and must hold it after; with WRITTEN, the
@@ -23,6 +24,13 @@ if(DEFINED FOLDER)
   file(MAKE_DIRECTORY ${FOLDER})
 endif()
 include(${CMAKE_CURRENT_LIST_DIR}/../run_tool.cmake)
+if(DEFINED STDERR_LINES)
+  string(REGEX MATCHALL "\n" ends "${err}")
+  list(LENGTH ends count)
+  if(NOT count EQUAL STDERR_LINES)
+    message(FATAL_ERROR "standard error has ${count} lines, expected ${STDERR_LINES}:\n${err}")
+  endif()
+endif()
 if(EXPECTED_LINES STREQUAL "none")
   if(NOT out STREQUAL "")
     message(FATAL_ERROR "standard output was:\n${out}\nexpected nothing")

@@ -201,7 +201,7 @@ TEST(TpointFile, MeanPlaceOfAnotherEpoch) {
 }
 
 // The point CSV: J2000 plate solves against eraAtco13 at each row's UTC with
-// the site and air given; the mount's reading of date against the sidereal
+// the site (its height too) and air given; the mount's reading of date against the sidereal
 // time from eraGst06a, pier side west taken through the pole.
 TEST(PointCsv, ObservedAndMechanicalPlaces) {
   const std::string path = WritePointFile(
@@ -218,6 +218,7 @@ TEST(PointCsv, ObservedAndMechanicalPlaces) {
   options.pressure_hpa = 1010;
   options.temperature_c = 5;
   options.relative_humidity = 0.6;
+  options.height_m = 1650;
   const std::vector<Point> points = ReadPoints(path, options);
   ASSERT_EQ(points.size(), 3u);
   struct Row {
@@ -235,8 +236,8 @@ TEST(PointCsv, ObservedAndMechanicalPlaces) {
     Utc(2026, 12, 8, 21 + row.minute / 60, row.minute % 60, row.second, u1, u2);
     double aob, zob, hob, dob, rob, eo;
     ASSERT_EQ(eraAtco13(row.ra * 15 * ERFA_DD2R, row.dec * ERFA_DD2R, 0, 0, 0, 0, u1, u2, 0,
-                        13.4 * ERFA_DD2R, 52.5 * ERFA_DD2R, 0, 0, 0, 1010, 5, 0.6, 0.55, &aob, &zob,
-                        &hob, &dob, &rob, &eo),
+                        13.4 * ERFA_DD2R, 52.5 * ERFA_DD2R, 1650, 0, 0, 1010, 5, 0.6, 0.55, &aob,
+                        &zob, &hob, &dob, &rob, &eo),
               0);
     ExpectNear(points[i].observed, FromErfa(hob, dob), 0.02, "observed");
     const double ha = LastHours(u1, u2, 13.4) - row.mount_ra;

@@ -61,6 +61,7 @@ struct Option {
   Apply apply;
   std::string_view help;
   bool fit_only = false;
+  std::optional<ReadSetting> setting = std::nullopt;  // the reading setting it gives, if any
 };
 
 constexpr bool kFitOnly = true;
@@ -83,7 +84,7 @@ constexpr std::array kOptions{
              o.read.longitude_deg = d;
              return true;
            },
-           "the site's longitude, east positive"},
+           "the site's longitude, east positive", !kFitOnly, ReadSetting::Longitude},
     Option{"--latitude", "DEG",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              double d = 0;
@@ -91,17 +92,30 @@ constexpr std::array kOptions{
              o.read.latitude_deg = d;
              return true;
            },
-           "the site's latitude, for files that lack it"},
+           "the site's latitude, for point CSVs", !kFitOnly, ReadSetting::Latitude},
+    Option{"--height", "M",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             return Number("--height", v, kHeightBoundsM, o.read.height_m, e);
+           },
+           "the site's height above sea level (default 0)", !kFitOnly, ReadSetting::Height},
     Option{"--pressure", "HPA",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              return Number("--pressure", v, kPressureBoundsHpa, o.read.pressure_hpa, e);
            },
-           "air pressure for refraction (default 0: none)"},
+           "air pressure for refraction (default 0: none)", !kFitOnly, ReadSetting::Pressure},
     Option{"--temperature", "C",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              return Number("--temperature", v, kTemperatureBoundsC, o.read.temperature_c, e);
            },
-           "air temperature for refraction (default 10)"},
+           "air temperature for refraction (default 10)", !kFitOnly, ReadSetting::Temperature},
+    Option{"--humidity", "PERCENT",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             double percent = 0;
+             if (!Number("--humidity", v, kHumidityBoundsPercent, percent, e)) return false;
+             o.read.relative_humidity = percent / kPercent;
+             return true;
+           },
+           "relative humidity for refraction (default 0)", !kFitOnly, ReadSetting::Humidity},
     Option{"-o", "FILE.model", SetFile<&ModelOptions::output>, "fit: write the model file",
            kFitOnly},
     Option{"--residuals", "FILE.csv", SetFile<&ModelOptions::residuals>,
@@ -143,6 +157,7 @@ bool ParseWords(std::span<const std::string_view> args, ModelOptions& o,
       return false;
     }
     if (!option->apply(args[++i], o, error)) return false;
+    if (option->setting) o.given.push_back(*option->setting);
   }
   return true;
 }
@@ -173,6 +188,12 @@ struct NamedFile {
 };
 
 }  // namespace
+
+std::string_view OptionOf(ReadSetting setting) {
+  for (const Option& option : kOptions)
+    if (option.setting == setting) return option.name;
+  return {};
+}
 
 std::string OutputClash(const ModelOptions& o) {
   std::vector<NamedFile> inputs;

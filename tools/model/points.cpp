@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <sstream>
 
 #include "model/readers.h"
@@ -82,22 +83,55 @@ pointing::Site SiteFrom(const ReadOptions& options, const std::string& source) {
     Fail(source, 0, "site latitude beyond +-90 degrees");
   if (std::fabs(*options.longitude_deg) > kHalfTurnDeg)
     Fail(source, 0, "site longitude beyond +-180 degrees");
-  return {*options.latitude_deg, *options.longitude_deg, options.pressure_hpa,
-          options.temperature_c, options.relative_humidity};
+  return {*options.latitude_deg, *options.longitude_deg,    options.pressure_hpa,
+          options.temperature_c, options.relative_humidity, options.height_m};
+}
+
+// What each format takes from itself rather than from ReadOptions.
+void NoteUnused(Format format, const std::string& path, std::vector<UnusedSetting>& unused) {
+  const auto add = [&](std::initializer_list<ReadSetting> settings, const std::string& why) {
+    for (ReadSetting setting : settings)
+      unused.push_back({setting, "does not apply to " + path + ": " + why});
+  };
+  using enum ReadSetting;
+  if (format == Format::Tpoint)
+    add({Latitude, Pressure, Temperature, Humidity, Height},
+        "a TPOINT observation file carries its own site and air on its run line");
+  if (format == Format::Indi) {
+    add({Latitude, Longitude}, "an INDI alignment database carries its own site");
+    add({Height}, "an INDI alignment database's site is taken at sea level");
+  }
+}
+
+// The air columns of a point CSV, where a row gives them, over the options.
+void NoteCsvAir(std::span<const points::PointRecord> records, const std::string& path,
+                std::vector<UnusedSetting>& unused) {
+  const auto note = [&](auto column, ReadSetting setting, std::string_view name) {
+    if (std::any_of(records.begin(), records.end(),
+                    [&](const points::PointRecord& r) { return (r.air.*column).has_value(); }))
+      unused.push_back({setting, "gives way in " + path + " to its " + std::string(name) +
+                                     " column, where a row has a value"});
+  };
+  note(&points::PointAir::temperature_c, ReadSetting::Temperature, "temperature_c");
+  note(&points::PointAir::pressure_hpa, ReadSetting::Pressure, "pressure_hpa");
+  note(&points::PointAir::humidity_percent, ReadSetting::Humidity, "humidity_percent");
 }
 
 }  // namespace
 
 std::vector<Point> ReadPointCsv(std::string_view text, const std::string& source,
-                                const ReadOptions& options) {
+                                const ReadOptions& options, std::vector<UnusedSetting>& unused) {
   const pointing::Site site = SiteFrom(options, source);
+  const std::vector<points::PointRecord> records = points::ReadPointCsv(text, source);
   std::vector<Point> points;
-  for (const points::PointRecord& record : points::ReadPointCsv(text, source))
+  for (const points::PointRecord& record : records)
     points.push_back(pointing::FitPointOf(record, site, source));
+  NoteCsvAir(records, source, unused);
   return points;
 }
 
-std::vector<Point> ReadPoints(const std::string& path, const ReadOptions& options) {
+std::vector<Point> ReadPoints(const std::string& path, const ReadOptions& options,
+                              std::vector<UnusedSetting>* unused) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) Fail(path, 0, "a folder, not a point file");
   std::ifstream in(path, std::ios::binary);
@@ -108,15 +142,14 @@ std::vector<Point> ReadPoints(const std::string& path, const ReadOptions& option
     Fail(path, 0, "cannot be read");
   }
   const std::string_view text = CheckedText(content.view(), path);
-  switch (FormatOf(text, path)) {
-    case Format::Indi:
-      return ReadIndiDatabase(text, path, options);
-    case Format::Csv:
-      return ReadPointCsv(text, path, options);
-    case Format::Tpoint:
-      break;
-  }
-  return ReadTpointFile(text, path, options);
+  const Format format = FormatOf(text, path);
+  std::vector<UnusedSetting> left;
+  std::vector<Point> points = format == Format::Indi  ? ReadIndiDatabase(text, path, options)
+                              : format == Format::Csv ? ReadPointCsv(text, path, options, left)
+                                                      : ReadTpointFile(text, path, options);
+  NoteUnused(format, path, left);
+  if (unused) unused->insert(unused->end(), left.begin(), left.end());
+  return points;
 }
 
 }  // namespace orvan::model
