@@ -84,12 +84,12 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
       // A runaway field is quoted to its first 60 characters.
       {"long_field", "Caption\n52 30 00 2026 2 3 " + std::string(100, '7') + "\n",
        ", line 2: temperature \"" + std::string(60, '7') +
-           "...\" (100 characters) is out of range"},
+           "...\" (100 bytes) is out of range"},
       {"long_option", std::string(kRun) + ":" + std::string(99, 'X') + " on\n",
-       ", line 3: option \":" + std::string(59, 'X') + "...\" (100 characters) after the run line"},
+       ", line 3: option \":" + std::string(59, 'X') + "...\" (100 bytes) after the run line"},
       {"long_year", "Caption\n52 30 00 2026." + std::string(95, '5') + " 2 3\n",
        ", line 2: year: \"2026." + std::string(55, '5') +
-           "...\" (100 characters) should be a whole number"},
+           "...\" (100 bytes) should be a whole number"},
       {"epoch", std::string(kRun) + kStar + "0.01 0.1 20 12 34 56.7 -05 07 30 13 40.87\n",
        ", line 3: epoch \"20\" is out of range"},
       {"xml_unclosed", std::string(kIndiHead) + "</INDIAlignmentDatabase>\n",
