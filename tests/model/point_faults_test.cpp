@@ -83,8 +83,7 @@ TEST(PointFaults, EachGetsItsLineAndCause) {
        ", line 3: telescope Dec is beyond +-270 degrees"},
       // A runaway field is quoted to its first 60 characters.
       {"long_field", "Caption\n52 30 00 2026 2 3 " + std::string(100, '7') + "\n",
-       ", line 2: temperature \"" + std::string(60, '7') +
-           "...\" (100 bytes) is out of range"},
+       ", line 2: temperature \"" + std::string(60, '7') + "...\" (100 bytes) is out of range"},
       {"long_option", std::string(kRun) + ":" + std::string(99, 'X') + " on\n",
        ", line 3: option \":" + std::string(59, 'X') + "...\" (100 bytes) after the run line"},
       {"long_year", "Caption\n52 30 00 2026." + std::string(95, '5') + " 2 3\n",
