@@ -220,6 +220,7 @@ TEST(Fit, RejectsTheWorstPointsOneAtATimeAndRefits) {
 TEST(Fit, RejectionStopsBeforeTheTermsBecomeInseparable) {
   const Known mount{95, 0, 25};
   std::vector<Point> points;
+  points.reserve(13);
   for (int i = 0; i < 12; ++i)
     points.push_back(MakePoint(mount, -4 + 0.7 * i, 0, 40, false, i + 1));
   points.push_back(MakePoint(mount, 1, 60, 40, false, 13));

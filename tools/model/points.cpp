@@ -124,6 +124,7 @@ std::vector<Point> ReadPointCsv(std::string_view text, const std::string& source
   const pointing::Site site = SiteFrom(options, source);
   const std::vector<points::PointRecord> records = points::ReadPointCsv(text, source);
   std::vector<Point> points;
+  points.reserve(records.size());
   for (const points::PointRecord& record : records)
     points.push_back(pointing::FitPointOf(record, site, source));
   NoteCsvAir(records, source, unused);
