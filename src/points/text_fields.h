@@ -58,7 +58,7 @@ double WithinDegrees(double degrees, double limit, const At& at, const std::stri
 // or hours, minutes and seconds).
 double Hours(const std::vector<std::string_view>& fields, std::size_t first, int parts,
              const At& at, const std::string& what);
-// Degrees, within +-limit (90 for a sky declination, 180 for a mount's).
+// Degrees, within +-limit (90 for a sky declination, 270 for a mount's).
 double Degrees(const std::vector<std::string_view>& fields, std::size_t first, double limit,
                const At& at, const std::string& what);
 
