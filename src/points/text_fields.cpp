@@ -77,7 +77,7 @@ std::vector<std::string_view> Fields(std::string_view line) {
 }
 
 std::string Quoted(std::string_view field) {
-  const std::string quoted = "\"" + Shortened(field) + "\"";
+  std::string quoted = "\"" + Shortened(field) + "\"";
   if (field.size() <= kQuotedMost) return quoted;
   return quoted + " (" + std::to_string(field.size()) + " bytes)";
 }
