@@ -23,6 +23,9 @@ inline constexpr std::chrono::milliseconds kDefaultAnswerLimit{5000};
 // A device not shown within this quiet time after the server's other devices
 // were is taken as not there (the protocol has no "that is all" message).
 inline constexpr std::chrono::milliseconds kDefaultDeviceQuiet{1000};
+// A weather device whose readings have not been updated for this long is
+// taken as stuck; weather drivers update every minute by default.
+inline constexpr std::chrono::seconds kDefaultWeatherStaleLimit{600};
 
 struct IndiOptions {
   std::string host = "127.0.0.1";
@@ -41,6 +44,12 @@ struct IndiOptions {
   // How the user says the mount moves west of the pier; left out, the
   // program finds it out from the first pulses.
   std::optional<ReversedAxes> reverse_on_pier_west;
+  // The air read live from this weather device on the same server
+  // (indi_weather.h), what it says of its readings told to `air_notice`; the
+  // program's clock times a reading's age.
+  std::optional<std::string> weather;
+  std::chrono::seconds weather_stale_limit = kDefaultWeatherStaleLimit;
+  std::function<void(const std::string&)> air_notice;
 };
 
 // "ACP.Telescope" and "ACP.Util" over an INDI mount. The first Create
