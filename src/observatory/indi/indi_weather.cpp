@@ -34,7 +34,7 @@ IndiWeather::IndiWeather(const IndiOptions& options, std::shared_ptr<program::Cl
         return std::make_unique<IndiLink>(weather);
       }()),
       clock_(std::move(clock)),
-      fixed_(std::move(fixed)),
+      fixed_(fixed),
       stale_limit_s_(static_cast<double>(options.weather_stale_limit.count())),
       notice_(options.air_notice) {}
 
