@@ -154,6 +154,9 @@ TEST(CommandLine, TakesALogFile) {
   EXPECT_FALSE(Parse({}).options.log_file);
   EXPECT_EQ(Parse({"--log", "night.csv"}).options.log_file, "night.csv");
   EXPECT_EQ(Parse({"--log", "a.csv", "--log", "b.csv"}).options.log_file, "b.csv");
+  EXPECT_EQ(Parse({"--indi", "h", "--points", "syncs.csv"}).options.points_file, "syncs.csv");
+  EXPECT_EQ(Parse({"--points", "syncs.csv"}).error, "--points needs --indi");
+  EXPECT_EQ(Parse({"--indi", "h", "--points", ""}).error, "--points needs a file name");
 }
 
 Parsed ParseWindows(std::vector<std::string_view> args) {
@@ -241,6 +244,8 @@ With no option it opens its window on a built-in simulated observatory.
   --start              start holding once the link to the telescope is up
   --log FILE           append a CSV line for each correction cycle, start,
                        stop and error to FILE
+  --points FILE        append each sync another client makes on the INDI
+                       mount to FILE, a point CSV for orvanacp-model
   --rates              while holding, track at the rates the pointing model
                        predicts; pulses take out the rest
   --trace              write every observatory access to standard error

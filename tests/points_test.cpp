@@ -108,7 +108,7 @@ TEST(Quoted, CutsARunawayFieldShort) {
   EXPECT_EQ(Quoted("6h76"), "\"6h76\"");
   EXPECT_EQ(Quoted(std::string(60, 'x')), "\"" + std::string(60, 'x') + "\"");
   EXPECT_EQ(Quoted(std::string(1000000, 'x')),
-            "\"" + std::string(60, 'x') + "...\" (1000000 characters)");
+            "\"" + std::string(60, 'x') + "...\" (1000000 bytes)");
 }
 
 }  // namespace

@@ -109,14 +109,18 @@ bool ApplyReversed(std::string_view v, Options& o, std::string& error) {
   return false;
 }
 
-bool ApplyLog(std::string_view v, Options& o, std::string& error) {
+// A file the program writes to: named, or refused.
+template <std::optional<std::string> Options::*kFile, const char* kName>
+bool SetOutput(std::string_view v, Options& o, std::string& error) {
   if (v.empty()) {
-    error = "--log needs a file name";
+    error = std::string(kName) + " needs a file name";
     return false;
   }
-  o.log_file = std::string(v);
+  o.*kFile = std::string(v);
   return true;
 }
+constexpr char kLogOption[] = "--log";
+constexpr char kPointsOption[] = "--points";
 
 bool ApplyTraceIndi(std::string_view v, Options& o, std::string&) {
   o.trace_indi = std::string(v);
@@ -181,10 +185,13 @@ constexpr std::array kOptions{
            "the maximum allowable error, as if typed into the box", kBoth},
     Option{"--start", "", SetFlag<&Options::start>,
            "start holding once the link to the telescope is up", kBoth},
-    Option{"--log", "FILE", ApplyLog,
+    Option{kLogOption, "FILE", SetOutput<&Options::log_file, kLogOption>,
            "append a CSV line for each correction cycle, start,\n"
            "stop and error to FILE",
            kBoth},
+    Option{kPointsOption, "FILE", SetOutput<&Options::points_file, kPointsOption>,
+           "append each sync another client makes on the INDI\n"
+           "mount to FILE, a point CSV for orvanacp-model"},
     Option{"--rates", "", SetFlag<&Options::rates>,
            "while holding, track at the rates the pointing model\n"
            "predicts; pulses take out the rest"},
@@ -301,6 +308,7 @@ Parsed ParseCommandLine(std::span<const std::string_view> args, Program program)
   }
   if (p.options.trace_indi && !p.options.indi_host) p.error = "--trace-indi needs --indi";
   if (p.options.weather && !p.options.indi_host) p.error = "--weather needs --indi";
+  if (p.options.points_file && !p.options.indi_host) p.error = "--points needs --indi";
   // The simulated world's truth means nothing to a real mount.
   if (p.options.indi_host && (p.options.sim_truth_file || p.options.sim_german))
     p.error = "--sim-truth and --sim-german are for the simulated observatory, not --indi";

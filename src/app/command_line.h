@@ -42,7 +42,9 @@ struct Options {
   // to standard error.
   std::optional<std::string> trace_indi;
   std::optional<std::string> log_file;  // the cycle log, appended to
-  bool rates = false;                   // model tracking by custom rates
+  // Every sync another client makes on an INDI mount, appended as a point.
+  std::optional<std::string> points_file;
+  bool rates = false;  // model tracking by custom rates
   bool help = false;
   bool version = false;
 };

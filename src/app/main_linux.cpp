@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/sync_points.h"
 #include "observatory/indi/indi_observatory.h"
 #include "observatory/indi/indi_trace.h"
 #include "observatory/sim/simulated_observatory.h"
@@ -113,7 +114,7 @@ std::shared_ptr<indi::IndiTrace> OpenIndiTrace(const std::string& path, std::str
 
 // `side` receives where the observatory tells the side of the pier.
 std::unique_ptr<AutomationFactory> MakeObservatory(
-    const app::Options& o, std::shared_ptr<indi::IndiTrace> trace,
+    const app::Options& o, std::shared_ptr<indi::IndiTrace> trace, app::SyncPoints* syncs,
     std::shared_ptr<program::ObservatoryProgram>& program, std::shared_ptr<PierSideSource>& side,
     const AirNotices& air) {
   program::SkyOptions sky;
@@ -135,24 +136,35 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   indi.notice = Notice;
   indi.trace = std::move(trace);
   indi.reverse_on_pier_west = o.reverse_on_pier_west;
+  if (syncs) indi.syncs = syncs->watch();
   indi.weather = o.weather;
   indi.air_notice = [&air](const std::string& text) { air.Say(text); };
   return indi::MakeIndiObservatory(indi, &program, &side);
 }
 
+// What runs beside the window: the cycle log, model tracking, the syncs
+// recorded as points; each where asked for.
+struct Companions {
+  std::unique_ptr<tracking::CycleLog> log;
+  tracking::TrackingObserver* listener = nullptr;
+  app::SyncPoints* syncs = nullptr;
+  std::shared_ptr<program::ObservatoryProgram> program;
+  std::shared_ptr<PierSideSource> side;
+};
+
 // Starts the program on `view` and runs it to its end; the exit status.
-int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
-        std::unique_ptr<tracking::CycleLog> log, tracking::TrackingObserver* listener) {
+int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory, Companions c) {
   // The window logic holds the observatory's objects and is bound to the
   // view, so it goes before either.
   std::unique_ptr<frmMain> main_form;
   const std::unique_ptr<QSocketNotifier> signal_notifier = CloseOnSignals(main_form);
-  frmMain& form = Module1::Main(main_form, view, observatory, std::move(log));
-  form.Listen(listener);
+  frmMain& form = Module1::Main(main_form, view, observatory, std::move(c.log));
+  form.Listen(c.listener);
   if (!form.ended()) {
     if (o.threshold) form.Type(ControlId::Text11, *o.threshold);
     if (o.start) form.Click();
   }
+  if (c.syncs) c.syncs->Start(c.program, c.side);
   // A failed start-up has shown its report and ended the program before any
   // event loop ran; otherwise the loop runs until the program ends.
   if (!form.ended()) QCoreApplication::exec();
@@ -189,8 +201,7 @@ std::unique_ptr<AutomationFactory> Traced(const app::Options& o, AutomationFacto
 // Runs the program on its view: the headless one or the window; `air_in_use`
 // is said first.
 int RunOnView(int argc, char* argv[], const app::Options& o, AutomationFactory& observatory,
-              std::unique_ptr<tracking::CycleLog> log, tracking::TrackingObserver* listener,
-              AirNotices& air, const std::string& air_in_use) {
+              Companions c, AirNotices& air, const std::string& air_in_use) {
   if (o.headless) {
     QCoreApplication app(argc, argv);
     headless::HeadlessView view([](const std::string& line) {
@@ -199,7 +210,7 @@ int RunOnView(int argc, char* argv[], const app::Options& o, AutomationFactory& 
     });
     air.headless = [&view](const std::string& text) { view.AirNoted(text); };
     air.Say(air_in_use);
-    const int status = Run(o, view, observatory, std::move(log), listener);
+    const int status = Run(o, view, observatory, std::move(c));
     air.headless = nullptr;
     return status;
   }
@@ -212,7 +223,7 @@ int RunOnView(int argc, char* argv[], const app::Options& o, AutomationFactory& 
   QApplication::setApplicationName("OrvanACP");
   QApplication::setWindowIcon(qt::ApplicationIcon());
   qt::QtView view;
-  return Run(o, view, observatory, std::move(log), listener);
+  return Run(o, view, observatory, std::move(c));
 #endif
 }
 
@@ -236,13 +247,16 @@ int main(int argc, char* argv[]) {
   if (!OpenLog(o, log, error)) return Refuse(error);
   const auto indi_trace = o.trace_indi ? OpenIndiTrace(*o.trace_indi, error) : nullptr;
   if (!error.empty()) return Refuse(error);
+  std::unique_ptr<app::SyncPoints> syncs;
+  if (o.points_file && !(syncs = app::SyncPoints::Open(*o.points_file, Notice, error)))
+    return Refuse(error);
 
   AirNotices air;
   std::unique_ptr<AutomationFactory> observatory;
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;
   try {
-    observatory = MakeObservatory(o, indi_trace, program, side, air);
+    observatory = MakeObservatory(o, indi_trace, syncs.get(), program, side, air);
   } catch (const Error& e) {
     // A model file that can't be read is a bad value on the command line.
     return Refuse(e.description());
@@ -260,7 +274,8 @@ int main(int argc, char* argv[]) {
     follower.emplace(program, Notice);
     model_tracking.emplace(*follower);
   }
-  return RunOnView(argc, argv, o, traced ? *traced : *observatory, std::move(log),
-                   model_tracking ? &*model_tracking : nullptr, air,
-                   program ? AirInUse(o, *program) : std::string());
+  return RunOnView(
+      argc, argv, o, traced ? *traced : *observatory,
+      {std::move(log), model_tracking ? &*model_tracking : nullptr, syncs.get(), program, side},
+      air, program ? AirInUse(o, *program) : std::string());
 }

@@ -77,6 +77,17 @@ RaDec ApparentPlace(const MeanPlace& mean, Utc utc) {
   return {RadiansToHours(eraAnp(ri - earth.eo)), di * ERFA_DR2D};
 }
 
+RaDec MeanPlaceOf(RaDec apparent, Utc utc) {
+  const Utc tt = TerrestrialTime(utc);
+  // eraAtic13, with the Earth's state interpolated as ApparentPlace has it.
+  EarthState earth = EarthStateAt(tt.jd1, tt.jd2);  // ERFA takes it unconst
+  eraASTROM astrom;
+  eraApci(tt.jd1, tt.jd2, earth.ebpv, earth.ehp, earth.x, earth.y, earth.s, &astrom);
+  double rc = 0, dc = 0;
+  eraAticq(HoursToRadians(apparent.ra) + earth.eo, apparent.dec * ERFA_DD2R, &astrom, &rc, &dc);
+  return {RadiansToHours(eraAnp(rc)), dc * ERFA_DR2D};
+}
+
 double LocalApparentSiderealTime(Utc utc, double longitude_deg) {
   const Site site{0, longitude_deg, 0, 0};
   return LocalSiderealTime(site, SecondsSinceJ2000(utc));

@@ -36,6 +36,10 @@ struct MeanPlace {
 // from the equinox) at `utc`.
 RaDec ApparentPlace(const MeanPlace& mean, Utc utc);
 
+// The J2000 place (ICRS, no proper motion) of a star at apparent place of
+// date `apparent` at `utc`: ApparentPlace undone.
+RaDec MeanPlaceOf(RaDec apparent, Utc utc);
+
 // Local apparent sidereal time (hours) at `utc` and east longitude.
 double LocalApparentSiderealTime(Utc utc, double longitude_deg);
 

@@ -11,6 +11,8 @@ namespace orvan::points {
 namespace {
 
 constexpr double kSexagesimalBase = 60;
+// A UTF-8 byte that continues a character: 10xxxxxx.
+constexpr unsigned char kUtf8TailMask = 0xC0, kUtf8Tail = 0x80;
 
 // The magnitude of an angle from whole units, minutes and seconds, with its
 // sign taken from the first field's text (so "-0 30" is negative).
@@ -75,9 +77,17 @@ std::vector<std::string_view> Fields(std::string_view line) {
 }
 
 std::string Quoted(std::string_view field) {
-  if (field.size() <= kQuotedMost) return "\"" + std::string(field) + "\"";
-  return "\"" + std::string(field.substr(0, kQuotedMost)) + "...\" (" +
-         std::to_string(field.size()) + " characters)";
+  const std::string quoted = "\"" + Shortened(field) + "\"";
+  if (field.size() <= kQuotedMost) return quoted;
+  return quoted + " (" + std::to_string(field.size()) + " bytes)";
+}
+
+std::string Shortened(std::string_view text) {
+  if (text.size() <= kQuotedMost) return std::string(text);
+  std::size_t cut = kQuotedMost;
+  // Not inside a UTF-8 character: back to its first byte.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & kUtf8TailMask) == kUtf8Tail) --cut;
+  return std::string(text.substr(0, cut)) + "...";
 }
 
 bool IsNumber(std::string_view field) {

@@ -23,6 +23,10 @@ class PointError : public std::runtime_error {
 std::vector<std::string_view> Lines(std::string_view text);
 // Blank-separated fields (spaces and tabs).
 std::vector<std::string_view> Fields(std::string_view line);
+// What a message quotes of what was read: `text`, or its first 60 characters
+// and "..." (a field can be a whole file long), never cut inside a UTF-8
+// character.
+std::string Shortened(std::string_view text);
 
 // Where a reader is: the file and line it names in a failure.
 struct At {
@@ -31,8 +35,8 @@ struct At {
   [[noreturn]] void Fail(const std::string& what) const { points::Fail(source, line, what); }
 };
 
-// `field` in double quotes for a message, cut short past kQuotedMost
-// characters so that a runaway field does not flood the message.
+// `field` in double quotes for a message, Shortened, with its whole length
+// where it was cut: a runaway field does not flood the message.
 inline constexpr std::size_t kQuotedMost = 60;
 std::string Quoted(std::string_view field);
 
@@ -54,7 +58,7 @@ double WithinDegrees(double degrees, double limit, const At& at, const std::stri
 // or hours, minutes and seconds).
 double Hours(const std::vector<std::string_view>& fields, std::size_t first, int parts,
              const At& at, const std::string& what);
-// Degrees, within +-limit (90 for a sky declination, 180 for a mount's).
+// Degrees, within +-limit (90 for a sky declination, 270 for a mount's).
 double Degrees(const std::vector<std::string_view>& fields, std::size_t first, double limit,
                const At& at, const std::string& what);
 

@@ -7,18 +7,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace orvan {
 namespace {
 
 // mkstemp's pattern: the file's own name, so a left-over is recognisable.
 constexpr char kTemporarySuffix[] = ".XXXXXX";
+// The old file, kept beside its staged replacement while the set goes in.
+constexpr char kBackupSuffix[] = ".old";
 // A new file is readable by everyone, as the files a user's editor makes.
 constexpr mode_t kNewFileMode = 0644;
 
-std::string Reason() {
-  return std::strerror(errno);
+std::string Reason(int error = errno) {
+  return std::strerror(error);
 }
 
 bool WriteAll(int fd, std::string_view text, std::string& reason) {
@@ -43,16 +44,36 @@ mode_t ModeFor(const std::string& path) {
   return kNewFileMode & ~mask;
 }
 
+// Whether something is at `path` (a dangling link counts); a folder is
+// reported as the reason a file cannot go there.
+bool Exists(const std::string& path, bool& folder) {
+  struct stat st {};
+  folder = ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return folder || ::lstat(path.c_str(), &st) == 0;
+}
+
 }  // namespace
 
-bool ReplaceFile(const std::string& path, std::string_view text, std::string& reason) {
-  std::vector<char> temporary(path.begin(), path.end());
-  temporary.insert(temporary.end(), std::begin(kTemporarySuffix), std::end(kTemporarySuffix));
+ReplaceFiles::~ReplaceFiles() {
+  RemoveLeftovers();
+}
+
+void ReplaceFiles::RemoveLeftovers() {
+  for (const Staged& s : staged_) {
+    ::unlink(s.temporary.c_str());
+    if (!s.backup.empty()) ::unlink(s.backup.c_str());
+  }
+  staged_.clear();
+}
+
+bool ReplaceFiles::Stage(const std::string& path, std::string_view text, std::string& reason) {
+  std::string temporary = path + kTemporarySuffix;
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) {
     reason = Reason();
     return false;
   }
+  staged_.push_back({path, temporary, {}});
   bool ok = WriteAll(fd, text, reason);
   if (ok && ::fchmod(fd, ModeFor(path)) != 0) {
     reason = Reason();
@@ -66,12 +87,61 @@ bool ReplaceFile(const std::string& path, std::string_view text, std::string& re
     reason = Reason();
     ok = false;
   }
-  if (ok && std::rename(temporary.data(), path.c_str()) != 0) {
+  return ok;
+}
+
+// Refuses a folder where a file should go, and keeps a link to each old file
+// of a set of more than one, all before anything is renamed.
+bool ReplaceFiles::KeepOldFiles(std::string& failed, std::string& reason) {
+  for (Staged& s : staged_) {
+    bool folder = false;
+    const bool exists = Exists(s.path, folder);
+    if (folder) {
+      failed = s.path;
+      reason = Reason(EISDIR);
+      return false;
+    }
+    if (!exists || staged_.size() == 1) continue;
+    const std::string backup = s.temporary + kBackupSuffix;
+    if (::link(s.path.c_str(), backup.c_str()) != 0) {
+      failed = s.path;
+      reason = Reason();
+      return false;
+    }
+    s.backup = backup;
+  }
+  return true;
+}
+
+// The first `placed` targets as they were before Commit.
+void ReplaceFiles::PutBack(std::size_t placed) {
+  for (std::size_t i = placed; i-- > 0;) {
+    Staged& s = staged_[i];
+    if (s.backup.empty()) {
+      ::unlink(s.path.c_str());
+    } else if (std::rename(s.backup.c_str(), s.path.c_str()) == 0) {
+      s.backup.clear();
+    }
+  }
+}
+
+bool ReplaceFiles::Commit(std::string& failed, std::string& reason) {
+  bool ok = KeepOldFiles(failed, reason);
+  for (std::size_t i = 0; ok && i < staged_.size(); ++i) {
+    if (std::rename(staged_[i].temporary.c_str(), staged_[i].path.c_str()) == 0) continue;
+    failed = staged_[i].path;
     reason = Reason();
+    PutBack(i);
     ok = false;
   }
-  if (!ok) ::unlink(temporary.data());
+  RemoveLeftovers();
   return ok;
+}
+
+bool ReplaceFile(const std::string& path, std::string_view text, std::string& reason) {
+  ReplaceFiles file;
+  std::string failed;
+  return file.Stage(path, text, reason) && file.Commit(failed, reason);
 }
 
 }  // namespace orvan

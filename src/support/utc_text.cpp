@@ -43,16 +43,19 @@ double UtcFields::Seconds() const {
   return second + static_cast<double>(nanoseconds) / kNanosecondsPerSecond;
 }
 
-std::string UtcText(std::chrono::system_clock::time_point time) {
+UtcFields UtcFieldsOf(std::chrono::system_clock::time_point time) {
   using namespace std::chrono;
-  const auto ms = floor<milliseconds>(time);
-  const auto day = floor<days>(ms);
+  const auto ns = floor<nanoseconds>(time);
+  const auto day = floor<days>(ns);
   const year_month_day date(day);
-  const hh_mm_ss clock(ms - day);
-  return UtcText(UtcFields{int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())),
-                           int(clock.hours().count()), int(clock.minutes().count()),
-                           int(clock.seconds().count()),
-                           clock.subseconds().count() * kNanosecondsPerMillisecond});
+  const hh_mm_ss clock(ns - day);
+  return {int(date.year()),           int(unsigned(date.month())),  int(unsigned(date.day())),
+          int(clock.hours().count()), int(clock.minutes().count()), int(clock.seconds().count()),
+          clock.subseconds().count()};
+}
+
+std::string UtcText(std::chrono::system_clock::time_point time) {
+  return UtcText(UtcFieldsOf(time));
 }
 
 std::string UtcText(const UtcFields& utc) {

@@ -22,6 +22,9 @@ struct UtcFields {
   double Seconds() const;  // the second with its fraction
 };
 
+// A time point as written, to its nanosecond.
+UtcFields UtcFieldsOf(std::chrono::system_clock::time_point time);
+
 // `time` as UTC with milliseconds, truncated: 2026-12-08T21:04:08.123Z.
 std::string UtcText(std::chrono::system_clock::time_point time);
 std::string UtcText(const UtcFields& utc);

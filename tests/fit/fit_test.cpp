@@ -120,7 +120,7 @@ TEST(Fit, NamesTheTermsThePointsCannotTellApart) {
   // to Δh a multiple of tan δ (like NP): MA + cos h0 NP − sin h0 ID and
   // ME − sin h0 NP − cos h0 ID move no point.
   const std::string spread = ": spread them wider in hour angle and declination, or leave ";
-  const std::vector<Indistinct> cases{
+  std::vector<Indistinct> cases{
       {"one hour angle", Along(false, 1.0, 40), kSeven,
        "the points cannot tell ID, NP, MA, ME apart" + spread + "some out of --terms"},
       // Nearly so: the hour angles a few milliseconds of time apart.
@@ -133,6 +133,25 @@ TEST(Fit, NamesTheTermsThePointsCannotTellApart) {
       {"equator, NP", Along(true, 0, 40), Indices({"IH", "NP"}),
        "the points cannot determine NP" + spread + "it out of --terms"},
   };
+  // DAF's effect, −DAF (cos φ cos h + sin φ tan δ), is −cos φ HCEC − sin φ NP
+  // everywhere: no points separate the three. On the equator (φ 0) it is
+  // −HCEC's; at the pole (φ 90) −NP's, and there TF's, −cos δ in
+  // declination, is −DCEC's.
+  const std::string none = "no points can tell ";
+  const std::string same =
+      " apart, however spread (their effects are the same functions of the position): leave ";
+  const std::vector<Indistinct> by_construction{
+      {"DAF at 40", SkyGrid(kMount, 40, true), Indices({"IH", "ID", "NP", "DAF", "HCEC", "MA"}),
+       none + "NP, DAF, HCEC" + same + "one of them out of --terms"},
+      {"DAF on the equator", SkyGrid(kMount, 0, true), Indices({"IH", "ID", "NP", "DAF", "HCEC"}),
+       none + "DAF, HCEC" + same + "one of them out of --terms"},
+      {"at the pole", SkyGrid(kMount, 90, true), Indices({"IH", "ID", "NP", "DAF", "TF", "DCEC"}),
+       none + "NP, DAF, TF, DCEC" + same + "2 of them out of --terms"},
+      {"and one hour angle", Along(false, 1.0, 40), Indices({"ID", "NP", "DAF", "HCEC", "MA"}),
+       none + "NP, DAF, HCEC" + same + "one of them out of --terms, and the points cannot tell " +
+           "ID, NP, DAF, HCEC, MA apart" + spread + "some out of --terms"},
+  };
+  cases.insert(cases.end(), by_construction.begin(), by_construction.end());
   for (const Indistinct& c : cases) {
     try {
       Fit(c.points, c.terms);
@@ -193,6 +212,32 @@ TEST(Fit, RejectsTheWorstPointsOneAtATimeAndRefits) {
   EXPECT_NE(table.find("points used: 166 of 168\n"), std::string::npos) << table;
   // Without the option nothing is dropped.
   EXPECT_TRUE(Fit(points, kSeven).dropped.empty());
+}
+
+// Points on the equator tell IH from CH only by the one at 60°, which is 30"
+// out in declination: dropping it would leave the two inseparable, so
+// rejection stops there and says so.
+TEST(Fit, RejectionStopsBeforeTheTermsBecomeInseparable) {
+  const Known mount{95, 0, 25};
+  std::vector<Point> points;
+  points.reserve(13);
+  for (int i = 0; i < 12; ++i)
+    points.push_back(MakePoint(mount, -4 + 0.7 * i, 0, 40, false, i + 1));
+  points.push_back(MakePoint(mount, 1, 60, 40, false, 13));
+  points.back().mechanical.dec += 30.0 / 3600;
+  const FitResult fit = Fit(points, Indices({"IH", "CH"}), 3.0);
+  EXPECT_TRUE(fit.dropped.empty());
+  ASSERT_TRUE(fit.rejection_stopped);
+  EXPECT_EQ(fit.rejection_stopped->point, 12u);
+  EXPECT_EQ(fit.rejection_stopped->terms, Indices({"IH", "CH"}));
+  EXPECT_NEAR(fit.values[0], mount.ih, 1e-9);
+  EXPECT_NEAR(fit.values[1], mount.ch, 1e-9);
+  const std::string table = FitTable(fit, points);
+  EXPECT_NE(table.find("points used: 13 of 13\n"), std::string::npos) << table;
+  EXPECT_NE(table.find("\nrejection stopped: dropping synthetic, line 13 would leave IH, CH "
+                       "inseparable\n"),
+            std::string::npos)
+      << table;
 }
 
 TEST(Fit, ResidualsAreOnTheSkyOnBothSides) {

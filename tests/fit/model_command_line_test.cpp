@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,10 @@ TEST(ModelCommandLine, RefusesWhatItCannotTake) {
       {{"fit", "a.csv", "--longitude", "nan"}, "bad value for --longitude: nan"},
       {{"fit", "a.csv", "--pressure", "-1"}, "bad value for --pressure: -1"},
       {{"fit", "a.csv", "--temperature", "99"}, "bad value for --temperature: 99"},
+      {{"fit", "a.csv", "--humidity", "100.5"}, "bad value for --humidity: 100.5"},
+      {{"fit", "a.csv", "--humidity", "-1"}, "bad value for --humidity: -1"},
+      {{"fit", "a.csv", "--height", "10001"}, "bad value for --height: 10001"},
+      {{"fit", "a.csv", "--height", "1km"}, "bad value for --height: 1km"},
       {{"fit", "a.csv", "-o"}, "-o needs a value"},
       {{"fit", "a.csv", "--plot", ""}, "--plot needs a value"},
       {{"check", "m.model", "a.csv", "-o", "x.model"}, "-o is for fit only"},
@@ -46,10 +52,11 @@ TEST(ModelCommandLine, RefusesWhatItCannotTake) {
 
 TEST(ModelCommandLine, TakesAFitAndACheck) {
   const ParsedModelCommand fit =
-      Parse({"fit",   "a.csv",         "b.dat",  "--terms",    "ih,NP,tf", "--reject",
-             "3",     "--longitude",   "-105.5", "--latitude", "40",       "--pressure",
-             "840",   "--temperature", "-5",     "-o",         "m.model",  "--residuals",
-             "r.csv", "--plot",        "r.png"});
+      Parse({"fit",      "a.csv",      "b.dat",       "--terms",       "ih,NP,tf",
+             "--reject", "3",          "--longitude", "-105.5",        "--latitude",
+             "40",       "--pressure", "840",         "--temperature", "-5",
+             "-o",       "m.model",    "--residuals", "r.csv",         "--plot",
+             "r.png",    "--humidity", "55",          "--height",      "-12.5"});
   ASSERT_EQ(fit.error, "");
   const ModelOptions& o = fit.options;
   EXPECT_EQ(o.command, Command::Fit);
@@ -60,6 +67,12 @@ TEST(ModelCommandLine, TakesAFitAndACheck) {
   EXPECT_EQ(o.read.latitude_deg, 40);
   EXPECT_EQ(o.read.pressure_hpa, 840);
   EXPECT_EQ(o.read.temperature_c, -5);
+  EXPECT_EQ(o.read.relative_humidity, 0.55);
+  EXPECT_EQ(o.read.height_m, -12.5);
+  using enum ReadSetting;
+  EXPECT_EQ(o.given, (std::vector<ReadSetting>{Longitude, Latitude, Pressure, Temperature, Humidity,
+                                               Height}));
+  EXPECT_EQ(OptionOf(Humidity), "--humidity");
   EXPECT_EQ(o.output, "m.model");
   EXPECT_EQ(o.residuals, "r.csv");
   EXPECT_EQ(o.plot, "r.png");
@@ -75,6 +88,41 @@ TEST(ModelCommandLine, TakesAFitAndACheck) {
   EXPECT_TRUE(Parse({"--help"}).options.help);
   EXPECT_TRUE(Parse({"fit", "--help"}).options.help);
   EXPECT_TRUE(Parse({"--version"}).options.version);
+}
+
+// Outputs are compared with the inputs and each other as the file system
+// sees them: through links, and by the folders of files not yet made.
+TEST(ModelCommandLine, AnOutputMayNotNameAnInputOrAnotherOutput) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(testing::TempDir()) / "orvan_output_clash";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "real");
+  std::ofstream(dir / "real" / "a.csv") << "utc\n";
+  fs::create_directory_symlink(dir / "real", dir / "alias");
+  fs::create_hard_link(dir / "real" / "a.csv", dir / "hard.csv");
+  const std::string d = dir.string();
+  struct Case {
+    std::vector<std::string> args;
+    std::string clash;
+  };
+  const std::vector<Case> cases{
+      {{"fit", d + "/real/a.csv", "-o", d + "/alias/a.csv"},
+       "-o " + d + "/alias/a.csv is the data file " + d + "/real/a.csv: it would be overwritten"},
+      {{"fit", d + "/hard.csv", "--plot", d + "/real/a.csv"},
+       "--plot " + d + "/real/a.csv is the data file " + d + "/hard.csv: it would be overwritten"},
+      {{"fit", d + "/hard.csv", "-o", d + "/alias/m.model", "--residuals", d + "/real/m.model"},
+       "--residuals " + d + "/real/m.model is the same file as -o " + d + "/alias/m.model"},
+      {{"check", "m.model", d + "/hard.csv", "--residuals", "./m.model"},
+       "--residuals ./m.model is the model file m.model: it would be overwritten"},
+      {{"fit", d + "/hard.csv", "-o", d + "/m.model", "--residuals", d + "/real/m.model"}, ""},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string_view> args(c.args.begin(), c.args.end());
+    const ParsedModelCommand parsed = ParseModelCommand(args);
+    ASSERT_EQ(parsed.error, "") << c.args[1];
+    EXPECT_EQ(OutputClash(parsed.options), c.clash) << c.args[1];
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

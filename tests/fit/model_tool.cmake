@@ -1,10 +1,13 @@
 # Runs TOOL with ARGS (separated by |) and checks its exit status
 # (EXPECTED_RC, default 0); the first line of standard error against
-# EXPECTED_STDERR exactly (none when not given); that standard output holds
+# EXPECTED_STDERR exactly (none when not given), and with STDERR_LINES that
+# it has so many lines; that standard output holds
 # each line of EXPECTED_LINES (separated by |), or is empty when
 # EXPECTED_LINES is "none". With KEEP, the file KEEP is written with a
 # stand-in model before the run and must hold it after; with WRITTEN, the
-# file WRITTEN must be there after the run, removed before it.
+# file WRITTEN must be there after the run, removed before it. With FOLDER,
+# an empty folder is made there before the run (where a file cannot be
+# written) and must be empty after it.
 set(kept "# a model the failed run must not touch\nIH 1\n")
 if(DEFINED KEEP)
   get_filename_component(folder ${KEEP} DIRECTORY)
@@ -16,7 +19,18 @@ if(DEFINED WRITTEN)
   file(MAKE_DIRECTORY ${folder})
   file(REMOVE ${WRITTEN})
 endif()
+if(DEFINED FOLDER)
+  file(REMOVE_RECURSE ${FOLDER})
+  file(MAKE_DIRECTORY ${FOLDER})
+endif()
 include(${CMAKE_CURRENT_LIST_DIR}/../run_tool.cmake)
+if(DEFINED STDERR_LINES)
+  string(REGEX MATCHALL "\n" ends "${err}")
+  list(LENGTH ends count)
+  if(NOT count EQUAL STDERR_LINES)
+    message(FATAL_ERROR "standard error has ${count} lines, expected ${STDERR_LINES}:\n${err}")
+  endif()
+endif()
 if(EXPECTED_LINES STREQUAL "none")
   if(NOT out STREQUAL "")
     message(FATAL_ERROR "standard output was:\n${out}\nexpected nothing")
@@ -37,6 +51,9 @@ if(DEFINED KEEP)
   endif()
   get_filename_component(folder ${KEEP} DIRECTORY)
   file(GLOB left ${folder}/*)
+  if(DEFINED FOLDER)
+    list(REMOVE_ITEM left ${FOLDER})
+  endif()
   list(LENGTH left count)
   if(NOT count EQUAL 1)
     message(FATAL_ERROR "files left beside ${KEEP}: ${left}")
@@ -44,4 +61,10 @@ if(DEFINED KEEP)
 endif()
 if(DEFINED WRITTEN AND NOT EXISTS ${WRITTEN})
   message(FATAL_ERROR "${WRITTEN} was not written")
+endif()
+if(DEFINED FOLDER)
+  file(GLOB left ${FOLDER}/*)
+  if(NOT left STREQUAL "")
+    message(FATAL_ERROR "files left in ${FOLDER}: ${left}")
+  endif()
 endif()

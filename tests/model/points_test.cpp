@@ -201,7 +201,7 @@ TEST(TpointFile, MeanPlaceOfAnotherEpoch) {
 }
 
 // The point CSV: J2000 plate solves against eraAtco13 at each row's UTC with
-// the site and air given; the mount's reading of date against the sidereal
+// the site (its height too) and air given; the mount's reading of date against the sidereal
 // time from eraGst06a, pier side west taken through the pole.
 TEST(PointCsv, ObservedAndMechanicalPlaces) {
   const std::string path = WritePointFile(
@@ -218,6 +218,7 @@ TEST(PointCsv, ObservedAndMechanicalPlaces) {
   options.pressure_hpa = 1010;
   options.temperature_c = 5;
   options.relative_humidity = 0.6;
+  options.height_m = 1650;
   const std::vector<Point> points = ReadPoints(path, options);
   ASSERT_EQ(points.size(), 3u);
   struct Row {
@@ -235,8 +236,8 @@ TEST(PointCsv, ObservedAndMechanicalPlaces) {
     Utc(2026, 12, 8, 21 + row.minute / 60, row.minute % 60, row.second, u1, u2);
     double aob, zob, hob, dob, rob, eo;
     ASSERT_EQ(eraAtco13(row.ra * 15 * ERFA_DD2R, row.dec * ERFA_DD2R, 0, 0, 0, 0, u1, u2, 0,
-                        13.4 * ERFA_DD2R, 52.5 * ERFA_DD2R, 0, 0, 0, 1010, 5, 0.6, 0.55, &aob, &zob,
-                        &hob, &dob, &rob, &eo),
+                        13.4 * ERFA_DD2R, 52.5 * ERFA_DD2R, 1650, 0, 0, 1010, 5, 0.6, 0.55, &aob,
+                        &zob, &hob, &dob, &rob, &eo),
               0);
     ExpectNear(points[i].observed, FromErfa(hob, dob), 0.02, "observed");
     const double ha = LastHours(u1, u2, 13.4) - row.mount_ra;
@@ -244,6 +245,85 @@ TEST(PointCsv, ObservedAndMechanicalPlaces) {
     EXPECT_NEAR(points[i].mechanical.dec, row.mount_dec, 1e-9);
     EXPECT_EQ(points[i].through_pole, row.through_pole);
     EXPECT_EQ(points[i].line, row.line);
+  }
+}
+
+// Character references, decimal and hexadecimal, and CDATA sections read as
+// the text they stand for: the same point as the database written plainly.
+TEST(IndiDatabase, ReferencesAndCdataReadAsTheirText) {
+  const std::string plain = std::string(kIndiHead) + IndiEntry("5:30:00", "0.342020") + kIndiTail;
+  const std::vector<Point> want = ReadPoints(WritePointFile("plain.xml", plain), {});
+  ASSERT_EQ(want.size(), 1u);
+  struct Variant {
+    const char* name;
+    std::string plain, written;
+  };
+  const Variant variants[] = {
+      {"decimal reference", ">2461383.5<", ">&#50;461383.5<"},
+      {"hexadecimal reference in an attribute", "'52.5'", "'&#x35;2.5'"},
+      {"CDATA section", ">5:30:00<", "><![CDATA[5:30]]>:00<"},
+  };
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.name);
+    std::string text = plain;
+    const auto at = text.find(v.plain);
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, v.plain.size(), v.written);
+    const std::vector<Point> got = ReadPoints(WritePointFile("written.xml", text), {});
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].line, want[0].line);
+    EXPECT_EQ(got[0].latitude_deg, want[0].latitude_deg);
+    EXPECT_EQ(got[0].observed.ha, want[0].observed.ha);
+    EXPECT_EQ(got[0].observed.dec, want[0].observed.dec);
+    EXPECT_EQ(got[0].mechanical.ha, want[0].mechanical.ha);
+    EXPECT_EQ(got[0].mechanical.dec, want[0].mechanical.dec);
+  }
+}
+
+// What the formats allow around their content reads as the plain file does:
+// one UTF-8 byte-order mark, CRLF line ends, blanks around the CSV's header
+// names, blank and comment lines before it.
+TEST(PointFiles, AByteOrderMarkCrlfAndBlanksReadAsThePlainFile) {
+  const std::string csv =
+      "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side\n"
+      "2026-12-08T21:30:00Z,6.752477,-16.716117,6.7612,-16.75,east\n"
+      "2026-12-08T22:00:00.5Z,10.139532,11.967208,10.15,11.9,west\n";
+  const std::string tpoint =
+      "Run\n:EQUAT\n+52 30 00 2026 12 08\n"
+      "06 45 08.9 -16 42 58 12 34 56.7 -05 07 30 13 40.87\n";
+  const auto crlf = [](std::string text) {
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2))
+      text.insert(at, "\r");
+    return text;
+  };
+  ReadOptions options;
+  options.latitude_deg = 52.5;
+  options.longitude_deg = 13.4;
+  struct Variant {
+    const char* name;
+    std::string plain, dressed;
+  };
+  const Variant variants[] = {
+      {"csv, mark and CRLF", csv, "\xEF\xBB\xBF" + crlf(csv)},
+      {"csv, blanks and comments", csv,
+       "\n# solves\n  UTC , Sky_RA_Hours,sky_dec_degrees ,mount_ra_hours,\tmount_dec_degrees, "
+       "pier_side\t\n" +
+           csv.substr(csv.find('\n') + 1)},
+      {"tpoint, mark and CRLF", tpoint, "\xEF\xBB\xBF" + crlf(tpoint)},
+  };
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(v.name);
+    const std::vector<Point> plain = ReadPoints(WritePointFile("plain.txt", v.plain), options);
+    const std::vector<Point> dressed =
+        ReadPoints(WritePointFile("dressed.txt", v.dressed), options);
+    ASSERT_EQ(dressed.size(), plain.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      EXPECT_EQ(dressed[i].observed.ha, plain[i].observed.ha);
+      EXPECT_EQ(dressed[i].observed.dec, plain[i].observed.dec);
+      EXPECT_EQ(dressed[i].mechanical.ha, plain[i].mechanical.ha);
+      EXPECT_EQ(dressed[i].mechanical.dec, plain[i].mechanical.dec);
+      EXPECT_EQ(dressed[i].through_pole, plain[i].through_pole);
+    }
   }
 }
 

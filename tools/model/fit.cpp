@@ -35,6 +35,13 @@ Offsets OffsetsOf(const Point& p) {
                  std::cos(p.observed.dec * kRadiansPerDegree), p.through_pole ? -1.0 : 1.0};
 }
 
+std::vector<Offsets> OffsetsOf(std::span<const Point> points) {
+  std::vector<Offsets> offsets;
+  offsets.reserve(points.size());
+  for (const Point& p : points) offsets.push_back(OffsetsOf(p));
+  return offsets;
+}
+
 std::string TermName(std::size_t term) {
   return std::string(pointing::Terms()[term].name);
 }
@@ -43,17 +50,50 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
   return std::to_string(n) + ' ' + (n == 1 ? one : many);
 }
 
-[[noreturn]] void Indeterminate(std::span<const std::size_t> terms, const Indistinct& which) {
-  std::string names;
-  for (std::size_t column : which.columns) {
-    if (!names.empty()) names += ", ";
-    names += TermName(terms[column]);
+// The terms (indices into pointing::Terms()) of the columns named.
+std::vector<std::size_t> TermsOf(std::span<const std::size_t> terms, const Indistinct& which) {
+  std::vector<std::size_t> named;
+  for (std::size_t column : which.columns) named.push_back(terms[column]);
+  return named;
+}
+
+// The grid the terms' effects are compared on, as functions of the position:
+// the sky above the horizon on both sides of the pier.
+constexpr double kGridStepHours = 0.5, kGridStepDeg = 5, kGridMostDec = 85;
+constexpr double kGridLeastAltitudeDeg = 5;
+// The grid is laid at the first few of the points' latitudes: enough to
+// show what the latitude separates, without a grid a point.
+constexpr std::size_t kGridMostLatitudes = 16;
+
+std::vector<Offsets> GridOffsets(std::span<const Point> points) {
+  std::vector<double> latitudes;
+  for (const Point& p : points)
+    if (latitudes.size() < kGridMostLatitudes &&
+        std::find(latitudes.begin(), latitudes.end(), p.latitude_deg) == latitudes.end())
+      latitudes.push_back(p.latitude_deg);
+  std::vector<Point> grid;
+  const double least_altitude = std::sin(kGridLeastAltitudeDeg * kRadiansPerDegree);
+  for (double lat : latitudes) {
+    const double phi = lat * kRadiansPerDegree;
+    for (double h = kGridStepHours / 2 - kHoursPerDay / 2; h < kHoursPerDay / 2;
+         h += kGridStepHours)
+      for (double dec = -kGridMostDec; dec <= kGridMostDec; dec += kGridStepDeg) {
+        const double d = dec * kRadiansPerDegree;
+        if (std::sin(phi) * std::sin(d) +
+                std::cos(phi) * std::cos(d) * std::cos(h * kRadiansPerHour) <
+            least_altitude)
+          continue;
+        for (const bool through_pole : {false, true}) {
+          Point p;
+          p.observed = {h, dec};
+          p.mechanical = pointing::InSideFrame(p.observed, through_pole);
+          p.latitude_deg = lat;
+          p.through_pole = through_pole;
+          grid.push_back(p);
+        }
+      }
   }
-  const std::string what =
-      which.columns.size() == 1 ? "cannot determine " + names : "cannot tell " + names + " apart";
-  throw FitError("the points " + what +
-                 ": spread them wider in hour angle and declination, or leave " +
-                 (which.columns.size() == 1 ? "it" : "some") + " out of --terms");
+  return OffsetsOf(grid);
 }
 
 // Every point's two equations, weighted so that each residual is on the sky:
@@ -85,9 +125,10 @@ Equations EquationsOf(std::span<const Offsets> offsets, std::span<const std::siz
 }
 
 // The least-squares values of the terms over the points `used`, with their
-// covariance for unit weight.
-LeastSquares Solve(const Equations& eq, std::span<const std::size_t> used,
-                   std::span<const std::size_t> terms) {
+// covariance for unit weight; false, naming the terms, where the points
+// can't tell them apart.
+bool Solve(const Equations& eq, std::span<const std::size_t> used, LeastSquares& solution,
+           Indistinct& indistinct) {
   const auto rows = static_cast<Eigen::Index>(kEquationsPerPoint * used.size());
   Eigen::MatrixXd a(rows, eq.a.cols());
   Eigen::VectorXd b(rows);
@@ -98,10 +139,7 @@ LeastSquares Solve(const Equations& eq, std::span<const std::size_t> used,
     b.segment(row, 2) = eq.b.segment(from, 2);
     row += 2;
   }
-  LeastSquares solution;
-  Indistinct indistinct;
-  if (!SolveLeastSquares(a, b, solution, indistinct)) Indeterminate(terms, indistinct);
-  return solution;
+  return SolveLeastSquares(a, b, solution, indistinct);
 }
 
 SkyResidual ResidualOf(const Offsets& o, const pointing::PointingTerms& model) {
@@ -116,8 +154,10 @@ SkyResidual ResidualOf(const Offsets& o, const pointing::PointingTerms& model) {
 }
 
 // One fit over `used`: values, standard errors, every point's residual, RMS.
-void FitOnce(const Equations& eq, FitResult& r) {
-  const LeastSquares s = Solve(eq, r.used, r.terms);
+// False, with `r` as it was, where the points can't tell the terms apart.
+bool FitOnce(const Equations& eq, FitResult& r, Indistinct& indistinct) {
+  LeastSquares s;
+  if (!Solve(eq, r.used, s, indistinct)) return false;
   r.values.assign(s.x.data(), s.x.data() + s.x.size());
   const Eigen::VectorXd left = eq.b - eq.a * s.x;
   r.residuals.clear();
@@ -133,6 +173,30 @@ void FitOnce(const Equations& eq, FitResult& r) {
   r.standard_errors.clear();
   for (Eigen::Index j = 0; j < s.covariance.rows(); ++j)
     r.standard_errors.push_back(std::sqrt(variance * s.covariance(j, j)));
+  return true;
+}
+
+// Drops the point furthest out while it is beyond `sigma` × RMS and enough
+// points remain, refitting each time; stops short of a drop that would
+// leave the rest unable to tell the terms apart.
+void Reject(const Equations& eq, double sigma, std::size_t needed, FitResult& r) {
+  while (r.used.size() > needed) {
+    const auto worst = std::max_element(r.used.begin(), r.used.end(), [&](auto i, auto j) {
+      return r.residuals[i].Total() < r.residuals[j].Total();
+    });
+    const double limit = sigma * r.rms;
+    const double residual = r.residuals[*worst].Total();
+    if (!(residual > limit)) return;
+    FitResult next = r;
+    next.used.erase(next.used.begin() + (worst - r.used.begin()));
+    Indistinct indistinct;
+    if (!FitOnce(eq, next, indistinct)) {
+      r.rejection_stopped = StoppedRejection{*worst, TermsOf(r.terms, indistinct)};
+      return;
+    }
+    next.dropped.push_back(DroppedPoint{*worst, residual, limit});
+    r = std::move(next);
+  }
 }
 
 void CheckTerms(std::span<const std::size_t> terms) {
@@ -143,6 +207,54 @@ void CheckTerms(std::span<const std::size_t> terms) {
       throw FitError(TermName(terms[i]) + " is asked for twice");
   }
   if (terms.empty()) throw FitError("no terms to fit");
+}
+
+// The terms no points could tell apart, however spread: their effects are
+// dependent as functions of the position on the grid.
+Indistinct Inseparable(std::span<const Point> points, std::span<const std::size_t> terms) {
+  const Equations grid = EquationsOf(GridOffsets(points), terms);
+  LeastSquares unused;
+  Indistinct always;
+  SolveLeastSquares(grid.a, Eigen::VectorXd::Zero(grid.a.rows()), unused, always);
+  return always;
+}
+
+std::string Names(std::span<const std::size_t> terms) {
+  std::string names;
+  for (std::size_t term : terms) names += (names.empty() ? "" : ", ") + TermName(term);
+  return names;
+}
+
+std::string SpreadAdvice(std::span<const std::size_t> terms) {
+  const bool one = terms.size() == 1;
+  return "the points " + std::string(one ? "cannot determine " : "cannot tell ") + Names(terms) +
+         (one ? "" : " apart") + ": spread them wider in hour angle and declination, or leave " +
+         (one ? "it" : "some") + " out of --terms";
+}
+
+// Why the points can't give the terms: the terms no points could separate
+// named as such, the others with the advice to spread the points.
+std::string IndeterminateMessage(std::span<const Point> points, std::span<const std::size_t> terms,
+                                 const Indistinct& which) {
+  const Indistinct always = Inseparable(points, terms);
+  if (always.columns.empty()) return SpreadAdvice(TermsOf(terms, which));
+  const std::vector<std::size_t> named = TermsOf(terms, always);
+  std::string message =
+      named.size() == 1
+          ? "no points can determine " + Names(named) +
+                ": it moves no position; leave it out of "
+                "--terms"
+          : "no points can tell " + Names(named) +
+                " apart, however spread (their effects are the same functions of the position): "
+                "leave " +
+                (always.directions == 1 ? std::string("one") : std::to_string(always.directions)) +
+                " of them out of --terms";
+  // Beyond those, the points themselves mix others in: spreading them helps.
+  const bool more = std::any_of(which.columns.begin(), which.columns.end(), [&](std::size_t c) {
+    return std::find(always.columns.begin(), always.columns.end(), c) == always.columns.end();
+  });
+  if (more) message += ", and " + SpreadAdvice(TermsOf(terms, which));
+  return message;
 }
 
 }  // namespace
@@ -180,26 +292,15 @@ FitResult Fit(std::span<const Point> points, std::span<const std::size_t> term_i
     throw FitError(Plural(points.size(), "point is", "points are") + " too few to fit " +
                    Plural(term_indices.size(), "term", "terms") + ": it takes at least " +
                    std::to_string(needed));
-  std::vector<Offsets> offsets;
-  offsets.reserve(points.size());
-  for (const Point& p : points) offsets.push_back(OffsetsOf(p));
-  const Equations eq = EquationsOf(offsets, term_indices);
+  const Equations eq = EquationsOf(OffsetsOf(points), term_indices);
 
   FitResult r;
   r.terms.assign(term_indices.begin(), term_indices.end());
   for (std::size_t i = 0; i < points.size(); ++i) r.used.push_back(i);
-  FitOnce(eq, r);
-  while (reject_sigma && r.used.size() > needed) {
-    const auto worst = std::max_element(r.used.begin(), r.used.end(), [&](auto i, auto j) {
-      return r.residuals[i].Total() < r.residuals[j].Total();
-    });
-    const double limit = *reject_sigma * r.rms;
-    const double residual = r.residuals[*worst].Total();
-    if (!(residual > limit)) break;
-    r.dropped.push_back(DroppedPoint{*worst, residual, limit});
-    r.used.erase(worst);
-    FitOnce(eq, r);
-  }
+  Indistinct indistinct;
+  if (!FitOnce(eq, r, indistinct))
+    throw FitError(IndeterminateMessage(points, term_indices, indistinct));
+  if (reject_sigma) Reject(eq, *reject_sigma, needed, r);
   return r;
 }
 

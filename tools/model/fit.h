@@ -36,12 +36,21 @@ struct DroppedPoint {
   double limit;
 };
 
+// Where rejection stopped short: the point it would have dropped next, and
+// the terms (indices into pointing::Terms()) the rest could not have told
+// apart.
+struct StoppedRejection {
+  std::size_t point;
+  std::vector<std::size_t> terms;
+};
+
 struct FitResult {
   std::vector<std::size_t> terms;       // indices into pointing::Terms(), as asked
   std::vector<double> values;           // arc-seconds, one per term
   std::vector<double> standard_errors;  // arc-seconds, one per term
   std::vector<std::size_t> used;        // the points fitted, in their order
   std::vector<DroppedPoint> dropped;
+  std::optional<StoppedRejection> rejection_stopped;
   std::vector<SkyResidual> residuals;  // every point's, dropped ones too, against `values`
   double rms = 0;                      // sky RMS over the points fitted
 
@@ -49,7 +58,8 @@ struct FitResult {
 };
 
 // The reason a fit can't be made: too few points, or terms the points can't
-// tell apart (named in the message).
+// tell apart (named in the message, and named as such where no spread of
+// points could separate them).
 class FitError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -61,7 +71,8 @@ inline constexpr std::string_view kDefaultTerms[] = {"IH", "ID", "CH", "NP", "MA
 // Fits the terms (indices into pointing::Terms(), each at most once) to the
 // points. With `reject_sigma`, the point furthest from the model is dropped
 // while it is more than reject_sigma × RMS out, one at a time, refitting each
-// time, as long as enough points remain. Throws FitError.
+// time, as long as enough points remain and the rest can still tell the
+// terms apart (else rejection_stopped says why it stopped). Throws FitError.
 FitResult Fit(std::span<const Point> points, std::span<const std::size_t> term_indices,
               std::optional<double> reject_sigma = std::nullopt);
 

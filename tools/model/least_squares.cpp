@@ -19,6 +19,7 @@ bool SolveLeastSquares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b, Least
   indistinct.columns.clear();
   for (Eigen::Index j = 0; j < k; ++j)
     if (!(scale(j) > largest * kIndistinctRatio)) indistinct.columns.push_back(std::size_t(j));
+  indistinct.directions = indistinct.columns.size();
   if (!indistinct.columns.empty()) return false;
 
   // [A b] = Q [R c; 0 e]: the k × k triangle R has A's singular values and
@@ -36,6 +37,7 @@ bool SolveLeastSquares(const Eigen::MatrixXd& a, const Eigen::VectorXd& b, Least
   std::vector<bool> named(std::size_t(k), false);
   for (Eigen::Index i = 0; i < k; ++i) {
     if (sigma(i) > sigma(0) * kIndistinctRatio) continue;
+    ++indistinct.directions;
     for (Eigen::Index j = 0; j < k; ++j)
       if (std::abs(v(j, i)) >= kNamedShare) named[std::size_t(j)] = true;
   }

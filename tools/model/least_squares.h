@@ -17,6 +17,7 @@ struct LeastSquares {
 // others (the columns weigh in a direction A nearly maps to nothing).
 struct Indistinct {
   std::vector<std::size_t> columns;  // in increasing order
+  std::size_t directions = 0;        // how many such directions there are
 };
 
 // Solves by the singular value decomposition of A with its columns scaled to

@@ -1,5 +1,6 @@
 // orvanacp-model: the pointing model fitted to plate-solved points
 // (`fit DATA...`), or an existing model judged by points (`check MODEL DATA...`).
+#include <algorithm>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -28,13 +29,28 @@ struct Output {
   std::string text;
 };
 
+// One warning for each option given that a file has no use for or
+// overrides, however many files do.
+void WarnUnused(const ModelOptions& o, std::span<const UnusedSetting> unused) {
+  std::vector<ReadSetting> warned;
+  for (const UnusedSetting& u : unused) {
+    if (std::find(o.given.begin(), o.given.end(), u.setting) == o.given.end() ||
+        std::find(warned.begin(), warned.end(), u.setting) != warned.end())
+      continue;
+    warned.push_back(u.setting);
+    std::cerr << kName << "warning: " << OptionOf(u.setting) << " " << u.what << '\n';
+  }
+}
+
 std::vector<Point> ReadAll(const ModelOptions& o) {
   std::vector<Point> points;
+  std::vector<UnusedSetting> unused;
   for (const std::string& file : o.data) {
-    std::vector<Point> more = ReadPoints(file, o.read);
+    std::vector<Point> more = ReadPoints(file, o.read, &unused);
     if (more.empty()) throw PointError(file + ": no points");
     points.insert(points.end(), more.begin(), more.end());
   }
+  WarnUnused(o, unused);
   return points;
 }
 
@@ -74,7 +90,27 @@ std::string Run(const ModelOptions& o, std::vector<Output>& outputs) {
   return FitTable(fit, points);
 }
 
+// Every output staged, then all put in place together: a failure leaves
+// every old file as it was.
+bool WriteOutputs(const std::vector<Output>& outputs) {
+  orvan::ReplaceFiles files;
+  std::string failed, reason;
+  for (const Output& out : outputs) {
+    if (!files.Stage(out.path, out.text, reason)) {
+      failed = out.path;
+      break;
+    }
+  }
+  if (failed.empty() && files.Commit(failed, reason)) return true;
+  std::cerr << kName << "cannot write " << failed << ": " << reason << '\n';
+  return false;
+}
+
 int Main(const ModelOptions& o) {
+  if (const std::string clash = OutputClash(o); !clash.empty()) {
+    std::cerr << kName << clash << '\n';
+    return kBadInput;
+  }
   std::vector<Output> outputs;
   std::string report;
   try {
@@ -83,13 +119,7 @@ int Main(const ModelOptions& o) {
     std::cerr << kName << e.what() << '\n';
     return kBadInput;
   }
-  for (const Output& out : outputs) {
-    std::string reason;
-    if (!orvan::ReplaceFile(out.path, out.text, reason)) {
-      std::cerr << kName << "cannot write " << out.path << ": " << reason << '\n';
-      return kCannotWrite;
-    }
-  }
+  if (!WriteOutputs(outputs)) return kCannotWrite;
   std::cout << report;
   return 0;
 }

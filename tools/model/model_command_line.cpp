@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 #include "fit.h"
 #include "pointing/terms.h"
@@ -60,6 +61,7 @@ struct Option {
   Apply apply;
   std::string_view help;
   bool fit_only = false;
+  std::optional<ReadSetting> setting = std::nullopt;  // the reading setting it gives, if any
 };
 
 constexpr bool kFitOnly = true;
@@ -82,7 +84,7 @@ constexpr std::array kOptions{
              o.read.longitude_deg = d;
              return true;
            },
-           "the site's longitude, east positive"},
+           "the site's longitude, east positive", !kFitOnly, ReadSetting::Longitude},
     Option{"--latitude", "DEG",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              double d = 0;
@@ -90,17 +92,30 @@ constexpr std::array kOptions{
              o.read.latitude_deg = d;
              return true;
            },
-           "the site's latitude, for files that lack it"},
+           "the site's latitude, for point CSVs", !kFitOnly, ReadSetting::Latitude},
+    Option{"--height", "M",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             return Number("--height", v, kHeightBoundsM, o.read.height_m, e);
+           },
+           "the site's height above sea level (default 0)", !kFitOnly, ReadSetting::Height},
     Option{"--pressure", "HPA",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              return Number("--pressure", v, kPressureBoundsHpa, o.read.pressure_hpa, e);
            },
-           "air pressure for refraction (default 0: none)"},
+           "air pressure for refraction (default 0: none)", !kFitOnly, ReadSetting::Pressure},
     Option{"--temperature", "C",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              return Number("--temperature", v, kTemperatureBoundsC, o.read.temperature_c, e);
            },
-           "air temperature for refraction (default 10)"},
+           "air temperature for refraction (default 10)", !kFitOnly, ReadSetting::Temperature},
+    Option{"--humidity", "PERCENT",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             double percent = 0;
+             if (!Number("--humidity", v, kHumidityBoundsPercent, percent, e)) return false;
+             o.read.relative_humidity = percent / kPercent;
+             return true;
+           },
+           "relative humidity for refraction (default 0)", !kFitOnly, ReadSetting::Humidity},
     Option{"-o", "FILE.model", SetFile<&ModelOptions::output>, "fit: write the model file",
            kFitOnly},
     Option{"--residuals", "FILE.csv", SetFile<&ModelOptions::residuals>,
@@ -142,6 +157,7 @@ bool ParseWords(std::span<const std::string_view> args, ModelOptions& o,
       return false;
     }
     if (!option->apply(args[++i], o, error)) return false;
+    if (option->setting) o.given.push_back(*option->setting);
   }
   return true;
 }
@@ -150,7 +166,56 @@ void DefaultTerms(ModelOptions& o) {
   for (std::string_view name : kDefaultTerms) o.terms.push_back(*pointing::FindTerm(name));
 }
 
+// Whether two names are one file: for files that exist, as the file system
+// has them (links included); otherwise by their absolute paths, with the
+// folders that exist resolved.
+bool SameFile(const std::string& a, const std::string& b) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  if (fs::exists(a, error) && fs::exists(b, error)) return fs::equivalent(a, b, error);
+  const auto resolved = [](const std::string& name) {
+    std::error_code e;
+    const fs::path absolute = fs::absolute(name, e).lexically_normal();
+    const fs::path path = fs::weakly_canonical(absolute, e);
+    return e ? absolute : path;
+  };
+  return resolved(a) == resolved(b);
+}
+
+struct NamedFile {
+  std::string what;  // how a message names it: "-o", "the data file"
+  std::string path;
+};
+
 }  // namespace
+
+std::string_view OptionOf(ReadSetting setting) {
+  for (const Option& option : kOptions)
+    if (option.setting == setting) return option.name;
+  return {};
+}
+
+std::string OutputClash(const ModelOptions& o) {
+  std::vector<NamedFile> inputs;
+  for (const std::string& file : o.data) inputs.push_back({"the data file", file});
+  if (o.command == Command::Check) inputs.push_back({"the model file", o.model});
+  std::vector<NamedFile> outputs;
+  if (o.output) outputs.push_back({"-o", *o.output});
+  if (o.residuals) outputs.push_back({"--residuals", *o.residuals});
+  if (o.plot) outputs.push_back({"--plot", *o.plot});
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const NamedFile& out = outputs[i];
+    for (const NamedFile& in : inputs)
+      if (SameFile(out.path, in.path))
+        return out.what + " " + out.path + " is " + in.what + " " + in.path +
+               ": it would be overwritten";
+    for (std::size_t j = 0; j < i; ++j)
+      if (SameFile(out.path, outputs[j].path))
+        return out.what + " " + out.path + " is the same file as " + outputs[j].what + " " +
+               outputs[j].path;
+  }
+  return {};
+}
 
 ParsedModelCommand ParseModelCommand(std::span<const std::string_view> args) {
   ParsedModelCommand parsed;

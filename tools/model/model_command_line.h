@@ -22,6 +22,7 @@ struct ModelOptions {
   std::vector<std::size_t> terms;  // fit: indices into pointing::Terms()
   std::optional<double> reject_sigma;
   ReadOptions read;
+  std::vector<ReadSetting> given;        // the settings of `read` the command line gave
   std::optional<std::string> output;     // fit: the model file written
   std::optional<std::string> residuals;  // the residuals as CSV
   std::optional<std::string> plot;       // the residuals drawn, .png or .svg
@@ -38,5 +39,13 @@ struct ParsedModelCommand {
 ParsedModelCommand ParseModelCommand(std::span<const std::string_view> args);
 
 std::string ModelUsage();
+
+// The option that gives a reading setting ("--latitude").
+std::string_view OptionOf(ReadSetting setting);
+
+// Empty, or why the outputs cannot be written: one names an input (a data
+// file, the model checked) or another output, as the file system sees them.
+// Told before anything is read.
+std::string OutputClash(const ModelOptions& o);
 
 }  // namespace orvan::model

@@ -13,7 +13,8 @@ std::vector<Point> ReadTpointFile(std::string_view text, const std::string& sour
                                   const ReadOptions& options);
 std::vector<Point> ReadIndiDatabase(std::string_view text, const std::string& source,
                                     const ReadOptions& options);
+// Adds to `unused` the air settings the file's own columns give way to.
 std::vector<Point> ReadPointCsv(std::string_view text, const std::string& source,
-                                const ReadOptions& options);
+                                const ReadOptions& options, std::vector<UnusedSetting>& unused);
 
 }  // namespace orvan::model

@@ -58,6 +58,13 @@ std::string FitTable(const FitResult& fit, std::span<const Point> points) {
   for (const DroppedPoint& d : fit.dropped)
     t += "dropped: " + PointName(points[d.point]) + ": " + Fixed(d.residual) + "\" off, beyond " +
          Fixed(d.limit) + "\"\n";
+  if (const auto& stop = fit.rejection_stopped) {
+    std::string names;
+    for (std::size_t term : stop->terms)
+      names += (names.empty() ? "" : ", ") + std::string(pointing::Terms()[term].name);
+    t += "rejection stopped: dropping " + PointName(points[stop->point]) + " would leave " + names +
+         (stop->terms.size() == 1 ? " undetermined\n" : " inseparable\n");
+  }
   return t;
 }
 

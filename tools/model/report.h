@@ -11,8 +11,8 @@
 // the model file and the residuals CSV.
 namespace orvan::model {
 
-// Each term's value and standard error, the points used, the sky RMS, and
-// each point dropped (file and line).
+// Each term's value and standard error, the points used, the sky RMS, each
+// point dropped (file and line), and where rejection stopped short.
 std::string FitTable(const FitResult& fit, std::span<const Point> points);
 
 // The model file: the values, each with its standard error as a comment,

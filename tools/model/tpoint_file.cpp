@@ -28,30 +28,31 @@ constexpr std::size_t kPlainHms = 15;
 constexpr std::size_t kMotionHm = 17;
 constexpr std::size_t kMotionHms = 18;
 constexpr double kSkyDecLimit = kPoleDeg;
-constexpr double kMountDecLimit = kHalfTurnDeg;
-// Plausible ranges of what a run line and an epoch may hold.
-constexpr double kEpochLeast = 1000, kEpochMost = 3000;
-constexpr double kTemperatureLeast = -100, kTemperatureMost = 100;  // Celsius
-constexpr double kPressureMost = 2000;                              // hPa
-constexpr double kHeightLeast = -1000, kHeightMost = 10000;         // metres
-constexpr double kWavelengthLeast = 0.1;                            // micrometres
+// On the side through the pole the telescope's declination runs on past the
+// pole of the site's hemisphere: 90° to 270° in the north, −90° to −270° in
+// the south (a star at −45° through the north pole reads 225°).
+constexpr double kMountDecLimit = 3 * kPoleDeg;
+// Plausible ranges of an epoch and a wavelength; the air's are support/air.h's.
+constexpr Bounds kEpochBounds{1000, 3000};
+constexpr Bounds kWavelengthBoundsUm{0.1, 1e6};
+constexpr Bounds kHumidityBoundsFraction{kHumidityBoundsPercent.lo / kPercent,
+                                         kHumidityBoundsPercent.hi / kPercent};
 
 struct Run {
   Site observer{0, 0, 0, kDefaultTemperatureC};
   Utc day_start;  // 0 h UT of the run's date
 };
 
-double InRange(std::string_view field, double least, double most, const At& at,
-               const std::string& what) {
+double InRange(std::string_view field, Bounds bounds, const At& at, const std::string& what) {
   const double value = Number(field, at, what);
-  if (value < least || value > most) at.Fail(what + " " + std::string(field) + " is out of range");
+  if (!bounds.Holds(value)) at.Fail(what + " " + Quoted(field) + " is out of range");
   return value;
 }
 
 int WholeNumber(std::string_view field, const At& at, const std::string& what) {
   const double value = Number(field, at, what);
   if (value != std::trunc(value) || std::fabs(value) > 1e6)
-    at.Fail(what + ": " + std::string(field) + " should be a whole number");
+    at.Fail(what + ": " + Quoted(field) + " should be a whole number");
   return static_cast<int>(value);
 }
 
@@ -66,15 +67,15 @@ Run ReadRunLine(const std::vector<std::string_view>& f, const At& at) {
   const int month = WholeNumber(f[4], at, "month");
   const int day = WholeNumber(f[5], at, "day");
   if (!UtcOfDate(year, month, day, 0, run.day_start))
-    at.Fail("no such date " + std::string(f[3]) + " " + std::string(f[4]) + " " +
-            std::string(f[5]));
+    at.Fail("no such date " +
+            Quoted(std::string(f[3]) + " " + std::string(f[4]) + " " + std::string(f[5])));
   Site& o = run.observer;
-  if (f.size() > 6)
-    o.temperature_c = InRange(f[6], kTemperatureLeast, kTemperatureMost, at, "temperature");
-  if (f.size() > 7) o.pressure_hpa = InRange(f[7], 0, kPressureMost, at, "pressure");
-  if (f.size() > 8) o.height_m = InRange(f[8], kHeightLeast, kHeightMost, at, "height");
-  if (f.size() > 9) o.relative_humidity = InRange(f[9], 0, 1, at, "relative humidity");
-  if (f.size() > 10) o.wavelength_um = InRange(f[10], kWavelengthLeast, 1e6, at, "wavelength");
+  if (f.size() > 6) o.temperature_c = InRange(f[6], kTemperatureBoundsC, at, "temperature");
+  if (f.size() > 7) o.pressure_hpa = InRange(f[7], kPressureBoundsHpa, at, "pressure");
+  if (f.size() > 8) o.height_m = InRange(f[8], kHeightBoundsM, at, "height");
+  if (f.size() > 9)
+    o.relative_humidity = InRange(f[9], kHumidityBoundsFraction, at, "relative humidity");
+  if (f.size() > 10) o.wavelength_um = InRange(f[10], kWavelengthBoundsUm, at, "wavelength");
   return run;
 }
 
@@ -98,7 +99,7 @@ Point ReadObservation(const std::vector<std::string_view>& f, const Run& run, bo
   if (motion) {
     star.pm_ra_s = Number(f[6], at, "proper motion in RA");
     star.pm_dec_arcsec = Number(f[7], at, "proper motion in Dec");
-    star.epoch = InRange(f[8], kEpochLeast, kEpochMost, at, "epoch");
+    star.epoch = InRange(f[8], kEpochBounds, at, "epoch");
   }
   const std::size_t tel = motion ? 9 : 6;
   const RaDec telescope{Hours(f, tel, 3, at, "telescope RA"),
@@ -113,10 +114,13 @@ Point ReadObservation(const std::vector<std::string_view>& f, const Run& run, bo
   const bool through_pole = pointing::ThroughPole(mechanical);
   if (j2000) {
     // The mean place the telescope pointed at, taken to the place of date on
-    // the sky and back to the side of the mount it was read on.
+    // the sky and back to the side of the mount it was read on, past the
+    // same pole as the reading.
     const HaDec sky = pointing::InSideFrame({telescope.ra, telescope.dec}, through_pole);
     const RaDec apparent = ApparentPlace({{Wrap24(sky.ha), sky.dec}}, utc);
     mechanical = pointing::InSideFrame({last - apparent.ra, apparent.dec}, through_pole);
+    const double turn = 2 * kHalfTurnDeg;
+    mechanical.dec += turn * std::round((telescope.dec - mechanical.dec) / turn);
   }
   Point p;
   p.source = at.source;
@@ -143,7 +147,7 @@ std::vector<Point> ReadTpointFile(std::string_view text, const std::string& sour
     if (line.empty()) continue;
     if (AsciiLower(line) == "end") break;
     if (line[0] == ':') {
-      if (run) at.Fail("option " + std::string(line) + " after the run line");
+      if (run) at.Fail("option " + Quoted(Fields(line)[0]) + " after the run line");
       const std::string option = AsciiLower(Fields(line)[0]);
       if (option == ":altaz")
         at.Fail(":ALTAZ data (an altazimuth mount) cannot be read: equatorial only");

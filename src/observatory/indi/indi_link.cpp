@@ -8,6 +8,7 @@
 #include <libindi/indipropertytext.h>
 
 #include "observatory/indi/indi_names.h"
+#include "observatory/indi/sync_watch.h"
 #include "support/error.h"
 #include "support/numtext.h"
 
@@ -80,7 +81,8 @@ IndiLink::IndiLink(const IndiOptions& options)
       device_(options.device),
       answer_limit_(options.answer_limit),
       device_quiet_(options.device_quiet),
-      trace_(options.trace) {}
+      trace_(options.trace),
+      syncs_(options.syncs) {}
 
 IndiLink::~IndiLink() {
   // The library's thread calls back into this object: stop it first.
@@ -300,6 +302,7 @@ void IndiLink::Record(const INDI::Property& property, bool update) {
     }
     if (update) ++v.updates;
     if (update && pending_ && pending_->property == v.name) pending_->Consider(v);
+    if (syncs_) syncs_->Seen(v, update);
   }
   changed_.notify_all();
 }

@@ -100,6 +100,7 @@ class IndiLink final : public INDI::BaseClient {
   const std::chrono::milliseconds answer_limit_;
   const std::chrono::milliseconds device_quiet_;
   const std::shared_ptr<IndiTrace> trace_;  // null: no trace
+  const std::shared_ptr<SyncWatch> syncs_;  // null: syncs not watched
   bool opened_ = false;
 
   std::mutex mutex_;

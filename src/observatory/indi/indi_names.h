@@ -17,11 +17,13 @@ inline constexpr const char* kEquatorialEodCoord = "EQUATORIAL_EOD_COORD";
 inline constexpr const char* kRa = "RA";
 inline constexpr const char* kDec = "DEC";
 
-// ON_COORD_SET | switch | SLEW, TRACK: what a new EQUATORIAL_EOD_COORD does
-// (TRACK: slew, then track there).
+// ON_COORD_SET | switch | SLEW, TRACK, SYNC: what a new EQUATORIAL_EOD_COORD
+// does (TRACK: slew, then track there; SYNC: take it as where the mount
+// points, as a client does after a plate solve).
 inline constexpr const char* kOnCoordSet = "ON_COORD_SET";
 inline constexpr const char* kSlew = "SLEW";
 inline constexpr const char* kTrack = "TRACK";
+inline constexpr const char* kSync = "SYNC";
 
 // TELESCOPE_TRACK_STATE | switch | TRACK_ON, TRACK_OFF.
 inline constexpr const char* kTelescopeTrackState = "TELESCOPE_TRACK_STATE";

@@ -16,6 +16,7 @@
 namespace orvan::indi {
 
 class IndiTrace;
+class SyncWatch;
 
 // How long any wait for the server is allowed by default: connecting, the
 // device and its properties appearing, a written value answered.
@@ -44,6 +45,8 @@ struct IndiOptions {
   // How the user says the mount moves west of the pier; left out, the
   // program finds it out from the first pulses.
   std::optional<ReversedAxes> reverse_on_pier_west;
+  // Where given, sees the syncs other clients make on the mount.
+  std::shared_ptr<SyncWatch> syncs;
   // The air read live from this weather device on the same server
   // (indi_weather.h), what it says of its readings told to `air_notice`; the
   // program's clock times a reading's age.

@@ -1,0 +1,89 @@
+// Syncs another client makes on Debian's telescope simulator, each recorded
+// by the program as a point (--points), then fitted by orvanacp-model from
+// the file as written: the fit finds the offsets the syncs made. The program
+// runs once for each place, so that moving the simulator there (itself a
+// sync) is not recorded, and the file is appended to each time. Every wait
+// has a limit.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "indi_server.h"
+#include "program.h"
+
+namespace orvan::indi {
+namespace {
+
+using namespace std::chrono_literals;
+using standin::IndiServer;
+using standin::Program;
+
+// What each sync moves the mount by, as TPOINT's terms count it: IH adds to
+// the hour angle the mount reads, so the sky is that much further east (a
+// larger right ascension); ID adds to the declination it reads.
+constexpr double kIhArcsec = 30, kIdArcsec = -20;
+// Places west of the meridian (one side of the pier), in hours and degrees.
+constexpr double kPlaces[][2] = {{0.5, 10}, {1.5, 35}, {3, 60}};
+// The fitted site has no air; diurnal aberration, which the simulator's
+// positions lack, is under 0.25" here.
+constexpr double kToleranceArcsec = 0.4;
+
+double Term(const std::string& report, const std::string& name) {
+  const std::regex line("(^|\\n)" + name + " +(-?[0-9.]+) ");
+  std::smatch m;
+  if (!std::regex_search(report, m, line)) return NAN;
+  return std::stod(m[2]);
+}
+
+void SyncBesideTheMount(IndiServer& server) {
+  const std::string eod = standin::kSimulator + "EQUATORIAL_EOD_COORD.";
+  const double ra = server.GetNumber(eod + "RA"), dec = server.GetNumber(eod + "DEC");
+  server.SetProp(standin::kSimulator + "ON_COORD_SET.SYNC=On");
+  server.SetProp(eod + "RA;DEC=" + standin::NumberText(ra + kIhArcsec / 54000) + ";" +
+                 standin::NumberText(dec - kIdArcsec / 3600));
+}
+
+TEST(SyncPointsOnIndi, EachSyncIsAPointAndTheFitFindsTheirOffsets) {
+  IndiServer server;
+  server.Start();
+  const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                     ("orvan-syncs-" + std::to_string(::getpid()) + ".csv");
+  std::filesystem::remove(file);
+  for (const auto& place : kPlaces) {
+    bool ok = false;
+    standin::TrackAt(server, place[0], place[1], ok);
+    ASSERT_TRUE(ok);
+    Program program({ORVAN_PROGRAM, "--headless", "--indi",
+                     "127.0.0.1:" + std::to_string(server.port()), "--pressure", "0", "--points",
+                     file.string(), "--trace-indi"});
+    // The link holds the mount's position (defined, or new): a sync now is seen.
+    ASSERT_TRUE(
+        program.WaitForError("\"Telescope Simulator\" EQUATORIAL_EOD_COORD ", standin::kTickLimit));
+    SyncBesideTheMount(server);
+    EXPECT_TRUE(program.WaitForError(" recorded in " + file.string(), standin::kTickLimit));
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(standin::kExitLimit), 0);
+  }
+
+  std::ifstream in(file);
+  std::string line;
+  int lines = 0;
+  while (std::getline(in, line)) ++lines;
+  EXPECT_EQ(lines, 1 + static_cast<int>(std::size(kPlaces)));  // one header
+  const std::string report = standin::RunTool({ORVAN_MODEL_TOOL, "fit", file.string(), "--terms",
+                                               "IH,ID", "--latitude", "40", "--longitude", "-105"});
+  std::filesystem::remove(file);
+  EXPECT_NEAR(Term(report, "IH"), kIhArcsec, kToleranceArcsec) << report;
+  EXPECT_NEAR(Term(report, "ID"), kIdArcsec, kToleranceArcsec) << report;
+}
+
+}  // namespace
+}  // namespace orvan::indi
