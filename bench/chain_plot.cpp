@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <utility>
 
 #include "plot/chart.h"
@@ -28,11 +29,11 @@ QColor NoiseColour(double noise) {
 
 void WriteChainPlot(const std::string& path, const std::vector<ChainPoint>& points,
                     double threshold) {
-  // One line for each noise and mode, through its point counts in order.
-  std::map<std::pair<double, bool>, std::vector<const ChainPoint*>> lines;
+  // One line for each noise, mode and air, through its point counts in order.
+  std::map<std::tuple<double, bool, bool>, std::vector<const ChainPoint*>> lines;
   double most = 0;
   for (const ChainPoint& p : points) {
-    lines[{p.noise, p.rates}].push_back(&p);
+    lines[{p.noise, p.rates, p.measured}].push_back(&p);
     most = std::max(most, p.rms);
   }
   const double step = plot::NiceStep(most, kMostValueSteps);
@@ -49,22 +50,27 @@ void WriteChainPlot(const std::string& path, const std::vector<ChainPoint>& poin
     std::vector<plot::LegendEntry> legend;
     std::vector<double> noises;
     for (const auto& [key, line] : lines)
-      if (std::find(noises.begin(), noises.end(), key.first) == noises.end())
-        noises.push_back(key.first);
-    legend.reserve(legend.size() + noises.size() + 2);
+      if (std::find(noises.begin(), noises.end(), std::get<0>(key)) == noises.end())
+        noises.push_back(std::get<0>(key));
+    legend.reserve(legend.size() + noises.size() + 3);
     for (double noise : noises)
       legend.push_back({QString("points at %1\u2033").arg(noise), NoiseColour(noise)});
     legend.push_back({"rates + pulses", Qt::black});
     legend.push_back({"pulses alone", Qt::black, plot::Swatch::DashedLine});
+    legend.push_back({"air measured", Qt::black, plot::Swatch::Triangle});
     plot::DrawLegendRow(p, QPointF(kLeft, kTop - kLegendAbove), legend);
     plot::DrawValueGrid(p, panel, step);
     plot::DrawTimeGrid(p, panel, kPointStep, plot::TimeLabels::Plain, true);
     for (const auto& [key, line] : lines) {
+      const auto& [noise, rates, measured] = key;
       plot::Trace trace(panel);
       for (const ChainPoint* c : line) trace.Add(c->points, c->rms);
-      QPen pen(NoiseColour(key.first), 1.5);
-      if (!key.second) pen.setDashPattern({6, 4});
+      QPen pen(NoiseColour(noise), measured ? 1 : 1.5);
+      if (!rates) pen.setDashPattern({6, 4});
       trace.Draw(p, pen);
+      if (!measured) continue;
+      for (const ChainPoint* c : line)
+        plot::DrawTriangle(p, QPointF(panel.X(c->points), panel.Y(c->rms)), 1, NoiseColour(noise));
     }
     plot::DrawBorder(p, panel);
     p.setFont(plot::ChartFont(kTitlePixels));

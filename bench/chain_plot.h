@@ -9,9 +9,10 @@ namespace orvan::bench {
 
 struct ChainPoint {
   int points;
-  double noise;  // arc-seconds
-  bool rates;    // rates plus pulses; else pulses alone
-  double rms;    // holding RMS on the sky, arc-seconds
+  double noise;   // arc-seconds
+  bool rates;     // rates plus pulses; else pulses alone
+  bool measured;  // the air measured; else told wrong
+  double rms;     // holding RMS on the sky, arc-seconds
 };
 
 void WriteChainPlot(const std::string& path, const std::vector<ChainPoint>& points,

@@ -50,8 +50,12 @@ pointing::PointingTerms TrueTerms() {
   return t;
 }
 
-pointing::PointingTerms FittedTruth() {
-  const sim::ObservatoryConfig c = TrueObservatory();
+const char* AirName(Air air) {
+  return air == Air::Told ? "told" : "measured";
+}
+
+pointing::PointingTerms FittedTruth(Air air) {
+  const sim::ObservatoryConfig c = TrueObservatory(air);
   pointing::Site true_air = c.site;
   true_air.pressure_hpa += c.true_pressure_offset_hpa;
   true_air.temperature_c += c.true_temperature_offset_c;
@@ -62,17 +66,23 @@ pointing::PointingTerms FittedTruth() {
   return t;
 }
 
-sim::ObservatoryConfig TrueObservatory() {
+sim::ObservatoryConfig TrueObservatory(Air air) {
   sim::ObservatoryConfig c = sim::DefaultObservatoryConfig();
   c.true_terms = TrueTerms();
-  c.true_pressure_offset_hpa = kPressureOffsetHpa;
-  c.true_temperature_offset_c = kTemperatureOffsetC;
+  if (air == Air::Told) {
+    c.true_pressure_offset_hpa = kPressureOffsetHpa;
+    c.true_temperature_offset_c = kTemperatureOffsetC;
+  } else {
+    c.site.pressure_hpa += kPressureOffsetHpa;
+    c.site.temperature_c += kTemperatureOffsetC;
+  }
   c.mount.german = true;
   return c;
 }
 
-std::vector<model::Point> PlateSolves(int count, double noise_arcsec, std::mt19937& random) {
-  const sim::ObservatoryConfig config = TrueObservatory();
+std::vector<model::Point> PlateSolves(int count, double noise_arcsec, std::mt19937& random,
+                                      Air air) {
+  const sim::ObservatoryConfig config = TrueObservatory(air);
   const sim::Observatory truth(config, std::make_shared<program::VirtualClock>(NightStart()));
   std::uniform_real_distribution<double> unit(0, 1);
   std::normal_distribution<double> noise(0, noise_arcsec);

@@ -22,9 +22,26 @@ TEST(CommandLine, NoOptionsMeansTheWindowOnTheSimulator) {
 }
 
 TEST(CommandLine, TakesEveryOption) {
-  const Parsed p = Parse({"--headless", "--indi", "example.org:7625", "--device", "EQMod Mount",
-                          "--model", "m.txt", "--pressure", "840", "--temperature", "-8.5",
-                          "--threshold", "0,5", "--start", "--trace", "--rates"});
+  const Parsed p = Parse({"--headless",
+                          "--indi",
+                          "example.org:7625",
+                          "--device",
+                          "EQMod Mount",
+                          "--model",
+                          "m.txt",
+                          "--pressure",
+                          "840",
+                          "--temperature",
+                          "-8.5",
+                          "--humidity",
+                          "29",
+                          "--weather",
+                          "Weather Simulator",
+                          "--threshold",
+                          "0,5",
+                          "--start",
+                          "--trace",
+                          "--rates"});
   ASSERT_EQ(p.error, "");
   const Options& o = p.options;
   EXPECT_TRUE(o.headless);
@@ -34,6 +51,8 @@ TEST(CommandLine, TakesEveryOption) {
   EXPECT_EQ(o.model_file, "m.txt");
   EXPECT_EQ(o.pressure_hpa, 840.0);
   EXPECT_EQ(o.temperature_c, -8.5);
+  EXPECT_EQ(o.humidity_percent, 29.0);
+  EXPECT_EQ(o.weather, "Weather Simulator");
   EXPECT_EQ(o.threshold, "0,5");  // converted later, exactly as typed text is
   EXPECT_TRUE(o.start);
   EXPECT_TRUE(o.trace);
@@ -96,6 +115,11 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowWithAReason) {
   EXPECT_EQ(Parse({"--pressure", "-1"}).error, "bad value for --pressure: -1");
   EXPECT_EQ(Parse({"--temperature", "61"}).error, "bad value for --temperature: 61");
   EXPECT_EQ(Parse({"--temperature", "8 "}).error, "bad value for --temperature: 8 ");
+  EXPECT_EQ(Parse({"--humidity", "100.5"}).error, "bad value for --humidity: 100.5");
+  EXPECT_EQ(Parse({"--humidity", "-1"}).error, "bad value for --humidity: -1");
+  EXPECT_EQ(Parse({"--humidity", "0"}).options.humidity_percent, 0.0);
+  EXPECT_EQ(Parse({"--weather", "W"}).error, "--weather needs --indi");
+  EXPECT_EQ(Parse({"--indi", "h", "--weather", ""}).error, "--weather needs a device name");
   EXPECT_EQ(Parse({"--threshold"}).error, "--threshold needs a value");
   EXPECT_EQ(Parse({"--log"}).error, "--log needs a value");
   EXPECT_EQ(Parse({"--log", ""}).error, "--log needs a file name");
@@ -152,8 +176,8 @@ TEST(WindowsCommandLine, TakesWhatAScriptNeedsToStartANight) {
 
 TEST(WindowsCommandLine, RefusesTheLinuxProgramsOwnOptions) {
   for (const char* option :
-       {"--indi", "--device", "--model", "--pressure", "--temperature", "--headless", "--trace",
-        "--rates", "--trace-indi", "--reverse-on-pier-west"})
+       {"--indi", "--device", "--model", "--pressure", "--temperature", "--humidity", "--weather",
+        "--headless", "--trace", "--rates", "--trace-indi", "--reverse-on-pier-west"})
     EXPECT_EQ(ParseWindows({option, "x"}).error, "unknown option " + std::string(option));
   EXPECT_EQ(ParseWindows({"/start"}).error, "unknown option /start");
   EXPECT_EQ(ParseWindows({"--start", "--log"}).error, "--log needs a value");
@@ -205,6 +229,9 @@ With no option it opens its window on a built-in simulated observatory.
                        NP, MA, ME, TF, FO, DAF, TX, HCES, HCEC, DCES, DCEC)
   --pressure HPA       air pressure at the telescope, for refraction
   --temperature C      air temperature at the telescope, for refraction
+  --humidity PERCENT   relative humidity at the telescope, for refraction
+  --weather DEVICE     read the air live from this INDI weather device on
+                       the --indi server; what it lacks is the air above
   --sim-truth FILE     the simulated mount's own terms, which the program
                        does not know (a model file, as for --model)
   --sim-german         the simulated mount is a German mount: slewed east

@@ -74,6 +74,15 @@ bool ApplyDevice(std::string_view v, Options& o, std::string& error) {
   return true;
 }
 
+bool ApplyWeather(std::string_view v, Options& o, std::string& error) {
+  if (v.empty()) {
+    error = "--weather needs a device name";
+    return false;
+  }
+  o.weather = std::string(v);
+  return true;
+}
+
 // A measure of the air, within what a telescope can work in.
 bool ApplyAir(std::string_view option, std::string_view v, Bounds bounds,
               std::optional<double>& out, std::string& error) {
@@ -153,6 +162,14 @@ constexpr std::array kOptions{
              return ApplyAir("--temperature", v, kTemperatureBoundsC, o.temperature_c, error);
            },
            "air temperature at the telescope, for refraction"},
+    Option{"--humidity", "PERCENT",
+           [](std::string_view v, Options& o, std::string& error) {
+             return ApplyAir("--humidity", v, kHumidityBoundsPercent, o.humidity_percent, error);
+           },
+           "relative humidity at the telescope, for refraction"},
+    Option{"--weather", "DEVICE", ApplyWeather,
+           "read the air live from this INDI weather device on\n"
+           "the --indi server; what it lacks is the air above"},
     Option{"--sim-truth", "FILE", SetText<&Options::sim_truth_file>,
            "the simulated mount's own terms, which the program\n"
            "does not know (a model file, as for --model)"},
@@ -290,6 +307,7 @@ Parsed ParseCommandLine(std::span<const std::string_view> args, Program program)
     if (!option->apply(value, p.options, p.error)) return p;
   }
   if (p.options.trace_indi && !p.options.indi_host) p.error = "--trace-indi needs --indi";
+  if (p.options.weather && !p.options.indi_host) p.error = "--weather needs --indi";
   if (p.options.points_file && !p.options.indi_host) p.error = "--points needs --indi";
   // The simulated world's truth means nothing to a real mount.
   if (p.options.indi_host && (p.options.sim_truth_file || p.options.sim_german))

@@ -26,6 +26,9 @@ struct Options {
   std::optional<std::string> model_file;
   std::optional<double> pressure_hpa;
   std::optional<double> temperature_c;
+  std::optional<double> humidity_percent;
+  // The air read live from this INDI weather device, on the --indi server.
+  std::optional<std::string> weather;
   // The simulated observatory's own truth: its mount's terms, and a German
   // mount.
   std::optional<std::string> sim_truth_file;

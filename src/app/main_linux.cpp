@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "pointing/model_file.h"
 #include "rates/rate_follower.h"
 #include "replay/trace.h"
+#include "support/air.h"
 #include "tracking/cycle_log.h"
 #include "tracking/model_tracking.h"
 #include "ui/frmMain.h"
@@ -71,6 +73,24 @@ void Notice(const std::string& text) {
   std::fflush(stderr);
 }
 
+// What the program says of the air: on standard error and, with --headless,
+// as the view's `air` line once the view is there.
+struct AirNotices {
+  std::function<void(const std::string&)> headless;
+  void Say(const std::string& text) const {
+    Notice(text);
+    if (headless) headless(text);
+  }
+};
+
+// Which air the program maps with, said once at the start.
+std::string AirInUse(const app::Options& o, const program::ObservatoryProgram& program) {
+  const std::string fixed = program::AirText(program.config());
+  if (!o.weather) return "air for refraction: " + fixed;
+  return "air for refraction: read from INDI weather device \"" + *o.weather +
+         "\"; until it reads, and for what it does not: " + fixed;
+}
+
 // The INDI trace, where asked for: to standard error, or appended to a file;
 // null, with the reason in `error`, when the file can't be opened.
 std::shared_ptr<indi::IndiTrace> OpenIndiTrace(const std::string& path, std::string& error) {
@@ -95,10 +115,12 @@ std::shared_ptr<indi::IndiTrace> OpenIndiTrace(const std::string& path, std::str
 // `side` receives where the observatory tells the side of the pier.
 std::unique_ptr<AutomationFactory> MakeObservatory(
     const app::Options& o, std::shared_ptr<indi::IndiTrace> trace, app::SyncPoints* syncs,
-    std::shared_ptr<program::ObservatoryProgram>& program, std::shared_ptr<PierSideSource>& side) {
+    std::shared_ptr<program::ObservatoryProgram>& program, std::shared_ptr<PierSideSource>& side,
+    const AirNotices& air) {
   program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
+  if (o.humidity_percent) sky.relative_humidity = *o.humidity_percent / kPercent;
   if (o.model_file) sky.terms = pointing::LoadPointingModel(*o.model_file);
   if (!o.indi_host) {
     sim::SimOptions truth;
@@ -115,6 +137,8 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   indi.trace = std::move(trace);
   indi.reverse_on_pier_west = o.reverse_on_pier_west;
   if (syncs) indi.syncs = syncs->watch();
+  indi.weather = o.weather;
+  indi.air_notice = [&air](const std::string& text) { air.Say(text); };
   return indi::MakeIndiObservatory(indi, &program, &side);
 }
 
@@ -174,17 +198,23 @@ std::unique_ptr<AutomationFactory> Traced(const app::Options& o, AutomationFacto
   });
 }
 
-// Runs the program on its view: the headless one or the window.
+// Runs the program on its view: the headless one or the window; `air_in_use`
+// is said first.
 int RunOnView(int argc, char* argv[], const app::Options& o, AutomationFactory& observatory,
-              Companions c) {
+              Companions c, AirNotices& air, const std::string& air_in_use) {
   if (o.headless) {
     QCoreApplication app(argc, argv);
     headless::HeadlessView view([](const std::string& line) {
       std::fprintf(stdout, "%s\n", line.c_str());
       std::fflush(stdout);
     });
-    return Run(o, view, observatory, std::move(c));
+    air.headless = [&view](const std::string& text) { view.AirNoted(text); };
+    air.Say(air_in_use);
+    const int status = Run(o, view, observatory, std::move(c));
+    air.headless = nullptr;
+    return status;
   }
+  air.Say(air_in_use);
 #ifdef ORVAN_NO_WINDOW
   // Built on Qt Core alone (ORVAN_QT_WIDGETS OFF): there is no window.
   return Refuse("this build has no window; run it with --headless");
@@ -221,17 +251,20 @@ int main(int argc, char* argv[]) {
   if (o.points_file && !(syncs = app::SyncPoints::Open(*o.points_file, Notice, error)))
     return Refuse(error);
 
+  AirNotices air;
   std::unique_ptr<AutomationFactory> observatory;
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;
   try {
-    observatory = MakeObservatory(o, indi_trace, syncs.get(), program, side);
+    observatory = MakeObservatory(o, indi_trace, syncs.get(), program, side, air);
   } catch (const Error& e) {
     // A model file that can't be read is a bad value on the command line.
     return Refuse(e.description());
   }
   // The log's pier_side, from the mount's own report: no access of the objects.
   if (log && side) log->ReadSideFrom(side);
+  // The air each cycle mapped with, from the program itself.
+  if (log && program) log->ReadAirFrom(program);
   const std::unique_ptr<AutomationFactory> traced = Traced(o, *observatory);
   // Model tracking, where asked for: it outlives the window, and gives the
   // mount its own tracking back at the latest when it goes.
@@ -243,5 +276,6 @@ int main(int argc, char* argv[]) {
   }
   return RunOnView(
       argc, argv, o, traced ? *traced : *observatory,
-      {std::move(log), model_tracking ? &*model_tracking : nullptr, syncs.get(), program, side});
+      {std::move(log), model_tracking ? &*model_tracking : nullptr, syncs.get(), program, side},
+      air, program ? AirInUse(o, *program) : std::string());
 }

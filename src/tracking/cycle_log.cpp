@@ -50,6 +50,13 @@ void Put(Fields& fields, LogColumn direction, const std::optional<SentPulse>& pu
   fields[direction + 1] = ShortestText(pulse->milliseconds);
 }
 
+void Put(Fields& fields, const std::optional<AirUsed>& air) {
+  if (!air) return;
+  fields[kAirTemperatureC] = ShortestText(air->temperature_c);
+  fields[kAirPressureHpa] = ShortestText(air->pressure_hpa);
+  fields[kAirHumidityPercent] = ShortestText(air->humidity_percent);
+}
+
 Fields Begin(std::string_view time, std::string_view event, std::string_view status) {
   Fields fields;
   fields[kTime] = time;
@@ -75,6 +82,7 @@ std::string RecordLine(std::string_view time, const CycleRecord& record, std::st
   Put(fields, kRaPulse, record.ra_pulse);
   Put(fields, kDecPulse, record.dec_pulse);
   fields[kPierSide] = SideName(record.pier_side);
+  Put(fields, record.air);
   return Join(fields);
 }
 
@@ -125,13 +133,15 @@ void CycleLog::AlsoOnFailure(FailureSink also) {
 
 void CycleLog::Record(const CycleRecord& record, std::string_view status) noexcept {
   try {
-    if (!side_) {
+    if (!side_ && !air_) {
       Write(RecordLine(now_(), record, status));
       return;
     }
-    CycleRecord sided = record;
-    sided.pier_side = side_->SideOfPier();
-    Write(RecordLine(now_(), sided, status));
+    CycleRecord told = record;
+    if (side_) told.pier_side = side_->SideOfPier();
+    // A record that mapped used the air the observatory last mapped with.
+    if (air_ && (record.target_scope || record.current_scope)) told.air = air_->LastAirUsed();
+    Write(RecordLine(now_(), told, status));
   } catch (...) {
     // Out of memory for a line: the line is lost, the run goes on.
   }

@@ -44,6 +44,8 @@ class CycleLog {
   void AlsoOnFailure(FailureSink also);
   // Where each record's side of the pier is read as it is written.
   void ReadSideFrom(std::shared_ptr<PierSideSource> side) { side_ = std::move(side); }
+  // Where the air is read for each record that mapped (has mapped positions).
+  void ReadAirFrom(std::shared_ptr<AirUsedSource> air) { air_ = std::move(air); }
 
   void Record(const CycleRecord& record, std::string_view status) noexcept;
   void RecordError(const Error& error, std::string_view status) noexcept;
@@ -60,6 +62,7 @@ class CycleLog {
   ClockText now_;
   FailureSink on_failure_;
   std::shared_ptr<PierSideSource> side_;
+  std::shared_ptr<AirUsedSource> air_;
   bool failed_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "observatory/air_used.h"
 #include "observatory/pier_side.h"
 #include "observatory/units.h"
 
@@ -43,6 +44,9 @@ struct CycleRecord {
   // As the observatory last reported it, where it tells one outside ACP's
   // objects (PierSideSource); the handlers never read it.
   PierSide pier_side = PierSide::Unknown;
+  // The air the mapping used, where the observatory tells it outside ACP's
+  // objects (AirUsedSource); the handlers never read it.
+  std::optional<AirUsed> air;
 };
 
 // Told what the start/stop button and the correction cycle did, for a record

@@ -30,41 +30,49 @@ enum LogColumn : std::size_t {
   kErrorNumber,
   kErrorText,
   kPierSide,
+  kAirTemperatureC,
+  kAirPressureHpa,
+  kAirHumidityPercent,
   kLogColumns
 };
 
-inline constexpr std::array<std::string_view, kLogColumns> kLogColumnNames = {"time",
-                                                                              "event",
-                                                                              "status",
-                                                                              "target_ra",
-                                                                              "target_dec",
-                                                                              "current_ra",
-                                                                              "current_dec",
-                                                                              "target_scope_ra",
-                                                                              "target_scope_dec",
-                                                                              "current_scope_ra",
-                                                                              "current_scope_dec",
-                                                                              "error_ra_arcsec",
-                                                                              "error_dec_arcsec",
-                                                                              "threshold_arcsec",
-                                                                              "ra_pulse",
-                                                                              "ra_pulse_ms",
-                                                                              "dec_pulse",
-                                                                              "dec_pulse_ms",
-                                                                              "error_number",
-                                                                              "error_text",
-                                                                              "pier_side"};
+inline constexpr std::array<std::string_view, kLogColumns> kLogColumnNames = {
+    "time",
+    "event",
+    "status",
+    "target_ra",
+    "target_dec",
+    "current_ra",
+    "current_dec",
+    "target_scope_ra",
+    "target_scope_dec",
+    "current_scope_ra",
+    "current_scope_dec",
+    "error_ra_arcsec",
+    "error_dec_arcsec",
+    "threshold_arcsec",
+    "ra_pulse",
+    "ra_pulse_ms",
+    "dec_pulse",
+    "dec_pulse_ms",
+    "error_number",
+    "error_text",
+    "pier_side",
+    "air_temperature_c",
+    "air_pressure_hpa",
+    "air_humidity_percent"};
 
 // The header line: the names, separated by commas.
 inline constexpr std::string_view kLogHeader =
     "time,event,status,target_ra,target_dec,current_ra,current_dec,target_scope_ra,"
     "target_scope_dec,current_scope_ra,current_scope_dec,error_ra_arcsec,error_dec_arcsec,"
     "threshold_arcsec,ra_pulse,ra_pulse_ms,dec_pulse,dec_pulse_ms,error_number,error_text,pier_"
-    "side";
+    "side,air_temperature_c,air_pressure_hpa,air_humidity_percent";
 inline constexpr std::string_view kLogLineEnd = "\r\n";
 
-// The columns of the version before, which had no pier_side: a reader still
-// takes its sections.
+// The columns of the versions before, which had no air columns, and before
+// that no pier_side: a reader still takes their sections.
+inline constexpr std::size_t kLogColumnsWithoutAir = kAirTemperatureC;
 inline constexpr std::size_t kLogColumnsWithoutSide = kPierSide;
 
 }  // namespace orvan::tracking

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
 #include "observatory/program/clock.h"
 #include "pointing/model.h"
@@ -92,7 +93,7 @@ std::string RunTool(const std::vector<std::string>& argv) {
   return text;
 }
 
-IndiServer::IndiServer() {
+IndiServer::IndiServer(std::vector<std::string> drivers) : drivers_(std::move(drivers)) {
   std::random_device random;
   home_ = std::filesystem::temp_directory_path() /
           ("orvan-indi-" + std::to_string(getpid()) + "-" + std::to_string(random()));
@@ -120,12 +121,9 @@ bool IndiServer::TryStart(int port) {
   env.push_back("HOME=" + home_.string());
   // Its local socket (abstract, "/tmp/indiserver" unless told) would clash
   // with any other server's on the machine: it gets a name of its own.
-  std::vector<std::string> args = {"indiserver",
-                                   "-p",
-                                   std::to_string(port),
-                                   "-u",
-                                   (home_ / "indiserver.sock").string(),
-                                   "indi_simulator_telescope"};
+  std::vector<std::string> args = {"indiserver", "-p", std::to_string(port), "-u",
+                                   (home_ / "indiserver.sock").string()};
+  args.insert(args.end(), drivers_.begin(), drivers_.end());
   const std::string log = (home_ / "indiserver.log").string();
 
   posix_spawn_file_actions_t actions;

@@ -9,12 +9,13 @@
 
 namespace orvan::indi::standin {
 
-// Debian's INDI server with its telescope simulator, for one test: on a free
-// port, with HOME in a fresh temporary folder (the driver writes ~/.indi
-// there), in a process group of its own that Stop() ends by its id.
+// Debian's INDI server with its telescope simulator (or the drivers given),
+// for one test: on a free port, with HOME in a fresh temporary folder (the
+// driver writes ~/.indi there), in a process group of its own that Stop()
+// ends by its id.
 class IndiServer {
  public:
-  IndiServer();
+  explicit IndiServer(std::vector<std::string> drivers = {"indi_simulator_telescope"});
   ~IndiServer();
   IndiServer(const IndiServer&) = delete;
   IndiServer& operator=(const IndiServer&) = delete;
@@ -34,6 +35,7 @@ class IndiServer {
  private:
   bool TryStart(int port);
 
+  std::vector<std::string> drivers_;
   std::filesystem::path home_;
   pid_t pid_ = -1;
   int port_ = 0;

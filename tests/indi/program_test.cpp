@@ -76,22 +76,28 @@ TEST_F(ProgramOnIndi, HoldsTheMountPrintingStatusAndAccessesAndEndsOnSigterm) {
   program.Signal(SIGTERM);
   EXPECT_EQ(program.Wait(kExitLimit), 0);
 
-  // Every line time-stamped; the first is the status at the start. (The
-  // first tick may re-capture: the simulator's tracking drifts by about a
-  // second of arc a second at this hour angle.)
+  // Every line time-stamped; the first says the air, the next is the status
+  // at the start. (The first tick may re-capture: the simulator's tracking
+  // drifts by about a second of arc a second at this hour angle.)
   const std::vector<std::string> out = program.Output();
-  ASSERT_GE(out.size(), 2u);
+  ASSERT_GE(out.size(), 3u);
   const std::regex stamped(
-      R"re(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (status|msgbox|error) (.*))re");
+      R"re(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z (air|status|msgbox|error) (.*))re");
   std::smatch m;
   for (const std::string& line : out) EXPECT_TRUE(std::regex_match(line, m, stamped)) << line;
   ASSERT_TRUE(std::regex_match(out[0], m, stamped));
+  EXPECT_EQ(m[1], "air");
+  EXPECT_EQ(m[2], "\"air for refraction: 10 °C, 0 hPa, 50 % humidity\"");
+  ASSERT_TRUE(std::regex_match(out[1], m, stamped));
   EXPECT_EQ(m[2], "\"Normal Sidereal tracking\"");
 
-  // The trace, less what the INDI client library says on the same stream.
+  // The trace, less what the INDI client library says on the same stream
+  // and the air said at the start.
   std::vector<std::string> trace;
   for (const std::string& line : program.Errors())
-    if (!line.starts_with("INDI::")) trace.push_back(line);
+    if (!line.starts_with("INDI::") &&
+        !line.ends_with("Z air for refraction: 10 °C, 0 hPa, 50 % humidity"))
+      trace.push_back(line);
   trace.resize(std::min<std::size_t>(trace.size(), 4));
   EXPECT_EQ(trace, (std::vector<std::string>{"create ACP.Util", "create ACP.Telescope",
                                              "put Telescope.Connected bool:true",
@@ -196,11 +202,12 @@ TEST_F(ProgramOnIndi, AnUnknownDeviceEndsTheStartInTheErrorReport) {
                    "127.0.0.1:" + std::to_string(server.port()), "--device", "No Such Mount",
                    "--start"});
   EXPECT_EQ(program.Wait(kTickLimit), 1);
+  // The air said at the start, the status, the report.
   const std::vector<std::string> out = program.Output();
-  ASSERT_EQ(out.size(), 2u);
-  EXPECT_NE(out[1].find(" error 0x80040501 \"INDI device \\\"No Such Mount\\\" not found"),
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_NE(out[2].find(" error 0x80040501 \"INDI device \\\"No Such Mount\\\" not found"),
             std::string::npos)
-      << out[1];
+      << out[2];
 }
 
 }  // namespace

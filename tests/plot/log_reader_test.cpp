@@ -197,8 +197,8 @@ TEST(LogReader, ThisVersionsLinesTellTheSideOfThePier) {
   const std::string header = std::string(kLogHeader) + "\r\n";
   const std::string cycle = std::string(kGoodCycle) + kGoodRest;
   std::vector<LogLine> lines;
-  EXPECT_EQ(Skipped(header + cycle + ",east\r\n" + cycle + ",west\r\n" + cycle + ",\r\n" + cycle +
-                        ",up\r\n" + cycle + "\r\n",
+  EXPECT_EQ(Skipped(header + cycle + ",east,,,\r\n" + cycle + ",west,,,\r\n" + cycle + ",,,,\r\n" +
+                        cycle + ",up,,,\r\n" + cycle + ",east\r\n",
                     &lines),
             (std::vector<std::pair<long, std::string>>{{5, "pier_side \"up\" is not east or west"},
                                                        {6, "cut short"}}));
@@ -206,8 +206,26 @@ TEST(LogReader, ThisVersionsLinesTellTheSideOfThePier) {
   EXPECT_EQ(lines[0].pier, PierSide::East);
   EXPECT_EQ(lines[1].pier, PierSide::West);
   EXPECT_EQ(lines[2].pier, PierSide::Unknown);
-  // The version before has no side.
+  // The version before pier_side has no side.
   EXPECT_EQ(Read(kExample)[1].pier, PierSide::Unknown);
+}
+
+// The air is not drawn, but a line whose air is not a number is damaged; the
+// version before the air columns is read as it was.
+TEST(LogReader, TheAirColumnsAreNumbersOrEmpty) {
+  const std::string cycle = std::string(kGoodCycle) + kGoodRest + ",east";
+  std::vector<LogLine> lines;
+  EXPECT_EQ(
+      Skipped(std::string(kLogHeader) + "\r\n" + cycle + ",3.5,812.25,29\r\n" + cycle +
+                  ",3.5,,\r\n" + cycle + ",3.5,warm,29\r\n",
+              &lines),
+      (std::vector<std::pair<long, std::string>>{{4, "bad number in air_pressure_hpa: \"warm\""}}));
+  EXPECT_EQ(lines.size(), 2u);
+  const std::string before_air = std::string(kLogHeader.substr(0, kLogHeader.find(",air_")));
+  lines.clear();
+  EXPECT_TRUE(Skipped(before_air + "\r\n" + cycle + "\r\n", &lines).empty());
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].pier, PierSide::East);
 }
 
 TEST(SkippedLines, NamesTheFirstFewAndCountsThemAll) {

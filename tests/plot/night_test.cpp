@@ -109,7 +109,7 @@ TEST(Night, EachChangeOfPierSideIsMarkedWithTheNewSide) {
   std::string log = std::string(kLogHeader) + "\r\n";
   for (int i = 0; i < 6; ++i)
     log += "2026-12-08T21:00:0" + std::to_string(i) +
-           ".000Z,cycle,Orvan tracking,,,,,,,,,0,0,1,,,,,,," + sides[i] + "\r\n";
+           ".000Z,cycle,Orvan tracking,,,,,,,,,0,0,1,,,,,,," + sides[i] + ",,,\r\n";
   std::istringstream in(log);
   const Night night = ReadNight(in);
   ASSERT_EQ(night.marks().size(), 2u);

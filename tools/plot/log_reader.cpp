@@ -133,6 +133,8 @@ LogLine LineParser::Parse() const {
   l.event = EventOf();
   l.activity = ActivityOf(f_[kStatus]);
   for (std::size_t c = kFirstPosition; c <= kLastPosition; ++c) Number(static_cast<Column>(c));
+  // The air is not drawn, but a line whose air is not a number is damaged.
+  for (std::size_t c = kAirTemperatureC; c < columns_; ++c) Number(static_cast<Column>(c));
   l.error_ra = Number(kErrorRaArcsec);
   l.error_dec = Number(kErrorDecArcsec);
   l.threshold = Number(kThresholdArcsec);
@@ -145,10 +147,12 @@ LogLine LineParser::Parse() const {
   return l;
 }
 
-// The columns of this version's header, or of the one before; 0 for any
+// The columns of this version's header, or of the two before; 0 for any
 // other line.
 std::size_t HeaderColumns(const std::vector<std::string_view>& fields) {
-  if (fields.size() != kLogColumns && fields.size() != kLogColumnsWithoutSide) return 0;
+  if (fields.size() != kLogColumns && fields.size() != kLogColumnsWithoutAir &&
+      fields.size() != kLogColumnsWithoutSide)
+    return 0;
   for (std::size_t c = 0; c < fields.size(); ++c)
     if (fields[c] != kLogColumnNames[c]) return 0;
   return fields.size();

@@ -48,7 +48,8 @@ struct LogLine {
 using SkipSink = std::function<void(long line, const std::string& what)>;
 
 // Reads a cycle log, handing each line of this version's sections (and the
-// version's before, which had no pier_side) to `take` in order. Lines under
+// two versions' before, which had no air columns, and before that no
+// pier_side) to `take` in order. Lines under
 // another version's header are passed over, and so are empty lines. A line a
 // crash cut short (fewer fields than the header's) and a damaged one (any
 // field not as the format has it) are skipped and told to `skipped` with

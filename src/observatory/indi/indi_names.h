@@ -68,4 +68,14 @@ inline constexpr const char* kTelescopePierSide = "TELESCOPE_PIER_SIDE";
 inline constexpr const char* kPierWest = "PIER_WEST";
 inline constexpr const char* kPierEast = "PIER_EAST";
 
+// The weather interface (a device of its own, --weather):
+// WEATHER_PARAMETERS | number | WEATHER_TEMPERATURE (°C), WEATHER_PRESSURE
+// or WEATHER_BAROMETER (hPa, at the station), WEATHER_HUMIDITY (%), among
+// others the program does not use; a driver has those it has sensors for.
+inline constexpr const char* kWeatherParameters = "WEATHER_PARAMETERS";
+inline constexpr const char* kWeatherTemperature = "WEATHER_TEMPERATURE";
+inline constexpr const char* kWeatherPressure = "WEATHER_PRESSURE";
+inline constexpr const char* kWeatherBarometer = "WEATHER_BAROMETER";
+inline constexpr const char* kWeatherHumidity = "WEATHER_HUMIDITY";
+
 }  // namespace orvan::indi::names

@@ -24,6 +24,9 @@ inline constexpr std::chrono::milliseconds kDefaultAnswerLimit{5000};
 // A device not shown within this quiet time after the server's other devices
 // were is taken as not there (the protocol has no "that is all" message).
 inline constexpr std::chrono::milliseconds kDefaultDeviceQuiet{1000};
+// A weather device whose readings have not been updated for this long is
+// taken as stuck; weather drivers update every minute by default.
+inline constexpr std::chrono::seconds kDefaultWeatherStaleLimit{600};
 
 struct IndiOptions {
   std::string host = "127.0.0.1";
@@ -44,6 +47,12 @@ struct IndiOptions {
   std::optional<ReversedAxes> reverse_on_pier_west;
   // Where given, sees the syncs other clients make on the mount.
   std::shared_ptr<SyncWatch> syncs;
+  // The air read live from this weather device on the same server
+  // (indi_weather.h), what it says of its readings told to `air_notice`; the
+  // program's clock times a reading's age.
+  std::optional<std::string> weather;
+  std::chrono::seconds weather_stale_limit = kDefaultWeatherStaleLimit;
+  std::function<void(const std::string&)> air_notice;
 };
 
 // "ACP.Telescope" and "ACP.Util" over an INDI mount. The first Create

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "pointing/sides.h"
+#include "support/numtext.h"
 
 namespace orvan::program {
 
@@ -25,13 +26,32 @@ ObservatoryProgram::ObservatoryProgram(std::shared_ptr<MountDriver> mount,
                                        std::shared_ptr<Clock> clock, ProgramConfig config)
     : mount_(std::move(mount)), clock_(std::move(clock)), config_(config) {}
 
+std::string TemperatureText(const ProgramConfig& config) {
+  return ShortestText(config.temperature_c) + " °C";
+}
+
+std::string PressureText(const ProgramConfig& config) {
+  return config.pressure_hpa ? ShortestText(*config.pressure_hpa) + " hPa"
+                             : "pressure from the mount's elevation";
+}
+
+std::string HumidityText(const ProgramConfig& config) {
+  return ShortestText(HumidityPercent(config.relative_humidity)) + " % humidity";
+}
+
+std::string AirText(const ProgramConfig& config) {
+  return TemperatureText(config) + ", " + PressureText(config) + ", " + HumidityText(config);
+}
+
 Site ObservatoryProgram::CurrentSite() {
   const Location at = mount_->Site();
-  const double pressure = config_.pressure_hpa
-                              ? *config_.pressure_hpa
-                              : PressureAtElevation(at.elevation_m, config_.temperature_c);
-  return {at.latitude_deg, at.longitude_deg, pressure, config_.temperature_c,
-          config_.relative_humidity};
+  const AirReading read = air_source_ ? air_source_->ReadAir() : AirReading{};
+  const double temperature = read.temperature_c.value_or(config_.temperature_c);
+  const std::optional<double> given = read.pressure_hpa ? read.pressure_hpa : config_.pressure_hpa;
+  const double pressure = given ? *given : PressureAtElevation(at.elevation_m, temperature);
+  const double humidity = read.relative_humidity.value_or(config_.relative_humidity);
+  last_air_ = AirUsed{temperature, pressure, HumidityPercent(humidity)};
+  return {at.latitude_deg, at.longitude_deg, pressure, temperature, humidity};
 }
 
 double ObservatoryProgram::LocalSiderealTime() {

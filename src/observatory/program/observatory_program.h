@@ -2,7 +2,9 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
+#include "observatory/air_used.h"
 #include "observatory/automation.h"
 #include "observatory/program/clock.h"
 #include "observatory/program/mount_driver.h"
@@ -12,7 +14,7 @@
 namespace orvan::program {
 
 // What the command line may set for any back end (--model, --pressure,
-// --temperature); what is left out takes the back end's default.
+// --temperature, --humidity); what is left out takes the back end's default.
 struct SkyOptions {
   std::optional<double> pressure_hpa = {};  // 0 switches refraction off
   std::optional<double> temperature_c = {};
@@ -39,20 +41,51 @@ struct ProgramConfig {
 // Options merged into a configuration: given values win.
 ProgramConfig WithOptions(ProgramConfig config, const SkyOptions& options);
 
+// The configuration's air as the program tells it: "10 °C", "840 hPa" or
+// "pressure from the mount's elevation", "50 % humidity".
+std::string TemperatureText(const ProgramConfig& config);
+std::string PressureText(const ProgramConfig& config);
+std::string HumidityText(const ProgramConfig& config);
+// All three: "10 °C, pressure from the mount's elevation, 50 % humidity".
+std::string AirText(const ProgramConfig& config);
+
+// The air as a weather station last read it, for what it reads; the rest is
+// the configuration's (given on the command line, or the defaults).
+struct AirReading {
+  std::optional<double> temperature_c;
+  std::optional<double> pressure_hpa;
+  std::optional<double> relative_humidity;  // 0..1
+};
+
+// Where the program reads the air tonight, each time it maps, on the
+// user-interface thread. It never raises: a station in trouble says so
+// itself and answers with its last good reading.
+class AirSource {
+ public:
+  virtual ~AirSource() = default;
+  virtual AirReading ReadAir() noexcept = 0;
+};
+
 // The part of the observatory program that ACP's objects answer from, over
 // any mount: it reports where the mount points on the sky through the
 // inverse of its pointing model, and maps the sky to the mount's axes with
 // the model itself.
-class ObservatoryProgram {
+class ObservatoryProgram final : public AirUsedSource {
  public:
   ObservatoryProgram(std::shared_ptr<MountDriver> mount, std::shared_ptr<Clock> clock,
                      ProgramConfig config);
 
   MountDriver& mount() { return *mount_; }
   const ProgramConfig& config() const { return config_; }
+  const std::shared_ptr<Clock>& clock() const { return clock_; }
+  // From now on the air is read from `source` where it reads it.
+  void ReadAirFrom(std::shared_ptr<AirSource> source) { air_source_ = std::move(source); }
 
-  // The mount's place on the Earth with the air around it.
+  // The mount's place on the Earth with the air around it: the air read,
+  // where a source reads it, else the configuration's.
   pointing::Site CurrentSite();
+  // The air of the last CurrentSite.
+  std::optional<AirUsed> LastAirUsed() noexcept override { return last_air_; }
   double LocalSiderealTime();
 
   // Where the mount points on the sky, by the model.
@@ -72,6 +105,8 @@ class ObservatoryProgram {
   std::shared_ptr<MountDriver> mount_;
   std::shared_ptr<Clock> clock_;
   ProgramConfig config_;
+  std::shared_ptr<AirSource> air_source_;
+  std::optional<AirUsed> last_air_;
 };
 
 // ACP's telescope and utility objects ("ACP.Telescope", "ACP.Util") over the

@@ -73,6 +73,10 @@ void HeadlessView::LogFailed(std::string_view message) {
   Print("log " + Quote(message));
 }
 
+void HeadlessView::AirNoted(std::string_view message) {
+  Print("air " + Quote(message));
+}
+
 void HeadlessView::End(int exit_status) {
   timer_.stop();
   // Before the event loop runs (a failed start-up) main returns the status itself.

@@ -13,7 +13,8 @@ namespace orvan::headless {
 // The main window without a window: Timer1 runs on the event loop, and what a
 // user would read (each change of the status text, each message box, the
 // run-time error report) is printed as one timestamped line, and so is each
-// guide pulse sent and a failure to write the cycle log. Message boxes
+// guide pulse sent, a failure to write the cycle log and what the program
+// says of the air. Message boxes
 // are dismissed at once. It keeps nothing of the window's own but the last
 // status text it printed, so that it prints changes only.
 class HeadlessView final : public QObject, public WindowView, public WindowModelObserver {
@@ -35,6 +36,8 @@ class HeadlessView final : public QObject, public WindowView, public WindowModel
   void PulseSent(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
                  double error_arcsec) override;
   void LogFailed(std::string_view message) override;
+  // The air the program uses, and what it hears from a weather device.
+  void AirNoted(std::string_view message);
 
   // Ticks fall due here as Timer1 raises them.
   const QTimer& timer() const { return timer_; }
