@@ -31,6 +31,7 @@ IndiWeather::IndiWeather(const IndiOptions& options, std::shared_ptr<program::Cl
     : link_([&options] {
         IndiOptions weather = options;
         weather.device = options.weather.value_or("");
+        weather.syncs = nullptr;  // a weather station makes no syncs
         return std::make_unique<IndiLink>(weather);
       }()),
       clock_(std::move(clock)),
