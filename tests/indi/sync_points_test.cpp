@@ -43,9 +43,28 @@ double Term(const std::string& report, const std::string& name) {
   return std::stod(m[2]);
 }
 
-void SyncBesideTheMount(IndiServer& server) {
+// The mount's position as the program last received it (its INDI trace);
+// NaN before it has any.
+std::pair<double, double> LastReceived(Program& program) {
+  const std::regex position(R"("Telescope Simulator" EQUATORIAL_EOD_COORD \S+ RA=(\S+) DEC=(\S+))");
+  std::pair<double, double> last{NAN, NAN};
+  std::smatch m;
+  for (const std::string& line : program.Errors())
+    if (std::regex_search(line, m, position)) last = {std::stod(m[1]), std::stod(m[2])};
+  return last;
+}
+
+// Once the program has the mount's position as it is now (the simulator may
+// still have been moving when the program connected), syncs beside it.
+void SyncBesideTheMount(IndiServer& server, Program& program) {
   const std::string eod = standin::kSimulator + "EQUATORIAL_EOD_COORD.";
-  const double ra = server.GetNumber(eod + "RA"), dec = server.GetNumber(eod + "DEC");
+  double ra = NAN, dec = NAN;
+  ASSERT_TRUE(standin::WaitFor(standin::kTickLimit, [&] {
+    ra = server.GetNumber(eod + "RA");
+    dec = server.GetNumber(eod + "DEC");
+    const auto [seen_ra, seen_dec] = LastReceived(program);
+    return std::abs(seen_ra - ra) < 1e-9 && std::abs(seen_dec - dec) < 1e-9;
+  }));
   server.SetProp(standin::kSimulator + "ON_COORD_SET.SYNC=On");
   server.SetProp(eod + "RA;DEC=" + standin::NumberText(ra + kIhArcsec / 54000) + ";" +
                  standin::NumberText(dec - kIdArcsec / 3600));
@@ -67,7 +86,7 @@ TEST(SyncPointsOnIndi, EachSyncIsAPointAndTheFitFindsTheirOffsets) {
     // The link holds the mount's position (defined, or new): a sync now is seen.
     ASSERT_TRUE(
         program.WaitForError("\"Telescope Simulator\" EQUATORIAL_EOD_COORD ", standin::kTickLimit));
-    SyncBesideTheMount(server);
+    SyncBesideTheMount(server, program);
     EXPECT_TRUE(program.WaitForError(" recorded in " + file.string(), standin::kTickLimit));
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(standin::kExitLimit), 0);
