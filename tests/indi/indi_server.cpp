@@ -169,6 +169,12 @@ void IndiServer::SetProp(const std::string& assignment) const {
   RunTool({"indi_setprop", "-p", std::to_string(port_), assignment});
 }
 
+void IndiServer::SetProps(const std::vector<std::string>& assignments) const {
+  std::vector<std::string> argv{"indi_setprop", "-p", std::to_string(port_)};
+  argv.insert(argv.end(), assignments.begin(), assignments.end());
+  RunTool(argv);
+}
+
 std::string IndiServer::GetProp(const std::string& name) const {
   std::string value = RunTool({"indi_getprop", "-1", "-t", "2", "-p", std::to_string(port_), name});
   while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();

@@ -29,6 +29,9 @@ class IndiServer {
   // The command-line client tools from indi-bin, as a second client:
   // indi_setprop "Device.PROPERTY.E1;E2=v1;v2" and indi_getprop -1 "...".
   void SetProp(const std::string& assignment) const;
+  // Several in one connection, one right after the other, as a client that
+  // sends them together does.
+  void SetProps(const std::vector<std::string>& assignments) const;
   std::string GetProp(const std::string& name) const;
   double GetNumber(const std::string& name) const;
 
