@@ -121,6 +121,25 @@ void IndiLink::Close() {
   opened_ = false;
 }
 
+void IndiLink::ConnectDevice(const std::vector<std::string>& properties) {
+  AwaitProperties({names::kConnection});
+  if (!Values(names::kConnection).Switch(names::kConnect))
+    SendSwitches(names::kConnection, {{names::kConnect, true}, {names::kDisconnect, false}});
+  AwaitProperties(properties);
+}
+
+void IndiLink::OpenDevice(const std::vector<std::string>& properties,
+                          const std::function<void()>& then) {
+  try {
+    Open();
+    ConnectDevice(properties);
+    if (then) then();
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
 // The device is there once it defines a property. Devices answer the
 // library's request for properties together; one not among them within a
 // quiet time after the others is not there. A server still sending

@@ -40,6 +40,13 @@ class IndiLink final : public INDI::BaseClient {
   // Disconnects from the server and forgets the device, so that the next
   // Open really connects again.
   void Close();
+  // Connects the device (CONNECTION.CONNECT, unless it is already) and waits
+  // for `properties`, which a connected driver defines.
+  void ConnectDevice(const std::vector<std::string>& properties);
+  // Open, ConnectDevice, then `then`: a failure of any closes the link
+  // again, so that the next attempt connects to the server afresh.
+  void OpenDevice(const std::vector<std::string>& properties,
+                  const std::function<void()>& then = {});
 
   // The property's last values; raises when the server is gone, the device's
   // driver was restarted or the device has no such property.

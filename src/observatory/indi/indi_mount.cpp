@@ -40,24 +40,17 @@ IndiMount::IndiMount(const IndiOptions& options)
 
 void IndiMount::Open() {
   if (ready_) return;
-  try {
-    link_->Open();
-    ConnectDevice();
-  } catch (...) {
-    // The next attempt connects to the server afresh.
-    link_->Close();
-    throw;
-  }
+  link_->OpenDevice(kRequired, [this] { WatchRequired(); });
   ready_ = true;
 }
 
 void IndiMount::ConnectDevice() {
   link_->Unwatch();
-  link_->AwaitProperties({kConnection});
-  if (!link_->Values(kConnection).Switch(kConnect))
-    link_->SendSwitches(kConnection, {{kConnect, true}, {kDisconnect, false}});
-  // A connected driver defines the rest of its properties.
-  link_->AwaitProperties(kRequired);
+  link_->ConnectDevice(kRequired);
+  WatchRequired();
+}
+
+void IndiMount::WatchRequired() {
   std::vector<std::string> watched = kRequired;
   watched.emplace_back(kConnection);
   link_->Watch(watched);

@@ -54,6 +54,8 @@ class IndiMount final : public program::MountDriver, public PierSideSource {
 
  private:
   void ConnectDevice();
+  // Any of the properties the program uses vanishing is the driver restarting.
+  void WatchRequired();
   // Raises unless the device is connected and not in Alert.
   void CheckUsable();
   void SetGuideRate(const char* element, double deg_per_s);

@@ -41,24 +41,10 @@ IndiWeather::IndiWeather(const IndiOptions& options, std::shared_ptr<program::Cl
 
 void IndiWeather::Open() {
   if (opened_) return;
-  try {
-    link_->Open();
-    ConnectDevice();
-  } catch (...) {
-    // The next attempt connects to the server afresh.
-    link_->Close();
-    throw;
-  }
+  // A connected driver defines its readings.
+  link_->OpenDevice({kWeatherParameters});
   opened_ = true;
   SayMissing(link_->Values(kWeatherParameters));
-}
-
-void IndiWeather::ConnectDevice() {
-  link_->AwaitProperties({kConnection});
-  if (!link_->Values(kConnection).Switch(kConnect))
-    link_->SendSwitches(kConnection, {{kConnect, true}, {kDisconnect, false}});
-  // A connected driver defines its readings.
-  link_->AwaitProperties({kWeatherParameters});
 }
 
 std::string IndiWeather::Name() const {

@@ -36,7 +36,6 @@ class IndiWeather final : public program::AirSource {
   program::AirReading ReadAir() noexcept override;
 
  private:
-  void ConnectDevice();
   void SayMissing(const PropertyValues& parameters) const;
   void Take(const PropertyValues& parameters);
   static program::AirReading Judge(const PropertyValues& parameters);
