@@ -18,9 +18,9 @@
 // dead client) ends with it too.
 #include <string>
 
-#include "driver/limits.h"
 #include "standin.h"
 #include "standin_files.h"
+#include "wine_limits.h"
 
 #include <shellapi.h>
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "driver/limits.h"
+#include "wine_limits.h"
 
 namespace orvan::wine {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/limits.h"
 #include "ui/controls.h"
+#include "wine_limits.h"
 
 namespace orvan::wine {
 
