@@ -16,10 +16,12 @@
 // call that let go of its last object, or the failure of its only creation.
 // A server whose program ended holding objects (Wine releases no object of a
 // dead client) ends with it too.
+#include <cstdio>
 #include <string>
 
 #include "standin.h"
 #include "standin_files.h"
+#include "support/error.h"
 #include "wine_limits.h"
 
 #include <shellapi.h>
@@ -102,7 +104,15 @@ int RegisterServer(const std::wstring& config) {
   ::GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring command = L"\"" + std::wstring(path) + L"\"";
   if (!config.empty()) command += L" --config \"" + config + L"\"";
-  return SUCCEEDED(orvan::standin::Register(Host::LocalServer, command)) ? 0 : 1;
+  const HRESULT hr = orvan::standin::Register(Host::LocalServer, command);
+  if (SUCCEEDED(hr)) return 0;
+  // Said, as the DLL's registration says it: a refusal is not a start that
+  // Wine refused.
+  std::fprintf(stderr,
+               "the stand-in refused to register (%s): ACP.Telescope or ACP.Util belongs to "
+               "another server here\n",
+               orvan::HexNumber(static_cast<std::uint32_t>(hr)).c_str());
+  return 1;
 }
 
 int Serve(const std::wstring& config) {
