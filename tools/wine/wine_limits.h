@@ -42,8 +42,10 @@ inline constexpr Duration kDismissPoll = 10ms;
 // status bar).
 inline constexpr Duration kSendMessage = 5s;
 // A message the program acts on before it answers: typing, and the empty
-// message that tells its thread takes messages again.
+// message that tells its thread takes messages again; a mark posted behind
+// the program's messages, until it has come through.
 inline constexpr Duration kRoundTrip = 10s;
+inline constexpr Duration kIdlePoll = 5ms;
 // A program whose thread stopped taking messages may be ending.
 inline constexpr Duration kExitWhenBusy = 10s;
 // After closing the window: until the process has gone.

@@ -38,8 +38,9 @@ class Player {
   bool ended() const { return ended_; }
 
   // Waits until the program is idle: no message box up, the log still, the
-  // thread taking messages. Message boxes are recorded and dismissed; the end
-  // of the process is recorded.
+  // thread back in its message loop (not waiting on a call to the stand-in's
+  // server, which may yet fail). Message boxes are recorded and dismissed;
+  // the end of the process is recorded.
   void Settle() {
     int quiet = 0;
     std::size_t last = static_cast<std::size_t>(-1);
@@ -51,13 +52,14 @@ class Player {
         quiet = 0;
         continue;
       }
-      if (!target_.Sync()) {
+      if (!target_.Idle()) {
         if (target_.WaitExit(limits::kExitWhenBusy)) return Ended();
         quiet = 0;
         continue;
       }
       const std::size_t size = log_.Size();
-      quiet = size == last && !target_.BoxInTransit() ? quiet + 1 : 0;
+      // A box may have come up while the thread came back to a loop.
+      quiet = size == last && target_.Box() == nullptr && !target_.BoxInTransit() ? quiet + 1 : 0;
       last = size;
       if (quiet >= limits::kQuietLooks) {
         log_.Drain();

@@ -1,6 +1,8 @@
 #include "driver/target.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 #include "ui/win32/control_ids.h"
 
@@ -178,6 +180,27 @@ bool Target::Sync() const {
   DWORD_PTR r = 0;
   return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_NORMAL, limits::Ms(limits::kRoundTrip),
                                &r) != 0;
+}
+
+bool Target::Idle() {
+  // A readout's text limit, which no one types against, as the mark: far
+  // above any text, posted, and read back with messages sent, which the
+  // thread answers wherever it waits.
+  constexpr WPARAM kFirstMark = 1000000;
+  HWND marked = Item(ControlId::Text1);
+  if (marked == nullptr) return false;
+  const WPARAM mark = kFirstMark + ++marks_;
+  if (!::PostMessageW(marked, EM_SETLIMITTEXT, mark, 0)) return false;
+  const auto deadline = std::chrono::steady_clock::now() + limits::kRoundTrip;
+  while (std::chrono::steady_clock::now() < deadline && !Exited()) {
+    DWORD_PTR limit = 0;
+    if (::SendMessageTimeoutW(marked, EM_GETLIMITTEXT, 0, 0, SMTO_NORMAL,
+                              limits::Ms(limits::kSendMessage), &limit) &&
+        limit == mark)
+      return true;
+    std::this_thread::sleep_for(limits::kIdlePoll);
+  }
+  return false;
 }
 
 std::string Target::StatusText() const {

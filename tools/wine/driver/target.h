@@ -60,9 +60,15 @@ class Target {
   // Returns once the program's thread takes messages again (it has finished
   // what it was doing, or waits in a modal loop); false if it does not.
   bool Sync() const;
+  // Returns once the program's thread has come back to its message loop
+  // (or a modal one) and taken what was posted before; false if it has not
+  // within a round trip. Unlike Sync, false while the thread waits in a call
+  // to another process, where Wine gives it sent messages only.
+  bool Idle();
 
  private:
   PROCESS_INFORMATION pi_{};
+  WPARAM marks_ = 0;  // marks posted by Idle
 };
 
 }  // namespace orvan::wine
