@@ -20,9 +20,9 @@ using namespace orvan::model;
 
 // The night's file, written once for each size.
 std::string NightFile(int count) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("orvan_model_tool_cost_" + std::to_string(count) + ".csv"))
-                               .string();
+  std::string path = (std::filesystem::temp_directory_path() /
+                      ("orvan_model_tool_cost_" + std::to_string(count) + ".csv"))
+                         .string();
   std::ofstream(path) << synthetic::NightOfPoints(40, -105, 1, 7, count);
   return path;
 }
