@@ -3,13 +3,14 @@
 #include <optional>
 #include <string>
 
+#include "support/pier_side.h"
 #include "support/utc_text.h"
 
 // One point as the program's point CSV keeps it (docs/point-formats.md#the-point-csv):
 // where a star truly was and where the mount said it pointed, at a moment.
 namespace orvan::points {
 
-enum class PierSide { Unknown, East, West };
+using orvan::PierSide;
 
 // The air the point was seen through, where it was measured.
 struct PointAir {

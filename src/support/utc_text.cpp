@@ -1,6 +1,5 @@
 #include "support/utc_text.h"
 
-#include <array>
 #include <cstdio>
 
 namespace orvan {

@@ -25,18 +25,6 @@ std::optional<pointing::RaDec> PositionOf(const PropertyValues& p) {
   return position;
 }
 
-points::PierSide SideOf(PierSide side) {
-  switch (side) {
-    case PierSide::East:
-      return points::PierSide::East;
-    case PierSide::West:
-      return points::PierSide::West;
-    case PierSide::Unknown:
-      break;
-  }
-  return points::PierSide::Unknown;
-}
-
 }  // namespace
 
 void SyncWatch::Seen(const PropertyValues& p, bool update) {
@@ -72,7 +60,7 @@ points::PointRecord SyncPoint(const SeenSync& sync, PierSide side, const pointin
   r.sky_dec_deg = j2000.dec;
   r.mount_ra_hours = sync.before.ra;
   r.mount_dec_deg = sync.before.dec;
-  r.pier_side = SideOf(side);
+  r.pier_side = side;
   r.air.temperature_c = air.temperature_c;
   r.air.pressure_hpa = air.pressure_hpa;
   r.air.humidity_percent = air.relative_humidity * kPercent;
