@@ -1,0 +1,70 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frames/solver.h"
+
+// New frames in a folder, read and solved on a thread of their own, handed
+// to the program's thread when it asks.
+namespace orvan::frames {
+
+// What became of one file, or of the folder.
+struct FrameEvent {
+  enum class Kind {
+    Solved,   // `header` and `sky` are set
+    Failed,   // not read or not solved: `text` says why
+    Dropped,  // the queue overflowed: `text` says how many, oldest first
+    Folder,   // the folder went, came back, or can't be read: `text`
+  };
+  Kind kind = Kind::Failed;
+  std::string file;  // the path, for all but Folder
+  std::string text;
+  std::optional<FrameHeader> header;
+  std::optional<FrameSky> sky;
+  bool solved_here = false;  // by the solver, not the header's WCS
+  double solve_seconds = 0;
+};
+
+// Reads and, where needed, solves one file; on the worker thread.
+using ProcessFrame = std::function<FrameEvent(const std::string& path, const SolveHint& hint)>;
+
+struct SourceConfig {
+  std::string dir;
+  std::size_t queue_limit = 64;
+  // How often a folder that went, or can't be read, is looked for again.
+  std::chrono::milliseconds rewatch_every{2000};
+};
+
+// Watches `dir` and the folders made in it for FITS files written whole
+// (.fits, .fit, .fts in any case), and processes the newest first.
+class FrameSource {
+ public:
+  FrameSource(SourceConfig config, ProcessFrame process);
+  ~FrameSource();  // stops the threads, waiting at most for the file in hand
+  FrameSource(const FrameSource&) = delete;
+  FrameSource& operator=(const FrameSource&) = delete;
+
+  // The watch starts; false, with `error`, when the folder can't be watched.
+  bool Start(std::string& error);
+  // The hint for the next solves; from the program's thread.
+  void SetHint(const SolveHint& hint);
+  // What happened since the last call, in order.
+  std::vector<FrameEvent> Take();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// The one way the program processes a frame: read, then solved where its
+// header has no WCS and `solver` is given.
+FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
+                       const std::optional<SolverConfig>& solver);
+
+}  // namespace orvan::frames

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+#include "frames/frame_file.h"
+
+// Plate solving by astrometry.net's solve-field, in a process of its own.
+namespace orvan::frames {
+
+// What narrows the search: near where the program believes the frame is,
+// at about the scale it believes.
+struct SolveHint {
+  std::optional<pointing::RaDec> near;  // J2000
+  double radius_deg = 2;
+  std::optional<double> scale_arcsec;  // per pixel
+};
+
+struct SolverConfig {
+  std::string program = "solve-field";
+  // CPU seconds the solver may use, and a wall-clock limit beyond which it is
+  // killed; both can be shortened by tests.
+  double cpu_limit_s = 30;
+  std::chrono::milliseconds wall_limit{60000};
+};
+
+struct Solved {
+  std::optional<FrameSky> sky;
+  std::string error;   // why there is no solution: names the cause
+  double seconds = 0;  // wall clock spent
+};
+
+// Solves the frame at `path`. The solver writes only into a private
+// temporary folder, removed before this returns; the frame is never changed.
+Solved Solve(const std::string& path, const FrameHeader& header, const SolveHint& hint,
+             const SolverConfig& config);
+
+}  // namespace orvan::frames
