@@ -51,7 +51,8 @@ TrackRates RateFollower::Limited(TrackRates model, double mount_limit) {
   return limited;
 }
 
-void RateFollower::Follow(const tracking::AxisPair& target, double period) {
+void RateFollower::Follow(const tracking::AxisPair& target, double period,
+                          const tracking::AxisPair& motion) {
   MountDriver& mount = program_->mount();
   const MountCapabilities capabilities = mount.Capabilities();
   const double mount_limit = MountLimit(capabilities);
@@ -60,8 +61,11 @@ void RateFollower::Follow(const tracking::AxisPair& target, double period) {
     said_dec_ = true;
     return;
   }
-  const TrackRates rates =
-      Limited(program_->ModelRates({target.ra, target.dec}, period / 2), mount_limit);
+  TrackRates model = program_->ModelRates({target.ra, target.dec}, period / 2);
+  // A target moving east in right ascension is a slower growth of its hour angle.
+  model.ra -= motion.ra;
+  model.dec += motion.dec;
+  const TrackRates rates = Limited(model, mount_limit);
   if (!(std::isfinite(rates.ra) && std::isfinite(rates.dec))) return Pause();
   const RateAxes taken = mount.SetCustomRates(rates);
   following_ = taken.ra || taken.dec;

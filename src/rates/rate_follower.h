@@ -25,9 +25,10 @@ class RateFollower final : public tracking::RateFollowing {
   RateFollower(const RateFollower&) = delete;
   RateFollower& operator=(const RateFollower&) = delete;
 
-  // Tracks at the model's rates for `target` (true sky) over the next
-  // `period` seconds, and on until told again.
-  void Follow(const tracking::AxisPair& target, double period) override;
+  // Tracks at the model's rates for `target` (true sky), moving by
+  // `motion`, over the next `period` seconds, and on until told again.
+  void Follow(const tracking::AxisPair& target, double period,
+              const tracking::AxisPair& motion) override;
   // Back to the mount's own tracking; nothing is sent unless it follows.
   void Pause() override;
   // Says, once, that the rates failed (the pulses hold on): `error` raised

@@ -26,7 +26,7 @@ void ModelTracking::Recorded(const CycleRecord& record) noexcept {
 
 void ModelTracking::Follow(const AxisPair& target) noexcept {
   try {
-    follower_.Follow(target, kCycleSeconds);
+    follower_.Follow(target, kCycleSeconds, motion_ ? motion_->Motion() : AxisPair{});
   } catch (const Error& e) {
     follower_.Failed(e);
     Pause();

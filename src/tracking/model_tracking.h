@@ -2,6 +2,7 @@
 
 #include "support/error.h"
 #include "tracking/cycle_record.h"
+#include "tracking/frame_hold.h"
 
 namespace orvan::tracking {
 
@@ -11,9 +12,11 @@ namespace orvan::tracking {
 class RateFollowing {
  public:
   virtual ~RateFollowing() = default;
-  // Tracks at the model's rates for `target` (true sky, hours and degrees)
-  // over the next `period` seconds, and on until told again.
-  virtual void Follow(const AxisPair& target, double period) = 0;
+  // Tracks at the model's rates for `target` (true sky, hours and degrees),
+  // which itself moves by `motion` (arc-seconds per second, right ascension
+  // as an angle of right ascension), over the next `period` seconds, and on
+  // until told again.
+  virtual void Follow(const AxisPair& target, double period, const AxisPair& motion) = 0;
   // Back to the mount's own tracking.
   virtual void Pause() = 0;
   // The rates failed with `error` while following or pausing; the pulses
@@ -30,7 +33,9 @@ class RateFollowing {
 // follower's notice; holding goes on whatever happens to the rates.
 class ModelTracking final : public TrackingObserver {
  public:
-  explicit ModelTracking(RateFollowing& follower) : follower_(follower) {}
+  // `motion`, where given, tells how the held position moves (frames).
+  explicit ModelTracking(RateFollowing& follower, const HeldMotion* motion = nullptr)
+      : follower_(follower), motion_(motion) {}
 
   void Pulsed(GuideAxis, const SentPulse&, double) noexcept override {}
   void Recorded(const CycleRecord& record) noexcept override;
@@ -41,6 +46,7 @@ class ModelTracking final : public TrackingObserver {
   void Pause() noexcept;
 
   RateFollowing& follower_;
+  const HeldMotion* motion_;
 };
 
 }  // namespace orvan::tracking

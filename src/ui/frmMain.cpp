@@ -120,6 +120,7 @@ void frmMain::Dispatch(Event e) {
       tracking::Command1_Click(state, *this, *this);
       break;
     case Event::Tick:
+      if (steering_) steering_->Steer(state);
       tracking::Timer1_Timer(state, *this, *this);
       break;
     case Event::Close: {
@@ -187,6 +188,7 @@ void frmMain::Pulsed(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
 void frmMain::Recorded(const tracking::CycleRecord& record) noexcept {
   if (log_) log_->Record(record, model_.Text(sbStatusBar));
   if (listener_) listener_->Recorded(record);
+  if (steering_) steering_->Recorded(record);
 }
 
 // ---- handlers -------------------------------------------------------------

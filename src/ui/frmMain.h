@@ -7,6 +7,7 @@
 #include "observatory/automation.h"
 #include "tracking/cycle_log.h"
 #include "tracking/cycle_record.h"
+#include "tracking/frame_hold.h"
 #include "tracking/tracker_state.h"
 #include "tracking/window.h"
 #include "ui/window_model.h"
@@ -43,6 +44,9 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   // log gets), each guide pulse sent, and that the program ends. It must outlive the
   // window, or be removed (Listen(nullptr)) before it goes.
   void Listen(tracking::TrackingObserver* listener) { listener_ = listener; }
+  // `steering` moves the held position before each cycle and hears the
+  // records as a listener does; the same lifetime rule.
+  void SteerWith(tracking::TargetSteering* steering) { steering_ = steering; }
 
   bool ended() const { return ended_; }
   int exit_status() const { return exit_status_; }
@@ -91,6 +95,7 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   std::deque<Pending> deferred_;
   std::unique_ptr<tracking::CycleLog> log_;
   tracking::TrackingObserver* listener_ = nullptr;
+  tracking::TargetSteering* steering_ = nullptr;
 };
 
 // Module1: the start-up procedure.

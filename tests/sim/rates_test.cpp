@@ -153,7 +153,7 @@ TEST(RateFollower, CapsRatesNearThePoleAndSaysSoOnce) {
   rig.mount->capabilities.ra_rate_limit = rig.mount->capabilities.dec_rate_limit = 5;
   // Within a few arc-seconds of the pole the mapped right ascension turns
   // through hours: the rate sent stays within the mount's 5"/s of sidereal.
-  for (int i = 0; i < 3; ++i) rig.follower.Follow({3, 89.99999}, 4);
+  for (int i = 0; i < 3; ++i) rig.follower.Follow({3, 89.99999}, 4, {});
   ASSERT_EQ(rig.mount->sent.size(), 3u);
   for (const TrackRates& r : rig.mount->sent) {
     EXPECT_LE(std::abs(r.ra - kSidereal), 5 + 1e-6);
@@ -193,7 +193,7 @@ TEST(RateFollower, ClampsToTheTighterLimitOfTheAxesTheMountTakes) {
     rig.mount->capabilities.custom_rates = c.axes;
     rig.mount->capabilities.ra_rate_limit = c.ra_limit;
     rig.mount->capabilities.dec_rate_limit = c.dec_limit;
-    rig.follower.Follow({3, 89.99999}, 4);
+    rig.follower.Follow({3, 89.99999}, 4, {});
     EXPECT_EQ(rig.notices, std::vector<std::string>{c.notice}) << c.ra_limit << " " << c.dec_limit;
   }
 }
@@ -203,8 +203,8 @@ TEST(RateFollower, LeavesRefusedAxesToPulsesAndRestoresOnlyWhatItChanged) {
   rig.follower.Pause();
   EXPECT_EQ(rig.mount->ended, 0);  // nothing was changed: nothing to restore
   rig.mount->takes = {true, false};
-  rig.follower.Follow({3, 20}, 4);
-  rig.follower.Follow({3, 20}, 4);
+  rig.follower.Follow({3, 20}, 4, {});
+  rig.follower.Follow({3, 20}, 4, {});
   EXPECT_EQ(rig.notices, std::vector<std::string>{
                              "declination left to pulses: the mount did not take its rate"});
   rig.follower.Pause();
@@ -215,8 +215,8 @@ TEST(RateFollower, LeavesRefusedAxesToPulsesAndRestoresOnlyWhatItChanged) {
 TEST(RateFollower, AMountWithoutCustomRatesIsToldNothing) {
   FollowerRig rig;
   rig.mount->capabilities.custom_rates = {false, false};
-  rig.follower.Follow({3, 20}, 4);
-  rig.follower.Follow({3, 20}, 4);
+  rig.follower.Follow({3, 20}, 4, {});
+  rig.follower.Follow({3, 20}, 4, {});
   EXPECT_TRUE(rig.mount->sent.empty());
   EXPECT_EQ(rig.notices, std::vector<std::string>{
                              "the mount has no custom tracking rates; both axes left to pulses"});
@@ -228,7 +228,7 @@ TEST(RateFollower, GivesTheMountItsTrackingBackWhenItEnds) {
   {
     program::RateFollower follower(
         std::make_shared<program::ObservatoryProgram>(mount, clock, program::ProgramConfig{}), {});
-    follower.Follow({3, 20}, 4);
+    follower.Follow({3, 20}, 4, {});
   }
   EXPECT_EQ(mount->ended, 1);
 }

@@ -1,0 +1,238 @@
+#include "tracking/frame_hold.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "support/units.h"
+
+namespace orvan::tracking {
+namespace {
+
+// The cycles' readings kept for placing the mount at a frame's middle.
+constexpr double kReadingsKeptSeconds = 3600;
+
+double CosDec(double dec_deg) {
+  return std::cos(dec_deg / kDegreesPerRadian);
+}
+
+// `a` less `b` on the sky, arc-seconds: right ascension times cos dec.
+AxisPair SkyDifference(const AxisPair& a, const AxisPair& b) {
+  return {Wrap12(a.ra - b.ra) * kArcsecPerHour * CosDec(b.dec), (a.dec - b.dec) * kArcsecPerDegree};
+}
+
+double Length(const AxisPair& p) {
+  return std::hypot(p.ra, p.dec);
+}
+
+double Clamp(double value, double limit) {
+  return std::clamp(value, -limit, limit);
+}
+
+std::string Arcsec(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f\"", value);
+  return text;
+}
+
+}  // namespace
+
+const char* FrameVerdictName(FrameVerdict verdict) {
+  switch (verdict) {
+    case FrameVerdict::Reference:
+      return "reference";
+    case FrameVerdict::Used:
+      return "used";
+    case FrameVerdict::Ignored:
+      return "ignored";
+    case FrameVerdict::Refused:
+      return "refused";
+  }
+  return "";
+}
+
+FrameHold::FrameHold(FrameHoldConfig config, std::function<double()> now)
+    : config_(config), now_(std::move(now)) {}
+
+void FrameHold::Capture(const AxisPair& target, double time) {
+  captured_ = target;
+  captured_at_ = time;
+  reference_.reset();
+  if (config_.center) reference_ = target;
+  offsets_.clear();
+  doubted_.reset();
+}
+
+void FrameHold::Recorded(const CycleRecord& record) noexcept {
+  const double now = now_();
+  switch (record.kind) {
+    case RecordKind::Start:
+      if (!record.target) return;
+      threshold_ = record.threshold_arcsec.value_or(0);
+      readings_.clear();
+      Capture(*record.target, now);
+      recaptured_ = false;
+      readings_.push_back({now, *record.target});
+      return;
+    case RecordKind::Cycle:
+      if (!captured_) return;
+      if (!record.current) {
+        last_wait_ = now;
+        return;
+      }
+      readings_.push_back({now, *record.current});
+      while (readings_.front().time < now - kReadingsKeptSeconds) readings_.pop_front();
+      // A cycle that read the mount but mapped nothing took it where it was.
+      if (record.target && !record.target_scope) {
+        Capture(*record.target, now);
+        recaptured_ = true;
+      }
+      return;
+    case RecordKind::Stop:
+    case RecordKind::Abort:
+      captured_.reset();
+      reference_.reset();
+      offsets_.clear();
+      return;
+  }
+}
+
+std::optional<std::string> FrameHold::Unfit(const FrameMeasurement& frame) const {
+  if (!captured_) return "not holding";
+  if (frame.start < captured_at_)
+    return recaptured_ ? "taken before the re-capture" : "taken before the start";
+  if (last_wait_ >= frame.start) return "taken across a slew";
+  if (last_mid_ && frame.mid <= *last_mid_) return "out of time order";
+  return std::nullopt;
+}
+
+std::optional<AxisPair> FrameHold::MountAt(double time) const {
+  const auto after = std::find_if(readings_.begin(), readings_.end(),
+                                  [time](const Reading& r) { return r.time >= time; });
+  if (after == readings_.end()) {
+    if (readings_.empty()) return std::nullopt;
+    return readings_.back().at;
+  }
+  if (after == readings_.begin()) {
+    if (after->time > time) return std::nullopt;
+    return after->at;
+  }
+  const Reading& before = *std::prev(after);
+  const double f = (time - before.time) / (after->time - before.time);
+  return AxisPair{Wrap24(before.at.ra + f * Wrap12(after->at.ra - before.at.ra)),
+                  before.at.dec + f * (after->at.dec - before.at.dec)};
+}
+
+double FrameHold::OutlierLimit() const {
+  if (config_.outlier_arcsec) return *config_.outlier_arcsec;
+  return std::max(kMinOutlierArcsec, kOutlierThresholds * threshold_);
+}
+
+FrameHold::Trend FrameHold::Fit() const {
+  // The least-squares line through the recent offsets.
+  Trend trend{0, {0, 0}, {0, 0}};
+  if (offsets_.empty()) return trend;
+  const double n = static_cast<double>(offsets_.size());
+  for (const Offset& o : offsets_) {
+    trend.time += o.time / n;
+    trend.at.ra += o.sky.ra / n;
+    trend.at.dec += o.sky.dec / n;
+  }
+  double tt = 0;
+  AxisPair ts{0, 0};
+  for (const Offset& o : offsets_) {
+    const double dt = o.time - trend.time;
+    tt += dt * dt;
+    ts.ra += dt * (o.sky.ra - trend.at.ra);
+    ts.dec += dt * (o.sky.dec - trend.at.dec);
+  }
+  if (tt > 0) trend.rate = {ts.ra / tt, ts.dec / tt};
+  return trend;
+}
+
+AxisPair FrameHold::Predicted(double time) const {
+  const Trend trend = Fit();
+  return {trend.at.ra + trend.rate.ra * (time - trend.time),
+          trend.at.dec + trend.rate.dec * (time - trend.time)};
+}
+
+bool FrameHold::Plausible(const Offset& offset, const FrameMeasurement& frame,
+                          FrameOutcome& outcome) {
+  if (offsets_.empty()) return true;
+  const AxisPair predicted = Predicted(frame.mid);
+  const double off = Length({offset.sky.ra - predicted.ra, offset.sky.dec - predicted.dec});
+  const double limit = OutlierLimit();
+  if (off <= limit) {
+    doubted_.reset();
+    return true;
+  }
+  // Two frames in a row that agree with each other are a real move.
+  if (doubted_ &&
+      Length({offset.sky.ra - doubted_->sky.ra, offset.sky.dec - doubted_->sky.dec}) <= limit) {
+    offsets_ = {*doubted_};
+    doubted_.reset();
+    return true;
+  }
+  doubted_ = offset;
+  outcome.reason = "bad solve: " + Arcsec(off) + " from the prediction, limit " + Arcsec(limit);
+  return false;
+}
+
+FrameOutcome FrameHold::Frame(const FrameMeasurement& frame) {
+  FrameOutcome outcome;
+  if (const std::optional<std::string> why = Unfit(frame)) {
+    outcome.reason = *why;
+    return outcome;
+  }
+  last_mid_ = frame.mid;
+  const std::optional<AxisPair> mount = MountAt(frame.mid);
+  if (!mount) {
+    outcome.reason = "taken before the start";
+    return outcome;
+  }
+  outcome.mount = mount;
+  const Offset offset{frame.mid, SkyDifference(frame.center, *mount)};
+  if (Length(offset.sky) > frame.field_deg * kArcsecPerDegree) {
+    outcome.reason = "more than a field away from the target";
+    return outcome;
+  }
+  if (!reference_) {
+    reference_ = frame.center;
+    offsets_.push_back(offset);
+    outcome.verdict = FrameVerdict::Reference;
+    outcome.drift_arcsec = AxisPair{0, 0};
+    return outcome;
+  }
+  outcome.drift_arcsec = SkyDifference(frame.center, *reference_);
+  if (!Plausible(offset, frame, outcome)) {
+    outcome.verdict = FrameVerdict::Refused;
+    return outcome;
+  }
+  offsets_.push_back(offset);
+  while (offsets_.size() > kRateFrames ||
+         (offsets_.size() > 1 && offsets_.front().time < frame.mid - kRateWindowSeconds))
+    offsets_.pop_front();
+  outcome.verdict = FrameVerdict::Used;
+  return outcome;
+}
+
+void FrameHold::Steer(TrackerState& state) noexcept {
+  if (!captured_ || !reference_ || offsets_.empty() || !state.TrackingActive) return;
+  // The mount must point the offset short of the reference for the frame's
+  // middle to land on it.
+  const AxisPair offset = Predicted(now_());
+  const double want_ra = reference_->ra - offset.ra / (CosDec(reference_->dec) * kArcsecPerHour);
+  const double want_dec = reference_->dec - offset.dec / kArcsecPerDegree;
+  const double step = kStepThresholds * threshold_;
+  state.TargetTrueRA = Wrap24(state.TargetTrueRA +
+                              Clamp(Wrap12(want_ra - state.TargetTrueRA), step / kArcsecPerHour));
+  state.TargetTrueDec += Clamp(want_dec - state.TargetTrueDec, step / kArcsecPerDegree);
+}
+
+AxisPair FrameHold::Motion() const noexcept {
+  if (!captured_ || !reference_ || offsets_.size() < 2) return {0, 0};
+  const AxisPair rate = Fit().rate;
+  return {-rate.ra / CosDec(reference_->dec), -rate.dec};
+}
+
+}  // namespace orvan::tracking

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "tracking/cycle_record.h"
+#include "tracking/tracker_state.h"
+
+// Holding the image still by the frames the observatory takes: each frame,
+// plate-solved, says where the telescope truly pointed, which the mount's
+// readings never show.
+namespace orvan::tracking {
+
+// Moves the position the cycles hold, before each cycle runs; and hears the
+// handlers' records like any observer.
+class TargetSteering : public TrackingObserver {
+ public:
+  virtual void Steer(TrackerState& state) noexcept = 0;
+};
+
+// How fast the held position moves, for model tracking to add to its rates:
+// arc-seconds per second, right ascension as an angle of right ascension.
+class HeldMotion {
+ public:
+  virtual ~HeldMotion() = default;
+  virtual AxisPair Motion() const noexcept = 0;
+};
+
+// A solved frame, as the program's clock and sky count: seconds since
+// J2000.0, the apparent place of date of the frame's middle (hours, degrees).
+struct FrameMeasurement {
+  std::string file;
+  double start = 0;  // of the exposure
+  double mid = 0;
+  AxisPair center;
+  double field_deg = 0;  // the frame's larger side
+};
+
+enum class FrameVerdict { Reference, Used, Ignored, Refused };
+const char* FrameVerdictName(FrameVerdict verdict);
+
+struct FrameOutcome {
+  FrameVerdict verdict = FrameVerdict::Ignored;
+  std::string reason;  // why a frame was ignored or refused
+  // The frame's centre less the reference's, on the sky (arc-seconds,
+  // right ascension times cos dec); for a frame measured against one.
+  std::optional<AxisPair> drift_arcsec;
+  // Where the mount said it pointed at the middle of the exposure, from the
+  // cycles' readings either side (hours, degrees); where it was holding.
+  std::optional<AxisPair> mount;
+};
+
+struct FrameHoldConfig {
+  // The target itself is the reference: the frames bring it to their middle.
+  bool center = false;
+  // A frame this far from the prediction is a bad solve; left out: the larger
+  // of kMinOutlierArcsec and kOutlierThresholds times the threshold.
+  std::optional<double> outlier_arcsec;
+};
+
+class FrameHold final : public TargetSteering, public HeldMotion {
+ public:
+  static constexpr double kMinOutlierArcsec = 10;
+  static constexpr double kOutlierThresholds = 10;
+  // The held position moves at most this many thresholds a cycle, so that
+  // the cycle never takes the move for a moved mount and re-captures.
+  static constexpr double kStepThresholds = 3;
+  // The drift's rate comes from at most this many recent frames, none older
+  // than kRateWindowSeconds.
+  static constexpr std::size_t kRateFrames = 5;
+  static constexpr double kRateWindowSeconds = 1200;
+
+  // `now` is the program's clock, in seconds since J2000.0.
+  FrameHold(FrameHoldConfig config, std::function<double()> now);
+
+  FrameOutcome Frame(const FrameMeasurement& frame);
+
+  void Steer(TrackerState& state) noexcept override;
+  AxisPair Motion() const noexcept override;
+  void Pulsed(GuideAxis, const SentPulse&, double) noexcept override {}
+  void Recorded(const CycleRecord& record) noexcept override;
+
+ private:
+  struct Reading {
+    double time;
+    AxisPair at;
+  };
+  // Sky minus mount at a frame's middle, arc-seconds (RA times cos dec).
+  struct Offset {
+    double time;
+    AxisPair sky;
+  };
+  void Capture(const AxisPair& target, double time);
+  std::optional<std::string> Unfit(const FrameMeasurement& frame) const;
+  std::optional<AxisPair> MountAt(double time) const;
+  bool Plausible(const Offset& offset, const FrameMeasurement& frame, FrameOutcome& outcome);
+  // The offset's line through the recent frames: its mean time and value,
+  // and its rate (arc-seconds per second).
+  struct Trend {
+    double time;
+    AxisPair at;
+    AxisPair rate;
+  };
+  Trend Fit() const;
+  AxisPair Predicted(double time) const;
+  double OutlierLimit() const;
+
+  FrameHoldConfig config_;
+  std::function<double()> now_;
+  std::optional<AxisPair> captured_;  // the target as captured, while holding
+  double captured_at_ = 0;
+  bool recaptured_ = false;  // the last capture was a moved mount's
+  double threshold_ = 0;
+  double last_wait_ = -1e300;  // the last cycle that waited for a slew or tracking
+  std::deque<Reading> readings_;
+  std::optional<AxisPair> reference_;  // apparent place the frames are held on
+  std::deque<Offset> offsets_;         // accepted, oldest first
+  std::optional<Offset> doubted_;      // the last frame refused as a bad solve
+  std::optional<double> last_mid_;
+};
+
+}  // namespace orvan::tracking

@@ -1,0 +1,175 @@
+#include "tracking/frame_hold.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace orvan::tracking {
+namespace {
+
+// Dec 60: one arc-second of sky in right ascension is 2" of right
+// ascension, 2/54000 h.
+constexpr double kDec = 60;
+constexpr double kRa = 5;
+constexpr double kRaHoursPerSkyArcsec = 2.0 / 54000;
+constexpr double kDegPerArcsec = 1.0 / 3600;
+
+struct Rig {
+  double now = 1000;
+  FrameHold hold{{}, [this] { return now; }};
+
+  explicit Rig(FrameHoldConfig config = {}) : hold(config, [this] { return now; }) {}
+  void Start(double threshold = 1) {
+    CycleRecord r;
+    r.kind = RecordKind::Start;
+    r.threshold_arcsec = threshold;
+    r.target = AxisPair{kRa, kDec};
+    hold.Recorded(r);
+  }
+  // A cycle `dt` seconds on that read the mount at `at` and held it.
+  void Cycle(double dt, AxisPair at = {kRa, kDec}) {
+    now += dt;
+    CycleRecord r;
+    r.current = at;
+    r.target = AxisPair{kRa, kDec};
+    r.target_scope = at;
+    hold.Recorded(r);
+  }
+  // A frame whose middle is `mid_ago` seconds back, its centre `east` and
+  // `north` sky arc-seconds from the target.
+  FrameOutcome Frame(double mid_ago, double east, double north, double exposure = 30) {
+    return hold.Frame({"f.fits", now - mid_ago - exposure / 2, now - mid_ago,
+                       {kRa + east * kRaHoursPerSkyArcsec, kDec + north * kDegPerArcsec}, 1.0});
+  }
+};
+
+TEST(FrameHold, FirstFrameIsTheReferenceAndLaterOnesDriftFromIt) {
+  Rig rig;
+  rig.Start();
+  for (int i = 0; i < 20; ++i) rig.Cycle(4);
+  const FrameOutcome first = rig.Frame(10, 1.5, -0.5);
+  EXPECT_EQ(first.verdict, FrameVerdict::Reference);
+  ASSERT_TRUE(first.drift_arcsec && first.mount);
+  EXPECT_EQ(first.drift_arcsec->ra, 0);
+  EXPECT_DOUBLE_EQ(first.mount->ra, kRa);
+
+  for (int i = 0; i < 30; ++i) rig.Cycle(4);
+  const FrameOutcome second = rig.Frame(10, 3.5, 1.0);
+  EXPECT_EQ(second.verdict, FrameVerdict::Used);
+  ASSERT_TRUE(second.drift_arcsec);
+  // cos dec taken at the reference, 0.5" south: 8e-6" more.
+  EXPECT_NEAR(second.drift_arcsec->ra, 2.0, 1e-5);
+  EXPECT_NEAR(second.drift_arcsec->dec, 1.5, 1e-6);
+}
+
+TEST(FrameHold, SteersThePositionAgainstTheDriftAtMostThreeThresholdsACycle) {
+  Rig rig;
+  rig.Start(0.5);
+  rig.Cycle(40);
+  ASSERT_EQ(rig.Frame(1, 0, 0).verdict, FrameVerdict::Reference);
+  rig.Cycle(120);
+  // The sky has moved 4" east of the mount's reading: the mount must go
+  // 4" west; 1.5" (3 x 0.5") a cycle.
+  ASSERT_EQ(rig.Frame(1, 4, 0).verdict, FrameVerdict::Used);
+  TrackerState state;
+  state.TrackingActive = true;
+  state.TargetTrueRA = kRa;
+  state.TargetTrueDec = kDec;
+  const double step_ra = 1.5 * 1.0 / 54000;  // three thresholds of right ascension
+  const std::vector<double> expected_ra = {kRa - step_ra, kRa - 2 * step_ra};
+  for (double want : expected_ra) {
+    rig.hold.Steer(state);
+    EXPECT_NEAR(state.TargetTrueRA, want, 1e-12);
+    EXPECT_EQ(state.TargetTrueDec, kDec);
+  }
+  // Two frames 120 s apart, 4" of drift: the held place moves west at
+  // 1/30 "/s of sky, 1/15 "/s of right ascension at dec 60.
+  const AxisPair motion = rig.hold.Motion();
+  EXPECT_NEAR(motion.ra, -4.0 / 120 * 2, 1e-9);
+  EXPECT_NEAR(motion.dec, 0, 1e-12);
+}
+
+TEST(FrameHold, FramesThatDoNotBelongAreIgnoredWithTheirReason) {
+  Rig idle;
+  EXPECT_EQ(idle.Frame(10, 0, 0).reason, "not holding");
+
+  Rig rig;
+  rig.Start();
+  rig.Cycle(4);
+  EXPECT_EQ(rig.Frame(10, 0, 0).reason, "taken before the start");
+  rig.Cycle(100);
+  EXPECT_EQ(rig.Frame(10, 5000, 0).reason, "more than a field away from the target");
+  ASSERT_EQ(rig.Frame(5, 0, 0).verdict, FrameVerdict::Reference);
+  EXPECT_EQ(rig.Frame(20, 0, 0).reason, "out of time order");
+
+  // A cycle that waited for a slew, then one that took the moved mount.
+  CycleRecord wait;
+  rig.now += 4;
+  rig.hold.Recorded(wait);
+  EXPECT_EQ(rig.Frame(1, 0, 0).reason, "taken across a slew");
+  rig.now += 4;
+  CycleRecord moved;
+  moved.current = moved.target = AxisPair{6, 10};
+  rig.hold.Recorded(moved);
+  rig.Cycle(4, {6, 10});
+  EXPECT_EQ(rig.Frame(2, 0, 0).reason, "taken before the re-capture");
+
+  CycleRecord stop;
+  stop.kind = RecordKind::Stop;
+  rig.hold.Recorded(stop);
+  EXPECT_EQ(rig.Frame(0, 0, 0).reason, "not holding");
+}
+
+TEST(FrameHold, ABadSolveIsRefusedUnlessTheNextAgreesWithIt) {
+  Rig rig;  // threshold 1": the limit is 10"
+  rig.Start();
+  rig.Cycle(40);
+  ASSERT_EQ(rig.Frame(1, 0, 0).verdict, FrameVerdict::Reference);
+  rig.Cycle(60);
+  const FrameOutcome bad = rig.Frame(1, 12, 0);
+  EXPECT_EQ(bad.verdict, FrameVerdict::Refused);
+  EXPECT_EQ(bad.reason, "bad solve: 12.0\" from the prediction, limit 10.0\"");
+  rig.Cycle(60);
+  EXPECT_EQ(rig.Frame(1, 0.5, 0).verdict, FrameVerdict::Used);  // the prediction holds
+  rig.Cycle(60);
+  EXPECT_EQ(rig.Frame(1, 30, 0).verdict, FrameVerdict::Refused);
+  rig.Cycle(60);
+  // Agrees with the one before: the mount really moved.
+  EXPECT_EQ(rig.Frame(1, 31, 0).verdict, FrameVerdict::Used);
+
+  Rig strict({false, 2.0});
+  strict.Start();
+  strict.Cycle(40);
+  strict.Frame(1, 0, 0);
+  strict.Cycle(60);
+  EXPECT_EQ(strict.Frame(1, 0, 2.5).reason, "bad solve: 2.5\" from the prediction, limit 2.0\"");
+}
+
+TEST(FrameHold, CentringHoldsTheTargetItselfAndTheMountIsReadAtTheFramesMiddle) {
+  Rig rig({true, std::nullopt});
+  rig.Start(2);
+  rig.Cycle(40, {kRa, kDec});
+  rig.Cycle(4, {kRa, kDec + 8 * kDegPerArcsec});  // a pulse north between readings
+  // Its middle 1 s after the first reading, a quarter of the way: 2" north.
+  const FrameOutcome f = rig.hold.Frame({"f.fits", rig.now - 22, rig.now - 3,
+                                         {kRa, kDec + 12 * kDegPerArcsec}, 1.0});
+  EXPECT_EQ(f.verdict, FrameVerdict::Used);
+  ASSERT_TRUE(f.mount && f.drift_arcsec);
+  EXPECT_NEAR(f.mount->dec, kDec + 2 * kDegPerArcsec, 1e-12);
+  EXPECT_NEAR(f.drift_arcsec->dec, 12, 1e-6);
+  // The sky is 10" north of the mount: the target is held 10" south of
+  // itself, 6" (3 x 2") a cycle.
+  TrackerState state;
+  state.TrackingActive = true;
+  state.TargetTrueRA = kRa;
+  state.TargetTrueDec = kDec;
+  rig.hold.Steer(state);
+  EXPECT_NEAR(state.TargetTrueDec, kDec - 6 * kDegPerArcsec, 1e-12);
+  rig.hold.Steer(state);
+  EXPECT_NEAR(state.TargetTrueDec, kDec - 10 * kDegPerArcsec, 1e-12);
+}
+
+}  // namespace
+}  // namespace orvan::tracking
