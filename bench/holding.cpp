@@ -4,12 +4,16 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <memory>
+#include <optional>
+#include <random>
 #include <string>
 
 #include "observatory/sim/simulated_observatory.h"
 #include "rates/rate_follower.h"
 #include "replay/player.h"
+#include "tracking/frame_hold.h"
 #include "tracking/model_tracking.h"
 #include "ui/frmMain.h"
 
@@ -48,7 +52,79 @@ const char* ModeName(Mode m) {
   return m == Mode::None ? "none" : m == Mode::Pulses ? "pulses" : "rates";
 }
 
-Run Simulate(const Target& target, double threshold, Mode mode, ObservatoryConfig config) {
+namespace {
+
+// Right ascension as an angle of right ascension, as Sample has it.
+Sample SkyFrom(const RaDec& sky, const RaDec& aim) {
+  return {Wrap12(sky.ra - aim.ra) * kArcsecPerHour, (sky.dec - aim.dec) * kArcsecPerDegree};
+}
+
+// The frames of a FramePlan as the night goes: each second's true place goes
+// into the exposure under way; a frame goes to the hold once "solved".
+class FrameTaker {
+ public:
+  FrameTaker(const FramePlan& plan, double first_start, tracking::FrameHold& hold)
+      : plan_(plan), next_start_(first_start), hold_(hold), random_(plan.seed) {}
+
+  void Sample(double time, const RaDec& sky) {
+    if (time <= next_start_) return;
+    if (!open_) open_ = Exposure{next_start_, {0, 0}, 0};
+    open_->sum.ra += sky.ra;
+    open_->sum.dec += sky.dec;
+    ++open_->n;
+    if (time < next_start_ + plan_.exposure_s) return;
+    const double n = open_->n;
+    done_.push_back({open_->start, {open_->sum.ra / n, open_->sum.dec / n}, open_->n});
+    open_.reset();
+    next_start_ += plan_.cadence_s;
+  }
+
+  void Deliver(double time, Run& run) {
+    while (!done_.empty() && done_.front().start + plan_.exposure_s + plan_.solve_s <= time) {
+      const Exposure& e = done_.front();
+      std::normal_distribution<double> noise(0, plan_.noise_arcsec);
+      const double cos_dec = std::cos(e.sum.dec / kDegreesPerRadian);
+      const tracking::AxisPair seen{e.sum.ra + noise(random_) / (kArcsecPerHour * cos_dec),
+                                    e.sum.dec + noise(random_) / kArcsecPerDegree};
+      const double mid = e.start + plan_.exposure_s / 2;
+      const tracking::FrameOutcome outcome =
+          hold_.Frame({"frame.fits", e.start, mid, seen, kFieldDeg});
+      if (outcome.verdict == tracking::FrameVerdict::Reference) aim_ = e.sum;
+      if (outcome.verdict == tracking::FrameVerdict::Used) ++run.frames_used;
+      if (outcome.verdict == tracking::FrameVerdict::Refused) ++run.frames_refused;
+      if (aim_ && outcome.verdict != tracking::FrameVerdict::Ignored) centres_.push_back(e.sum);
+      done_.pop_front();
+    }
+  }
+
+  // The reference frame's true centre, once there is one, and every frame's.
+  const std::optional<RaDec>& aim() const { return aim_; }
+  const std::vector<RaDec>& centres() const { return centres_; }
+
+ private:
+  static constexpr double kFieldDeg = 80.0 / 60;  // 80' x 55'
+  struct Exposure {
+    double start;
+    RaDec sum;  // the sum of the places while open; their mean once done
+    int n;
+  };
+  FramePlan plan_;
+  double next_start_;
+  tracking::FrameHold& hold_;
+  std::mt19937 random_;
+  std::optional<Exposure> open_;
+  std::deque<Exposure> done_;
+  std::optional<RaDec> aim_;
+  std::vector<RaDec> centres_;
+};
+
+// The first frame starts this long after Start.
+constexpr double kFirstFrameAfterSeconds = 10;
+
+}  // namespace
+
+Run Simulate(const Target& target, double threshold, Mode mode, ObservatoryConfig config,
+             const FramePlan* frames) {
   const double start = NightStart();
   config.start = {Wrap24(LocalSiderealTime(config.site, start) - target.start_ha), target.dec};
   auto clock = std::make_shared<program::VirtualClock>(start);
@@ -57,13 +133,20 @@ Run Simulate(const Target& target, double threshold, Mode mode, ObservatoryConfi
   auto factory = program::MakeAcpFactory(program);
   replay::Recorder recorder([](const std::string&) {}, '.');
   program::RateFollower follower(program, {});
-  tracking::ModelTracking rates(follower);
+  tracking::FrameHold hold({frames && frames->center, std::nullopt},
+                           [clock] { return clock->Now(); });
+  tracking::ModelTracking rates(follower, frames ? &hold : nullptr);
+  std::optional<FrameTaker> taker;
+  if (frames) taker.emplace(*frames, start + kFirstFrameAfterSeconds, hold);
 
   Run run;
+  std::vector<RaDec> sky;  // every second
+  std::vector<std::size_t> tick_samples;
   {
     std::unique_ptr<frmMain> main_form;  // it refers to the recorder and the observatory
     frmMain& form = Module1::Main(main_form, recorder, *factory);
     if (mode == Mode::Rates) form.Listen(&rates);
+    if (frames) form.SteerWith(&hold);
     char text[16];
     std::snprintf(text, sizeof text, "%g", threshold);
     form.Type(ControlId::Text11, text);
@@ -73,11 +156,11 @@ Run Simulate(const Target& target, double threshold, Mode mode, ObservatoryConfi
     for (int i = 0; i < kTicks; ++i) {
       for (int k = 0; k < kSamplesPerTick; ++k) {
         clock->Advance(kTickSeconds / kSamplesPerTick);
-        const RaDec sky = observatory->TrueSky();
-        run.samples.push_back(
-            {Wrap12(sky.ra - aim.ra) * kArcsecPerHour, (sky.dec - aim.dec) * kArcsecPerDegree});
+        sky.push_back(observatory->TrueSky());
+        if (taker) taker->Sample(clock->Now(), sky.back());
       }
-      run.before_tick.push_back(run.samples.back());
+      if (taker) taker->Deliver(clock->Now(), run);
+      tick_samples.push_back(sky.size() - 1);
       run.sky_per_mapped.push_back(SkyPerMapped(*observatory));
       form.Tick();
       if (form.ended()) {
@@ -85,6 +168,15 @@ Run Simulate(const Target& target, double threshold, Mode mode, ObservatoryConfi
         std::exit(1);
       }
     }
+    const RaDec from = taker && taker->aim() ? *taker->aim() : aim;
+    for (const RaDec& s : sky) run.samples.push_back(SkyFrom(s, from));
+    for (std::size_t i : tick_samples) run.before_tick.push_back(run.samples[i]);
+    if (taker)
+      for (const RaDec& c : taker->centres()) {
+        const Sample s = SkyFrom(c, from);
+        // On the sky, as a stack of the frames shows them.
+        run.frame_centres.push_back({s.ra * std::cos(from.dec / kDegreesPerRadian), s.dec});
+      }
   }
   run.pulses = observatory->pulses();
   return run;

@@ -38,14 +38,32 @@ struct Sample {
   double total() const;
 };
 
+// Frames taken while holding, each solved by a stand-in that gives the
+// exposure's true mean centre plus Gaussian noise, `solve_s` after it ends.
+struct FramePlan {
+  double cadence_s = 120;
+  double exposure_s = 30;
+  double noise_arcsec = 0.2;  // per axis, on the sky
+  double solve_s = 2;
+  bool center = false;  // --frames-center
+  unsigned seed = 1;
+};
+
 struct Run {
-  std::vector<Sample> samples;  // every second
+  // Every second, from the aim: the star the user saw when pressing Start or,
+  // holding by frames, the first frame's true centre.
+  std::vector<Sample> samples;
   // Per tick, just before it runs (when the error is largest): the error, and
   // how many sky arc-seconds one arc-second of the program's model-mapped
   // error is on each axis there.
   std::vector<Sample> before_tick;
   std::vector<Sample> sky_per_mapped;
   long pulses = 0;
+  // Holding by frames: each frame's true mean centre from the aim (the
+  // reference frame's, after it), on the sky (right ascension times cos
+  // dec), and what became of the frames.
+  std::vector<Sample> frame_centres;
+  int frames_used = 0, frames_refused = 0;
 };
 
 // How the program holds the mount: not at all, by pulses, by rates and pulses.
@@ -54,7 +72,9 @@ const char* ModeName(Mode m);
 
 // Holds `target` for two hours from NightStart() on an observatory made from
 // `config` (its start set to the target).
-Run Simulate(const Target& target, double threshold, Mode mode, sim::ObservatoryConfig config);
+// With `frames`, the program holds by frames too.
+Run Simulate(const Target& target, double threshold, Mode mode, sim::ObservatoryConfig config,
+             const FramePlan* frames = nullptr);
 
 struct Holding {
   double rms_ra, rms_dec, rms, max;

@@ -31,19 +31,8 @@ using namespace orvan::bench;
 
 constexpr int kPointCounts[] = {10, 20, 40, 80};
 constexpr double kNoises[] = {0.5, 2, 5};
-constexpr unsigned kSeed = 20261208;
 constexpr Mode kModes[] = {Mode::Pulses, Mode::Rates};
 constexpr Air kAirs[] = {Air::Told, Air::Measured};
-// The default terms, FO and TX: everything the points are really made of.
-// FO because the true mount has it: left out, its 10" would go into ME,
-// which shares its effect in declination. TX because the air is denser than
-// the program is told: its refraction comes out short by a share of tan z,
-// TX's shape (see FittedTruth); left out, TF takes part of it (2 to 3" off)
-// and the rest moves the held star as the target rises or sets. With the air
-// measured, refraction is right and TX is left out (the last term).
-constexpr std::string_view kFitTerms[] = {"IH", "ID", "CH", "NP", "MA", "ME", "TF", "FO", "TX"};
-constexpr std::size_t kTermsWithoutTx = std::size(kFitTerms) - 1;
-
 // The targets the checks below are about: 20 points at 2".
 constexpr int kCheckedPoints = 20;
 constexpr double kCheckedNoise = 2;
@@ -55,29 +44,6 @@ constexpr double kSigmasAllowed = 3;  // a fitted term's distance from the truth
 // and for 80 points at 0.5".
 constexpr double kMeasuredNoise = 0.5;
 constexpr std::pair<int, double> kMeasuredRmsLimits[] = {{20, 0.15}, {80, 0.075}};
-
-struct Case {
-  int points;
-  double noise;
-  Air air;
-  model::FitResult fit;
-  // The true observatory with the fitted model, as read from its file.
-  sim::ObservatoryConfig observatory;
-};
-
-Case FitCase(int points, double noise, Air air) {
-  // A draw of its own for each case, the same on every run and for either air.
-  std::mt19937 random(kSeed + static_cast<unsigned>(points) * 10 +
-                      static_cast<unsigned>(noise * 2));
-  const std::vector<model::Point> solves = PlateSolves(points, noise, random, air);
-  std::vector<std::size_t> terms;
-  const std::size_t count = air == Air::Told ? std::size(kFitTerms) : kTermsWithoutTx;
-  for (std::size_t k = 0; k < count; ++k) terms.push_back(*pointing::FindTerm(kFitTerms[k]));
-  Case c{points, noise, air, model::Fit(solves, terms), TrueObservatory(air)};
-  c.observatory.model.terms =
-      pointing::ParsePointingModel(pointing::FormatPointingModel(c.fit.Model()), "fitted model");
-  return c;
-}
 
 struct Row {
   const Case* c;

@@ -7,6 +7,7 @@
 #include "holding.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "pointing/model.h"
+#include "pointing/model_file.h"
 #include "pointing/sides.h"
 #include "pointing/sky.h"
 #include "support/units.h"
@@ -112,6 +113,20 @@ std::vector<model::Point> PlateSolves(int count, double noise_arcsec, std::mt199
     points.push_back(p);
   }
   return points;
+}
+
+Case FitCase(int points, double noise, Air air) {
+  constexpr unsigned kSeed = 20261208;
+  std::mt19937 random(kSeed + static_cast<unsigned>(points) * 10 +
+                      static_cast<unsigned>(noise * 2));
+  const std::vector<model::Point> solves = PlateSolves(points, noise, random, air);
+  std::vector<std::size_t> terms;
+  const std::size_t count = air == Air::Told ? std::size(kFitTerms) : kTermsWithoutTx;
+  for (std::size_t k = 0; k < count; ++k) terms.push_back(*pointing::FindTerm(kFitTerms[k]));
+  Case c{points, noise, air, model::Fit(solves, terms), TrueObservatory(air)};
+  c.observatory.model.terms =
+      pointing::ParsePointingModel(pointing::FormatPointingModel(c.fit.Model()), "fitted model");
+  return c;
 }
 
 }  // namespace orvan::bench

@@ -57,6 +57,7 @@ FrameHold::FrameHold(FrameHoldConfig config, std::function<double()> now)
 void FrameHold::Capture(const AxisPair& target, double time) {
   captured_ = target;
   captured_at_ = time;
+  held_ = target;
   reference_.reset();
   if (config_.center) reference_ = target;
   offsets_.clear();
@@ -81,6 +82,7 @@ void FrameHold::Recorded(const CycleRecord& record) noexcept {
         return;
       }
       readings_.push_back({now, *record.current});
+      held_ = record.target;
       while (readings_.front().time < now - kReadingsKeptSeconds) readings_.pop_front();
       // A cycle that read the mount but mapped nothing took it where it was.
       if (record.target && !record.target_scope) {
@@ -230,9 +232,15 @@ void FrameHold::Steer(TrackerState& state) noexcept {
 }
 
 AxisPair FrameHold::Motion() const noexcept {
-  if (!captured_ || !reference_ || offsets_.size() < 2) return {0, 0};
+  if (!captured_ || !reference_ || offsets_.empty()) return {0, 0};
   const AxisPair rate = Fit().rate;
-  return {-rate.ra / CosDec(reference_->dec), -rate.dec};
+  AxisPair motion{-rate.ra / CosDec(reference_->dec), -rate.dec};
+  if (held_ && !readings_.empty()) {
+    const AxisPair& at = readings_.back().at;
+    motion.ra += Wrap12(held_->ra - at.ra) * kArcsecPerHour / kCloseSeconds;
+    motion.dec += (held_->dec - at.dec) * kArcsecPerDegree / kCloseSeconds;
+  }
+  return motion;
 }
 
 }  // namespace orvan::tracking

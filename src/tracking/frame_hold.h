@@ -69,8 +69,12 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   static constexpr double kStepThresholds = 3;
   // The drift's rate comes from at most this many recent frames, none older
   // than kRateWindowSeconds.
-  static constexpr std::size_t kRateFrames = 5;
-  static constexpr double kRateWindowSeconds = 1200;
+  static constexpr std::size_t kRateFrames = 8;
+  static constexpr double kRateWindowSeconds = 1800;
+  // Model tracking closes the gap between the mount and the held position
+  // over this long: a frame's correction is mostly under the threshold,
+  // which no pulse takes out.
+  static constexpr double kCloseSeconds = 60;
 
   // `now` is the program's clock, in seconds since J2000.0.
   FrameHold(FrameHoldConfig config, std::function<double()> now);
@@ -119,6 +123,7 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   std::deque<Offset> offsets_;         // accepted, oldest first
   std::optional<Offset> doubted_;      // the last frame refused as a bad solve
   std::optional<double> last_mid_;
+  std::optional<AxisPair> held_;  // the held position the last cycle had
 };
 
 }  // namespace orvan::tracking
