@@ -83,7 +83,9 @@ TEST(CycleLog, TheHeaderNamesEveryColumnInOrder) {
   // This version's last columns, after those of the versions before.
   EXPECT_TRUE(
       kLogHeader.ends_with(",error_number,error_text,pier_side,air_temperature_c,air_pressure_hpa,"
-                           "air_humidity_percent"));
+                           "air_humidity_percent,frame_file,frame_mid,frame_drift_ra_arcsec,"
+                           "frame_drift_dec_arcsec,frame_action"));
+  EXPECT_EQ(kLogColumnsWithoutFrames, 24u);
   EXPECT_EQ(kLogColumnsWithoutAir, 21u);
   EXPECT_EQ(kLogColumnsWithoutSide, 20u);
 }
@@ -107,12 +109,12 @@ TEST(CycleLog, EachRecordThatMappedTakesTheAirTheObservatoryUsed) {
   log->Record(mapped, "s");
   log->Record(Of(RecordKind::Stop), "s");
   log->RecordError(Error(1, "x"), "s");
-  EXPECT_EQ(
-      memory.writes,
-      (std::vector<std::string>{
-          "T,cycle,s,,,,,1,2,,,,,,,,,,,,,,,\r\n", "T,cycle,s,,,,,1,2,,,,,,,,,,,,,,,\r\n",
-          "T,cycle,s,,,,,1,2,,,,,,,,,,,,,3.5,812.25,29\r\n", "T,stop,s,,,,,,,,,,,,,,,,,,,,,\r\n",
-          "T,error,s,,,,,,,,,,,,,,,,0x00000001,x,,,,\r\n"}));
+  EXPECT_EQ(memory.writes,
+            (std::vector<std::string>{"T,cycle,s,,,,,1,2,,,,,,,,,,,,,,,,,,,,\r\n",
+                                      "T,cycle,s,,,,,1,2,,,,,,,,,,,,,,,,,,,,\r\n",
+                                      "T,cycle,s,,,,,1,2,,,,,,,,,,,,,3.5,812.25,29,,,,,\r\n",
+                                      "T,stop,s,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n",
+                                      "T,error,s,,,,,,,,,,,,,,,,0x00000001,x,,,,,,,,,\r\n"}));
 }
 
 // The side comes from the observatory as each line is written, whatever the
@@ -136,10 +138,11 @@ TEST(CycleLog, EachRecordTakesTheSideOfThePierAsTheObservatoryTellsIt) {
   log->Record(record, "s");
   log->RecordError(Error(1, "x"), "s");
   EXPECT_EQ(memory.writes,
-            (std::vector<std::string>{
-                "T,stop,s,,,,,,,,,,,,,,,,,,west,,,\r\n", "T,stop,s,,,,,,,,,,,,,,,,,,east,,,\r\n",
-                "T,stop,s,,,,,,,,,,,,,,,,,,west,,,\r\n", "T,stop,s,,,,,,,,,,,,,,,,,,,,,\r\n",
-                "T,error,s,,,,,,,,,,,,,,,,0x00000001,x,,,,\r\n"}));
+            (std::vector<std::string>{"T,stop,s,,,,,,,,,,,,,,,,,,west,,,,,,,,\r\n",
+                                      "T,stop,s,,,,,,,,,,,,,,,,,,east,,,,,,,,\r\n",
+                                      "T,stop,s,,,,,,,,,,,,,,,,,,west,,,,,,,,\r\n",
+                                      "T,stop,s,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n",
+                                      "T,error,s,,,,,,,,,,,,,,,,0x00000001,x,,,,,,,,,\r\n"}));
 }
 
 TEST(LogLines, EachKindFillsItsColumns) {
@@ -147,15 +150,15 @@ TEST(LogLines, EachKindFillsItsColumns) {
   start.threshold_arcsec = 1;
   start.target = AxisPair{10, 20};
   EXPECT_EQ(RecordLine("T", start, "Normal Sidereal tracking"),
-            "T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,\r\n");
+            "T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,,,,,,\r\n");
   CycleRecord waited;
   waited.threshold_arcsec = 0.5;
   EXPECT_EQ(RecordLine("T", waited, "Waiting for slew to complete"),
-            "T,cycle,Waiting for slew to complete,,,,,,,,,,,0.5,,,,,,,,,,\r\n");
+            "T,cycle,Waiting for slew to complete,,,,,,,,,,,0.5,,,,,,,,,,,,,,,\r\n");
   EXPECT_EQ(RecordLine("T", Of(RecordKind::Stop), "Normal Sidereal tracking"),
-            "T,stop,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,\r\n");
+            "T,stop,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n");
   EXPECT_EQ(RecordLine("T", Of(RecordKind::Abort), "Normal Sidereal tracking"),
-            "T,abort,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,\r\n");
+            "T,abort,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n");
   CycleRecord pulsed;
   pulsed.threshold_arcsec = 1;
   pulsed.target = AxisPair{10, 20};
@@ -167,17 +170,17 @@ TEST(LogLines, EachKindFillsItsColumns) {
   pulsed.dec_pulse = SentPulse{GuideDirection::North, 119.99999999999903};
   EXPECT_EQ(RecordLine("2026-12-08T21:04:08.123Z", pulsed, "Orvan tracking"),
             "2026-12-08T21:04:08.123Z,cycle,Orvan tracking,10,20,10.0001,20,10.01,20.02,10.0101,"
-            "20.0195,5.4,-1.8,1,W,359.99999999999704,N,119.99999999999903,,,,,,\r\n");
+            "20.0195,5.4,-1.8,1,W,359.99999999999704,N,119.99999999999903,,,,,,,,,,,\r\n");
   pulsed.ra_pulse = SentPulse{GuideDirection::East, 1e-05};
   pulsed.dec_pulse = SentPulse{GuideDirection::South, 0.1};
-  EXPECT_NE(RecordLine("T", pulsed, "s").find(",E,1e-05,S,0.1,,,,,,\r\n"), std::string::npos);
+  EXPECT_NE(RecordLine("T", pulsed, "s").find(",E,1e-05,S,0.1,,,,,,,,,,,\r\n"), std::string::npos);
 }
 
 TEST(LogLines, TheErrorReportQuotesItsText) {
   const Error error(errors::kConnectionLost, "INDI server 127.0.0.1:7624 connection lost, \"x\"");
   EXPECT_EQ(ErrorReportLine("T", error, "Orvan tracking"),
             "T,error,Orvan tracking,,,,,,,,,,,,,,,,0x80040504,"
-            "\"INDI server 127.0.0.1:7624 connection lost, \"\"x\"\"\",,,,\r\n");
+            "\"INDI server 127.0.0.1:7624 connection lost, \"\"x\"\"\",,,,,,,,,\r\n");
 }
 
 // Every number field read back is the double that was written, bit for bit.
@@ -223,7 +226,7 @@ TEST(LogLines, TheDecimalPointWhateverTheLocale) {
   const std::string line = RecordLine("T", r, "s");
   std::locale::global(previous);
   std::setlocale(LC_NUMERIC, saved.c_str());
-  EXPECT_EQ(line, "T,cycle,s,,,,,,,,,5.4,-1234567.25,,,,,,,,,,,\r\n");
+  EXPECT_EQ(line, "T,cycle,s,,,,,,,,,5.4,-1234567.25,,,,,,,,,,,,,,,,\r\n");
 }
 
 TEST(Continuation, HeaderWhereTheFileDoesNotStartWithOurs) {
@@ -246,8 +249,9 @@ TEST(CycleLog, TheLeadGoesWithTheFirstLineInOneWrite) {
   auto log = MemoryLog(memory, nullptr, kHeader);
   log->Record(Of(RecordKind::Stop), "s");
   log->Record(Of(RecordKind::Stop), "s");
-  EXPECT_EQ(memory.writes, (std::vector<std::string>{kHeader + "T,stop,s,,,,,,,,,,,,,,,,,,,,,\r\n",
-                                                     "T,stop,s,,,,,,,,,,,,,,,,,,,,,\r\n"}));
+  EXPECT_EQ(memory.writes,
+            (std::vector<std::string>{kHeader + "T,stop,s,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n",
+                                      "T,stop,s,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"}));
 }
 
 TEST(CycleLog, AFailedWriteIsSaidOnceAndTheNextLineRestartsTheSection) {
@@ -266,7 +270,7 @@ TEST(CycleLog, AFailedWriteIsSaidOnceAndTheNextLineRestartsTheSection) {
   memory.full = false;
   log->Record(Of(RecordKind::Stop), "s");
   EXPECT_EQ(memory.writes,
-            std::vector<std::string>{"\r\n" + kHeader + "T,stop,s,,,,,,,,,,,,,,,,,,,,,\r\n"});
+            std::vector<std::string>{"\r\n" + kHeader + "T,stop,s,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"});
   memory.full = true;
   log->Record(Of(RecordKind::Stop), "s");
   EXPECT_EQ(failures.size(), 1u);
@@ -288,15 +292,15 @@ tick
 tick
 click
 )"),
-            (Lines{"T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,\r\n",
-                   "T,cycle,Waiting for slew to complete,,,,,,,,,,,1,,,,,,,,,,\r\n",
-                   "T,cycle,Updating target coordinates,5,30,5,30,,,,,,,1,,,,,,,,,,\r\n",
+            (Lines{"T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
+                   "T,cycle,Waiting for slew to complete,,,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
+                   "T,cycle,Updating target coordinates,5,30,5,30,,,,,,,1,,,,,,,,,,,,,,,\r\n",
                    // The readouts' error, truncated to a millionth of an arc-second (one
                    // line, split for width).
                    // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
                    "T,cycle,Orvan tracking,5,30,5,30,5,30,5.0001,30,5.399999,0,1,W,"
-                   "359.99999999915804,,,,,,,,\r\n",
-                   "T,stop,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,\r\n"}));
+                   "359.99999999915804,,,,,,,,,,,,,\r\n",
+                   "T,stop,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"}));
 }
 
 TEST(LoggedScenario, BothAxesPulsed) {
@@ -309,7 +313,7 @@ tick
   ASSERT_EQ(log.size(), 2u);
   EXPECT_EQ(log[1],
             "T,cycle,Orvan tracking,10,20,10,20,10.0001,20,10,20.0001,-5.4,0.359999,0.25,E,"
-            "359.99999999915804,S,23.99999999994387,,,,,,\r\n");
+            "359.99999999915804,S,23.99999999994387,,,,,,,,,,,\r\n");
 }
 
 TEST(LoggedScenario, AnAbortIsLoggedBeforeItsMessage) {
@@ -319,8 +323,8 @@ click
 answer Telescope.IsPulseGuiding bool:true
 tick
 )"),
-            (Lines{"T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,\r\n",
-                   "T,abort,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,\r\n"}));
+            (Lines{"T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
+                   "T,abort,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"}));
 }
 
 TEST(LoggedScenario, ACycleThatFailsIsLoggedThenTheReport) {
@@ -329,16 +333,16 @@ click
 raise Telescope.tracking 0x80040401 Mount not responding
 tick
 )"),
-            (Lines{"T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,\r\n",
-                   "T,cycle,Normal Sidereal tracking,,,,,,,,,,,1,,,,,,,,,,\r\n",
+            (Lines{"T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
+                   "T,cycle,Normal Sidereal tracking,,,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
                    "T,error,Normal Sidereal tracking,,,,,,,,,,,,,,,,0x80040401,"
-                   "Mount not responding,,,,\r\n"}));
+                   "Mount not responding,,,,,,,,,\r\n"}));
 }
 
 TEST(LoggedScenario, AFailedStartUpIsLogged) {
   EXPECT_EQ(LogOf("nocreate ACP.Telescope\nload\n"),
             Lines{"T,error,Normal Sidereal tracking,,,,,,,,,,,,,,,,0x800401F3,"
-                  "Invalid class string,,,,\r\n"});
+                  "Invalid class string,,,,,,,,,\r\n"});
 }
 
 TEST(LoggedScenario, ARefusedStartLogsNothing) {
@@ -346,4 +350,24 @@ TEST(LoggedScenario, ARefusedStartLogsNothing) {
 }
 
 }  // namespace
+
+// A frame's line: its own columns, the reason where the error report's text
+// goes, the middle of the exposure to the millisecond.
+TEST(CycleLog, AFrameLineFillsTheFrameColumns) {
+  FrameNote note;
+  note.file = "/frames/M 42, 1.fits";
+  // 2026-12-08T21:04:08.123Z: 9838 days and 32,648.123 s after J2000.0.
+  note.mid = 9838 * 86400.0 + 32648.123;
+  note.drift_arcsec = AxisPair{0.25, -1.5};
+  note.action = "refused";
+  note.reason = "bad solve: 12.0\" from the prediction, limit 10.0\"";
+  EXPECT_EQ(FrameLine("2026-12-08T21:04:40.000Z", note, "Orvan tracking"),
+            "2026-12-08T21:04:40.000Z,frame,Orvan tracking,,,,,,,,,,,,,,,,,"
+            "\"bad solve: 12.0\"\" from the prediction, limit 10.0\"\"\",,,,,"
+            "\"/frames/M 42, 1.fits\",2026-12-08T21:04:08.123Z,0.25,-1.5,refused\r\n");
+  EXPECT_EQ(FrameNoteText(note),
+            "\"/frames/M 42, 1.fits\" refused, drift RA 0.25\" Dec -1.50\": bad solve: 12.0\" "
+            "from the prediction, limit 10.0\"");
+}
+
 }  // namespace orvan::tracking

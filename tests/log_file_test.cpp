@@ -21,7 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kHeader = std::string(kLogHeader) + "\r\n";
-const std::string kStopLine = "T,stop,s,,,,,,,,,,,,,,,,,,,,,\r\n";
+const std::string kStopLine = "T,stop,s,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n";
 constexpr uid_t kNobody = 65534;
 
 class LogFile : public testing::Test {

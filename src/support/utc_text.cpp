@@ -71,6 +71,12 @@ std::string UtcNowText() {
   return UtcText(std::chrono::system_clock::now());
 }
 
+std::string UtcTextOfJ2000Seconds(double seconds) {
+  const auto since_epoch = std::chrono::duration<double>(seconds + kJ2000UnixSeconds);
+  return UtcText(std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch)));
+}
+
 std::optional<UtcFields> ParseUtcText(std::string_view text) {
   if (text.size() <= kPattern.size() || text.back() != 'Z') return std::nullopt;
   for (std::size_t i = 0; i < kPattern.size(); ++i)

@@ -31,6 +31,12 @@ std::string UtcText(const UtcFields& utc);
 // The time now, so written.
 std::string UtcNowText();
 
+// The program's clock counts seconds of UTC since J2000.0,
+// 2000-01-01T12:00:00Z: this many seconds after 1970-01-01T00:00:00Z.
+inline constexpr double kJ2000UnixSeconds = 946728000.0;
+// Such a count as UTC with milliseconds.
+std::string UtcTextOfJ2000Seconds(double seconds);
+
 // "YYYY-MM-DDTHH:MM:SS[.s...]Z" and nothing else: four-digit year, two-digit
 // month, day, hour, minute and second, a fraction of one digit or more
 // (beyond nine digits, truncated), the Z. The date must exist. A second of

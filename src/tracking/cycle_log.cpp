@@ -93,6 +93,19 @@ std::string ErrorReportLine(std::string_view time, const Error& error, std::stri
   return Join(fields);
 }
 
+std::string FrameLine(std::string_view time, const FrameNote& note, std::string_view status) {
+  Fields fields = Begin(time, "frame", status);
+  fields[kFrameFile] = note.file;
+  if (note.mid) fields[kFrameMid] = UtcTextOfJ2000Seconds(*note.mid);
+  if (note.drift_arcsec) {
+    fields[kFrameDriftRaArcsec] = ShortestText(note.drift_arcsec->ra);
+    fields[kFrameDriftDecArcsec] = ShortestText(note.drift_arcsec->dec);
+  }
+  fields[kFrameAction] = note.action;
+  fields[kErrorText] = note.reason;
+  return Join(fields);
+}
+
 std::string ContinuationOf(std::string_view head, std::string_view tail) {
   if (head.empty()) return std::string(kLogHeader) + std::string(kLogLineEnd);
   std::string lead;
@@ -150,6 +163,13 @@ void CycleLog::Record(const CycleRecord& record, std::string_view status) noexce
 void CycleLog::RecordError(const Error& error, std::string_view status) noexcept {
   try {
     Write(ErrorReportLine(now_(), error, status));
+  } catch (...) {
+  }
+}
+
+void CycleLog::RecordFrame(const FrameNote& note, std::string_view status) noexcept {
+  try {
+    Write(FrameLine(now_(), note, status));
   } catch (...) {
   }
 }

@@ -8,6 +8,7 @@
 #include "support/append_file.h"
 #include "support/error.h"
 #include "tracking/cycle_record.h"
+#include "tracking/frame_hold.h"
 #include "tracking/log_columns.h"
 
 // The cycle log: one CSV line for each thing a handler did (docs/log-format.md).
@@ -16,6 +17,8 @@ namespace orvan::tracking {
 // A record's line, and the run-time error report's, each with its line end.
 std::string RecordLine(std::string_view time, const CycleRecord& record, std::string_view status);
 std::string ErrorReportLine(std::string_view time, const Error& error, std::string_view status);
+// A frame's line: event "frame", the reason in error_text.
+std::string FrameLine(std::string_view time, const FrameNote& note, std::string_view status);
 
 // What goes before the first new line of a file that starts with `head` (at
 // least the header's length and a line end, as far as the file has them) and
@@ -49,6 +52,7 @@ class CycleLog {
 
   void Record(const CycleRecord& record, std::string_view status) noexcept;
   void RecordError(const Error& error, std::string_view status) noexcept;
+  void RecordFrame(const FrameNote& note, std::string_view status) noexcept;
 
   // Whether a write has failed since the log was opened.
   bool failed() const { return failed_; }

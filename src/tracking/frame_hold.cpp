@@ -51,6 +51,20 @@ const char* FrameVerdictName(FrameVerdict verdict) {
   return "";
 }
 
+std::string FrameNoteText(const FrameNote& note) {
+  std::string text;
+  if (!note.file.empty()) text = "\"" + note.file + "\" ";
+  text += note.action;
+  if (note.drift_arcsec) {
+    char drift[96];
+    std::snprintf(drift, sizeof drift, ", drift RA %.2f\" Dec %.2f\"", note.drift_arcsec->ra,
+                  note.drift_arcsec->dec);
+    text += drift;
+  }
+  if (!note.reason.empty()) text += ": " + note.reason;
+  return text;
+}
+
 FrameHold::FrameHold(FrameHoldConfig config, std::function<double()> now)
     : config_(config), now_(std::move(now)) {}
 

@@ -52,6 +52,20 @@ struct FrameOutcome {
   std::optional<AxisPair> mount;
 };
 
+// What became of a frame, or of the frame folder, for the log and the view.
+struct FrameNote {
+  std::string file;           // empty for the folder's notes
+  std::optional<double> mid;  // the middle of the exposure, as FrameMeasurement's
+  std::optional<AxisPair> drift_arcsec;
+  // reference, used, ignored, refused (FrameVerdictName); failed (not read or
+  // not solved); dropped (the queue overflowed); folder.
+  std::string action;
+  std::string reason;
+};
+// One line for a person: "f.fits" used, drift RA 0.52" Dec -0.31";
+// "f.fits" ignored: taken before the start.
+std::string FrameNoteText(const FrameNote& note);
+
 struct FrameHoldConfig {
   // The target itself is the reference: the frames bring it to their middle.
   bool center = false;

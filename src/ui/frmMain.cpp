@@ -185,6 +185,14 @@ void frmMain::Pulsed(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
   }
 }
 
+void frmMain::NoteFrame(const tracking::FrameNote& note) noexcept {
+  if (log_) log_->RecordFrame(note, model_.Text(sbStatusBar));
+  try {
+    view_.FrameNoted(note);
+  } catch (...) {
+  }
+}
+
 void frmMain::Recorded(const tracking::CycleRecord& record) noexcept {
   if (log_) log_->Record(record, model_.Text(sbStatusBar));
   if (listener_) listener_->Recorded(record);

@@ -47,6 +47,8 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   // `steering` moves the held position before each cycle and hears the
   // records as a listener does; the same lifetime rule.
   void SteerWith(tracking::TargetSteering* steering) { steering_ = steering; }
+  // What became of a frame: to the log and the view.
+  void NoteFrame(const tracking::FrameNote& note) noexcept;
 
   bool ended() const { return ended_; }
   int exit_status() const { return exit_status_; }

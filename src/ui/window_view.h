@@ -5,6 +5,7 @@
 
 #include "support/error.h"
 #include "tracking/cycle_record.h"
+#include "tracking/frame_hold.h"
 #include "ui/window_model.h"
 
 namespace orvan {
@@ -58,6 +59,8 @@ class WindowView {
   }
   // The cycle log could not be written (said once a run).
   virtual void LogFailed(std::string_view /*message*/) {}
+  // What became of a frame (holding by the frames).
+  virtual void FrameNoted(const tracking::FrameNote& /*note*/) {}
 };
 
 // The text of the run-time error report: "Run-time error 0x80020005:", a

@@ -1,5 +1,6 @@
 #include "log_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -134,7 +135,8 @@ LogLine LineParser::Parse() const {
   l.activity = ActivityOf(f_[kStatus]);
   for (std::size_t c = kFirstPosition; c <= kLastPosition; ++c) Number(static_cast<Column>(c));
   // The air is not drawn, but a line whose air is not a number is damaged.
-  for (std::size_t c = kAirTemperatureC; c < columns_; ++c) Number(static_cast<Column>(c));
+  for (std::size_t c = kAirTemperatureC; c < std::min<std::size_t>(columns_, kFrameFile); ++c)
+    Number(static_cast<Column>(c));
   l.error_ra = Number(kErrorRaArcsec);
   l.error_dec = Number(kErrorDecArcsec);
   l.threshold = Number(kThresholdArcsec);
@@ -150,8 +152,8 @@ LogLine LineParser::Parse() const {
 // The columns of this version's header, or of the two before; 0 for any
 // other line.
 std::size_t HeaderColumns(const std::vector<std::string_view>& fields) {
-  if (fields.size() != kLogColumns && fields.size() != kLogColumnsWithoutAir &&
-      fields.size() != kLogColumnsWithoutSide)
+  if (fields.size() != kLogColumns && fields.size() != kLogColumnsWithoutFrames &&
+      fields.size() != kLogColumnsWithoutAir && fields.size() != kLogColumnsWithoutSide)
     return 0;
   for (std::size_t c = 0; c < fields.size(); ++c)
     if (fields[c] != kLogColumnNames[c]) return 0;

@@ -77,6 +77,10 @@ void HeadlessView::AirNoted(std::string_view message) {
   Print("air " + Quote(message));
 }
 
+void HeadlessView::FrameNoted(const tracking::FrameNote& note) {
+  Print("frame " + tracking::FrameNoteText(note));
+}
+
 void HeadlessView::End(int exit_status) {
   timer_.stop();
   // Before the event loop runs (a failed start-up) main returns the status itself.

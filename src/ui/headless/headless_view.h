@@ -38,6 +38,7 @@ class HeadlessView final : public QObject, public WindowView, public WindowModel
   void LogFailed(std::string_view message) override;
   // The air the program uses, and what it hears from a weather device.
   void AirNoted(std::string_view message);
+  void FrameNoted(const tracking::FrameNote& note) override;
 
   // Ticks fall due here as Timer1 raises them.
   const QTimer& timer() const { return timer_; }
