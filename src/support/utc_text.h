@@ -44,4 +44,8 @@ std::optional<UtcFields> ParseUtcText(std::string_view text);
 // second of the next day.
 std::int64_t UnixMilliseconds(const UtcFields& utc);
 
+// J2000.0 (2000-01-01T12:00:00Z) in Unix seconds: the epoch the program's
+// clock counts seconds of UTC from.
+inline constexpr std::int64_t kJ2000UnixSeconds = 946728000;
+
 }  // namespace orvan

@@ -3,13 +3,14 @@
 #include <chrono>
 
 #include "observatory/units.h"
+#include "support/utc_text.h"
 
 namespace orvan::program {
 
 double SystemClock::Now() {
-  constexpr double kJ2000Unix = 946728000.0;
   const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-  return std::chrono::duration<double>(since_epoch).count() - kJ2000Unix;
+  return std::chrono::duration<double>(since_epoch).count() -
+         static_cast<double>(kJ2000UnixSeconds);
 }
 
 double SecondsSinceJ2000(int year, int month, int day, double hours) {
