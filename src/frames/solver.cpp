@@ -110,7 +110,7 @@ std::string Locate(const std::string& program) {
   while (true) {
     const auto colon = dirs.find(':');
     const std::string dir(dirs.substr(0, colon));
-    const std::string file = (dir.empty() ? std::string(".") : dir) + "/" + program;
+    std::string file = (dir.empty() ? std::string(".") : dir) + "/" + program;
     if (::access(file.c_str(), X_OK) == 0 && fs::is_regular_file(file)) return file;
     if (colon == std::string_view::npos) break;
     dirs.remove_prefix(colon + 1);
@@ -149,6 +149,7 @@ pid_t Start(const std::string& program, const std::vector<std::string>& args,
   const std::string file = Locate(program);
   if (file.empty()) return -1;
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   int report[2];

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <cstdio>
@@ -69,7 +70,8 @@ class TempFolder {
  public:
   TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "orvan-frames-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make " << pattern;
+    path_ = pattern;
   }
   ~TempFolder() {
     std::error_code ignored;
@@ -79,8 +81,11 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string file = (path_ / name).string();
-    std::ofstream(file, std::ios::binary) << bytes;
+    std::string file = (path_ / name).string();
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+    out.close();
+    if (!out) ADD_FAILURE() << "cannot write " << file;
     return file;
   }
   const std::filesystem::path& path() const { return path_; }

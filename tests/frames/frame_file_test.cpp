@@ -169,7 +169,9 @@ struct Damaged {
 
 std::vector<Damaged> DamagedFrames() {
   const std::string whole = Fits({20, 10}, Cards({}));
-  const auto wcs = [](std::vector<std::string> cards) { return Fits({20, 10}, Cards(cards)); };
+  const auto wcs = [](const std::vector<std::string>& cards) {
+    return Fits({20, 10}, Cards(cards));
+  };
   const auto tan = Tan("TAN", "150", "20", "10", "5");
   return {
       {"empty", "", "empty file"},

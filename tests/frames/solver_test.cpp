@@ -37,7 +37,7 @@ std::string FakeSolver(const TempFolder& tools, const std::string& act) {
       "  shift\n"
       "done\n" +
       act + "\n";
-  const std::string path = tools.Write("solve-field", script);
+  std::string path = tools.Write("solve-field", script);
   fs::permissions(path, fs::perms::owner_all);
   return path;
 }
@@ -92,7 +92,7 @@ class Solver : public ::testing::Test {
     hint.near = pointing::RaDec{10.0, 20.0};
     hint.radius_deg = 2;
     hint.scale_arcsec = 2.0;
-    const Solved solved = Solve(frame_, header_, hint, config);
+    Solved solved = Solve(frame_, header_, hint, config);
     EXPECT_EQ(Contents(frame_), before);
     EXPECT_EQ(Names(frames_.path()), names);
     return solved;
@@ -114,7 +114,7 @@ TEST_F(Solver, SolvesInAFolderOfItsOwnAndTakesTheHintsAndLimits) {
   EXPECT_NEAR(solved.sky->scale_arcsec, 1.8, 1e-9);
   const auto args = LinesOf((tools_.path() / "args.txt").string());
   ASSERT_EQ(args.size(), 25U);
-  const std::string dir = args[1];
+  const std::string& dir = args[1];
   EXPECT_EQ(args,
             (std::vector<std::string>{"--dir",       dir,           "--temp-dir",    dir,
                                       "--out",       "frame",       "--no-plots",    "--new-fits",
