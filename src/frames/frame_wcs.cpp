@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <numbers>
+#include <string_view>
 #include <vector>
 
 namespace orvan::frames {
@@ -57,7 +59,9 @@ std::string WcsMessage(const wcsprm& wcs, int status) {
   return wcs_errmsg[status];
 }
 
-bool HasCelestialType(const wcsprm& wcs) {
+// Whether the header names any axis type (CTYPEn): one without is no WCS,
+// whatever else it holds.
+bool HasTypes(const wcsprm& wcs) {
   for (int i = 0; i < wcs.naxis; ++i) {
     const std::string_view ctype(wcs.ctype[i]);
     if (ctype.find_first_not_of(' ') != std::string_view::npos) return true;
@@ -172,7 +176,7 @@ std::optional<FrameSky> SkyOfHeader(std::string header, int records, int width, 
     return std::nullopt;
   }
   wcsprm* wcs = Primary(all);
-  if (wcs == nullptr || !HasCelestialType(*wcs)) return std::nullopt;
+  if (wcs == nullptr || !HasTypes(*wcs)) return std::nullopt;
   if (const int set = wcsset(wcs); set != 0) {
     error = "WCS refused by wcslib: " + WcsMessage(*wcs, set);
     return std::nullopt;

@@ -97,7 +97,9 @@ std::vector<std::string> Arguments(const std::string& frame, const std::string& 
                              ShortestText(*scale * (1 + kScaleSlack))});
   }
   // Absolute, so that no frame name reads as an option.
-  args.push_back(fs::absolute(frame).string());
+  std::error_code failed;
+  const fs::path absolute = fs::absolute(frame, failed);
+  args.push_back(failed ? frame : absolute.string());
   return args;
 }
 
@@ -111,7 +113,8 @@ std::string Locate(const std::string& program) {
     const auto colon = dirs.find(':');
     const std::string dir(dirs.substr(0, colon));
     std::string file = (dir.empty() ? std::string(".") : dir) + "/" + program;
-    if (::access(file.c_str(), X_OK) == 0 && fs::is_regular_file(file)) return file;
+    std::error_code unreadable;
+    if (::access(file.c_str(), X_OK) == 0 && fs::is_regular_file(file, unreadable)) return file;
     if (colon == std::string_view::npos) break;
     dirs.remove_prefix(colon + 1);
   }
@@ -218,6 +221,12 @@ std::string LastLine(const std::string& log) {
   return points::Shortened(last);
 }
 
+// The signal's description, as strsignal gives it but safe on any thread.
+std::string SignalName(int signal) {
+  const char* name = ::sigdescr_np(signal);
+  return name != nullptr ? name : "unknown signal";
+}
+
 std::string Seconds(double seconds) {
   return ShortestText(seconds) + " s";
 }
@@ -234,7 +243,7 @@ std::string Failure(const Ending& ending, const SolverConfig& config, const std:
   }
   if (WIFSIGNALED(status)) {
     return std::string("solve-field ended by signal ") + std::to_string(WTERMSIG(status)) + " (" +
-           ::strsignal(WTERMSIG(status)) + ")";
+           SignalName(WTERMSIG(status)) + ")";
   }
   if (WEXITSTATUS(status) != 0) {
     const std::string last = LastLine(log);
