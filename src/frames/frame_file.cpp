@@ -1,14 +1,263 @@
 #include "frames/frame_file.h"
 
-namespace orvan::frames {
+#include <fcntl.h>
+#include <fitsio.h>
+#include <unistd.h>
 
-FrameRead ReadFrame(const std::string&) {
-  return {std::nullopt, "not built yet"};
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "frames/frame_wcs.h"
+#include "points/text_fields.h"
+#include "support/utc_text.h"
+
+namespace orvan::frames {
+namespace {
+
+// Every FITS file opens with this keyword and its value indicator.
+constexpr std::string_view kFitsStart = "SIMPLE  =";
+constexpr double kMillisecondsPerSecond = 1000.0;
+constexpr double kNanosecondsPerSecond = 1e9;
+constexpr std::int64_t kNanosecondsPerMillisecond = 1000000;
+// Arc-seconds per radian over the micrometres per millimetre: a pixel of
+// 1 um behind 1 mm of focal length.
+constexpr double kArcsecPerMicronPerMm = 206.264806;
+
+struct FitsCloser {
+  void operator()(fitsfile* file) const {
+    int status = 0;
+    fits_close_file(file, &status);
+  }
+};
+using Fits = std::unique_ptr<fitsfile, FitsCloser>;
+
+// What the file's first bytes say, before cfitsio sees it: whether it is
+// there, readable, and a FITS file at all.
+std::string CheckStart(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int cause = errno;
+    if (cause == ENOENT) return "file went away while read";
+    return std::string("cannot open: ") + std::strerror(cause);
+  }
+  std::array<char, kFitsStart.size()> start{};
+  ssize_t got = 0;
+  do {
+    got = ::read(fd, start.data(), start.size());
+  } while (got < 0 && errno == EINTR);
+  const int cause = errno;
+  ::close(fd);
+  if (got < 0) return std::string("cannot read: ") + std::strerror(cause);
+  if (got == 0) return "empty file";
+  if (std::string_view(start.data(), static_cast<std::size_t>(got)) != kFitsStart) {
+    return "not a FITS file";
+  }
+  return {};
 }
 
-std::optional<FrameSky> ReadWcsFile(const std::string&, int, int, std::string& error) {
-  error = "not built yet";
-  return std::nullopt;
+Fits Open(const std::string& path, std::string& error) {
+  if (error = CheckStart(path); !error.empty()) return nullptr;
+  fitsfile* file = nullptr;
+  int status = 0;
+  if (fits_open_diskfile(&file, path.c_str(), READONLY, &status) == 0) return Fits(file);
+  if (status == FILE_NOT_OPENED && ::access(path.c_str(), F_OK) != 0 && errno == ENOENT) {
+    error = "file went away while read";
+  } else if (status == END_OF_FILE || status == READ_ERROR) {
+    error = "truncated header";
+  } else {
+    std::array<char, FLEN_STATUS> text{};
+    fits_get_errstatus(status, text.data());
+    error = std::string("cannot read: ") + text.data();
+  }
+  fits_clear_errmsg();
+  return nullptr;
+}
+
+// The first 2-D image: the primary array, or the first extension holding
+// one where the primary holds none (as compressed frames have it).
+bool FindImage(fitsfile* file, int& width, int& height) {
+  int status = 0;
+  int naxis = 0;
+  fits_get_img_dim(file, &naxis, &status);
+  while (status == 0 && naxis == 0) {
+    int type = 0;
+    if (fits_movrel_hdu(file, 1, &type, &status) != 0) break;
+    if (type == IMAGE_HDU) fits_get_img_dim(file, &naxis, &status);
+  }
+  std::array<long, 2> size{};
+  if (status == 0 && naxis == 2) fits_get_img_size(file, 2, size.data(), &status);
+  fits_clear_errmsg();
+  if (status != 0 || naxis != 2 || size[0] <= 0 || size[1] <= 0) return false;
+  width = static_cast<int>(size[0]);
+  height = static_cast<int>(size[1]);
+  return true;
+}
+
+// Whether the image's last pixel is in the file: a file cut short holds its
+// header whole but not its data.
+bool DataWhole(fitsfile* file, int width, int height) {
+  std::array<long, 2> last = {width, height};
+  double value = 0;
+  int status = 0;
+  fits_read_pix(file, TDOUBLE, last.data(), 1, nullptr, &value, nullptr, &status);
+  fits_clear_errmsg();
+  return status == 0;
+}
+
+// A keyword's value as written (strings without their quotes); empty when
+// the header has no such keyword.
+std::optional<std::string> Keyword(fitsfile* file, const char* name) {
+  std::array<char, FLEN_VALUE> raw{};
+  int status = 0;
+  if (fits_read_keyword(file, name, raw.data(), nullptr, &status) != 0) {
+    fits_clear_errmsg();
+    return std::nullopt;
+  }
+  std::string value(raw.data());
+  if (!value.empty() && value.front() == '\'') {
+    std::array<char, FLEN_VALUE> text{};
+    fits_read_string_key(file, name, 1, FLEN_VALUE, text.data(), nullptr, nullptr, &status);
+    fits_clear_errmsg();
+    return status == 0 ? std::string(text.data()) : value;
+  }
+  return value;
+}
+
+// The first of two keywords the header has, and which it was.
+std::optional<std::string> EitherKeyword(fitsfile* file, const char* first, const char* second,
+                                         const char*& name) {
+  name = first;
+  if (auto value = Keyword(file, first)) return value;
+  name = second;
+  return Keyword(file, second);
+}
+
+// A FITS number ("30", "3.0E1", Fortran's "3.0D1"), finite.
+std::optional<double> Number(std::string text) {
+  const auto begin = text.find_first_not_of(' ');
+  const auto end = text.find_last_not_of(' ');
+  if (begin == std::string::npos) return std::nullopt;
+  text = text.substr(begin, end - begin + 1);
+  if (auto d = text.find_first_of("dD"); d != std::string::npos) text[d] = 'E';
+  if (!text.empty() && text.front() == '+') text.erase(0, 1);
+  double value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::string Bad(const char* name, const std::string& value) {
+  return std::string("bad ") + name + " " + points::Quoted(value);
+}
+
+// The exposure's start, in seconds of UTC since J2000.0.
+std::optional<double> StartOf(fitsfile* file, std::string& error) {
+  const char* name = nullptr;
+  const auto text = EitherKeyword(file, "DATE-OBS", "DATE-BEG", name);
+  if (!text) {
+    error = "no DATE-OBS or DATE-BEG";
+    return std::nullopt;
+  }
+  const bool zoned = !text->empty() && text->back() == 'Z';
+  const auto utc = ParseUtcText(zoned ? *text : *text + "Z");
+  if (!utc) {
+    error = Bad(name, *text);
+    return std::nullopt;
+  }
+  const double sub_ms = static_cast<double>(utc->nanoseconds % kNanosecondsPerMillisecond);
+  return static_cast<double>(UnixMilliseconds(*utc)) / kMillisecondsPerSecond +
+         sub_ms / kNanosecondsPerSecond - static_cast<double>(kJ2000UnixSeconds);
+}
+
+std::optional<double> ExposureOf(fitsfile* file, std::string& error) {
+  const char* name = nullptr;
+  const auto text = EitherKeyword(file, "EXPTIME", "EXPOSURE", name);
+  if (!text) {
+    error = "no EXPTIME or EXPOSURE";
+    return std::nullopt;
+  }
+  const auto seconds = Number(*text);
+  if (!seconds || *seconds < 0) {
+    error = Bad(name, *text);
+    return std::nullopt;
+  }
+  return seconds;
+}
+
+// A keyword's number where it is there and positive; 0 where it is not.
+double Positive(const std::optional<std::string>& text) {
+  const auto value = text ? Number(*text) : std::nullopt;
+  return value && *value > 0 ? *value : 0;
+}
+
+// A pixel's size on the sky from the camera's pixel, its binning (1 where
+// not given) and the focal length, where the header gives them, positive.
+std::optional<double> ScaleHint(fitsfile* file) {
+  const char* name = nullptr;
+  const double pixel_um = Positive(EitherKeyword(file, "XPIXSZ", "PIXSIZE1", name));
+  const double focal_mm = Positive(Keyword(file, "FOCALLEN"));
+  const auto binning = Keyword(file, "XBINNING");
+  const double bin = binning ? Positive(binning) : 1.0;
+  if (pixel_um == 0 || focal_mm == 0 || bin == 0) return std::nullopt;
+  return kArcsecPerMicronPerMm * pixel_um * bin / focal_mm;
+}
+
+// The current header's WCS, through wcslib.
+std::optional<FrameSky> SkyOf(fitsfile* file, int width, int height, std::string& error) {
+  char* text = nullptr;
+  int records = 0;
+  int status = 0;
+  if (fits_convert_hdr2str(file, 0, nullptr, 0, &text, &records, &status) != 0) {
+    fits_clear_errmsg();
+    error = "cannot read the header";
+    return std::nullopt;
+  }
+  std::string header(text);
+  fits_free_memory(text, &status);
+  return SkyOfHeader(std::move(header), records, width, height, error);
+}
+
+FrameRead Read(fitsfile* file) {
+  FrameHeader header;
+  std::string error;
+  if (!FindImage(file, header.width, header.height)) return {std::nullopt, "not a 2-D image"};
+  if (!DataWhole(file, header.width, header.height)) return {std::nullopt, "truncated image data"};
+  const auto start = StartOf(file, error);
+  if (!start) return {std::nullopt, error};
+  const auto exposure = ExposureOf(file, error);
+  if (!exposure) return {std::nullopt, error};
+  header.exposure_s = *exposure;
+  header.mid_exposure = *start + *exposure / 2;
+  header.sky = SkyOf(file, header.width, header.height, error);
+  if (!error.empty()) return {std::nullopt, error};
+  header.pixel_scale_arcsec = ScaleHint(file);
+  return {header, {}};
+}
+
+}  // namespace
+
+FrameRead ReadFrame(const std::string& path) {
+  std::string error;
+  const Fits file = Open(path, error);
+  if (!file) return {std::nullopt, error};
+  return Read(file.get());
+}
+
+std::optional<FrameSky> ReadWcsFile(const std::string& path, int width, int height,
+                                    std::string& error) {
+  error.clear();
+  const Fits file = Open(path, error);
+  if (!file) return std::nullopt;
+  auto sky = SkyOf(file.get(), width, height, error);
+  if (!sky && error.empty()) error = "no WCS";
+  return sky;
 }
 
 }  // namespace orvan::frames

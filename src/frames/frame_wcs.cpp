@@ -1,0 +1,197 @@
+#include "frames/frame_wcs.h"
+
+#include <wcslib/wcs.h>
+#include <wcslib/wcserr.h>
+#include <wcslib/wcshdr.h>
+#include <wcslib/wcsmath.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <numbers>
+#include <string_view>
+#include <vector>
+
+namespace orvan::frames {
+namespace {
+
+constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
+constexpr double kArcsecPerDegree = 3600.0;
+constexpr double kDegreesPerHour = 15.0;
+constexpr double kFullCircleDeg = 360.0;
+// Equinox of the FK5 frame taken as the program's J2000, and how near a
+// header's EQUINOX must be to it.
+constexpr double kJ2000Equinox = 2000.0;
+constexpr double kEquinoxTolerance = 1e-6;
+// The places asked of wcslib: the middle pixel, then half a pixel either side
+// of it along x and along y.
+constexpr int kPlaces = 5;
+constexpr double kHalfStep = 0.5;
+// The sine of the angle between the matrix's rows below which they are taken
+// as one direction: wcslib inverts such a matrix without a word.
+constexpr double kSingularSine = 1e-10;
+
+// wcspih's array of headers, freed whatever happens.
+struct WcsArray {
+  int count = 0;
+  wcsprm* wcs = nullptr;
+  WcsArray() = default;
+  WcsArray(const WcsArray&) = delete;
+  WcsArray& operator=(const WcsArray&) = delete;
+  ~WcsArray() {
+    if (wcs != nullptr) wcsvfree(&count, &wcs);
+  }
+};
+
+// wcslib says why it refuses something only when asked to, process-wide.
+void EnableWcsMessages() {
+  static std::once_flag once;
+  std::call_once(once, [] { wcserr_enable(1); });
+}
+
+std::string WcsMessage(const wcsprm& wcs, int status) {
+  if (wcs.err != nullptr && wcs.err->msg != nullptr && wcs.err->msg[0] != '\0') {
+    return wcs.err->msg;
+  }
+  return wcs_errmsg[status];
+}
+
+// Whether the header names any axis type (CTYPEn): one without is no WCS,
+// whatever else it holds.
+bool HasTypes(const wcsprm& wcs) {
+  for (int i = 0; i < wcs.naxis; ++i) {
+    const std::string_view ctype(wcs.ctype[i]);
+    if (ctype.find_first_not_of(' ') != std::string_view::npos) return true;
+  }
+  return false;
+}
+
+// The primary description (no alternate letter) among those wcspih found.
+wcsprm* Primary(const WcsArray& all) {
+  for (int i = 0; i < all.count; ++i) {
+    if (all.wcs[i].alt[0] == ' ' || all.wcs[i].alt[0] == '\0') return &all.wcs[i];
+  }
+  return nullptr;
+}
+
+std::string FrameError(const wcsprm& wcs) {
+  const std::string radesys(wcs.radesys);
+  if (radesys == "ICRS") return {};
+  const bool j2000 =
+      undefined(wcs.equinox) || std::abs(wcs.equinox - kJ2000Equinox) < kEquinoxTolerance;
+  if (radesys == "FK5" && j2000) return {};
+  std::string what = "WCS frame " + (radesys.empty() ? std::string("unnamed") : radesys);
+  if (!undefined(wcs.equinox)) {
+    char equinox[32];
+    std::snprintf(equinox, sizeof equinox, " equinox %g", wcs.equinox);
+    what += equinox;
+  }
+  return what + " is not ICRS or FK5 J2000";
+}
+
+// Whether the pixel-to-plane matrix of the sky axes maps the image to a line
+// (or a point), as a CD matrix with proportional rows does.
+bool Singular(const wcsprm& wcs) {
+  const auto n = static_cast<std::size_t>(wcs.naxis);
+  const double* lng = wcs.lin.piximg + static_cast<std::size_t>(wcs.lng) * n;
+  const double* lat = wcs.lin.piximg + static_cast<std::size_t>(wcs.lat) * n;
+  const double det = lng[0] * lat[1] - lng[1] * lat[0];
+  const double size = std::hypot(lng[0], lng[1]) * std::hypot(lat[0], lat[1]);
+  return !(std::abs(det) > kSingularSine * size);
+}
+
+using Vector = std::array<double, 3>;
+
+Vector UnitVector(double lng_deg, double lat_deg) {
+  const double lng = lng_deg / kDegreesPerRadian;
+  const double lat = lat_deg / kDegreesPerRadian;
+  return {std::cos(lat) * std::cos(lng), std::cos(lat) * std::sin(lng), std::sin(lat)};
+}
+
+// The angle between two places, well conditioned at any size.
+double SeparationDeg(const Vector& a, const Vector& b) {
+  const Vector cross = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                        a[0] * b[1] - a[1] * b[0]};
+  const double sine = std::hypot(cross[0], cross[1], cross[2]);
+  const double cosine = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+  return std::atan2(sine, cosine) * kDegreesPerRadian;
+}
+
+// The middle pixel's place, and the pixel's size there: the geometric mean
+// of one-pixel steps along x and along y, taken centred on it.
+std::optional<FrameSky> Place(wcsprm& wcs, int width, int height, std::string& error) {
+  const double cx = (width + 1) / 2.0;
+  const double cy = (height + 1) / 2.0;
+  const std::array<std::array<double, 2>, kPlaces> pixels = {{{cx, cy},
+                                                              {cx - kHalfStep, cy},
+                                                              {cx + kHalfStep, cy},
+                                                              {cx, cy - kHalfStep},
+                                                              {cx, cy + kHalfStep}}};
+  const auto n = static_cast<std::size_t>(wcs.naxis);
+  // Axes beyond the image's two stand at their first pixel.
+  std::vector<double> pixcrd(kPlaces * n, 1.0);
+  for (std::size_t k = 0; k < kPlaces; ++k) {
+    pixcrd[k * n] = pixels[k][0];
+    pixcrd[k * n + 1] = pixels[k][1];
+  }
+  std::vector<double> imgcrd(kPlaces * n), world(kPlaces * n);
+  std::array<double, kPlaces> phi{}, theta{};
+  std::array<int, kPlaces> stat{};
+  const int status = wcsp2s(&wcs, kPlaces, wcs.naxis, pixcrd.data(), imgcrd.data(), phi.data(),
+                            theta.data(), world.data(), stat.data());
+  if (status != 0 ||
+      !std::all_of(world.begin(), world.end(), [](double v) { return std::isfinite(v); })) {
+    error = "WCS has no sky place at the middle pixel";
+    return std::nullopt;
+  }
+  const auto lng = static_cast<std::size_t>(wcs.lng);
+  const auto lat = static_cast<std::size_t>(wcs.lat);
+  std::array<Vector, kPlaces> at{};
+  for (std::size_t k = 0; k < kPlaces; ++k)
+    at[k] = UnitVector(world[k * n + lng], world[k * n + lat]);
+  const double step_x = SeparationDeg(at[1], at[2]);
+  const double step_y = SeparationDeg(at[3], at[4]);
+  FrameSky sky;
+  double ra = std::fmod(world[lng], kFullCircleDeg);
+  if (ra < 0) ra += kFullCircleDeg;
+  sky.center = {ra / kDegreesPerHour, world[lat]};
+  sky.scale_arcsec = std::sqrt(step_x * step_y) * kArcsecPerDegree;
+  sky.field_deg = std::max(width, height) * sky.scale_arcsec / kArcsecPerDegree;
+  return sky;
+}
+
+}  // namespace
+
+std::optional<FrameSky> SkyOfHeader(std::string header, int records, int width, int height,
+                                    std::string& error) {
+  EnableWcsMessages();
+  WcsArray all;
+  int rejected = 0;
+  const int status = wcspih(header.data(), records, WCSHDR_all, 0, &rejected, &all.count, &all.wcs);
+  if (status != 0) {
+    error = std::string("WCS refused by wcslib: ") + wcshdr_errmsg[status];
+    return std::nullopt;
+  }
+  wcsprm* wcs = Primary(all);
+  if (wcs == nullptr || !HasTypes(*wcs)) return std::nullopt;
+  if (const int set = wcsset(wcs); set != 0) {
+    error = "WCS refused by wcslib: " + WcsMessage(*wcs, set);
+    return std::nullopt;
+  }
+  if (wcs->lng < 0 || wcs->lat < 0) return std::nullopt;
+  if (std::string_view(wcs->lngtyp) != "RA" || std::string_view(wcs->lattyp) != "DEC") {
+    error = std::string("WCS axes ") + wcs->lngtyp + "/" + wcs->lattyp + " are not RA/DEC";
+    return std::nullopt;
+  }
+  if (error = FrameError(*wcs); !error.empty()) return std::nullopt;
+  if (Singular(*wcs)) {
+    error = "WCS has a singular CD or PC matrix";
+    return std::nullopt;
+  }
+  return Place(*wcs, width, height, error);
+}
+
+}  // namespace orvan::frames
