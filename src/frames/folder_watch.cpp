@@ -61,13 +61,6 @@ bool IsFrameName(const std::string& name) {
                      [&](const char* known) { return extension == known; });
 }
 
-struct FolderWatch::Event {
-  int wd;
-  std::uint32_t mask;
-  std::uint32_t cookie;
-  std::string name;
-};
-
 FolderWatch::FolderWatch(std::string root) : root_(std::move(root)) {}
 
 FolderWatch::~FolderWatch() {
@@ -106,7 +99,7 @@ void FolderWatch::ReadEvents(WatchNews& news) {
   // Every event made before the last scan has now been read: a close that
   // comes later is a new write. A folder moved out of sight is let go.
   scanned_.clear();
-  for (const auto& [cookie, path] : moved_from_) Forget(path);
+  for (const auto& [cookie, moved] : moved_from_) Forget(moved.path);
   moved_from_.clear();
 }
 
@@ -125,6 +118,12 @@ void FolderWatch::Handle(const Event& event, WatchNews& news) {
     folders_.erase(folder);
     return;
   }
+  for (auto& [cookie, moved] : moved_from_) {
+    if (Under(folder->second, moved.path)) {
+      moved.held.push_back(event);
+      return;
+    }
+  }
   if (event.name.empty()) return;
   const std::string path = Join(folder->second, event.name);
   if ((event.mask & IN_ISDIR) != 0) {
@@ -137,15 +136,21 @@ void FolderWatch::Handle(const Event& event, WatchNews& news) {
 
 void FolderWatch::HandleFolder(const Event& event, const std::string& path, WatchNews& news) {
   if ((event.mask & IN_MOVED_FROM) != 0) {
-    moved_from_[event.cookie] = path;
+    moved_from_[event.cookie] = {path, {}};
     return;
   }
   const auto from = moved_from_.find(event.cookie);
   if ((event.mask & IN_MOVED_TO) != 0 && from != moved_from_.end()) {
-    // Moved within: the same folders under a new name, nothing new in them.
-    Rename(from->second, path);
+    const Moved moved = std::move(from->second);
     moved_from_.erase(from);
-  } else if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+    // Moved within: the same folders under a new name, nothing new in them
+    // but what was written meanwhile; unless it moved before it was watched.
+    if (Rename(moved.path, path)) {
+      for (const Event& held : moved.held) Handle(held, news);
+      return;
+    }
+  }
+  if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
     int err = 0;
     AddTree(path, false, true, news, err);
   }
@@ -245,10 +250,15 @@ bool FolderWatch::SeenByScan(const std::string& path) {
   return StampOf(status) == then;
 }
 
-void FolderWatch::Rename(const std::string& from, const std::string& to) {
+bool FolderWatch::Rename(const std::string& from, const std::string& to) {
+  bool any = false;
   for (auto& [wd, path] : folders_) {
-    if (Under(path, from)) path = to + path.substr(from.size());
+    if (Under(path, from)) {
+      path = to + path.substr(from.size());
+      any = true;
+    }
   }
+  return any;
 }
 
 void FolderWatch::Forget(const std::string& top) {

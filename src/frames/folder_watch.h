@@ -51,7 +51,17 @@ class FolderWatch {
   void ReadEvents(WatchNews& news);
 
  private:
-  struct Event;
+  struct Event {
+    int wd;
+    std::uint32_t mask;
+    std::uint32_t cookie;
+    std::string name;
+  };
+  // A folder moved away, whose events wait to learn whether it moved within.
+  struct Moved {
+    std::string path;
+    std::vector<Event> held;
+  };
 
   void Handle(const Event& event, WatchNews& news);
   void HandleFolder(const Event& event, const std::string& path, WatchNews& news);
@@ -62,16 +72,17 @@ class FolderWatch {
                   WatchNews& news);
   void TakeFound(const std::string& path, WatchNews& news);
   bool SeenByScan(const std::string& path);
-  void Rename(const std::string& from, const std::string& to);
+  // False when no folder watched was under `from`.
+  bool Rename(const std::string& from, const std::string& to);
   void Forget(const std::string& top);
   void LoseRoot(WatchNews& news);
 
   std::string root_;
   int fd_ = -1;
   int root_wd_ = -1;
-  std::unordered_map<int, std::string> folders_;     // watch → its path
-  std::map<std::uint32_t, std::string> moved_from_;  // cookie → a folder moved away
-  std::map<std::string, FileStamp> scanned_;         // taken by a scan since the last drain
+  std::unordered_map<int, std::string> folders_;  // watch → its path
+  std::map<std::uint32_t, Moved> moved_from_;     // by the move's cookie
+  std::map<std::string, FileStamp> scanned_;      // taken by a scan since the last drain
 };
 
 }  // namespace orvan::frames
