@@ -25,7 +25,7 @@ constexpr std::uint32_t kFolderMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FR
 // A folder inside is not followed through a link; the root may be one.
 constexpr std::uint32_t kInnerMask = kFolderMask | IN_DONT_FOLLOW;
 constexpr std::uint32_t kRootGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
-constexpr std::size_t kReadBuffer = 64 * 1024;
+constexpr std::size_t kReadBuffer = std::size_t{64} * 1024;
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
 constexpr std::array<const char*, 3> kFrameExtensions = {"fits", "fit", "fts"};
 
@@ -68,6 +68,7 @@ FolderWatch::~FolderWatch() {
 }
 
 bool FolderWatch::Open(std::string& error) {
+  if (fd_ >= 0) return true;
   fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (fd_ < 0) {
     error = "cannot watch for frames: inotify: " + ErrorText(errno);
