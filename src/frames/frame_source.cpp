@@ -1,23 +1,307 @@
 #include "frames/frame_source.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "folder_watch.h"
+
 namespace orvan::frames {
 
-struct FrameSource::State {};
+namespace {
 
-FrameSource::FrameSource(SourceConfig, ProcessFrame) : state_(std::make_unique<State>()) {}
-FrameSource::~FrameSource() = default;
+// The longest either thread waits before it looks at its work again; a stop
+// wakes both at once.
+constexpr std::chrono::milliseconds kIdleWait{1000};
+constexpr char kOverflowText[] = "missed frames: too many folder events at once";
+constexpr char kNoWcsText[] = "no WCS in its header, and solving is off";
+constexpr char kNoReasonText[] = "not read, for a cause not given";
+
+std::string WithoutTrailingSlash(std::string dir) {
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  return dir;
+}
+
+FrameEvent Note(FrameEvent::Kind kind, std::string text) {
+  FrameEvent event;
+  event.kind = kind;
+  event.text = std::move(text);
+  return event;
+}
+
+std::string DroppedText(std::size_t dropped, std::size_t limit) {
+  return "dropped " + std::to_string(dropped) + " older frame" + (dropped == 1 ? "" : "s") +
+         ": the queue holds " + std::to_string(limit);
+}
+
+int Milliseconds(std::chrono::steady_clock::duration wait) {
+  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(wait);
+  return static_cast<int>(std::clamp<std::int64_t>(ms.count(), 0, kIdleWait.count()));
+}
+
+}  // namespace
+
+struct FrameSource::State {
+  State(SourceConfig source, ProcessFrame processor)
+      : config(std::move(source)), process(std::move(processor)), watch(config.dir) {}
+
+  void Say(FrameEvent event);
+  void Deliver(const WatchNews& news);
+  void Queue(const std::vector<std::string>& frames);
+  bool Rewatch();
+  void Read();
+  void Work();
+  FrameEvent ProcessOne(const std::string& path);
+  void Stop();
+
+  const SourceConfig config;
+  const ProcessFrame process;
+  FolderWatch watch;  // the reader's alone once it runs
+  int stop_fd = -1;   // wakes the reader's poll
+  std::atomic<bool> stop_reading{false};
+  bool started = false;
+
+  std::mutex hint_mutex;
+  SolveHint hint;
+
+  mutable std::mutex queue_mutex;
+  std::condition_variable queue_changed;
+  std::deque<std::string> queue;  // oldest first
+  std::size_t dropped = 0;        // since the worker last took a file
+  std::size_t seen = 0;
+  bool stopping = false;
+
+  std::mutex out_mutex;
+  std::vector<FrameEvent> out;
+
+  std::thread reader;
+  std::thread worker;
+};
+
+void FrameSource::State::Say(FrameEvent event) {
+  const std::lock_guard lock(out_mutex);
+  out.push_back(std::move(event));
+}
+
+void FrameSource::State::Deliver(const WatchNews& news) {
+  for (const std::string& note : news.notes) Say(Note(FrameEvent::Kind::Folder, note));
+  if (news.overflowed) Say(Note(FrameEvent::Kind::Dropped, kOverflowText));
+  if (!news.frames.empty()) Queue(news.frames);
+}
+
+void FrameSource::State::Queue(const std::vector<std::string>& frames) {
+  {
+    const std::lock_guard lock(queue_mutex);
+    for (const std::string& path : frames) {
+      queue.push_back(path);
+      ++seen;
+      if (queue.size() > config.queue_limit) {
+        queue.pop_front();
+        ++dropped;
+      }
+    }
+  }
+  queue_changed.notify_one();
+}
+
+bool FrameSource::State::Rewatch() {
+  WatchNews news;
+  int err = 0;
+  const bool back = watch.WatchRoot(news, err);
+  if (back) news.notes.insert(news.notes.begin(), "watching frame folder " + config.dir + " again");
+  Deliver(news);
+  return back;
+}
+
+void FrameSource::State::Read() {
+  using Clock = std::chrono::steady_clock;
+  auto next_look = Clock::now() + config.rewatch_every;
+  while (!stop_reading.load()) {
+    const bool watching = watch.Watching();
+    const auto wait = watching ? Clock::duration(kIdleWait) : next_look - Clock::now();
+    std::array<pollfd, 2> fds{{{stop_fd, POLLIN, 0}, {watch.fd(), POLLIN, 0}}};
+    if (poll(fds.data(), fds.size(), Milliseconds(wait)) < 0 && errno != EINTR) {
+      Say(Note(FrameEvent::Kind::Folder, "frames are no longer watched: " + ErrorText(errno)));
+      return;
+    }
+    if ((fds[0].revents & POLLIN) != 0) return;
+    if ((fds[1].revents & POLLIN) != 0) {
+      WatchNews news;
+      watch.ReadEvents(news);
+      Deliver(news);
+      if (watching && !watch.Watching()) next_look = Clock::now() + config.rewatch_every;
+    }
+    if (!watch.Watching() && Clock::now() >= next_look && !Rewatch()) {
+      next_look = Clock::now() + config.rewatch_every;
+    }
+  }
+}
+
+FrameEvent FrameSource::State::ProcessOne(const std::string& path) {
+  SolveHint now;
+  {
+    const std::lock_guard lock(hint_mutex);
+    now = hint;
+  }
+  try {
+    return process(path, now);
+  } catch (const std::exception& e) {
+    FrameEvent failed = Note(FrameEvent::Kind::Failed, e.what());
+    failed.file = path;
+    return failed;
+  }
+}
+
+void FrameSource::State::Work() {
+  while (true) {
+    std::string path;
+    std::size_t dropped_now = 0;
+    {
+      std::unique_lock lock(queue_mutex);
+      if (!queue_changed.wait_for(lock, kIdleWait, [&] { return stopping || !queue.empty(); })) {
+        continue;
+      }
+      if (stopping) return;
+      path = std::move(queue.back());  // the newest
+      queue.pop_back();
+      dropped_now = std::exchange(dropped, 0);
+    }
+    if (dropped_now > 0) {
+      Say(Note(FrameEvent::Kind::Dropped, DroppedText(dropped_now, config.queue_limit)));
+    }
+    Say(ProcessOne(path));
+  }
+}
+
+void FrameSource::State::Stop() {
+  stop_reading.store(true);
+  if (stop_fd >= 0) {
+    const std::uint64_t one = 1;
+    // Should the write fail, the reader still sees stop_reading within kIdleWait.
+    const ssize_t woken = write(stop_fd, &one, sizeof one);
+    static_cast<void>(woken);
+  }
+  {
+    const std::lock_guard lock(queue_mutex);
+    stopping = true;
+  }
+  queue_changed.notify_all();
+  if (reader.joinable()) reader.join();
+  if (worker.joinable()) worker.join();
+  if (stop_fd >= 0) close(stop_fd);
+  stop_fd = -1;
+}
+
+FrameSource::FrameSource(SourceConfig config, ProcessFrame process) {
+  config.dir = WithoutTrailingSlash(std::move(config.dir));
+  state_ = std::make_unique<State>(std::move(config), std::move(process));
+}
+
+FrameSource::~FrameSource() {
+  state_->Stop();
+}
+
 bool FrameSource::Start(std::string& error) {
-  error = "not built yet";
-  return false;
-}
-void FrameSource::SetHint(const SolveHint&) {}
-std::vector<FrameEvent> FrameSource::Take() {
-  return {};
+  State& s = *state_;
+  if (s.started) {
+    error = "the frame folder is watched already";
+    return false;
+  }
+  if (s.config.dir.empty()) {
+    error = "no frame folder given";
+    return false;
+  }
+  if (s.config.queue_limit == 0) {
+    error = "the frame queue must hold at least one frame";
+    return false;
+  }
+  if (!s.watch.Open(error)) return false;
+  s.stop_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (s.stop_fd < 0) {
+    error = "cannot watch for frames: eventfd: " + ErrorText(errno);
+    return false;
+  }
+  WatchNews news;
+  int err = 0;
+  if (!s.watch.WatchRoot(news, err)) {
+    news.notes.insert(news.notes.begin(),
+                      "cannot watch frame folder " + s.config.dir + ": " + ErrorText(err));
+  }
+  s.Deliver(news);
+  s.started = true;
+  try {
+    s.reader = std::thread([&s] { s.Read(); });
+    s.worker = std::thread([&s] { s.Work(); });
+  } catch (const std::system_error& e) {
+    s.Stop();
+    error = std::string("cannot start watching for frames: ") + e.what();
+    return false;
+  }
+  return true;
 }
 
-FrameEvent ProcessWith(const std::string& path, const SolveHint&,
-                       const std::optional<SolverConfig>&) {
-  return {FrameEvent::Kind::Failed, path, "not built yet", {}, {}, false, 0};
+void FrameSource::SetHint(const SolveHint& hint) {
+  const std::lock_guard lock(state_->hint_mutex);
+  state_->hint = hint;
+}
+
+std::vector<FrameEvent> FrameSource::Take() {
+  std::vector<FrameEvent> taken;
+  const std::lock_guard lock(state_->out_mutex);
+  taken.swap(state_->out);
+  return taken;
+}
+
+std::size_t FrameSource::Seen() const {
+  const std::lock_guard lock(state_->queue_mutex);
+  return state_->seen;
+}
+
+FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
+                       const std::optional<SolverConfig>& solver) {
+  FrameEvent event;
+  event.file = path;
+  const FrameRead read = ReadFrame(path);
+  if (!read.header) {
+    event.text = read.error.empty() ? kNoReasonText : read.error;
+    return event;
+  }
+  const FrameHeader& header = *read.header;
+  event.header = header;
+  if (header.sky) {
+    event.kind = FrameEvent::Kind::Solved;
+    event.sky = header.sky;
+    return event;
+  }
+  if (!solver) {
+    event.text = kNoWcsText;
+    return event;
+  }
+  SolveHint narrowed = hint;
+  if (!narrowed.scale_arcsec) narrowed.scale_arcsec = header.pixel_scale_arcsec;
+  const Solved solved = Solve(path, header, narrowed, *solver);
+  event.solve_seconds = solved.seconds;
+  if (!solved.sky) {
+    event.text = solved.error;
+    return event;
+  }
+  event.kind = FrameEvent::Kind::Solved;
+  event.sky = solved.sky;
+  event.solved_here = true;
+  return event;
 }
 
 }  // namespace orvan::frames

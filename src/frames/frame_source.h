@@ -46,16 +46,25 @@ struct SourceConfig {
 class FrameSource {
  public:
   FrameSource(SourceConfig config, ProcessFrame process);
-  ~FrameSource();  // stops the threads, waiting at most for the file in hand
+  // Stops both threads: the watch's at once, the worker once the file in
+  // hand (if any) is processed; the files still queued are let go.
+  ~FrameSource();
   FrameSource(const FrameSource&) = delete;
   FrameSource& operator=(const FrameSource&) = delete;
 
-  // The watch starts; false, with `error`, when the folder can't be watched.
+  // The watch starts, and only files written from now on are taken. False,
+  // with `error`, only for what waiting cannot mend (no folder named, a
+  // queue of no frames, no inotify); a folder that is missing or can't be
+  // read is said as a Folder event and looked for again every
+  // `rewatch_every`. Once only.
   bool Start(std::string& error);
   // The hint for the next solves; from the program's thread.
   void SetHint(const SolveHint& hint);
   // What happened since the last call, in order.
   std::vector<FrameEvent> Take();
+  // How many files written whole have been seen since the start, whether
+  // processed, waiting or dropped.
+  std::size_t Seen() const;
 
  private:
   struct State;
