@@ -324,7 +324,7 @@ TEST(FrameMakerSolver, SolveFieldFindsTheFrameWhereItWasMade) {
   TempDir dir;
   FrameSpec spec;
   spec.start_center = {5.5, 20.0};
-  spec.end_center = {5.5002, 20.001};  // 3" of drift each way
+  spec.end_center = {5.50005, 20.0008};  // 2.5" east, 2.9" north of drift
   spec.rotation_deg = 20;
   spec.date_obs = kDate;
   std::string error;
