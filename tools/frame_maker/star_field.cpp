@@ -23,8 +23,11 @@ constexpr double kHourDeg = 15;
 constexpr double kDegree = std::numbers::pi / 180;
 constexpr double kArcsecPerRadian = 206264.80624709636;
 constexpr double kMaxCounts = 65535;
-// Above this mean a pixel's Poisson noise is drawn as a Gaussian: the same
-// to the counts' rounding, and several times faster.
+// Digits after the point of a real header value: a double's precision.
+constexpr int kKeyDigits = 15;
+// Above this mean a pixel's Poisson noise is drawn as a Gaussian of the
+// same variance: near enough for frames that are only measured, and several
+// times faster.
 constexpr double kGaussianFromMean = 30;
 
 // The spec's fault, or empty.
@@ -92,7 +95,6 @@ void WriteWcs(fitsfile* file, const FrameSpec& spec, int& status) {
   // position angle, +x a right angle before it (west at 0).
   const double cd[2][2] = {{-scale_deg * cos_rot, scale_deg * sin_rot},
                            {scale_deg * sin_rot, scale_deg * cos_rot}};
-  constexpr int kDigits = 15;
   int axes = 2;
   double equinox = 2000;
   fits_write_key(file, TINT, "WCSAXES", &axes, "", &status);
@@ -100,14 +102,14 @@ void WriteWcs(fitsfile* file, const FrameSpec& spec, int& status) {
   fits_write_key_str(file, "CTYPE2", "DEC--TAN", "gnomonic", &status);
   fits_write_key_str(file, "CUNIT1", "deg", "", &status);
   fits_write_key_str(file, "CUNIT2", "deg", "", &status);
-  fits_write_key_dbl(file, "CRPIX1", (spec.width + 1) / 2.0, kDigits, "middle pixel", &status);
-  fits_write_key_dbl(file, "CRPIX2", (spec.height + 1) / 2.0, kDigits, "middle pixel", &status);
-  fits_write_key_dbl(file, "CRVAL1", mid.ra * kHourDeg, kDigits, "mid-exposure RA", &status);
-  fits_write_key_dbl(file, "CRVAL2", mid.dec, kDigits, "mid-exposure Dec", &status);
-  fits_write_key_dbl(file, "CD1_1", cd[0][0], kDigits, "", &status);
-  fits_write_key_dbl(file, "CD1_2", cd[0][1], kDigits, "", &status);
-  fits_write_key_dbl(file, "CD2_1", cd[1][0], kDigits, "", &status);
-  fits_write_key_dbl(file, "CD2_2", cd[1][1], kDigits, "", &status);
+  fits_write_key_dbl(file, "CRPIX1", (spec.width + 1) / 2.0, kKeyDigits, "middle pixel", &status);
+  fits_write_key_dbl(file, "CRPIX2", (spec.height + 1) / 2.0, kKeyDigits, "middle pixel", &status);
+  fits_write_key_dbl(file, "CRVAL1", mid.ra * kHourDeg, kKeyDigits, "mid-exposure RA", &status);
+  fits_write_key_dbl(file, "CRVAL2", mid.dec, kKeyDigits, "mid-exposure Dec", &status);
+  fits_write_key_dbl(file, "CD1_1", cd[0][0], kKeyDigits, "", &status);
+  fits_write_key_dbl(file, "CD1_2", cd[0][1], kKeyDigits, "", &status);
+  fits_write_key_dbl(file, "CD2_1", cd[1][0], kKeyDigits, "", &status);
+  fits_write_key_dbl(file, "CD2_2", cd[1][1], kKeyDigits, "", &status);
   fits_write_key_str(file, "RADESYS", "ICRS", "", &status);
   fits_write_key(file, TDOUBLE, "EQUINOX", &equinox, "", &status);
 }
@@ -121,7 +123,7 @@ void WriteOptics(fitsfile* file, const FrameSpec& spec, int& status) {
   fits_write_key(file, TDOUBLE, "YPIXSZ", &pixel, "pixel height, microns", &status);
   fits_write_key(file, TINT, "XBINNING", &binning, "", &status);
   fits_write_key(file, TINT, "YBINNING", &binning, "", &status);
-  fits_write_key_dbl(file, "FOCALLEN", focal_mm, 10, "focal length, mm", &status);
+  fits_write_key_dbl(file, "FOCALLEN", focal_mm, kKeyDigits, "focal length, mm", &status);
 }
 
 // Writes the image to a new file at `path`; false, with `error`, on failure.
