@@ -148,15 +148,16 @@ Light Measure(const Image& image, double sky, double x, double y, long half, dou
     for (long column = cx - half; column <= cx + half; ++column) {
       const double counts = image.At(column, row) - sky;
       light.sum += counts;
-      light.x += counts * column;
-      light.y += counts * row;
+      light.x += counts * static_cast<double>(column);
+      light.y += counts * static_cast<double>(row);
     }
   }
   light.x /= light.sum;
   light.y /= light.sum;
   for (long row = cy - half; row <= cy + half; ++row) {
     for (long column = cx - half; column <= cx + half; ++column) {
-      const double along = (column - light.x) * ux + (row - light.y) * uy;
+      const double along =
+          (static_cast<double>(column) - light.x) * ux + (static_cast<double>(row) - light.y) * uy;
       light.spread += (image.At(column, row) - sky) * along * along;
     }
   }
@@ -306,6 +307,7 @@ TEST(FrameMaker, CatalogueHoldsThePleiadesWherePublished) {
 // Runs `args`, its output to `log`; its exit status, or -1.
 int RunProgram(const std::vector<std::string>& args, const std::string& log) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;

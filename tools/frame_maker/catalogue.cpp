@@ -79,6 +79,7 @@ std::string LastLine(const std::string& log_path) {
 // exits with status 0.
 bool Run(const std::vector<std::string>& args, const std::string& log_path, std::string& error) {
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
@@ -156,10 +157,12 @@ std::vector<Star> Unique(std::vector<Star> stars) {
   std::vector<Star> unique;
   for (const Star& star : stars) {
     bool seen = false;
-    for (auto it = unique.rbegin(); it != unique.rend(); ++it) {
-      if (star.dec_deg - it->dec_deg > kSameStarDeg) break;
+    // Back through the stars kept, as far as they are near in declination.
+    for (std::size_t k = unique.size(); k-- > 0;) {
+      const Star& kept = unique[k];
+      if (star.dec_deg - kept.dec_deg > kSameStarDeg) break;
       if (SeparationDeg({star.ra_deg / kHourDeg, star.dec_deg},
-                        {it->ra_deg / kHourDeg, it->dec_deg}) <= kSameStarDeg) {
+                        {kept.ra_deg / kHourDeg, kept.dec_deg}) <= kSameStarDeg) {
         seen = true;
         break;
       }
