@@ -155,8 +155,34 @@ TEST(CommandLine, TakesALogFile) {
   EXPECT_EQ(Parse({"--log", "night.csv"}).options.log_file, "night.csv");
   EXPECT_EQ(Parse({"--log", "a.csv", "--log", "b.csv"}).options.log_file, "b.csv");
   EXPECT_EQ(Parse({"--indi", "h", "--points", "syncs.csv"}).options.points_file, "syncs.csv");
-  EXPECT_EQ(Parse({"--points", "syncs.csv"}).error, "--points needs --indi");
+  EXPECT_EQ(Parse({"--points", "syncs.csv"}).error, "--points needs --indi or --frames");
   EXPECT_EQ(Parse({"--indi", "h", "--points", ""}).error, "--points needs a file name");
+}
+
+TEST(CommandLine, HoldsByTheFramesOfAFolder) {
+  const Parsed p = Parse({"--frames", "/srv/images", "--solver", "none", "--pixel-scale", "2.5",
+                          "--frames-center", "--frames-outlier", "15", "--points", "f.csv"});
+  ASSERT_EQ(p.error, "");
+  EXPECT_EQ(p.options.frames_dir, "/srv/images");
+  EXPECT_FALSE(p.options.solve_frames);
+  EXPECT_EQ(p.options.pixel_scale_arcsec, 2.5);
+  EXPECT_TRUE(p.options.frames_center);
+  EXPECT_EQ(p.options.frames_outlier_arcsec, 15);
+  EXPECT_EQ(p.options.points_file, "f.csv");
+  EXPECT_TRUE(Parse({"--frames", "d"}).options.solve_frames);
+
+  const std::pair<std::vector<std::string_view>, std::string> refused[] = {
+      {{"--frames", ""}, "--frames needs a folder"},
+      {{"--frames", "d", "--solver", "tetra3"},
+       "bad value for --solver: tetra3 (astrometry or none)"},
+      {{"--frames", "d", "--pixel-scale", "0"}, "bad value for --pixel-scale: 0"},
+      {{"--frames", "d", "--frames-outlier", "x"}, "bad value for --frames-outlier: x"},
+      {{"--frames-center"},
+       "--solver, --pixel-scale, --frames-center and --frames-outlier need --frames"},
+      {{"--solver", "none"},
+       "--solver, --pixel-scale, --frames-center and --frames-outlier need --frames"},
+  };
+  for (const auto& [args, error] : refused) EXPECT_EQ(Parse(args).error, error) << args.back();
 }
 
 Parsed ParseWindows(std::vector<std::string_view> args) {
@@ -245,9 +271,21 @@ With no option it opens its window on a built-in simulated observatory.
   --log FILE           append a CSV line for each correction cycle, start,
                        stop and error to FILE
   --points FILE        append each sync another client makes on the INDI
-                       mount to FILE, a point CSV for orvanacp-model
+                       mount, and each frame solved, to FILE, a point CSV
+                       for orvanacp-model
   --rates              while holding, track at the rates the pointing model
                        predicts; pulses take out the rest
+  --frames DIR         hold the image still by the FITS frames written to DIR
+                       and the folders made in it: each frame, plate-solved,
+                       says how far the image drifted
+  --solver astrometry|none
+                       how frames without a WCS in their header are solved:
+                       astrometry.net's solve-field (the default), or not
+  --pixel-scale ARCSEC a frame's pixel on the sky, to hint the solver
+  --frames-center      the frames bring the target itself to their middle
+  --frames-outlier ARCSEC
+                       a frame this far from where it should be is a bad
+                       solve (default: 10" or 10 times the threshold)
   --trace              write every observatory access to standard error
   --trace-indi[=FILE]  write every INDI message sent and received to
                        standard error, or append it to FILE

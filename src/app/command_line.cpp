@@ -83,9 +83,10 @@ bool ApplyWeather(std::string_view v, Options& o, std::string& error) {
   return true;
 }
 
-// A measure of the air, within what a telescope can work in.
-bool ApplyAir(std::string_view option, std::string_view v, Bounds bounds,
-              std::optional<double>& out, std::string& error) {
+// A number within its bounds: the air, within what a telescope can work in;
+// a pixel scale; a limit.
+bool ApplyNumber(std::string_view option, std::string_view v, Bounds bounds,
+                 std::optional<double>& out, std::string& error) {
   double d = 0;
   if (!OptionNumber(option, v, bounds.lo, bounds.hi, d, error)) return false;
   out = d;
@@ -122,6 +123,29 @@ bool SetOutput(std::string_view v, Options& o, std::string& error) {
 constexpr char kLogOption[] = "--log";
 constexpr char kPointsOption[] = "--points";
 
+bool ApplyFrames(std::string_view v, Options& o, std::string& error) {
+  if (v.empty()) {
+    error = "--frames needs a folder";
+    return false;
+  }
+  o.frames_dir = std::string(v);
+  return true;
+}
+
+bool ApplySolver(std::string_view v, Options& o, std::string& error) {
+  if (v != "astrometry" && v != "none") {
+    error = "bad value for --solver: " + std::string(v) + " (astrometry or none)";
+    return false;
+  }
+  o.solve_frames = v == "astrometry";
+  return true;
+}
+
+// A pixel from a hundredth of an arc-second (a long focus) to a degree; an
+// outlier limit from a tenth of an arc-second to a degree.
+constexpr Bounds kPixelScaleBounds{0.01, 3600};
+constexpr Bounds kOutlierBounds{0.1, 3600};
+
 bool ApplyTraceIndi(std::string_view v, Options& o, std::string&) {
   o.trace_indi = std::string(v);
   return true;
@@ -154,17 +178,17 @@ constexpr std::array kOptions{
            "NP, MA, ME, TF, FO, DAF, TX, HCES, HCEC, DCES, DCEC)"},
     Option{"--pressure", "HPA",
            [](std::string_view v, Options& o, std::string& error) {
-             return ApplyAir("--pressure", v, kPressureBoundsHpa, o.pressure_hpa, error);
+             return ApplyNumber("--pressure", v, kPressureBoundsHpa, o.pressure_hpa, error);
            },
            "air pressure at the telescope, for refraction"},
     Option{"--temperature", "C",
            [](std::string_view v, Options& o, std::string& error) {
-             return ApplyAir("--temperature", v, kTemperatureBoundsC, o.temperature_c, error);
+             return ApplyNumber("--temperature", v, kTemperatureBoundsC, o.temperature_c, error);
            },
            "air temperature at the telescope, for refraction"},
     Option{"--humidity", "PERCENT",
            [](std::string_view v, Options& o, std::string& error) {
-             return ApplyAir("--humidity", v, kHumidityBoundsPercent, o.humidity_percent, error);
+             return ApplyNumber("--humidity", v, kHumidityBoundsPercent, o.humidity_percent, error);
            },
            "relative humidity at the telescope, for refraction"},
     Option{"--weather", "DEVICE", ApplyWeather,
@@ -191,10 +215,32 @@ constexpr std::array kOptions{
            kBoth},
     Option{kPointsOption, "FILE", SetOutput<&Options::points_file, kPointsOption>,
            "append each sync another client makes on the INDI\n"
-           "mount to FILE, a point CSV for orvanacp-model"},
+           "mount, and each frame solved, to FILE, a point CSV\n"
+           "for orvanacp-model"},
     Option{"--rates", "", SetFlag<&Options::rates>,
            "while holding, track at the rates the pointing model\n"
            "predicts; pulses take out the rest"},
+    Option{"--frames", "DIR", ApplyFrames,
+           "hold the image still by the FITS frames written to DIR\n"
+           "and the folders made in it: each frame, plate-solved,\n"
+           "says how far the image drifted"},
+    Option{"--solver", "astrometry|none", ApplySolver,
+           "how frames without a WCS in their header are solved:\n"
+           "astrometry.net's solve-field (the default), or not"},
+    Option{"--pixel-scale", "ARCSEC",
+           [](std::string_view v, Options& o, std::string& error) {
+             return ApplyNumber("--pixel-scale", v, kPixelScaleBounds, o.pixel_scale_arcsec, error);
+           },
+           "a frame's pixel on the sky, to hint the solver"},
+    Option{"--frames-center", "", SetFlag<&Options::frames_center>,
+           "the frames bring the target itself to their middle"},
+    Option{"--frames-outlier", "ARCSEC",
+           [](std::string_view v, Options& o, std::string& error) {
+             return ApplyNumber("--frames-outlier", v, kOutlierBounds, o.frames_outlier_arcsec,
+                                error);
+           },
+           "a frame this far from where it should be is a bad\n"
+           "solve (default: 10\" or 10 times the threshold)"},
     Option{"--trace", "", SetFlag<&Options::trace>,
            "write every observatory access to standard error"},
     Option{"--trace-indi", "[=FILE]", ApplyTraceIndi,
@@ -308,7 +354,12 @@ Parsed ParseCommandLine(std::span<const std::string_view> args, Program program)
   }
   if (p.options.trace_indi && !p.options.indi_host) p.error = "--trace-indi needs --indi";
   if (p.options.weather && !p.options.indi_host) p.error = "--weather needs --indi";
-  if (p.options.points_file && !p.options.indi_host) p.error = "--points needs --indi";
+  if (p.options.points_file && !p.options.indi_host && !p.options.frames_dir)
+    p.error = "--points needs --indi or --frames";
+  const Options& o = p.options;
+  if (!o.frames_dir &&
+      (!o.solve_frames || o.pixel_scale_arcsec || o.frames_center || o.frames_outlier_arcsec))
+    p.error = "--solver, --pixel-scale, --frames-center and --frames-outlier need --frames";
   // The simulated world's truth means nothing to a real mount.
   if (p.options.indi_host && (p.options.sim_truth_file || p.options.sim_german))
     p.error = "--sim-truth and --sim-german are for the simulated observatory, not --indi";

@@ -45,6 +45,15 @@ struct Options {
   // Every sync another client makes on an INDI mount, appended as a point.
   std::optional<std::string> points_file;
   bool rates = false;  // model tracking by custom rates
+  // Holding by the frames written to this folder: solved by solve-field
+  // where their headers have no WCS (unless solve_frames is off), at a pixel
+  // scale given or found; the target itself the reference where
+  // frames_center; a bad solve beyond frames_outlier_arcsec.
+  std::optional<std::string> frames_dir;
+  bool solve_frames = true;
+  std::optional<double> pixel_scale_arcsec;
+  bool frames_center = false;
+  std::optional<double> frames_outlier_arcsec;
   bool help = false;
   bool version = false;
 };

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/frame_intake.h"
+#include "app/points_file.h"
 #include "app/sync_points.h"
 #include "observatory/indi/indi_observatory.h"
 #include "observatory/indi/indi_trace.h"
@@ -143,11 +145,12 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
 }
 
 // What runs beside the window: the cycle log, model tracking, the syncs
-// recorded as points; each where asked for.
+// recorded as points, holding by the frames; each where asked for.
 struct Companions {
   std::unique_ptr<tracking::CycleLog> log;
   tracking::TrackingObserver* listener = nullptr;
   app::SyncPoints* syncs = nullptr;
+  app::FrameIntake* frames = nullptr;
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;
 };
@@ -160,6 +163,10 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   const std::unique_ptr<QSocketNotifier> signal_notifier = CloseOnSignals(main_form);
   frmMain& form = Module1::Main(main_form, view, observatory, std::move(c.log));
   form.Listen(c.listener);
+  if (c.frames) {
+    form.SteerWith(&c.frames->hold());
+    c.frames->Deliver(form);
+  }
   if (!form.ended()) {
     if (o.threshold) form.Type(ControlId::Text11, *o.threshold);
     if (o.start) form.Click();
@@ -187,6 +194,23 @@ bool OpenLog(const app::Options& o, std::unique_ptr<tracking::CycleLog>& log, st
       [](const std::string& message) { std::fprintf(stderr, "orvanacp: %s\n", message.c_str()); },
       error);
   return log != nullptr;
+}
+
+// Holding by the frames of --frames; each frame's line on standard error
+// where no headless view prints it.
+std::unique_ptr<app::FrameIntake> OpenFrames(const app::Options& o,
+                                             std::shared_ptr<program::ObservatoryProgram> program,
+                                             std::shared_ptr<PierSideSource> side,
+                                             std::shared_ptr<app::PointsFile> points) {
+  app::FrameIntake::Config config;
+  config.dir = *o.frames_dir;
+  config.solve = o.solve_frames;
+  config.pixel_scale_arcsec = o.pixel_scale_arcsec;
+  config.hold = {o.frames_center, o.frames_outlier_arcsec};
+  app::FrameIntake::Say say;
+  if (!o.headless) say = [](const std::string& text) { Notice("frame " + text); };
+  return std::make_unique<app::FrameIntake>(config, std::move(program), std::move(side),
+                                            std::move(points), std::move(say));
 }
 
 // The observatory's accesses on standard error, where asked for.
@@ -247,9 +271,11 @@ int main(int argc, char* argv[]) {
   if (!OpenLog(o, log, error)) return Refuse(error);
   const auto indi_trace = o.trace_indi ? OpenIndiTrace(*o.trace_indi, error) : nullptr;
   if (!error.empty()) return Refuse(error);
-  std::unique_ptr<app::SyncPoints> syncs;
-  if (o.points_file && !(syncs = app::SyncPoints::Open(*o.points_file, Notice, error)))
+  std::shared_ptr<app::PointsFile> points;
+  if (o.points_file && !(points = app::PointsFile::Open(*o.points_file, Notice, error)))
     return Refuse(error);
+  std::unique_ptr<app::SyncPoints> syncs;
+  if (points && o.indi_host) syncs = std::make_unique<app::SyncPoints>(points);
 
   AirNotices air;
   std::unique_ptr<AutomationFactory> observatory;
@@ -268,14 +294,19 @@ int main(int argc, char* argv[]) {
   const std::unique_ptr<AutomationFactory> traced = Traced(o, *observatory);
   // Model tracking, where asked for: it outlives the window, and gives the
   // mount its own tracking back at the latest when it goes.
+  std::unique_ptr<app::FrameIntake> frames;
+  if (o.frames_dir) {
+    frames = OpenFrames(o, program, side, points);
+    if (!frames->Start(error)) return Refuse(error);
+  }
   std::optional<program::RateFollower> follower;
   std::optional<tracking::ModelTracking> model_tracking;
   if (o.rates) {
     follower.emplace(program, Notice);
-    model_tracking.emplace(*follower);
+    model_tracking.emplace(*follower, frames ? &frames->hold() : nullptr);
   }
-  return RunOnView(
-      argc, argv, o, traced ? *traced : *observatory,
-      {std::move(log), model_tracking ? &*model_tracking : nullptr, syncs.get(), program, side},
-      air, program ? AirInUse(o, *program) : std::string());
+  return RunOnView(argc, argv, o, traced ? *traced : *observatory,
+                   {std::move(log), model_tracking ? &*model_tracking : nullptr, syncs.get(),
+                    frames.get(), program, side},
+                   air, program ? AirInUse(o, *program) : std::string());
 }

@@ -38,4 +38,8 @@ FitPoint FitPointOf(const points::PointRecord& r, const Site& site, const std::s
   return p;
 }
 
+points::PointAir PointAirOf(const Site& site) {
+  return {site.temperature_c, site.pressure_hpa, site.relative_humidity * kPercent};
+}
+
 }  // namespace orvan::pointing

@@ -27,4 +27,7 @@ struct FitPoint {
 // second on a day that had none.
 FitPoint FitPointOf(const points::PointRecord& record, const Site& site, const std::string& source);
 
+// The air of `site` as a point records it.
+points::PointAir PointAirOf(const Site& site);
+
 }  // namespace orvan::pointing

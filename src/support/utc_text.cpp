@@ -71,10 +71,14 @@ std::string UtcNowText() {
   return UtcText(std::chrono::system_clock::now());
 }
 
-std::string UtcTextOfJ2000Seconds(double seconds) {
+std::chrono::system_clock::time_point TimeOfJ2000Seconds(double seconds) {
   const auto since_epoch = std::chrono::duration<double>(seconds + kJ2000UnixSeconds);
-  return UtcText(std::chrono::system_clock::time_point(
-      std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch)));
+  return std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch));
+}
+
+std::string UtcTextOfJ2000Seconds(double seconds) {
+  return UtcText(TimeOfJ2000Seconds(seconds));
 }
 
 std::optional<UtcFields> ParseUtcText(std::string_view text) {

@@ -94,6 +94,8 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   FrameHold(FrameHoldConfig config, std::function<double()> now);
 
   FrameOutcome Frame(const FrameMeasurement& frame);
+  // The position the cycles hold, while holding (hours, degrees).
+  std::optional<AxisPair> Held() const { return captured_ ? held_ : std::nullopt; }
 
   void Steer(TrackerState& state) noexcept override;
   AxisPair Motion() const noexcept override;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "observatory/indi/indi_names.h"
+#include "pointing/fit_point.h"
 #include "pointing/places.h"
 #include "support/air.h"
 #include "support/units.h"
@@ -61,9 +62,7 @@ points::PointRecord SyncPoint(const SeenSync& sync, PierSide side, const pointin
   r.mount_ra_hours = sync.before.ra;
   r.mount_dec_deg = sync.before.dec;
   r.pier_side = side;
-  r.air.temperature_c = air.temperature_c;
-  r.air.pressure_hpa = air.pressure_hpa;
-  r.air.humidity_percent = air.relative_humidity * kPercent;
+  r.air = pointing::PointAirOf(air);
   return r;
 }
 

@@ -1,0 +1,123 @@
+#include "app/frame_intake.h"
+
+#include "pointing/fit_point.h"
+#include "pointing/places.h"
+#include "support/utc_text.h"
+
+namespace orvan::app {
+namespace {
+
+// The UTC of a count of the program's clock, as ERFA takes it and as a
+// point records it.
+UtcFields FieldsAt(double seconds) {
+  return UtcFieldsOf(TimeOfJ2000Seconds(seconds));
+}
+
+}  // namespace
+
+FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProgram> program,
+                         std::shared_ptr<PierSideSource> side, std::shared_ptr<PointsFile> points,
+                         Say say)
+    : config_(std::move(config)),
+      program_(std::move(program)),
+      side_(std::move(side)),
+      points_(std::move(points)),
+      say_(std::move(say)),
+      hold_(config_.hold, [clock = program_->clock()] { return clock->Now(); }),
+      source_({config_.dir},
+              [solver = config_.solve ? std::optional(config_.solver) : std::nullopt](
+                  const std::string& path, const frames::SolveHint& hint) {
+                return frames::ProcessWith(path, hint, solver);
+              }),
+      scale_(config_.pixel_scale_arcsec) {}
+
+bool FrameIntake::Start(std::string& error) {
+  source_.SetHint(Hint());
+  return source_.Start(error);
+}
+
+void FrameIntake::Deliver(frmMain& form) {
+  form_ = &form;
+  timer_ = std::make_unique<QTimer>();
+  QObject::connect(timer_.get(), &QTimer::timeout, [this] { Take(); });
+  timer_->start(kTakeEvery);
+}
+
+frames::SolveHint FrameIntake::Hint() const {
+  frames::SolveHint hint;
+  hint.radius_deg = kHintRadiusDeg;
+  hint.scale_arcsec = scale_;
+  if (const std::optional<tracking::AxisPair> held = hold_.Held()) {
+    pointing::Utc utc{};
+    if (pointing::UtcOf(FieldsAt(program_->clock()->Now()), utc))
+      hint.near = pointing::MeanPlaceOf({held->ra, held->dec}, utc);
+  }
+  return hint;
+}
+
+void FrameIntake::Take() {
+  for (const frames::FrameEvent& e : source_.Take()) {
+    using Kind = frames::FrameEvent::Kind;
+    tracking::FrameNote note;
+    switch (e.kind) {
+      case Kind::Solved:
+        Measure(e);
+        continue;
+      case Kind::Failed:
+        note = {e.file, std::nullopt, std::nullopt, "failed", e.text};
+        if (e.header) note.mid = e.header->mid_exposure;
+        break;
+      case Kind::Dropped:
+        note = {"", std::nullopt, std::nullopt, "dropped", e.text};
+        break;
+      case Kind::Folder:
+        note = {"", std::nullopt, std::nullopt, "folder", e.text};
+        break;
+    }
+    Note(note);
+  }
+  source_.SetHint(Hint());
+}
+
+void FrameIntake::Measure(const frames::FrameEvent& e) {
+  const frames::FrameHeader& header = *e.header;
+  const frames::FrameSky& sky = *e.sky;
+  // A blind solve tells the scale the next solves can be hinted with.
+  if (!scale_ && e.solved_here) scale_ = sky.scale_arcsec;
+  pointing::Utc utc{};
+  if (!pointing::UtcOf(FieldsAt(header.mid_exposure), utc)) {
+    Note({e.file, header.mid_exposure, std::nullopt, "failed", "no such UTC moment"});
+    return;
+  }
+  const pointing::RaDec apparent = pointing::ApparentPlace({sky.center}, utc);
+  const tracking::FrameOutcome outcome = hold_.Frame({e.file,
+                                                      header.mid_exposure - header.exposure_s / 2,
+                                                      header.mid_exposure,
+                                                      {apparent.ra, apparent.dec},
+                                                      sky.field_deg});
+  Note({e.file, header.mid_exposure, outcome.drift_arcsec,
+        tracking::FrameVerdictName(outcome.verdict), outcome.reason});
+  Record(e, outcome);
+}
+
+void FrameIntake::Record(const frames::FrameEvent& e, const tracking::FrameOutcome& outcome) {
+  const bool taken = outcome.verdict == tracking::FrameVerdict::Reference ||
+                     outcome.verdict == tracking::FrameVerdict::Used;
+  if (!points_ || !taken || !outcome.mount) return;
+  points::PointRecord point;
+  point.utc = FieldsAt(e.header->mid_exposure);
+  point.sky_ra_hours = e.sky->center.ra;
+  point.sky_dec_deg = e.sky->center.dec;
+  point.mount_ra_hours = outcome.mount->ra;
+  point.mount_dec_deg = outcome.mount->dec;
+  point.pier_side = side_ ? side_->SideOfPier() : PierSide::Unknown;
+  point.air = pointing::PointAirOf(program_->CurrentSite());
+  points_->Append(point, "frame \"" + e.file + "\"");
+}
+
+void FrameIntake::Note(const tracking::FrameNote& note) {
+  if (form_) form_->NoteFrame(note);
+  if (say_) say_(tracking::FrameNoteText(note));
+}
+
+}  // namespace orvan::app
