@@ -77,7 +77,7 @@ install(FILES ${orvan_linux}/orvanacp.service ${orvan_linux}/orvanacp@.service
 install(FILES ${orvan_linux}/orvanacp.default DESTINATION etc/default RENAME orvanacp)
 install(FILES ${orvan_linux}/copyright ${orvan_deb_build}/changelog.gz
               ${PROJECT_SOURCE_DIR}/docs/indi.md ${PROJECT_SOURCE_DIR}/docs/pointing-model.md
-              ${PROJECT_SOURCE_DIR}/docs/log-format.md
+              ${PROJECT_SOURCE_DIR}/docs/log-format.md ${PROJECT_SOURCE_DIR}/docs/frames.md
         DESTINATION usr/share/doc/orvanacp)
 if(TARGET orvanacp-model AND EXISTS ${PROJECT_SOURCE_DIR}/docs/point-formats.md)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/point-formats.md DESTINATION usr/share/doc/orvanacp)
@@ -99,6 +99,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${orvan_deb_arch})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Holding by the frames (--frames) plate-solves with astrometry.net and its
+# Tycho-2 index files; without them only frames with a WCS are used.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "astrometry.net, astrometry-data-tycho2")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The OrvanACP developers <orvanacp@example.invalid>")
