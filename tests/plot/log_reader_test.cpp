@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -50,6 +51,8 @@ std::pair<long, std::string> Failure(const std::string& text) {
 
 const char kGoodCycle[] = "2026-12-08T21:04:08.123Z,cycle,Orvan tracking";
 const char kGoodRest[] = ",,,,,,,,,0.5,-0.25,1,,,,,,";
+// A line of this version that is not a frame's leaves the frame columns empty.
+const char kNoFrame[] = ",,,,,";
 
 TEST(LogReader, ReadsTheFormatsExample) {
   const auto lines = Read(kExample);
@@ -197,11 +200,13 @@ TEST(LogReader, ThisVersionsLinesTellTheSideOfThePier) {
   const std::string header = std::string(kLogHeader) + "\r\n";
   const std::string cycle = std::string(kGoodCycle) + kGoodRest;
   std::vector<LogLine> lines;
-  EXPECT_EQ(Skipped(header + cycle + ",east,,,\r\n" + cycle + ",west,,,\r\n" + cycle + ",,,,\r\n" +
-                        cycle + ",up,,,\r\n" + cycle + ",east\r\n",
-                    &lines),
-            (std::vector<std::pair<long, std::string>>{{5, "pier_side \"up\" is not east or west"},
-                                                       {6, "cut short"}}));
+  const std::string air = std::string(",,,") + kNoFrame;
+  EXPECT_EQ(
+      Skipped(header + cycle + ",east" + air + "\r\n" + cycle + ",west" + air + "\r\n" + cycle +
+                  "," + air + "\r\n" + cycle + ",up" + air + "\r\n" + cycle + ",east\r\n",
+              &lines),
+      (std::vector<std::pair<long, std::string>>{{5, "pier_side \"up\" is not east or west"},
+                                                 {6, "cut short"}}));
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].pier, PierSide::East);
   EXPECT_EQ(lines[1].pier, PierSide::West);
@@ -216,8 +221,8 @@ TEST(LogReader, TheAirColumnsAreNumbersOrEmpty) {
   const std::string cycle = std::string(kGoodCycle) + kGoodRest + ",east";
   std::vector<LogLine> lines;
   EXPECT_EQ(
-      Skipped(std::string(kLogHeader) + "\r\n" + cycle + ",3.5,812.25,29\r\n" + cycle +
-                  ",3.5,,\r\n" + cycle + ",3.5,warm,29\r\n",
+      Skipped(std::string(kLogHeader) + "\r\n" + cycle + ",3.5,812.25,29" + kNoFrame + "\r\n" +
+                  cycle + ",3.5,," + kNoFrame + "\r\n" + cycle + ",3.5,warm,29" + kNoFrame + "\r\n",
               &lines),
       (std::vector<std::pair<long, std::string>>{{4, "bad number in air_pressure_hpa: \"warm\""}}));
   EXPECT_EQ(lines.size(), 2u);
@@ -226,6 +231,117 @@ TEST(LogReader, TheAirColumnsAreNumbersOrEmpty) {
   EXPECT_TRUE(Skipped(before_air + "\r\n" + cycle + "\r\n", &lines).empty());
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].pier, PierSide::East);
+}
+
+// A frame line up to its error_text, which holds the reason; then the side
+// and the air (empty), and the frame's file, middle, drift and action.
+const char kFrameLead[] = "2026-12-08T21:04:40.000Z,frame,Orvan tracking,,,,,,,,,,,,,,,,,";
+
+TEST(LogReader, FrameLinesTellWhatBecameOfEachFrame) {
+  struct Row {
+    std::string rest;
+    FrameAction action;
+    std::optional<std::int64_t> mid_ms;  // from kStartMs, 2026-12-08T21:04:04.120Z
+    double drift_ra, drift_dec;
+  };
+  const double none = LogLine::kNone;
+  const Row rows[] = {
+      {",,,,,/f/1.fits,2026-12-08T21:04:08.123Z,0,0,reference", FrameAction::Reference, 4003, 0, 0},
+      {",,,,,/f/2.fits,2026-12-08T21:05:04.120Z,0.52,-0.31,used", FrameAction::Used, 60000, 0.52,
+       -0.31},
+      {"\"bad solve: 12.0\"\" from the prediction, limit 10.0\"\"\",,,,,\"/frames/M 42, 1.fits\","
+       "2026-12-08T21:04:08.123Z,0.25,-1.5,refused",
+       FrameAction::Refused, 4003, 0.25, -1.5},
+      {"taken before the start,,,,,/f/0.fits,2026-12-08T21:04:00.000Z,,,ignored",
+       FrameAction::Ignored, -4120, none, none},
+      {"no solution,,,,,/f/3.fits,,,,failed", FrameAction::Failed, std::nullopt, none, none},
+      {"dropped 3 older frames,,,,,,,,,dropped", FrameAction::Dropped, std::nullopt, none, none},
+      {"watching frame folder /f again,,,,,,,,,folder", FrameAction::Folder, std::nullopt, none,
+       none},
+  };
+  for (const Row& row : rows) {
+    std::vector<LogLine> lines;
+    EXPECT_TRUE(
+        Skipped(std::string(kLogHeader) + "\r\n" + kFrameLead + row.rest + "\r\n", &lines).empty())
+        << row.rest;
+    ASSERT_EQ(lines.size(), 1u) << row.rest;
+    const LogLine& l = lines[0];
+    EXPECT_EQ(l.event, Event::Frame);
+    EXPECT_EQ(l.time_ms, kStartMs + 35880);  // 21:04:40.000: when the frame was read
+    EXPECT_EQ(l.frame_action, row.action) << row.rest;
+    EXPECT_EQ(l.frame_mid_ms, row.mid_ms ? std::optional(kStartMs + *row.mid_ms) : std::nullopt)
+        << row.rest;
+    EXPECT_TRUE(std::isnan(row.drift_ra) ? std::isnan(l.frame_drift_ra)
+                                         : l.frame_drift_ra == row.drift_ra)
+        << row.rest;
+    EXPECT_TRUE(std::isnan(row.drift_dec) ? std::isnan(l.frame_drift_dec)
+                                          : l.frame_drift_dec == row.drift_dec)
+        << row.rest;
+  }
+}
+
+// A good cycle, the damaged line, a good cycle, as for the other columns.
+TEST(LogReader, ADamagedFrameLineIsSkippedWithWhatIsWrong) {
+  const std::string lead = kFrameLead;
+  const std::string cycle = std::string(kGoodCycle) + kGoodRest + ",,,,";
+  struct Row {
+    std::string line;
+    std::string what;
+  };
+  const Row rows[] = {
+      {lead + ",,,,,/f/1.fits,2026-12-08T21:04:08.123Z,0.5,0,kept",
+       "frame_action \"kept\" is not one of reference, used, ignored, refused, failed, dropped, "
+       "folder"},
+      {lead + ",,,,,/f/1.fits,2026-12-08T21:04:08.123Z,0.5,0,", "frame line without frame_action"},
+      {lead + ",,,,,/f/1.fits,2026-12-08 21:04:08.123Z,0.5,0,used",
+       "bad time in frame_mid \"2026-12-08 21:04:08.123Z\" (expected such as "
+       "2026-12-08T21:04:08.123Z)"},
+      {lead + ",,,,,/f/1.fits,2026-12-08T21:04:08Z,0.5,0,used",
+       "bad time in frame_mid \"2026-12-08T21:04:08Z\" (expected such as "
+       "2026-12-08T21:04:08.123Z)"},
+      {lead + ",,,,,/f/1.fits,2026-12-08T21:04:08.123Z,1e999,0,used",
+       "bad number in frame_drift_ra_arcsec: \"1e999\""},
+      {lead + ",,,,,/f/1.fits,2026-12-08T21:04:08.123Z,0.5,x,used",
+       "bad number in frame_drift_dec_arcsec: \"x\""},
+      {lead + ",,,,,/f/1.fits,2026-12-08T21:04:08.123Z,,0,used",
+       "frame_drift_dec_arcsec without frame_drift_ra_arcsec"},
+      {lead + ",,,,,/f/1.fits,,0.5,0,used", "frame_mid is empty on a used frame"},
+      {lead + ",,,,,/f/1.fits,2026-12-08T21:04:08.123Z,,,reference",
+       "frame_drift_ra_arcsec is empty on a reference frame"},
+      {lead + "x,,,,,/f/1.fits,2026-12-08T21:04:08.123Z,,,refused",
+       "frame_drift_ra_arcsec is empty on a refused frame"},
+      // Another event's frame columns are checked as well.
+      {cycle + ",,2026-12-08T21:04:08.123,,,",
+       "bad time in frame_mid \"2026-12-08T21:04:08.123\" "
+       "(expected such as 2026-12-08T21:04:08.123Z)"},
+      {cycle + ",,,,,read",
+       "frame_action \"read\" is not one of reference, used, ignored, refused, failed, dropped, "
+       "folder"},
+  };
+  const std::string good = std::string(kGoodCycle) + kGoodRest + ",,,," + kNoFrame + "\r\n";
+  for (const Row& row : rows) {
+    std::vector<LogLine> lines;
+    EXPECT_EQ(Skipped(std::string(kLogHeader) + "\r\n" + good + row.line + "\r\n" + good, &lines),
+              (std::vector<std::pair<long, std::string>>{{3, row.what}}))
+        << row.line;
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].line, 4);
+  }
+}
+
+// The version before the frame columns is read, but knows no frame lines.
+TEST(LogReader, TheVersionWithoutFramesHasNoFrameLines) {
+  const std::string before_frames =
+      std::string(kLogHeader.substr(0, kLogHeader.find(",frame_"))) + "\r\n";
+  const std::string cycle = std::string(kGoodCycle) + kGoodRest + ",west,3.5,812.25,29";
+  std::vector<LogLine> lines;
+  EXPECT_EQ(
+      Skipped(before_frames + cycle + "\r\n" + kFrameLead + ",,,,\r\n" + cycle + "\r\n", &lines),
+      (std::vector<std::pair<long, std::string>>{
+          {3, "frame line under a header without the frame columns"}}));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].pier, PierSide::West);
+  EXPECT_EQ(lines[1].error_ra, 0.5);
 }
 
 TEST(SkippedLines, NamesTheFirstFewAndCountsThemAll) {

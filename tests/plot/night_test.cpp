@@ -109,7 +109,7 @@ TEST(Night, EachChangeOfPierSideIsMarkedWithTheNewSide) {
   std::string log = std::string(kLogHeader) + "\r\n";
   for (int i = 0; i < 6; ++i)
     log += "2026-12-08T21:00:0" + std::to_string(i) +
-           ".000Z,cycle,Orvan tracking,,,,,,,,,0,0,1,,,,,,," + sides[i] + ",,,\r\n";
+           ".000Z,cycle,Orvan tracking,,,,,,,,,0,0,1,,,,,,," + sides[i] + ",,,,,,,,\r\n";
   std::istringstream in(log);
   const Night night = ReadNight(in);
   ASSERT_EQ(night.marks().size(), 2u);
@@ -119,6 +119,56 @@ TEST(Night, EachChangeOfPierSideIsMarkedWithTheNewSide) {
   EXPECT_EQ(night.marks()[1].time_ms, k2100 + 5 * kSecond);
   EXPECT_EQ(night.marks()[1].side, PierSide::East);
   EXPECT_EQ(night.cycles(), 6);
+}
+
+// A frame line read at 21:00:SS, from its error_text on.
+std::string FrameLine(const std::string& seconds, const std::string& rest) {
+  return "2026-12-08T21:00:" + seconds + ".000Z,frame,Orvan tracking,,,,,,,,,,,,,,,,," + rest +
+         "\r\n";
+}
+
+// Frames between the cycles: kept at the middle of their exposure with their
+// drift, a refused one marked so; the others are not drawn. They neither
+// break the error trace nor end the threshold's span.
+TEST(Night, FramesAreKeptAtTheirMiddleWithTheirDrift) {
+  std::istringstream in(
+      std::string(kLogHeader) + "\r\n" +
+      "2026-12-08T21:00:00.000Z,start,s,10,20,,,,,,,,,1,,,,,,,east,,,,,,,,\r\n" +
+      "2026-12-08T21:00:04.000Z,cycle,Orvan tracking,,,,,,,,,0.5,0.5,1,,,,,,,east,,,,,,,,\r\n" +
+      FrameLine("05", ",,,,,/f/1.fits,2026-12-08T21:00:02.500Z,0,0,reference") +
+      "2026-12-08T21:00:08.000Z,cycle,Orvan tracking,,,,,,,,,0.25,0.75,1,,,,,,,east,,,,,,,,\r\n" +
+      FrameLine("09", ",,,,,/f/2.fits,2026-12-08T21:00:06.500Z,0.75,-0.5,used") +
+      FrameLine("10", "bad solve,,,,,/f/3.fits,2026-12-08T21:00:07.250Z,12,-3,refused") +
+      FrameLine("11", "taken across a slew,,,,,/f/4.fits,2026-12-08T21:00:07.500Z,,,ignored") +
+      FrameLine("11", "no solution,,,,,/f/5.fits,,,,failed") +
+      "2026-12-08T21:00:12.000Z,cycle,Orvan tracking,,,,,,,,,-0.5,0.25,1,,,,,,,east,,,,,,,,\r\n");
+  const Night night = ReadNight(in);
+  ASSERT_EQ(night.frames().size(), 3u);
+  const FrameRecord& reference = night.frames()[0];
+  EXPECT_EQ(reference.mid_ms, k2100 + 2500);
+  EXPECT_EQ(reference.drift[0], 0.0f);
+  EXPECT_EQ(reference.drift[1], 0.0f);
+  EXPECT_FALSE(reference.refused);
+  const FrameRecord& used = night.frames()[1];
+  EXPECT_EQ(used.mid_ms, k2100 + 6500);
+  EXPECT_EQ(used.drift[0], 0.75f);
+  EXPECT_EQ(used.drift[1], -0.5f);
+  EXPECT_FALSE(used.refused);
+  const FrameRecord& refused = night.frames()[2];
+  EXPECT_EQ(refused.mid_ms, k2100 + 7250);
+  EXPECT_EQ(refused.drift[0], 12.0f);
+  EXPECT_EQ(refused.drift[1], -3.0f);
+  EXPECT_TRUE(refused.refused);
+
+  EXPECT_EQ(night.cycles(), 3);
+  ASSERT_EQ(night.measured().size(), 3u);
+  EXPECT_FALSE(night.measured()[1].run_start);
+  EXPECT_FALSE(night.measured()[2].run_start);
+  ASSERT_EQ(night.marks().size(), 1u);
+  EXPECT_EQ(night.marks()[0].event, Event::Start);
+  ASSERT_EQ(night.thresholds().size(), 1u);
+  EXPECT_EQ(night.thresholds()[0].end_ms, k2100 + 16 * kSecond);
+  EXPECT_TRUE(night.waits().empty());
 }
 
 TEST(Night, AHeaderAloneHasNoCycles) {

@@ -173,6 +173,12 @@ double DrawLegendRow(QPainter& p, QPointF at, const std::vector<LegendEntry>& en
       case Swatch::Triangle:
         DrawTriangle(p, QPointF(x + kSwatchWidth / 2, mid), 1, e.colour);
         break;
+      case Swatch::Dot:
+        DrawDot(p, QPointF(x + kSwatchWidth / 2, mid), e.colour);
+        break;
+      case Swatch::Cross:
+        DrawCross(p, QPointF(x + kSwatchWidth / 2, mid), e.colour);
+        break;
     }
     p.setPen(kLabelColour);
     p.drawText(QPointF(x + kSwatchWidth + kLabelGap, at.y() + metrics.ascent()), e.text);

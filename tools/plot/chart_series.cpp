@@ -23,6 +23,20 @@ void DrawTriangle(QPainter& p, QPointF at, int sign, const QColor& colour) {
   p.setBrush(Qt::NoBrush);
 }
 
+void DrawDot(QPainter& p, QPointF at, const QColor& colour) {
+  p.setPen(QPen(colour.darker(130), 1));
+  p.setBrush(colour);
+  p.drawEllipse(at, kMarkerSize, kMarkerSize);
+  p.setBrush(Qt::NoBrush);
+}
+
+void DrawCross(QPainter& p, QPointF at, const QColor& colour) {
+  const double size = kMarkerSize;
+  p.setPen(QPen(colour, 1.5));
+  p.drawLine(QPointF(at.x() - size, at.y() - size), QPointF(at.x() + size, at.y() + size));
+  p.drawLine(QPointF(at.x() - size, at.y() + size), QPointF(at.x() + size, at.y() - size));
+}
+
 void Trace::Add(double t, double v) {
   const QPointF point(panel_.X(t), panel_.Y(v));
   const int column = panel_.Column(t);

@@ -41,6 +41,7 @@ class LineParser {
   std::uint32_t ErrorNumber() const;
   void CheckPresence(const LogLine& l) const;
   PierSide SideOf() const;
+  void ParseFrame(LogLine& l) const;
 
   const std::vector<std::string_view>& f_;
   std::size_t columns_;
@@ -60,12 +61,13 @@ double LineParser::Number(Column column) const {
 }
 
 Event LineParser::EventOf() const {
-  static constexpr std::array<std::pair<std::string_view, Event>, 5> kEvents = {{
+  static constexpr std::array<std::pair<std::string_view, Event>, 6> kEvents = {{
       {"cycle", Event::Cycle},
       {"start", Event::Start},
       {"stop", Event::Stop},
       {"abort", Event::Abort},
       {"error", Event::Error},
+      {"frame", Event::Frame},
   }};
   for (const auto& [name, event] : kEvents)
     if (f_[kEvent] == name) return event;
@@ -124,6 +126,53 @@ PierSide LineParser::SideOf() const {
   Fail("pier_side " + Quoted(f_[kPierSide]) + " is not east or west");
 }
 
+constexpr std::array<std::pair<std::string_view, FrameAction>, 7> kFrameActions = {{
+    {"reference", FrameAction::Reference},
+    {"used", FrameAction::Used},
+    {"ignored", FrameAction::Ignored},
+    {"refused", FrameAction::Refused},
+    {"failed", FrameAction::Failed},
+    {"dropped", FrameAction::Dropped},
+    {"folder", FrameAction::Folder},
+}};
+
+std::string FrameActionList() {
+  std::string list;
+  for (const auto& [name, action] : kFrameActions)
+    list += (list.empty() ? "" : ", ") + std::string(name);
+  return list;
+}
+
+// The frame columns are checked on every line, and taken from a frame line;
+// a frame measured against the reference has its middle and its drift.
+void LineParser::ParseFrame(LogLine& l) const {
+  const std::string_view mid = f_[kFrameMid], action = f_[kFrameAction];
+  std::int64_t mid_ms = 0;
+  if (!mid.empty() && !ParseLogTime(mid, mid_ms))
+    Fail("bad time in frame_mid " + Quoted(mid) + " (expected such as " +
+         std::string(kTimeExample) + ")");
+  const double ra = Number(kFrameDriftRaArcsec), dec = Number(kFrameDriftDecArcsec);
+  if (f_[kFrameDriftRaArcsec].empty() != f_[kFrameDriftDecArcsec].empty())
+    Fail(f_[kFrameDriftRaArcsec].empty() ? "frame_drift_dec_arcsec without frame_drift_ra_arcsec"
+                                         : "frame_drift_ra_arcsec without frame_drift_dec_arcsec");
+  const auto known = std::find_if(kFrameActions.begin(), kFrameActions.end(),
+                                  [action](const auto& a) { return a.first == action; });
+  if (!action.empty() && known == kFrameActions.end())
+    Fail("frame_action " + Quoted(action) + " is not one of " + FrameActionList());
+  if (l.event != Event::Frame) return;
+  if (action.empty()) Fail("frame line without frame_action");
+  l.frame_action = known->second;
+  const bool measured = l.frame_action == FrameAction::Reference ||
+                        l.frame_action == FrameAction::Used ||
+                        l.frame_action == FrameAction::Refused;
+  if (measured && mid.empty()) Fail("frame_mid is empty on a " + std::string(action) + " frame");
+  if (measured && f_[kFrameDriftRaArcsec].empty())
+    Fail("frame_drift_ra_arcsec is empty on a " + std::string(action) + " frame");
+  if (!mid.empty()) l.frame_mid_ms = mid_ms;
+  l.frame_drift_ra = ra;
+  l.frame_drift_dec = dec;
+}
+
 LogLine LineParser::Parse() const {
   if (f_.size() != columns_)
     Fail("expected " + std::to_string(columns_) + " fields, found " + std::to_string(f_.size()));
@@ -145,11 +194,16 @@ LogLine LineParser::Parse() const {
   l.dec_pulse = PulseOf(kDecPulse, kDecPulseMs, 'S', 'N');
   l.error_number = ErrorNumber();
   l.pier = SideOf();
+  if (columns_ > kFrameAction) {
+    ParseFrame(l);
+  } else if (l.event == Event::Frame) {
+    Fail("frame line under a header without the frame columns");
+  }
   CheckPresence(l);
   return l;
 }
 
-// The columns of this version's header, or of the two before; 0 for any
+// The columns of this version's header, or of the three before; 0 for any
 // other line.
 std::size_t HeaderColumns(const std::vector<std::string_view>& fields) {
   if (fields.size() != kLogColumns && fields.size() != kLogColumnsWithoutFrames &&

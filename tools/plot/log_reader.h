@@ -4,6 +4,7 @@
 #include <functional>
 #include <istream>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,10 +20,23 @@ using tracking::kLogHeader;
 
 // The log's events, and the one the reader finds between lines: the mount
 // on the other side of the pier from the line before.
-enum class Event : std::uint8_t { Start, Cycle, Stop, Abort, Error, SideChange };
+enum class Event : std::uint8_t { Start, Cycle, Stop, Abort, Error, SideChange, Frame };
 
 // What a cycle did, as its status says.
 enum class Activity : std::uint8_t { Holding, WaitingForSlew, WaitingForTracking, Recapturing };
+
+// What became of a frame (a frame line's frame_action): measured against the
+// reference (Reference, Used, Refused as a bad solve), or not (Ignored,
+// Failed, Dropped), or a note on the frame folder.
+enum class FrameAction : std::uint8_t {
+  Reference,
+  Used,
+  Ignored,
+  Refused,
+  Failed,
+  Dropped,
+  Folder
+};
 
 struct Pulse {
   int sign = 0;  // +1 drives the error up (E, N), -1 down (W, S), 0: no pulse
@@ -43,13 +57,19 @@ struct LogLine {
   Pulse ra_pulse, dec_pulse;
   std::uint32_t error_number = 0;
   PierSide pier = PierSide::Unknown;  // Unknown also in a log from before pier_side
+  // A frame line's: the middle of the exposure, and the drift on the sky in
+  // arc-seconds (kNone when not given).
+  FrameAction frame_action = FrameAction::Folder;
+  std::optional<std::int64_t> frame_mid_ms;
+  double frame_drift_ra = kNone;
+  double frame_drift_dec = kNone;
 };
 
 using SkipSink = std::function<void(long line, const std::string& what)>;
 
 // Reads a cycle log, handing each line of this version's sections (and the
-// two versions' before, which had no air columns, and before that no
-// pier_side) to `take` in order. Lines under
+// three versions' before, which had no frame columns, before that no air
+// columns, and before that no pier_side) to `take` in order. Lines under
 // another version's header are passed over, and so are empty lines. A line a
 // crash cut short (fewer fields than the header's) and a damaged one (any
 // field not as the format has it) are skipped and told to `skipped` with

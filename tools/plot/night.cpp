@@ -10,9 +10,14 @@ double AxisStats::rms() const {
 }
 
 void Night::Add(const LogLine& line) {
-  if (cycles_ == 0 && marks_.empty()) begin_ms_ = end_ms_ = line.time_ms;
+  if (cycles_ == 0 && marks_.empty() && frames_.empty()) begin_ms_ = end_ms_ = line.time_ms;
   begin_ms_ = std::min(begin_ms_, line.time_ms);
   end_ms_ = std::max(end_ms_, line.time_ms);
+  // A frame comes between cycles: it neither ends a span nor breaks a trace.
+  if (line.event == Event::Frame) {
+    AddFrame(line);
+    return;
+  }
   TrackSpans(line);
   if (line.pier != PierSide::Unknown) {
     if (side_ != PierSide::Unknown && line.pier != side_)
@@ -55,6 +60,19 @@ void Night::Measure(const LogLine& line) {
         static_cast<std::int8_t>(line.dec_pulse.sign)},
        !last_measured_});
   last_measured_ = true;
+}
+
+void Night::AddFrame(const LogLine& line) {
+  const bool refused = line.frame_action == FrameAction::Refused;
+  const bool measured = refused || line.frame_action == FrameAction::Reference ||
+                        line.frame_action == FrameAction::Used;
+  if (!measured || !line.frame_mid_ms || std::isnan(line.frame_drift_ra) ||
+      std::isnan(line.frame_drift_dec))
+    return;
+  frames_.push_back(
+      {*line.frame_mid_ms,
+       {static_cast<float>(line.frame_drift_ra), static_cast<float>(line.frame_drift_dec)},
+       refused});
 }
 
 // A span runs from its first line to the first line not in it.

@@ -47,6 +47,14 @@ struct Mark {
   PierSide side = PierSide::Unknown;  // for a change of side: the new one
 };
 
+// A frame measured against the reference frame: how far the image had
+// drifted by the middle of its exposure.
+struct FrameRecord {
+  std::int64_t mid_ms;
+  float drift[2];  // right ascension (times cos dec), declination: arc-seconds
+  bool refused;    // a bad solve, not held by
+};
+
 // The night a log describes, built line by line as it is read: the figures
 // over every line, and compact records to draw.
 class Night {
@@ -69,10 +77,12 @@ class Night {
   const std::vector<Span>& waits() const { return waits_; }
   const std::vector<Span>& thresholds() const { return thresholds_; }
   const std::vector<Mark>& marks() const { return marks_; }
+  const std::vector<FrameRecord>& frames() const { return frames_; }
 
  private:
   void Measure(const LogLine& line);
   void TrackSpans(const LogLine& line);
+  void AddFrame(const LogLine& line);
 
   long cycles_ = 0;
   std::int64_t begin_ms_ = 0, end_ms_ = 0;
@@ -84,6 +94,7 @@ class Night {
   bool wait_open_ = false, threshold_open_ = false;
   PierSide side_ = PierSide::Unknown;  // the last side a line told
   std::vector<Mark> marks_;
+  std::vector<FrameRecord> frames_;
 };
 
 // The night of a whole log, finished. Throws LineError.

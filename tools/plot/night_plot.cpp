@@ -16,7 +16,7 @@ constexpr double kSecondsPerMinute = 60;
 
 // Layout, pixels.
 constexpr double kLeft = 84, kRight = 24, kLabelGap = 6, kLabelPad = 2;
-constexpr double kTitleBaseline = 32, kSubtitleBaseline = 54, kKeyTop = 68;
+constexpr double kTitleBaseline = 32, kSubtitleBaseline = 54, kKeyTop = 64, kKeyPitch = 16;
 constexpr double kFirstAxisTop = 100, kAxisPitch = 340;
 constexpr double kHeaderHeight = 22, kPanelHeight = 220, kLaneGap = 8, kLaneHeight = 70;
 constexpr int kTitlePixels = 20, kTextPixels = 13, kSmallPixels = 11;
@@ -34,6 +34,7 @@ const QColor kRecaptureColour(0xe4, 0xd4, 0xf4);
 const QColor kStartColour(0x2e, 0x8b, 0x3a), kStopColour(0x55, 0x55, 0x55);
 const QColor kAbortColour(0xe0, 0x7b, 0x00), kErrorColour(0xd0, 0x20, 0x20);
 const QColor kSideColour(0x00, 0x8b, 0x8b);
+const QColor kFrameColour(0xb0, 0x1e, 0x8c);
 const QColor kTextColour(0x20, 0x20, 0x20);
 const QColor kLabelBackground(255, 255, 255, 210);
 
@@ -106,6 +107,7 @@ void DrawTitle(QPainter& p, const Night& night, const QString& title) {
   p.drawText(QPointF(kLeft, kSubtitleBaseline), sub);
 }
 
+// Two rows: what is shaded and the pulses; then the lines and the frames.
 void DrawKey(QPainter& p) {
   p.setFont(ChartFont(kSmallPixels));
   DrawLegendRow(p, QPointF(kLeft, kKeyTop),
@@ -113,12 +115,15 @@ void DrawKey(QPainter& p) {
                  {"waiting for slew", kSlewColour, Swatch::Box},
                  {"tracking off", kTrackingColour, Swatch::Box},
                  {"re-capture", kRecaptureColour, Swatch::Box},
-                 {"pulse, at the error it corrected", kTextColour, Swatch::Triangle},
-                 {"start", kStartColour},
+                 {"pulse, at the error it corrected", kTextColour, Swatch::Triangle}});
+  DrawLegendRow(p, QPointF(kLeft, kKeyTop + kKeyPitch),
+                {{"start", kStartColour},
                  {"stop", kStopColour},
                  {"abort", kAbortColour},
                  {"error", kErrorColour},
-                 {"pier side", kSideColour}});
+                 {"pier side", kSideColour},
+                 {"frame drift", kFrameColour, Swatch::Dot},
+                 {"refused frame", kFrameColour, Swatch::Cross}});
 }
 
 void ShadeWaits(QPainter& p, const Panel& panel, const Night& night) {
@@ -199,6 +204,21 @@ void DrawErrors(QPainter& p, const Panel& panel, const Night& night, int axis) {
   pulses.Draw(p, kAxisColours[axis].darker(140));
 }
 
+// Each frame measured against the reference at the middle of its exposure,
+// on top of the errors it explains.
+void DrawFrames(QPainter& p, const Panel& panel, const Night& night, int axis) {
+  for (const FrameRecord& f : night.frames()) {
+    const double t = Seconds(f.mid_ms);
+    if (t < panel.time().lo || t > panel.time().hi) continue;
+    const QPointF at(panel.X(t), panel.Y(f.drift[axis]));
+    if (f.refused) {
+      DrawCross(p, at, kFrameColour);
+    } else {
+      DrawDot(p, at, kFrameColour);
+    }
+  }
+}
+
 // The pulses as ticks from a centre line: up for E or N, down for W or S, as
 // long as the pulse.
 void DrawLane(QPainter& p, const Panel& lane, const Night& night, int axis, bool time_labels) {
@@ -244,6 +264,7 @@ void DrawAxis(QPainter& p, const Night& night, int axis, double error_limit, dou
   DrawTimeGrid(p, errors, TimeStep(time.span(), kMostTimeSteps), TimeLabels::Clock, false);
   DrawMarks(p, errors, night);
   DrawErrors(p, errors, night, axis);
+  DrawFrames(p, errors, night, axis);
   DrawBorder(p, errors);
   if (axis == 0) LabelMarks(p, errors, night);
 
