@@ -8,7 +8,7 @@
 namespace orvan::bench {
 namespace {
 
-constexpr double kWidth = 640, kHeight = 400, kLeft = 70, kBottom = 50, kTop = 30, kRight = 160;
+constexpr double kWidth = 680, kHeight = 400, kLeft = 70, kBottom = 50, kTop = 30, kRight = 190;
 constexpr double kMaxCadence = 300;
 
 }  // namespace
@@ -28,7 +28,7 @@ void WriteFrameRmsSvg(const std::string& path, const std::vector<FrameRmsPoint>&
       << "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n"
       << "<text x=\"" << kLeft << "\" y=\"18\">frame centres about the reference (RMS, \") "
       << "against the time between frames</text>\n";
-  char text[256];
+  char text[512];
   for (double v : {0.0, top / 2, top}) {
     std::snprintf(text, sizeof text, "<text x=\"%g\" y=\"%g\" text-anchor=\"end\">%.2f</text>\n",
                   kLeft - 6, y(v) + 4, v);
@@ -49,11 +49,14 @@ void WriteFrameRmsSvg(const std::string& path, const std::vector<FrameRmsPoint>&
           std::snprintf(text, sizeof text, "%g,%g ", x(p.cadence_s), y(p.rms));
           line += text;
         }
-      std::snprintf(text, sizeof text,
-                    "<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"2\" points=\"%s\"/>\n"
-                    "<text x=\"%g\" y=\"%g\" fill=\"%s\">%s, %g\"</text>\n",
-                    colours[series], line.c_str(), kWidth - kRight + 10, kTop + 20.0 * series,
-                    colours[series], rates ? "rates" : "pulses", threshold);
+      std::snprintf(
+          text, sizeof text,
+          "<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"2\" points=\"%s\"/>\n"
+          "<line x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\" stroke=\"%s\" stroke-width=\"2\"/>\n"
+          "<text x=\"%g\" y=\"%g\">%s, threshold %g\"</text>\n",
+          colours[series], line.c_str(), kWidth - kRight + 10, kTop + 20.0 * series - 4,
+          kWidth - kRight + 30, kTop + 20.0 * series - 4, colours[series], kWidth - kRight + 36,
+          kTop + 20.0 * series, rates ? "rates" : "pulses", threshold);
       svg << text;
       ++series;
     }

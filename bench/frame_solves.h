@@ -13,7 +13,8 @@ struct SolverStats {
   int frames = 0;
   double solve_s_median = 0, solve_s_p90 = 0;
   double error_median = 0, error_p90 = 0;  // arc-seconds on the sky
-  double noise_per_axis = 0;               // RMS of the errors per axis
+  double bias_ra = 0, bias_dec = 0;        // the errors' mean on each axis
+  double noise_per_axis = 0;               // their scatter about it
   int wrong = 0;                           // solutions more than a field off, or none
 };
 

@@ -68,13 +68,15 @@ class FrameTaker {
 
   void Sample(double time, const RaDec& sky) {
     if (time <= next_start_) return;
-    if (!open_) open_ = Exposure{next_start_, {0, 0}, 0};
+    if (!open_) open_ = Exposure{next_start_, {0, 0}, 0, sky, sky};
+    open_->last = sky;
     open_->sum.ra += sky.ra;
     open_->sum.dec += sky.dec;
     ++open_->n;
     if (time < next_start_ + plan_.exposure_s) return;
     const double n = open_->n;
-    done_.push_back({open_->start, {open_->sum.ra / n, open_->sum.dec / n}, open_->n});
+    open_->sum = {open_->sum.ra / n, open_->sum.dec / n};
+    done_.push_back(*open_);
     open_.reset();
     next_start_ += plan_.cadence_s;
   }
@@ -82,13 +84,14 @@ class FrameTaker {
   void Deliver(double time, Run& run) {
     while (!done_.empty() && done_.front().start + plan_.exposure_s + plan_.solve_s <= time) {
       const Exposure& e = done_.front();
-      std::normal_distribution<double> noise(0, plan_.noise_arcsec);
-      const double cos_dec = std::cos(e.sum.dec / kDegreesPerRadian);
-      const tracking::AxisPair seen{e.sum.ra + noise(random_) / (kArcsecPerHour * cos_dec),
-                                    e.sum.dec + noise(random_) / kArcsecPerDegree};
+      const std::optional<RaDec> seen = Seen(e);
       const double mid = e.start + plan_.exposure_s / 2;
+      if (!seen) {
+        done_.pop_front();
+        continue;
+      }
       const tracking::FrameOutcome outcome =
-          hold_.Frame({"frame.fits", e.start, mid, seen, kFieldDeg});
+          hold_.Frame({"frame.fits", e.start, mid, {seen->ra, seen->dec}, kFieldDeg});
       if (outcome.verdict == tracking::FrameVerdict::Reference) aim_ = e.sum;
       if (outcome.verdict == tracking::FrameVerdict::Used) ++run.frames_used;
       if (outcome.verdict == tracking::FrameVerdict::Refused) ++run.frames_refused;
@@ -107,7 +110,20 @@ class FrameTaker {
     double start;
     RaDec sum;  // the sum of the places while open; their mean once done
     int n;
+    RaDec first, last;
   };
+  // What the solver makes of an exposure: the real one for the first frames
+  // where the plan has one, else the truth plus Gaussian noise.
+  std::optional<RaDec> Seen(const Exposure& e) {
+    if (plan_.solve && solved_ < plan_.solved_frames) {
+      ++solved_;
+      return plan_.solve({e.start, plan_.exposure_s, e.first, e.last, e.sum});
+    }
+    std::normal_distribution<double> noise(0, plan_.noise_arcsec);
+    const double cos_dec = std::cos(e.sum.dec / kDegreesPerRadian);
+    return RaDec{e.sum.ra + noise(random_) / (kArcsecPerHour * cos_dec),
+                 e.sum.dec + noise(random_) / kArcsecPerDegree};
+  }
   FramePlan plan_;
   double next_start_;
   tracking::FrameHold& hold_;
@@ -116,6 +132,7 @@ class FrameTaker {
   std::deque<Exposure> done_;
   std::optional<RaDec> aim_;
   std::vector<RaDec> centres_;
+  int solved_ = 0;
 };
 
 // The first frame starts this long after Start.

@@ -4,6 +4,7 @@
 // window logic run against a simulated observatory in virtual time, and how
 // far the mount really strays from the target on the sky.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,12 @@ struct Sample {
 
 // Frames taken while holding, each solved by a stand-in that gives the
 // exposure's true mean centre plus Gaussian noise, `solve_s` after it ends.
+// One exposure as it truly was: apparent places of date (hours, degrees).
+struct TrueFrame {
+  double start, exposure_s;
+  program::RaDec first, last, mean;  // the centre at its start, its end, on average
+};
+
 struct FramePlan {
   double cadence_s = 120;
   double exposure_s = 30;
@@ -47,6 +54,10 @@ struct FramePlan {
   double solve_s = 2;
   bool center = false;  // --frames-center
   unsigned seed = 1;
+  // The first `solved_frames` go to `solve` instead of the stand-in: the
+  // centre it finds (apparent), or none.
+  int solved_frames = 0;
+  std::function<std::optional<program::RaDec>(const TrueFrame&)> solve;
 };
 
 struct Run {

@@ -58,8 +58,17 @@ struct Maker {
   double error[2] = {0, 0};
 
   void Line(const char* event, const std::string& status, const std::string& rest) {
-    // No side of the pier: the observatory of a night like this does not tell.
-    out << Time(now) << ',' << event << ',' << status << ',' << rest << ",\r\n";
+    // Up to the error text; the rest (the side of the pier, the air, the
+    // frames) empty, as an observatory that tells none of them writes it.
+    std::string line = Time(now) + ',' + event + ',' + status + ',' + rest;
+    std::size_t fields = 1;
+    bool quoted = false;
+    for (const char c : line) {
+      if (c == '"') quoted = !quoted;
+      fields += c == ',' && !quoted;
+    }
+    line.append(tracking::kLogColumns - fields, ',');
+    out << line << "\r\n";
   }
   void Start() {
     Line(
