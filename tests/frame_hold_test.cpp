@@ -40,8 +40,11 @@ struct Rig {
   // A frame whose middle is `mid_ago` seconds back, its centre `east` and
   // `north` sky arc-seconds from the target.
   FrameOutcome Frame(double mid_ago, double east, double north, double exposure = 30) {
-    return hold.Frame({"f.fits", now - mid_ago - exposure / 2, now - mid_ago,
-                       {kRa + east * kRaHoursPerSkyArcsec, kDec + north * kDegPerArcsec}, 1.0});
+    return hold.Frame({"f.fits",
+                       now - mid_ago - exposure / 2,
+                       now - mid_ago,
+                       {kRa + east * kRaHoursPerSkyArcsec, kDec + north * kDegPerArcsec},
+                       1.0});
   }
 };
 
@@ -153,8 +156,8 @@ TEST(FrameHold, CentringHoldsTheTargetItselfAndTheMountIsReadAtTheFramesMiddle) 
   rig.Cycle(40, {kRa, kDec});
   rig.Cycle(4, {kRa, kDec + 8 * kDegPerArcsec});  // a pulse north between readings
   // Its middle 1 s after the first reading, a quarter of the way: 2" north.
-  const FrameOutcome f = rig.hold.Frame({"f.fits", rig.now - 22, rig.now - 3,
-                                         {kRa, kDec + 12 * kDegPerArcsec}, 1.0});
+  const FrameOutcome f =
+      rig.hold.Frame({"f.fits", rig.now - 22, rig.now - 3, {kRa, kDec + 12 * kDegPerArcsec}, 1.0});
   EXPECT_EQ(f.verdict, FrameVerdict::Used);
   ASSERT_TRUE(f.mount && f.drift_arcsec);
   EXPECT_NEAR(f.mount->dec, kDec + 2 * kDegPerArcsec, 1e-12);
