@@ -74,15 +74,6 @@ bool ApplyDevice(std::string_view v, Options& o, std::string& error) {
   return true;
 }
 
-bool ApplyWeather(std::string_view v, Options& o, std::string& error) {
-  if (v.empty()) {
-    error = "--weather needs a device name";
-    return false;
-  }
-  o.weather = std::string(v);
-  return true;
-}
-
 // A number within its bounds: the air, within what a telescope can work in;
 // a pixel scale; a limit.
 bool ApplyNumber(std::string_view option, std::string_view v, Bounds bounds,
@@ -110,27 +101,21 @@ bool ApplyReversed(std::string_view v, Options& o, std::string& error) {
   return false;
 }
 
-// A file the program writes to: named, or refused.
-template <std::optional<std::string> Options::*kFile, const char* kName>
-bool SetOutput(std::string_view v, Options& o, std::string& error) {
+// A name the option must be given (a file, a folder, a device), or the
+// option is refused with `kRefusal`.
+template <std::optional<std::string> Options::*kName, const char* kRefusal>
+bool SetName(std::string_view v, Options& o, std::string& error) {
   if (v.empty()) {
-    error = std::string(kName) + " needs a file name";
+    error = kRefusal;
     return false;
   }
-  o.*kFile = std::string(v);
+  o.*kName = std::string(v);
   return true;
 }
-constexpr char kLogOption[] = "--log";
-constexpr char kPointsOption[] = "--points";
-
-bool ApplyFrames(std::string_view v, Options& o, std::string& error) {
-  if (v.empty()) {
-    error = "--frames needs a folder";
-    return false;
-  }
-  o.frames_dir = std::string(v);
-  return true;
-}
+constexpr char kNoLog[] = "--log needs a file name";
+constexpr char kNoPoints[] = "--points needs a file name";
+constexpr char kNoWeather[] = "--weather needs a device name";
+constexpr char kNoFrames[] = "--frames needs a folder";
 
 bool ApplySolver(std::string_view v, Options& o, std::string& error) {
   if (v != "astrometry" && v != "none") {
@@ -191,7 +176,7 @@ constexpr std::array kOptions{
              return ApplyNumber("--humidity", v, kHumidityBoundsPercent, o.humidity_percent, error);
            },
            "relative humidity at the telescope, for refraction"},
-    Option{"--weather", "DEVICE", ApplyWeather,
+    Option{"--weather", "DEVICE", SetName<&Options::weather, kNoWeather>,
            "read the air live from this INDI weather device on\n"
            "the --indi server; what it lacks is the air above"},
     Option{"--sim-truth", "FILE", SetText<&Options::sim_truth_file>,
@@ -209,18 +194,18 @@ constexpr std::array kOptions{
            "the maximum allowable error, as if typed into the box", kBoth},
     Option{"--start", "", SetFlag<&Options::start>,
            "start holding once the link to the telescope is up", kBoth},
-    Option{kLogOption, "FILE", SetOutput<&Options::log_file, kLogOption>,
+    Option{"--log", "FILE", SetName<&Options::log_file, kNoLog>,
            "append a CSV line for each correction cycle, start,\n"
            "stop and error to FILE",
            kBoth},
-    Option{kPointsOption, "FILE", SetOutput<&Options::points_file, kPointsOption>,
+    Option{"--points", "FILE", SetName<&Options::points_file, kNoPoints>,
            "append each sync another client makes on the INDI\n"
            "mount, and each frame solved, to FILE, a point CSV\n"
            "for orvanacp-model"},
     Option{"--rates", "", SetFlag<&Options::rates>,
            "while holding, track at the rates the pointing model\n"
            "predicts; pulses take out the rest"},
-    Option{"--frames", "DIR", ApplyFrames,
+    Option{"--frames", "DIR", SetName<&Options::frames_dir, kNoFrames>,
            "hold the image still by the FITS frames written to DIR\n"
            "and the folders made in it: each frame, plate-solved,\n"
            "says how far the image drifted"},
