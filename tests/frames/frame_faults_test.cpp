@@ -218,8 +218,8 @@ TEST_F(FrameFaults, AHungSolveHoldsNeitherTheCyclesNorTheEnd) {
   // Well within the solver's own limit of a minute.
   program->Signal(SIGTERM);
   EXPECT_EQ(program->Wait(kExitLimit), 0);
-  EXPECT_EQ(kill(solver_pid_, 0), -1);
-  EXPECT_EQ(errno, ESRCH) << "the solver outlived the program";
+  const bool found = kill(solver_pid_, 0) == 0 || errno != ESRCH;
+  EXPECT_FALSE(found) << "the solver outlived the program";
 }
 
 TEST_F(FrameFaults, AFloodKeepsTheNewestFramesAndSaysHowManyWent) {
