@@ -26,8 +26,8 @@ FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProg
       hold_(config_.hold, [clock = program_->clock()] { return clock->Now(); }),
       source_({config_.dir},
               [solver = config_.solve ? std::optional(config_.solver) : std::nullopt](
-                  const std::string& path, const frames::SolveHint& hint) {
-                return frames::ProcessWith(path, hint, solver);
+                  const std::string& path, const frames::SolveHint& hint, int stop_fd) {
+                return frames::ProcessWith(path, hint, solver, stop_fd);
               }),
       scale_(config_.pixel_scale_arcsec) {}
 

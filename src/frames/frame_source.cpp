@@ -70,7 +70,7 @@ struct FrameSource::State {
   const SourceConfig config;
   const ProcessFrame process;
   FolderWatch watch;  // the reader's alone once it runs
-  int stop_fd = -1;   // wakes the reader's poll
+  int stop_fd = -1;   // wakes the reader's poll and ends a solve under way
   std::atomic<bool> stop_reading{false};
   bool started = false;
 
@@ -157,7 +157,7 @@ FrameEvent FrameSource::State::ProcessOne(const std::string& path) {
     now = hint;
   }
   try {
-    return process(path, now);
+    return process(path, now, stop_fd);
   } catch (const std::exception& e) {
     FrameEvent failed = Note(FrameEvent::Kind::Failed, e.what());
     failed.file = path;
@@ -271,7 +271,7 @@ std::size_t FrameSource::Seen() const {
 }
 
 FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
-                       const std::optional<SolverConfig>& solver) {
+                       const std::optional<SolverConfig>& solver, int stop_fd) {
   FrameEvent event;
   event.file = path;
   const FrameRead read = ReadFrame(path);
@@ -292,7 +292,7 @@ FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
   }
   SolveHint narrowed = hint;
   if (!narrowed.scale_arcsec) narrowed.scale_arcsec = header.pixel_scale_arcsec;
-  const Solved solved = Solve(path, header, narrowed, *solver);
+  const Solved solved = Solve(path, header, narrowed, *solver, stop_fd);
   event.solve_seconds = solved.seconds;
   if (!solved.sky) {
     event.text = solved.error;

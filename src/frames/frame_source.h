@@ -31,8 +31,10 @@ struct FrameEvent {
   double solve_seconds = 0;
 };
 
-// Reads and, where needed, solves one file; on the worker thread.
-using ProcessFrame = std::function<FrameEvent(const std::string& path, const SolveHint& hint)>;
+// Reads and, where needed, solves one file; on the worker thread. `stop_fd`
+// turns readable once the source stops, for a slow step to give up on.
+using ProcessFrame =
+    std::function<FrameEvent(const std::string& path, const SolveHint& hint, int stop_fd)>;
 
 struct SourceConfig {
   std::string dir;
@@ -47,7 +49,8 @@ class FrameSource {
  public:
   FrameSource(SourceConfig config, ProcessFrame process);
   // Stops both threads: the watch's at once, the worker once the file in
-  // hand (if any) is processed; the files still queued are let go.
+  // hand (if any) is processed, a solve of it cut short; the files still
+  // queued are let go.
   ~FrameSource();
   FrameSource(const FrameSource&) = delete;
   FrameSource& operator=(const FrameSource&) = delete;
@@ -72,8 +75,9 @@ class FrameSource {
 };
 
 // The one way the program processes a frame: read, then solved where its
-// header has no WCS and `solver` is given.
+// header has no WCS and `solver` is given; the solve ends once `stop_fd`
+// turns readable.
 FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
-                       const std::optional<SolverConfig>& solver);
+                       const std::optional<SolverConfig>& solver, int stop_fd);
 
 }  // namespace orvan::frames

@@ -93,11 +93,18 @@ std::string FrameError(const wcsprm& wcs) {
 }
 
 // Whether the pixel-to-plane matrix of the sky axes maps the image to a line
-// (or a point), as a CD matrix with proportional rows does.
+// (or a point), as a CD matrix with proportional rows does. The matrix is PC
+// scaled by CDELT (a CD matrix is kept as PC with CDELT 1): wcslib leaves its
+// product, piximg, unmade where PC is the unit matrix (CDELT alone).
 bool Singular(const wcsprm& wcs) {
   const auto n = static_cast<std::size_t>(wcs.naxis);
-  const double* lng = wcs.lin.piximg + static_cast<std::size_t>(wcs.lng) * n;
-  const double* lat = wcs.lin.piximg + static_cast<std::size_t>(wcs.lat) * n;
+  const auto row = [&](int axis) {
+    const auto at = static_cast<std::size_t>(axis);
+    const double* pc = wcs.lin.pc + at * n;
+    return std::array<double, 2>{wcs.lin.cdelt[at] * pc[0], wcs.lin.cdelt[at] * pc[1]};
+  };
+  const auto lng = row(wcs.lng);
+  const auto lat = row(wcs.lat);
   const double det = lng[0] * lat[1] - lng[1] * lat[0];
   const double size = std::hypot(lng[0], lng[1]) * std::hypot(lat[0], lat[1]);
   return !(std::abs(det) > kSingularSine * size);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -43,6 +44,7 @@ constexpr std::chrono::milliseconds kPollStep{20};
 // Marks every descriptor from 3 up close-on-exec (linux/close_range.h).
 constexpr unsigned kCloseRangeCloexec = 1U << 2U;
 constexpr int kExecFailed = 127;
+constexpr const char* kStoppedText = "stopped, as the frames are no longer watched";
 
 // A folder of the solver's own, removed with everything in it.
 class TempFolder {
@@ -184,11 +186,13 @@ pid_t Start(const std::string& program, const std::vector<std::string>& args,
 struct Ending {
   int status = 0;
   bool timed_out = false;
+  bool stopped = false;
 };
 
-// Waits for the child until `deadline`, then ends its whole group: at the
-// limit, or after it, for any helper it left running.
-Ending Await(pid_t pid, Clock::time_point deadline) {
+// Waits for the child until `deadline` or until `stop_fd` turns readable,
+// then ends its whole group: at the limit, or after it, for any helper it
+// left running.
+Ending Await(pid_t pid, Clock::time_point deadline, int stop_fd) {
   const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
   Ending ending;
   while (true) {
@@ -200,9 +204,14 @@ Ending Await(pid_t pid, Clock::time_point deadline) {
       ending.timed_out = true;
       break;
     }
-    pollfd ready{pidfd, POLLIN, 0};
+    // poll passes over a descriptor of -1: either may be missing.
+    std::array<pollfd, 2> ready{{{pidfd, POLLIN, 0}, {stop_fd, POLLIN, 0}}};
     const auto wait = pidfd >= 0 ? left : std::min(left, kPollStep);
-    ::poll(pidfd >= 0 ? &ready : nullptr, pidfd >= 0 ? 1 : 0, static_cast<int>(wait.count()));
+    ::poll(ready.data(), ready.size(), static_cast<int>(wait.count()));
+    if ((ready[1].revents & POLLIN) != 0) {
+      ending.stopped = true;
+      break;
+    }
   }
   ::killpg(pid, SIGKILL);
   while (::waitpid(pid, &ending.status, 0) < 0 && errno == EINTR) {
@@ -233,6 +242,7 @@ std::string Seconds(double seconds) {
 
 // Why the solver gave no WCS, from how it ended; empty where it ended well.
 std::string Failure(const Ending& ending, const SolverConfig& config, const std::string& log) {
+  if (ending.stopped) return kStoppedText;
   if (ending.timed_out) {
     const double limit_s = std::chrono::duration<double>(config.wall_limit).count();
     return "passed its time limit of " + Seconds(limit_s);
@@ -256,7 +266,7 @@ std::string Failure(const Ending& ending, const SolverConfig& config, const std:
 }  // namespace
 
 Solved Solve(const std::string& path, const FrameHeader& header, const SolveHint& hint,
-             const SolverConfig& config) {
+             const SolverConfig& config, int stop_fd) {
   Solved solved;
   const auto began = Clock::now();
   const TempFolder folder(solved.error);
@@ -269,7 +279,7 @@ Solved Solve(const std::string& path, const FrameHeader& header, const SolveHint
     solved.error = std::string("cannot start solve-field: ") + std::strerror(errno);
     return solved;
   }
-  const Ending ending = Await(pid, began + config.wall_limit);
+  const Ending ending = Await(pid, began + config.wall_limit, stop_fd);
   solved.seconds = std::chrono::duration<double>(Clock::now() - began).count();
   if (solved.error = Failure(ending, config, log); !solved.error.empty()) return solved;
   const std::string wcs = folder.path() + "/" + kOutputBase + ".wcs";

@@ -33,7 +33,9 @@ struct Solved {
 
 // Solves the frame at `path`. The solver writes only into a private
 // temporary folder, removed before this returns; the frame is never changed.
+// Once `stop_fd` (where not -1) turns readable, the solver is killed at once:
+// a program that ends does not wait out the solver's limits.
 Solved Solve(const std::string& path, const FrameHeader& header, const SolveHint& hint,
-             const SolverConfig& config);
+             const SolverConfig& config, int stop_fd = -1);
 
 }  // namespace orvan::frames

@@ -107,6 +107,13 @@ std::vector<Good> GoodFrames() {
        Fits({kWidth, kHeight}, Cards(Plus(Tan("TAN", "150.0", "20.0", "51", "41"),
                                           {Card("RADESYS", "'FK5'"), Card("EQUINOX", "2000.0")}))),
        kStart + 15, kWidth, kHeight, pointing::RaDec{10.0, 20.0}, 3.0, 1e-9, std::nullopt},
+      // The same by CDELT alone, with no CD or PC matrix.
+      {"TAN by CDELT, at its reference pixel",
+       Fits({kWidth, kHeight},
+            Cards({Card("CTYPE1", "'RA---TAN'"), Card("CTYPE2", "'DEC--TAN'"),
+                   Card("CRVAL1", "150.0"), Card("CRVAL2", "20.0"), Card("CRPIX1", "51"),
+                   Card("CRPIX2", "41"), Card("CDELT1", kMinusCd), Card("CDELT2", kCd)})),
+       kStart + 15, kWidth, kHeight, pointing::RaDec{10.0, 20.0}, 3.0, 1e-9, std::nullopt},
       // 1200 px left of CRPIX: xi = 1 degree, eta = 0. Radially a pixel
       // shrinks by cos^2 rho, across by cos rho (tan rho = xi).
       {"TAN, ICRS, 1 degree from its reference pixel",

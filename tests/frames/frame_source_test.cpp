@@ -50,7 +50,7 @@ void Write(const fs::path& path) {
 class Recorder {
  public:
   ProcessFrame Process() {
-    return [this](const std::string& path, const SolveHint& hint) {
+    return [this](const std::string& path, const SolveHint& hint, int) {
       std::unique_lock lock(mutex_);
       paths_.push_back(path);
       hints_.push_back(hint);
@@ -285,9 +285,9 @@ TEST_F(FrameSourceTest, ChangesNothingInTheFolder) {
   config.dir = dir_.string();
   std::vector<std::string> processed;
   std::mutex processed_mutex;
-  source_ =
-      std::make_unique<FrameSource>(config, [&](const std::string& path, const SolveHint& hint) {
-        FrameEvent event = ProcessWith(path, hint, std::nullopt);
+  source_ = std::make_unique<FrameSource>(
+      config, [&](const std::string& path, const SolveHint& hint, int stop_fd) {
+        FrameEvent event = ProcessWith(path, hint, std::nullopt, stop_fd);
         const std::lock_guard lock(processed_mutex);
         processed.push_back(path);
         return event;
@@ -411,7 +411,7 @@ TEST_F(FrameSourceTest, StopsPromptlyWhileIdle) {
 
 TEST(ProcessWith, UnreadableFrameFailsWithTheReadersReason) {
   const std::string path = "/nonexistent-folder/m31.fits";
-  const FrameEvent event = ProcessWith(path, {}, SolverConfig{});
+  const FrameEvent event = ProcessWith(path, {}, SolverConfig{}, -1);
   EXPECT_EQ(event.kind, Kind::Failed);
   EXPECT_EQ(event.file, path);
   EXPECT_EQ(event.text, ReadFrame(path).error);
@@ -431,7 +431,8 @@ TEST(StartRefuses, WhatWaitingCannotMend) {
     SourceConfig config;
     config.dir = c.dir;
     config.queue_limit = c.queue_limit;
-    FrameSource source(config, [](const std::string&, const SolveHint&) { return FrameEvent{}; });
+    FrameSource source(config,
+                       [](const std::string&, const SolveHint&, int) { return FrameEvent{}; });
     std::string error;
     EXPECT_FALSE(source.Start(error));
     EXPECT_EQ(error, c.error);

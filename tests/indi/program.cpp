@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 extern char** environ;
@@ -68,20 +69,26 @@ void Program::Read(Stream& s) {
   }
 }
 
-bool Program::WaitFor(Stream& s, const std::string& text, std::chrono::milliseconds limit) {
+bool Program::WaitFor(Stream& s, const std::string& text, std::size_t count,
+                      std::chrono::milliseconds limit) {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, limit, [&] {
-    for (const std::string& line : s.lines)
-      if (line.find(text) != std::string::npos) return true;
-    return false;
+    return static_cast<std::size_t>(
+               std::count_if(s.lines.begin(), s.lines.end(), [&](const std::string& line) {
+                 return line.find(text) != std::string::npos;
+               })) >= count;
   });
 }
 
 bool Program::WaitForOutput(const std::string& text, std::chrono::milliseconds limit) {
-  return WaitFor(out_, text, limit);
+  return WaitFor(out_, text, 1, limit);
 }
 bool Program::WaitForError(const std::string& text, std::chrono::milliseconds limit) {
-  return WaitFor(err_, text, limit);
+  return WaitFor(err_, text, 1, limit);
+}
+bool Program::WaitForErrors(const std::string& text, std::size_t count,
+                            std::chrono::milliseconds limit) {
+  return WaitFor(err_, text, count, limit);
 }
 
 std::vector<std::string> Program::Output() {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -33,6 +34,8 @@ class Program {
   // true if one did within `limit`.
   bool WaitForOutput(const std::string& text, std::chrono::milliseconds limit);
   bool WaitForError(const std::string& text, std::chrono::milliseconds limit);
+  // Waits until `count` lines of standard error contain `text`.
+  bool WaitForErrors(const std::string& text, std::size_t count, std::chrono::milliseconds limit);
   std::vector<std::string> Output();
   std::vector<std::string> Errors();
 
@@ -47,7 +50,8 @@ class Program {
     std::vector<std::string> lines;
   };
   void Read(Stream& s);
-  bool WaitFor(Stream& s, const std::string& text, std::chrono::milliseconds limit);
+  bool WaitFor(Stream& s, const std::string& text, std::size_t count,
+               std::chrono::milliseconds limit);
 
   pid_t pid_ = -1;
   int status_ = -1;
