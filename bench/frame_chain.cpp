@@ -62,7 +62,7 @@ std::pair<double, double> FrameRms(const Run& run) {
     ra += c.ra * c.ra;
     dec += c.dec * c.dec;
   }
-  const double n = std::max<std::size_t>(1, run.frame_centres.size());
+  const auto n = static_cast<double>(std::max<std::size_t>(1, run.frame_centres.size()));
   return {std::sqrt(ra / n), std::sqrt(dec / n)};
 }
 

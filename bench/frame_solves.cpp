@@ -54,7 +54,7 @@ double Variance(const std::vector<double>& v) {
 double Quantile(std::vector<double> v, double q) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
-  return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5)];
+  return v[static_cast<std::size_t>(std::lround(q * static_cast<double>(v.size() - 1)))];
 }
 
 // Renders the true exposure, solves it, and keeps the time and the error.

@@ -174,5 +174,26 @@ TEST(FrameHold, CentringHoldsTheTargetItselfAndTheMountIsReadAtTheFramesMiddle) 
   EXPECT_NEAR(state.TargetTrueDec, kDec - 10 * kDegPerArcsec, 1e-12);
 }
 
+// A cycle reads the mount before its pulse: from the pulse's end the mount
+// is on the target, and drifts on from there to the next reading.
+TEST(FrameHold, TheMountIsOnTheTargetFromTheEndOfAPulse) {
+  Rig rig;
+  rig.Start();
+  rig.Cycle(40);
+  rig.now += 4;  // 1044: read 6" north, pulsed south for 500 ms
+  CycleRecord pulsed;
+  pulsed.current = AxisPair{kRa, kDec + 6 * kDegPerArcsec};
+  pulsed.target = AxisPair{kRa, kDec};
+  pulsed.target_scope = pulsed.current;
+  pulsed.dec_pulse = SentPulse{GuideDirection::South, 500};
+  rig.hold.Recorded(pulsed);
+  rig.Cycle(4, {kRa, kDec + 1 * kDegPerArcsec});  // 1048: drifted 1" north
+  // Its middle at 1046, 1.5 s of the 3.5 s from the pulse's end: 3/7".
+  const FrameOutcome f = rig.hold.Frame({"f.fits", 1046 - 15, 1046, {kRa, kDec}, 1.0});
+  ASSERT_TRUE(f.mount);
+  EXPECT_NEAR((f.mount->dec - kDec) * 3600, 3.0 / 7, 1e-9);
+  EXPECT_EQ(f.mount->ra, kRa);
+}
+
 }  // namespace
 }  // namespace orvan::tracking

@@ -97,6 +97,7 @@ void FrameHold::Recorded(const CycleRecord& record) noexcept {
       }
       readings_.push_back({now, *record.current});
       held_ = record.target;
+      AfterPulses(record, now);
       while (readings_.front().time < now - kReadingsKeptSeconds) readings_.pop_front();
       // A cycle that read the mount but mapped nothing took it where it was.
       if (record.target && !record.target_scope) {
@@ -111,6 +112,18 @@ void FrameHold::Recorded(const CycleRecord& record) noexcept {
       offsets_.clear();
       return;
   }
+}
+
+// A cycle reads the mount before its pulses, which take the error out at
+// once: from their end the mount is on the target on each axis pulsed.
+void FrameHold::AfterPulses(const CycleRecord& record, double now) {
+  if (!record.target || !(record.ra_pulse || record.dec_pulse)) return;
+  const AxisPair& from = readings_.back().at;
+  const double longest_ms = std::max(record.ra_pulse ? record.ra_pulse->milliseconds : 0,
+                                     record.dec_pulse ? record.dec_pulse->milliseconds : 0);
+  readings_.push_back({now + longest_ms / kMillisecondsPerSecond,
+                       {record.ra_pulse ? record.target->ra : from.ra,
+                        record.dec_pulse ? record.target->dec : from.dec}});
 }
 
 std::optional<std::string> FrameHold::Unfit(const FrameMeasurement& frame) const {
@@ -236,7 +249,7 @@ void FrameHold::Steer(TrackerState& state) noexcept {
   if (!captured_ || !reference_ || offsets_.empty() || !state.TrackingActive) return;
   // The mount must point the offset short of the reference for the frame's
   // middle to land on it.
-  const AxisPair offset = Predicted(now_());
+  const AxisPair offset = Predicted(now_() + kLeadSeconds);
   const double want_ra = reference_->ra - offset.ra / (CosDec(reference_->dec) * kArcsecPerHour);
   const double want_dec = reference_->dec - offset.dec / kArcsecPerDegree;
   const double step = kStepThresholds * threshold_;

@@ -7,6 +7,7 @@
 
 #include "tracking/cycle_record.h"
 #include "tracking/tracker_state.h"
+#include "tracking/tracking.h"
 
 // Holding the image still by the frames the observatory takes: each frame,
 // plate-solved, says where the telescope truly pointed, which the mount's
@@ -89,6 +90,8 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   // over this long: a frame's correction is mostly under the threshold,
   // which no pulse takes out.
   static constexpr double kCloseSeconds = 60;
+  // The held position is aimed at the middle of the coming cycle.
+  static constexpr double kLeadSeconds = kCyclePeriodMs / kMillisecondsPerSecond / 2;
 
   // `now` is the program's clock, in seconds since J2000.0.
   FrameHold(FrameHoldConfig config, std::function<double()> now);
@@ -113,6 +116,7 @@ class FrameHold final : public TargetSteering, public HeldMotion {
     AxisPair sky;
   };
   void Capture(const AxisPair& target, double time);
+  void AfterPulses(const CycleRecord& record, double now);
   std::optional<std::string> Unfit(const FrameMeasurement& frame) const;
   std::optional<AxisPair> MountAt(double time) const;
   bool Plausible(const Offset& offset, const FrameMeasurement& frame, FrameOutcome& outcome);
