@@ -59,10 +59,10 @@ constexpr std::size_t kWcsFrames = 7, kSolvedFrames = 6;
 // drifting at `rate`: the threshold the program leaves alone; a cycle's drift,
 // as the mount is put where the frames place the sky at the cycle and a
 // frame's middle comes up to a cycle later; another cycle's drift, as the
-// mount's place at a frame's middle is interpolated between the cycles'
-// readings, taken before their pulses (off by up to a pulse, about a cycle's
-// drift); half an arc-second more for the simulator's readings, which can
-// lag a pulse by a cycle.
+// mount's place at a frame's middle comes from the cycles' readings and the
+// pulses between them, which the simulator carries out over the cycle rather
+// than at once; half an arc-second more for the simulator's readings, which
+// can lag a pulse by a cycle.
 constexpr double HeldArcsec(double rate) {
   return kThreshold + 2 * kCycleSeconds * (rate < 0 ? -rate : rate) + 0.5;
 }
