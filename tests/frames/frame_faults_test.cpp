@@ -120,7 +120,7 @@ class FrameFaults : public ::testing::Test {
 
   // Written whole into the watched folder; its path.
   std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string path = frames_ + "/" + name;
+    std::string path = frames_ + "/" + name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
   }
@@ -227,6 +227,7 @@ TEST_F(FrameFaults, AFloodKeepsTheNewestFramesAndSaysHowManyWent) {
   const std::string held = Write("held.fits", Unsolved());
   ASSERT_TRUE(AwaitSolving());
   std::vector<std::string> flood;
+  flood.reserve(kFlood);
   for (int i = 0; i < kFlood; ++i)
     flood.push_back(Write("flood-" + std::to_string(i) + ".fits", Placed()));
   // The folder moved away and back: it is watched again only after every
