@@ -20,6 +20,7 @@
 
 #include "framemaker/catalogue.h"
 #include "framemaker/star_field.h"
+#include "testing/temp_dir.h"
 
 extern char** environ;
 
@@ -28,26 +29,6 @@ namespace {
 
 constexpr double kArcsecPerRadian = 206264.80624709636;
 constexpr double kDegree = std::numbers::pi / 180;
-
-// A private folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "frames-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 struct WcsFree {
   void operator()(wcsprm* wcs) const {

@@ -27,6 +27,7 @@
 #include "program.h"
 #include "support/units.h"
 #include "support/utc_text.h"
+#include "testing/temp_dir.h"
 
 namespace orvan::indi {
 namespace {
@@ -152,26 +153,6 @@ class Camera {
   const IndiServer& server_;
   Clock::time_point since_;
   int count_ = 0;
-};
-
-// A private folder, removed with everything in it.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvan-frames-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
 };
 
 // The program's line for a frame, and the drift it printed.
