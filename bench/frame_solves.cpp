@@ -63,26 +63,26 @@ class RealSolver {
   explicit RealSolver(std::string dir) : dir_(std::move(dir)) {}
 
   std::optional<program::RaDec> Solve(const TrueFrame& truth) {
-    framemaker::FrameSpec spec;
+    framemaker::FrameShot shot;
     const double end = truth.start + truth.exposure_s;
-    spec.start_center = J2000(truth.first, truth.start);
-    spec.end_center = J2000(truth.last, end);
-    spec.exposure_s = truth.exposure_s;
+    shot.start_center = J2000(truth.first, truth.start);
+    shot.end_center = J2000(truth.last, end);
+    shot.exposure_s = truth.exposure_s;
     std::string date = UtcTextOfJ2000Seconds(truth.start);
     date.pop_back();  // FITS writes DATE-OBS without the Z
-    spec.date_obs = date;
-    spec.seed = static_cast<unsigned>(++count_);
+    shot.date_obs = date;
+    shot.seed = static_cast<unsigned>(++count_);
     const pointing::RaDec mean = J2000(truth.mean, truth.start + truth.exposure_s / 2);
     std::string error;
     const std::vector<framemaker::Star> stars =
-        framemaker::CatalogueStars(mean, framemaker::FieldRadiusDeg(spec) + 0.1, error);
+        framemaker::CatalogueStars(mean, framemaker::FieldRadiusDeg(shot) + 0.1, error);
     const std::string path = dir_ + "/frame" + std::to_string(count_) + ".fits";
-    if (stars.empty() || !framemaker::WriteFrame(spec, stars, path, error)) return Miss(error);
+    if (stars.empty() || !framemaker::WriteFrame(shot, stars, path, error)) return Miss(error);
     const frames::FrameRead read = frames::ReadFrame(path);
     if (!read.header) return Miss(read.error);
     frames::SolveHint hint;
     hint.near = mean;
-    hint.scale_arcsec = spec.scale_arcsec;
+    hint.scale_arcsec = shot.scale_arcsec;
     const frames::Solved solved = frames::Solve(path, *read.header, hint, {});
     std::filesystem::remove(path);
     seconds_.push_back(solved.seconds);

@@ -161,14 +161,14 @@ TEST(FrameMaker, WcsPutsTheMiddleAndACornerOnTheirHandWorkedPlaces) {
     double rotation, xi_arcsec, eta_arcsec;  // the corner's offsets east and north
   };
   for (const Case& c : {Case{0, 2398.5, -1648.5}, Case{90, -1648.5, -2398.5}}) {
-    FrameSpec spec;
-    spec.start_center = {6.0, -0.005};
-    spec.end_center = {6.0002, 0.005};
-    spec.rotation_deg = c.rotation;
-    spec.write_wcs = true;
-    spec.date_obs = kDate;
+    FrameShot shot;
+    shot.start_center = {6.0, -0.005};
+    shot.end_center = {6.0002, 0.005};
+    shot.rotation_deg = c.rotation;
+    shot.write_wcs = true;
+    shot.date_obs = kDate;
     std::string error;
-    ASSERT_TRUE(WriteFrame(spec, {}, path, error)) << error;
+    ASSERT_TRUE(WriteFrame(shot, {}, path, error)) << error;
     const Wcs wcs = ReadWcs(path);
     ASSERT_TRUE(wcs);
     EXPECT_LT(ApartArcsec(SkyOf(wcs.get(), 800.5, 550.5), middle), 1e-6);
@@ -187,7 +187,7 @@ TEST(FrameMaker, WcsPutsTheMiddleAndACornerOnTheirHandWorkedPlaces) {
   // Renamed into place: nothing else is left in the folder.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
-  FrameSpec bare;
+  FrameShot bare;
   bare.date_obs = kDate;
   bare.write_optics = false;
   std::string error;
@@ -201,37 +201,37 @@ TEST(FrameMaker, WcsPutsTheMiddleAndACornerOnTheirHandWorkedPlaces) {
 TEST(FrameMaker, StarsFallWhereTheWcsPutsThemAndTrailFromStartToEnd) {
   TempDir dir;
   const std::string path = dir.File("frame.fits");
-  FrameSpec spec;
-  spec.start_center = spec.end_center = {10.0, 40.0};
-  spec.rotation_deg = 30;
-  spec.write_wcs = true;
-  spec.date_obs = kDate;
+  FrameShot shot;
+  shot.start_center = shot.end_center = {10.0, 40.0};
+  shot.rotation_deg = 30;
+  shot.write_wcs = true;
+  shot.date_obs = kDate;
   // 7th magnitude: about 160,000 counts, its brightest pixel well below 65535.
   const std::vector<Star> still = {{150.02, 40.01, 7}, {149.7, 39.85, 7}, {150.25, 40.2, 7}};
   std::string error;
-  ASSERT_TRUE(WriteFrame(spec, still, path, error)) << error;
+  ASSERT_TRUE(WriteFrame(shot, still, path, error)) << error;
   Wcs wcs = ReadWcs(path);
   ASSERT_TRUE(wcs);
   Image image = ReadImage(path);
   for (const Star& star : still) {
     const auto [x, y] = PixelOf(wcs.get(), star.ra_deg, star.dec_deg);
-    const Light light = Measure(image, spec.sky_level, x, y, 5);
+    const Light light = Measure(image, shot.sky_level, x, y, 5);
     EXPECT_NEAR(light.x, x, 0.05) << star.ra_deg;
     EXPECT_NEAR(light.y, y, 0.05) << star.ra_deg;
   }
 
   // The mount drifts 27" east and 36" north: the star trails from where the
   // start's centre puts it to where the end's does.
-  spec.rotation_deg = 0;
-  spec.end_center = {10.0005, 40.01};
+  shot.rotation_deg = 0;
+  shot.end_center = {10.0005, 40.01};
   const Star trailing{150.1, 40.1, 5};
-  ASSERT_TRUE(WriteFrame(spec, {trailing}, path, error)) << error;
+  ASSERT_TRUE(WriteFrame(shot, {trailing}, path, error)) << error;
   wcs = ReadWcs(path);
   ASSERT_TRUE(wcs);
   image = ReadImage(path);
   std::pair<double, double> ends[2];
   for (int i = 0; i < 2; ++i) {
-    const pointing::RaDec center = i == 0 ? spec.start_center : spec.end_center;
+    const pointing::RaDec center = i == 0 ? shot.start_center : shot.end_center;
     wcs->crval[0] = center.ra * 15;
     wcs->crval[1] = center.dec;
     wcs->flag = 0;
@@ -242,7 +242,7 @@ TEST(FrameMaker, StarsFallWhereTheWcsPutsThemAndTrailFromStartToEnd) {
   const double length = std::hypot(dx, dy);
   const double mid_x = (ends[0].first + ends[1].first) / 2;
   const double mid_y = (ends[0].second + ends[1].second) / 2;
-  const Light light = Measure(image, spec.sky_level, mid_x, mid_y,
+  const Light light = Measure(image, shot.sky_level, mid_x, mid_y,
                               static_cast<long>(length / 2) + 6, dx / length, dy / length);
   EXPECT_NEAR(light.x, mid_x, 0.05);
   EXPECT_NEAR(light.y, mid_y, 0.05);
@@ -305,17 +305,17 @@ int RunProgram(const std::vector<std::string>& args, const std::string& log) {
 
 TEST(FrameMakerSolver, SolveFieldFindsTheFrameWhereItWasMade) {
   TempDir dir;
-  FrameSpec spec;
-  spec.start_center = {5.5, 20.0};
-  spec.end_center = {5.50005, 20.0008};  // 2.5" east, 2.9" north of drift
-  spec.rotation_deg = 20;
-  spec.date_obs = kDate;
+  FrameShot shot;
+  shot.start_center = {5.5, 20.0};
+  shot.end_center = {5.50005, 20.0008};  // 2.5" east, 2.9" north of drift
+  shot.rotation_deg = 20;
+  shot.date_obs = kDate;
   std::string error;
-  const pointing::RaDec truth = MidCenter(spec);
-  const std::vector<Star> stars = CatalogueStars(truth, FieldRadiusDeg(spec), error);
+  const pointing::RaDec truth = MidCenter(shot);
+  const std::vector<Star> stars = CatalogueStars(truth, FieldRadiusDeg(shot), error);
   ASSERT_EQ(error, "");
   const std::string frame = dir.File("frame.fits");
-  ASSERT_TRUE(WriteFrame(spec, stars, frame, error)) << error;
+  ASSERT_TRUE(WriteFrame(shot, stars, frame, error)) << error;
   const std::string log = dir.File("solve-field.log");
   const int status = RunProgram(
       {"solve-field", "--ra",          "82.5",         "--dec",       "20",       "--radius",

@@ -115,24 +115,24 @@ class Camera {
   Camera(const IndiServer& server, Clock::time_point since) : server_(server), since_(since) {}
 
   Taken Expose(const std::string& path, bool wcs) {
-    framemaker::FrameSpec spec;
-    spec.write_wcs = wcs;
-    spec.scale_arcsec = kPixelScale;
-    spec.seed = static_cast<unsigned>(++count_);
+    framemaker::FrameShot shot;
+    shot.write_wcs = wcs;
+    shot.scale_arcsec = kPixelScale;
+    shot.seed = static_cast<unsigned>(++count_);
     // DATE-OBS holds milliseconds: the start is one.
     const auto start = std::chrono::time_point_cast<std::chrono::milliseconds>(Clock::now());
-    spec.start_center = TruePlace(Reported(server_), start);
+    shot.start_center = TruePlace(Reported(server_), start);
     std::this_thread::sleep_until(start + kExposure);
     const auto end = Clock::now();
-    spec.end_center = TruePlace(Reported(server_), end);
-    spec.date_obs = UtcText(start);
-    spec.exposure_s = std::chrono::duration<double>(end - start).count();
-    const pointing::RaDec mid = framemaker::MidCenter(spec);
+    shot.end_center = TruePlace(Reported(server_), end);
+    shot.date_obs = UtcText(start);
+    shot.exposure_s = std::chrono::duration<double>(end - start).count();
+    const pointing::RaDec mid = framemaker::MidCenter(shot);
     std::string error;
     const std::vector<framemaker::Star> stars =
-        framemaker::CatalogueStars(mid, framemaker::FieldRadiusDeg(spec), error);
+        framemaker::CatalogueStars(mid, framemaker::FieldRadiusDeg(shot), error);
     EXPECT_EQ(error, "");
-    EXPECT_TRUE(framemaker::WriteFrame(spec, stars, path, error)) << error;
+    EXPECT_TRUE(framemaker::WriteFrame(shot, stars, path, error)) << error;
     return {mid, Drift(start + (end - start) / 2)};
   }
 

@@ -14,7 +14,7 @@
 
 namespace {
 
-using orvan::framemaker::FrameSpec;
+using orvan::framemaker::FrameShot;
 
 constexpr char kUsage[] =
     "usage: frame-maker --ra H --dec D [--to-ra H --to-dec D] --date UTC --exposure S\n"
@@ -26,9 +26,9 @@ constexpr double kMaxSide = 20000;
 constexpr double kMaxExposure = 86400;
 
 struct Options {
-  FrameSpec spec;
+  FrameShot shot;
   std::optional<double> ra, dec, to_ra, to_dec, exposure;
-  double width = FrameSpec{}.width, height = FrameSpec{}.height, seed = FrameSpec{}.seed;
+  double width = FrameShot{}.width, height = FrameShot{}.height, seed = FrameShot{}.seed;
   orvan::framemaker::CatalogueConfig catalogue;
   std::string out;
 };
@@ -36,7 +36,7 @@ struct Options {
 // One option that takes a value; false, with `error`, when it is bad or
 // no such option.
 bool TakeValue(Options& o, std::string_view arg, std::string_view value, std::string& error) {
-  FrameSpec& s = o.spec;
+  FrameShot& s = o.shot;
   const auto number = [&](double lo, double hi, double& out) {
     return orvan::OptionNumber(arg, value, lo, hi, out, error);
   };
@@ -73,9 +73,9 @@ bool Parse(int argc, char** argv, Options& o, std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--wcs") {
-      o.spec.write_wcs = true;
+      o.shot.write_wcs = true;
     } else if (arg == "--no-optics") {
-      o.spec.write_optics = false;
+      o.shot.write_optics = false;
     } else if (arg.starts_with("--")) {
       if (i + 1 == argc) {
         error = std::string(arg) + " needs a value";
@@ -89,16 +89,16 @@ bool Parse(int argc, char** argv, Options& o, std::string& error) {
       return false;
     }
   }
-  if (!o.ra || !o.dec || !o.exposure || o.spec.date_obs.empty() || o.out.empty()) {
+  if (!o.ra || !o.dec || !o.exposure || o.shot.date_obs.empty() || o.out.empty()) {
     error = "--ra, --dec, --date, --exposure and the output file are needed";
     return false;
   }
-  o.spec.start_center = {*o.ra, *o.dec};
-  o.spec.end_center = {o.to_ra.value_or(*o.ra), o.to_dec.value_or(*o.dec)};
-  o.spec.exposure_s = *o.exposure;
-  o.spec.width = static_cast<int>(o.width);
-  o.spec.height = static_cast<int>(o.height);
-  o.spec.seed = static_cast<unsigned>(o.seed);
+  o.shot.start_center = {*o.ra, *o.dec};
+  o.shot.end_center = {o.to_ra.value_or(*o.ra), o.to_dec.value_or(*o.dec)};
+  o.shot.exposure_s = *o.exposure;
+  o.shot.width = static_cast<int>(o.width);
+  o.shot.height = static_cast<int>(o.height);
+  o.shot.seed = static_cast<unsigned>(o.seed);
   return true;
 }
 
@@ -111,18 +111,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "frame-maker: %s\n%s", error.c_str(), kUsage);
     return kUsageStatus;
   }
-  const FrameSpec& spec = options.spec;
+  const FrameShot& shot = options.shot;
   // Stars a seeing disc beyond the corners still light the frame's edge.
-  const double radius = orvan::framemaker::FieldRadiusDeg(spec) + spec.fwhm_arcsec / 3600;
+  const double radius = orvan::framemaker::FieldRadiusDeg(shot) + shot.fwhm_arcsec / 3600;
   const auto start = std::chrono::steady_clock::now();
-  const auto stars = orvan::framemaker::CatalogueStars(orvan::framemaker::MidCenter(spec), radius,
+  const auto stars = orvan::framemaker::CatalogueStars(orvan::framemaker::MidCenter(shot), radius,
                                                        options.catalogue, error);
   if (!error.empty()) {
     std::fprintf(stderr, "frame-maker: %s\n", error.c_str());
     return 1;
   }
   const auto asked = std::chrono::steady_clock::now();
-  if (!orvan::framemaker::WriteFrame(spec, stars, options.out, error)) {
+  if (!orvan::framemaker::WriteFrame(shot, stars, options.out, error)) {
     std::fprintf(stderr, "frame-maker: %s\n", error.c_str());
     return 1;
   }

@@ -21,15 +21,15 @@ struct Place {
 // Maps a place to the pixel it falls on about one centre.
 class Projection {
  public:
-  Projection(const FrameSpec& spec, pointing::RaDec center)
+  Projection(const FrameShot& shot, pointing::RaDec center)
       : ra0_(center.ra * kHourDeg * kDegree),
         sin_dec0_(std::sin(center.dec * kDegree)),
         cos_dec0_(std::cos(center.dec * kDegree)),
-        cos_rot_(std::cos(spec.rotation_deg * kDegree)),
-        sin_rot_(std::sin(spec.rotation_deg * kDegree)),
-        pixels_per_rad_(1 / (spec.scale_arcsec / 3600 * kDegree)),
-        mid_x_((spec.width - 1) / 2.0),
-        mid_y_((spec.height - 1) / 2.0) {}
+        cos_rot_(std::cos(shot.rotation_deg * kDegree)),
+        sin_rot_(std::sin(shot.rotation_deg * kDegree)),
+        pixels_per_rad_(1 / (shot.scale_arcsec / 3600 * kDegree)),
+        mid_x_((shot.width - 1) / 2.0),
+        mid_y_((shot.height - 1) / 2.0) {}
 
   // False when the place is on the far half of the sky.
   bool Pixel(const Place& place, double& x, double& y) const {
@@ -65,21 +65,21 @@ void AxisShares(double mid, double sigma, int first, int count, std::vector<doub
 }
 
 // Adds `counts` as a Gaussian at (x, y), clipped to the frame.
-void AddGaussian(const FrameSpec& spec, double x, double y, double sigma, double counts,
+void AddGaussian(const FrameShot& shot, double x, double y, double sigma, double counts,
                  std::vector<float>& image) {
   const double reach = kReachSigmas * sigma;
   // Far off the frame (and beyond int's range, near the horizon): nothing.
-  if (x < -reach || y < -reach || x > spec.width - 1 + reach || y > spec.height - 1 + reach) return;
+  if (x < -reach || y < -reach || x > shot.width - 1 + reach || y > shot.height - 1 + reach) return;
   const int x0 = std::max(0, static_cast<int>(std::ceil(x - reach)));
-  const int x1 = std::min(spec.width - 1, static_cast<int>(std::floor(x + reach)));
+  const int x1 = std::min(shot.width - 1, static_cast<int>(std::floor(x + reach)));
   const int y0 = std::max(0, static_cast<int>(std::ceil(y - reach)));
-  const int y1 = std::min(spec.height - 1, static_cast<int>(std::floor(y + reach)));
+  const int y1 = std::min(shot.height - 1, static_cast<int>(std::floor(y + reach)));
   if (x0 > x1 || y0 > y1) return;
   thread_local std::vector<double> across, down;
   AxisShares(x, sigma, x0, x1 - x0 + 1, across);
   AxisShares(y, sigma, y0, y1 - y0 + 1, down);
   for (int row = y0; row <= y1; ++row) {
-    float* line = image.data() + static_cast<std::size_t>(row) * spec.width;
+    float* line = image.data() + static_cast<std::size_t>(row) * shot.width;
     const double row_counts = counts * down[row - y0];
     for (int column = x0; column <= x1; ++column) {
       line[column] += static_cast<float>(row_counts * across[column - x0]);
@@ -89,35 +89,35 @@ void AddGaussian(const FrameSpec& spec, double x, double y, double sigma, double
 
 }  // namespace
 
-pointing::RaDec CenterAt(const FrameSpec& spec, double t) {
+pointing::RaDec CenterAt(const FrameShot& shot, double t) {
   constexpr double kDayHours = 24;
-  double dra = spec.end_center.ra - spec.start_center.ra;
+  double dra = shot.end_center.ra - shot.start_center.ra;
   if (dra > kDayHours / 2) dra -= kDayHours;
   if (dra < -kDayHours / 2) dra += kDayHours;
-  double ra = std::fmod(spec.start_center.ra + t * dra, kDayHours);
+  double ra = std::fmod(shot.start_center.ra + t * dra, kDayHours);
   if (ra < 0) ra += kDayHours;
-  return {ra, spec.start_center.dec + t * (spec.end_center.dec - spec.start_center.dec)};
+  return {ra, shot.start_center.dec + t * (shot.end_center.dec - shot.start_center.dec)};
 }
 
-std::vector<float> RenderStars(const FrameSpec& spec, const std::vector<Star>& stars) {
+std::vector<float> RenderStars(const FrameShot& shot, const std::vector<Star>& stars) {
   const bool moves =
-      spec.start_center.ra != spec.end_center.ra || spec.start_center.dec != spec.end_center.dec;
-  const int steps = moves ? spec.smear_steps : 1;
+      shot.start_center.ra != shot.end_center.ra || shot.start_center.dec != shot.end_center.dec;
+  const int steps = moves ? shot.smear_steps : 1;
   std::vector<Place> places;
   places.reserve(stars.size());
   for (const Star& star : stars) {
-    const double counts = std::pow(10, -0.4 * (star.mag - spec.zero_point_mag)) / steps;
+    const double counts = std::pow(10, -0.4 * (star.mag - shot.zero_point_mag)) / steps;
     places.push_back({star.ra_deg * kDegree, std::sin(star.dec_deg * kDegree),
                       std::cos(star.dec_deg * kDegree), counts});
   }
-  const double sigma = spec.fwhm_arcsec / spec.scale_arcsec / kFwhmPerSigma;
-  std::vector<float> image(static_cast<std::size_t>(spec.width) * spec.height, 0.0F);
+  const double sigma = shot.fwhm_arcsec / shot.scale_arcsec / kFwhmPerSigma;
+  std::vector<float> image(static_cast<std::size_t>(shot.width) * shot.height, 0.0F);
   for (int step = 0; step < steps; ++step) {
     // Each step stands for its slice of the exposure, at the slice's middle.
-    const Projection projection(spec, CenterAt(spec, (step + 0.5) / steps));
+    const Projection projection(shot, CenterAt(shot, (step + 0.5) / steps));
     for (const Place& place : places) {
       double x = 0, y = 0;
-      if (projection.Pixel(place, x, y)) AddGaussian(spec, x, y, sigma, place.counts, image);
+      if (projection.Pixel(place, x, y)) AddGaussian(shot, x, y, sigma, place.counts, image);
     }
   }
   return image;

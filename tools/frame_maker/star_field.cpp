@@ -30,25 +30,25 @@ constexpr int kKeyDigits = 15;
 // times faster.
 constexpr double kGaussianFromMean = 30;
 
-// The spec's fault, or empty.
-std::string SpecFault(const FrameSpec& spec) {
+// The shot's fault, or empty.
+std::string ShotFault(const FrameShot& shot) {
   const auto finite = [](double v) { return std::isfinite(v); };
-  if (spec.width < 1 || spec.width > kMaxSide || spec.height < 1 || spec.height > kMaxSide) {
+  if (shot.width < 1 || shot.width > kMaxSide || shot.height < 1 || shot.height > kMaxSide) {
     return "frame size out of range (1 to " + std::to_string(kMaxSide) + " pixels a side)";
   }
-  if (!finite(spec.scale_arcsec) || spec.scale_arcsec <= 0) return "pixel scale not positive";
-  if (!finite(spec.fwhm_arcsec) || spec.fwhm_arcsec <= 0) return "seeing (FWHM) not positive";
-  if (!finite(spec.exposure_s) || spec.exposure_s < 0) return "exposure negative";
-  if (!finite(spec.pixel_um) || spec.pixel_um <= 0) return "pixel size not positive";
-  if (!finite(spec.sky_level) || spec.sky_level < 0 || !finite(spec.read_noise) ||
-      spec.read_noise < 0) {
+  if (!finite(shot.scale_arcsec) || shot.scale_arcsec <= 0) return "pixel scale not positive";
+  if (!finite(shot.fwhm_arcsec) || shot.fwhm_arcsec <= 0) return "seeing (FWHM) not positive";
+  if (!finite(shot.exposure_s) || shot.exposure_s < 0) return "exposure negative";
+  if (!finite(shot.pixel_um) || shot.pixel_um <= 0) return "pixel size not positive";
+  if (!finite(shot.sky_level) || shot.sky_level < 0 || !finite(shot.read_noise) ||
+      shot.read_noise < 0) {
     return "sky level or read noise negative";
   }
-  if (!finite(spec.zero_point_mag) || !finite(spec.rotation_deg)) {
+  if (!finite(shot.zero_point_mag) || !finite(shot.rotation_deg)) {
     return "zero point or rotation not a number";
   }
-  if (spec.smear_steps < 1 || spec.smear_steps > kMaxSmearSteps) return "smear steps out of range";
-  for (const pointing::RaDec& center : {spec.start_center, spec.end_center}) {
+  if (shot.smear_steps < 1 || shot.smear_steps > kMaxSmearSteps) return "smear steps out of range";
+  for (const pointing::RaDec& center : {shot.start_center, shot.end_center}) {
     if (!finite(center.ra) || !finite(center.dec) || std::fabs(center.dec) > 90) {
       return "centre not a place on the sky";
     }
@@ -67,30 +67,30 @@ std::string DateObs(const std::string& text) {
 }
 
 // The frame's counts: sky, stars and noise, rounded and held to 16 bits.
-std::vector<std::uint16_t> Counts(const FrameSpec& spec, const std::vector<float>& stars) {
-  std::mt19937 random(spec.seed);
+std::vector<std::uint16_t> Counts(const FrameShot& shot, const std::vector<float>& stars) {
+  std::mt19937 random(shot.seed);
   std::normal_distribution<double> normal;
-  const double read_variance = spec.read_noise * spec.read_noise;
+  const double read_variance = shot.read_noise * shot.read_noise;
   std::vector<std::uint16_t> counts(stars.size());
   for (std::size_t i = 0; i < stars.size(); ++i) {
-    const double mean = spec.sky_level + stars[i];
+    const double mean = shot.sky_level + stars[i];
     double value = 0;
     if (mean >= kGaussianFromMean) {
       value = mean + std::sqrt(mean + read_variance) * normal(random);
     } else {
       const double photons = mean > 0 ? std::poisson_distribution<int>(mean)(random) : 0;
-      value = photons + spec.read_noise * normal(random);
+      value = photons + shot.read_noise * normal(random);
     }
     counts[i] = static_cast<std::uint16_t>(std::clamp(std::round(value), 0.0, kMaxCounts));
   }
   return counts;
 }
 
-void WriteWcs(fitsfile* file, const FrameSpec& spec, int& status) {
-  const pointing::RaDec mid = MidCenter(spec);
-  const double scale_deg = spec.scale_arcsec / 3600;
-  const double cos_rot = std::cos(spec.rotation_deg * kDegree);
-  const double sin_rot = std::sin(spec.rotation_deg * kDegree);
+void WriteWcs(fitsfile* file, const FrameShot& shot, int& status) {
+  const pointing::RaDec mid = MidCenter(shot);
+  const double scale_deg = shot.scale_arcsec / 3600;
+  const double cos_rot = std::cos(shot.rotation_deg * kDegree);
+  const double sin_rot = std::sin(shot.rotation_deg * kDegree);
   // Columns are the sky directions of +x and +y: +y at the rotation's
   // position angle, +x a right angle before it (west at 0).
   const double cd[2][2] = {{-scale_deg * cos_rot, scale_deg * sin_rot},
@@ -102,8 +102,8 @@ void WriteWcs(fitsfile* file, const FrameSpec& spec, int& status) {
   fits_write_key_str(file, "CTYPE2", "DEC--TAN", "gnomonic", &status);
   fits_write_key_str(file, "CUNIT1", "deg", "", &status);
   fits_write_key_str(file, "CUNIT2", "deg", "", &status);
-  fits_write_key_dbl(file, "CRPIX1", (spec.width + 1) / 2.0, kKeyDigits, "middle pixel", &status);
-  fits_write_key_dbl(file, "CRPIX2", (spec.height + 1) / 2.0, kKeyDigits, "middle pixel", &status);
+  fits_write_key_dbl(file, "CRPIX1", (shot.width + 1) / 2.0, kKeyDigits, "middle pixel", &status);
+  fits_write_key_dbl(file, "CRPIX2", (shot.height + 1) / 2.0, kKeyDigits, "middle pixel", &status);
   fits_write_key_dbl(file, "CRVAL1", mid.ra * kHourDeg, kKeyDigits, "mid-exposure RA", &status);
   fits_write_key_dbl(file, "CRVAL2", mid.dec, kKeyDigits, "mid-exposure Dec", &status);
   fits_write_key_dbl(file, "CD1_1", cd[0][0], kKeyDigits, "", &status);
@@ -114,10 +114,10 @@ void WriteWcs(fitsfile* file, const FrameSpec& spec, int& status) {
   fits_write_key(file, TDOUBLE, "EQUINOX", &equinox, "", &status);
 }
 
-void WriteOptics(fitsfile* file, const FrameSpec& spec, int& status) {
+void WriteOptics(fitsfile* file, const FrameShot& shot, int& status) {
   constexpr double kMicronsPerMm = 1000;
-  const double focal_mm = spec.pixel_um / kMicronsPerMm * kArcsecPerRadian / spec.scale_arcsec;
-  double pixel = spec.pixel_um;
+  const double focal_mm = shot.pixel_um / kMicronsPerMm * kArcsecPerRadian / shot.scale_arcsec;
+  double pixel = shot.pixel_um;
   int binning = 1;
   fits_write_key(file, TDOUBLE, "XPIXSZ", &pixel, "pixel width, microns", &status);
   fits_write_key(file, TDOUBLE, "YPIXSZ", &pixel, "pixel height, microns", &status);
@@ -127,19 +127,19 @@ void WriteOptics(fitsfile* file, const FrameSpec& spec, int& status) {
 }
 
 // Writes the image to a new file at `path`; false, with `error`, on failure.
-bool WriteFits(const FrameSpec& spec, const std::string& date_obs,
+bool WriteFits(const FrameShot& shot, const std::string& date_obs,
                std::vector<std::uint16_t>& counts, const std::string& path, std::string& error) {
   fitsfile* file = nullptr;
   int status = 0;
-  long size[2] = {spec.width, spec.height};
-  double exposure = spec.exposure_s;
+  long size[2] = {shot.width, shot.height};
+  double exposure = shot.exposure_s;
   // A disk file by its plain name: no cfitsio filename syntax read into it.
   fits_create_diskfile(&file, path.c_str(), &status);
   fits_create_img(file, USHORT_IMG, 2, size, &status);
   fits_write_key_str(file, "DATE-OBS", date_obs.c_str(), "UTC, exposure start", &status);
   fits_write_key(file, TDOUBLE, "EXPTIME", &exposure, "seconds", &status);
-  if (spec.write_optics) WriteOptics(file, spec, status);
-  if (spec.write_wcs) WriteWcs(file, spec, status);
+  if (shot.write_optics) WriteOptics(file, shot, status);
+  if (shot.write_wcs) WriteWcs(file, shot, status);
   fits_write_img(file, TUSHORT, 1, static_cast<LONGLONG>(counts.size()), counts.data(), &status);
   const int written = status;
   if (file != nullptr) fits_close_file(file, &status);
@@ -154,30 +154,30 @@ bool WriteFits(const FrameSpec& spec, const std::string& date_obs,
 
 }  // namespace
 
-pointing::RaDec MidCenter(const FrameSpec& spec) {
-  return CenterAt(spec, 0.5);
+pointing::RaDec MidCenter(const FrameShot& shot) {
+  return CenterAt(shot, 0.5);
 }
 
-double FieldRadiusDeg(const FrameSpec& spec) {
-  return std::hypot(spec.width, spec.height) / 2 * spec.scale_arcsec / 3600;
+double FieldRadiusDeg(const FrameShot& shot) {
+  return std::hypot(shot.width, shot.height) / 2 * shot.scale_arcsec / 3600;
 }
 
-bool WriteFrame(const FrameSpec& spec, const std::vector<Star>& stars, const std::string& path,
+bool WriteFrame(const FrameShot& shot, const std::vector<Star>& stars, const std::string& path,
                 std::string& error) {
-  error = SpecFault(spec);
+  error = ShotFault(shot);
   if (!error.empty()) return false;
-  const std::string date_obs = DateObs(spec.date_obs);
+  const std::string date_obs = DateObs(shot.date_obs);
   if (date_obs.empty()) {
-    error = "not a UTC time: \"" + spec.date_obs + "\"";
+    error = "not a UTC time: \"" + shot.date_obs + "\"";
     return false;
   }
-  std::vector<std::uint16_t> counts = Counts(spec, RenderStars(spec, stars));
+  std::vector<std::uint16_t> counts = Counts(shot, RenderStars(shot, stars));
   const std::string part = path + ".part";
   if (std::remove(part.c_str()) != 0 && errno != ENOENT) {
     error = "cannot remove " + part + ": " + std::strerror(errno);
     return false;
   }
-  if (!WriteFits(spec, date_obs, counts, part, error)) {
+  if (!WriteFits(shot, date_obs, counts, part, error)) {
     std::remove(part.c_str());
     return false;
   }

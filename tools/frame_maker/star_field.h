@@ -18,7 +18,7 @@ struct Star {
 
 // One exposure. Pixels are FITS pixels: (1, 1) is the first, the middle is
 // ((width + 1) / 2, (height + 1) / 2).
-struct FrameSpec {
+struct FrameShot {
   // Where the middle pixel points (J2000; hours, degrees) when the exposure
   // starts and when it ends: the mount's motion between them smears the
   // stars, linearly on the sky.
@@ -53,19 +53,19 @@ struct FrameSpec {
   unsigned seed = 1;  // of the noise
 };
 
-// Renders `stars` as `spec` says and writes the frame to `path` as 16-bit
+// Renders `stars` as `shot` says and writes the frame to `path` as 16-bit
 // data. The file is written to "<path>.part" in the same folder and renamed
 // into place, so that a watcher of the folder sees only a whole frame, moved
-// in. False, with `error` naming the cause, when the spec is unusable or the
+// in. False, with `error` naming the cause, when the shot is unusable or the
 // file could not be written (then nothing is left behind).
-bool WriteFrame(const FrameSpec& spec, const std::vector<Star>& stars, const std::string& path,
+bool WriteFrame(const FrameShot& shot, const std::vector<Star>& stars, const std::string& path,
                 std::string& error);
 
 // The frame's middle of exposure centre: halfway between start and end on
 // the sky, the shorter way round in right ascension.
-pointing::RaDec MidCenter(const FrameSpec& spec);
+pointing::RaDec MidCenter(const FrameShot& shot);
 
 // Half the frame's diagonal (degrees): the radius of sky it shows.
-double FieldRadiusDeg(const FrameSpec& spec);
+double FieldRadiusDeg(const FrameShot& shot);
 
 }  // namespace orvan::framemaker
