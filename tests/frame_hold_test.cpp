@@ -67,20 +67,20 @@ TEST(FrameHold, FirstFrameIsTheReferenceAndLaterOnesDriftFromIt) {
   EXPECT_NEAR(second.drift_arcsec->dec, 1.5, 1e-6);
 }
 
-TEST(FrameHold, SteersThePositionAgainstTheDriftAtMostThreeThresholdsACycle) {
+TEST(FrameHold, SteersThePositionAgainstTheDriftAtMostOneAndAHalfThresholdsACycle) {
   Rig rig;
   rig.Start(0.5);
   rig.Cycle(40);
   ASSERT_EQ(rig.Frame(1, 0, 0).verdict, FrameVerdict::Reference);
   rig.Cycle(120);
   // The sky has moved 4" east of the mount's reading: the mount must go
-  // 4" west; 1.5" (3 x 0.5") a cycle.
+  // 4" west; 0.75" (1.5 x 0.5") a cycle.
   ASSERT_EQ(rig.Frame(1, 4, 0).verdict, FrameVerdict::Used);
   TrackerState state;
   state.TrackingActive = true;
   state.TargetTrueRA = kRa;
   state.TargetTrueDec = kDec;
-  const double step_ra = 1.5 * 1.0 / 54000;  // three thresholds of right ascension
+  const double step_ra = 0.75 / 54000;  // one and a half thresholds of right ascension
   const std::vector<double> expected_ra = {kRa - step_ra, kRa - 2 * step_ra};
   for (double want : expected_ra) {
     rig.hold.Steer(state);
@@ -163,15 +163,15 @@ TEST(FrameHold, CentringHoldsTheTargetItselfAndTheMountIsReadAtTheFramesMiddle) 
   EXPECT_NEAR(f.mount->dec, kDec + 2 * kDegPerArcsec, 1e-12);
   EXPECT_NEAR(f.drift_arcsec->dec, 12, 1e-6);
   // The sky is 10" north of the mount: the target is held 10" south of
-  // itself, 6" (3 x 2") a cycle.
+  // itself, 3" (1.5 x 2") a cycle.
   TrackerState state;
   state.TrackingActive = true;
   state.TargetTrueRA = kRa;
   state.TargetTrueDec = kDec;
-  rig.hold.Steer(state);
-  EXPECT_NEAR(state.TargetTrueDec, kDec - 6 * kDegPerArcsec, 1e-12);
-  rig.hold.Steer(state);
-  EXPECT_NEAR(state.TargetTrueDec, kDec - 10 * kDegPerArcsec, 1e-12);
+  for (double south : {3, 6, 9, 10, 10}) {
+    rig.hold.Steer(state);
+    EXPECT_NEAR(state.TargetTrueDec, kDec - south * kDegPerArcsec, 1e-12);
+  }
 }
 
 // A cycle reads the mount before its pulse: from the pulse's end the mount

@@ -80,8 +80,11 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   static constexpr double kMinOutlierArcsec = 10;
   static constexpr double kOutlierThresholds = 10;
   // The held position moves at most this many thresholds a cycle, so that
-  // the cycle never takes the move for a moved mount and re-captures.
-  static constexpr double kStepThresholds = 3;
+  // the cycle never takes the move for a moved mount and re-captures: with
+  // the threshold left over, a first pulse that goes the wrong way (a mount
+  // whose reversal on this side of the pier is not yet seen) doubles the
+  // error to no more than the re-capture's five thresholds.
+  static constexpr double kStepThresholds = 1.5;
   // The drift's rate comes from at most this many recent frames, none older
   // than kRateWindowSeconds.
   static constexpr std::size_t kRateFrames = 8;

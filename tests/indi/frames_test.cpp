@@ -41,12 +41,16 @@ using standin::Program;
 // A field in Taurus the Tycho-2 index files cover well (apparent of date,
 // hours and degrees): solve-field finds it in a few seconds with hints.
 constexpr double kFieldRa = 5.5, kFieldDec = 20;
-constexpr double kLongitude = -105;  // degrees east: the site TrackAt gives the simulator
+// The field is held two hours east of the meridian, whatever the hour: the
+// simulator is west of the pier there, where its declination pulses go the
+// other way until the program has seen one do so. The site's longitude puts
+// it there.
+constexpr double kFieldHourAngle = -2;
 // The drift the frames show and the mount's readings do not, arc-seconds a
 // second on the sky (right ascension times cos dec): tens of arc-seconds
-// over the run, and under what the program may move a cycle (three
+// over the run, and under what the program may move a cycle (one and a half
 // thresholds in 4 s on each axis).
-constexpr double kDriftRa = 0.3, kDriftDec = -0.2;
+constexpr double kDriftRa = 0.2, kDriftDec = -0.15;
 constexpr double kThreshold = 1;  // arc-seconds
 constexpr double kCycleSeconds = 4;
 constexpr auto kExposure = 5s;
@@ -177,17 +181,20 @@ class FramesOnTheSimulator : public ::testing::Test {
   void SetUp() override {
     server.Start();
     bool ok = false;
-    const double lst = pointing::LocalApparentSiderealTime(UtcAt(Clock::now()), kLongitude);
-    standin::TrackAt(server, Wrap12(lst - kFieldRa), kFieldDec, ok);
+    const double greenwich = pointing::LocalApparentSiderealTime(UtcAt(Clock::now()), 0);
+    const double longitude = Wrap12(kFieldRa + kFieldHourAngle - greenwich) * kDegreesPerHour;
+    standin::TrackAt(server, kFieldHourAngle, kFieldDec, ok, longitude);
     ASSERT_TRUE(ok);
+    ASSERT_TRUE(standin::WaitFor(
+        5s, [&] { return server.GetProp(kSimulator + "TELESCOPE_PIER_SIDE.PIER_WEST") == "On"; }));
   }
 
   // Runs the program on `dir` with `options`, takes `count` frames, and ends
   // it; each frame's line, in the order taken.
   std::vector<Line> Hold(const TempDir& dir, std::vector<std::string> options, std::size_t count,
                          bool wcs, std::vector<Taken>& taken) {
-    // The field may be below the horizon at this hour: no air, so no
-    // refraction for the program to hold against.
+    // No air: the frames show the reported place plus the drift, and
+    // refraction is none of theirs.
     std::vector<std::string> args = {
         ORVAN_PROGRAM,      "--headless",
         "--indi",           "127.0.0.1:" + std::to_string(server.port()),

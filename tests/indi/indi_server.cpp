@@ -201,13 +201,15 @@ std::size_t CountLines(const std::vector<std::string>& lines, const std::string&
   }));
 }
 
-double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok) {
+double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok, double longitude) {
   using namespace std::chrono_literals;
   server.SetProp(kSimulator + "CONNECTION.CONNECT=On");
   ok = WaitFor(5s, [&] { return server.GetProp(kSimulator + "CONNECTION.CONNECT") == "On"; });
-  server.SetProp(kSimulator + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;255;1600");
+  // INDI gives longitude east, 0 to 360.
+  server.SetProp(kSimulator + "GEOGRAPHIC_COORD.LAT;LONG;ELEV=40;" +
+                 NumberText(longitude < 0 ? longitude + 360 : longitude) + ";1600");
   const double lst =
-      pointing::LocalSiderealTime({40, -105, 0, 10, 0.5}, program::SystemClock().Now());
+      pointing::LocalSiderealTime({40, longitude, 0, 10, 0.5}, program::SystemClock().Now());
   const double ra = Wrap24(lst - hour_angle);
   server.SetProp(kSimulator + "ON_COORD_SET.SYNC=On");
   server.SetProp(kSimulator + "EQUATORIAL_EOD_COORD.RA;DEC=" + NumberText(ra) + ";" +

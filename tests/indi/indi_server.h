@@ -47,11 +47,16 @@ class IndiServer {
 // The simulator's properties, as the command-line tools name them.
 inline const std::string kSimulator = "Telescope Simulator.";
 
+// The site's longitude unless a test needs another, degrees east.
+inline constexpr double kSiteLongitude = -105;
+
 // Connects the simulator on `server` and sets it up as the program tests
-// hold it: at 40 degrees north, 105 west, 1600 m, synced at `hour_angle`
-// (hours, west positive) and `dec` (degrees), tracking, and still there.
-// Returns the right ascension it was synced at; false in `ok` on a limit.
-double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok);
+// hold it: at 40 degrees north, `longitude` (degrees east), 1600 m, synced at
+// `hour_angle` (hours, west positive) and `dec` (degrees), tracking, and
+// still there. Returns the right ascension it was synced at; false in `ok`
+// on a limit.
+double TrackAt(IndiServer& server, double hour_angle, double dec, bool& ok,
+               double longitude = kSiteLongitude);
 
 // Tracking on `server` as TrackAt left it, drifting north in declination at
 // `arcsec_per_s` (the simulator's own custom tracking rate); `pier`
