@@ -187,7 +187,12 @@ struct Ending {
   int status = 0;
   bool timed_out = false;
   bool stopped = false;
+  double cpu_s = 0;  // the solver's and its waited-for helpers', user and system
 };
+
+double SecondsOf(const timeval& t) {
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
 
 // Waits for the child until `deadline` or until `stop_fd` turns readable,
 // then ends its whole group: at the limit, or after it, for any helper it
@@ -214,8 +219,10 @@ Ending Await(pid_t pid, Clock::time_point deadline, int stop_fd) {
     }
   }
   ::killpg(pid, SIGKILL);
-  while (::waitpid(pid, &ending.status, 0) < 0 && errno == EINTR) {
+  rusage usage{};
+  while (::wait4(pid, &ending.status, 0, &usage) < 0 && errno == EINTR) {
   }
+  ending.cpu_s = SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime);
   if (pidfd >= 0) ::close(pidfd);
   return ending;
 }
@@ -240,6 +247,10 @@ std::string Seconds(double seconds) {
   return ShortestText(seconds) + " s";
 }
 
+std::string CpuLimitText(const SolverConfig& config) {
+  return "passed its CPU limit of " + Seconds(config.cpu_limit_s);
+}
+
 // Why the solver gave no WCS, from how it ended; empty where it ended well.
 std::string Failure(const Ending& ending, const SolverConfig& config, const std::string& log) {
   if (ending.stopped) return kStoppedText;
@@ -249,7 +260,7 @@ std::string Failure(const Ending& ending, const SolverConfig& config, const std:
   }
   const int status = ending.status;
   if (WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL)) {
-    return "passed its CPU limit of " + Seconds(config.cpu_limit_s);
+    return CpuLimitText(config);
   }
   if (WIFSIGNALED(status)) {
     return std::string("solve-field ended by signal ") + std::to_string(WTERMSIG(status)) + " (" +
@@ -284,7 +295,8 @@ Solved Solve(const std::string& path, const FrameHeader& header, const SolveHint
   if (solved.error = Failure(ending, config, log); !solved.error.empty()) return solved;
   const std::string wcs = folder.path() + "/" + kOutputBase + ".wcs";
   if (!fs::exists(wcs)) {
-    solved.error = "no solution";
+    // solve-field that stops at its own --cpulimit ends well, with nothing.
+    solved.error = ending.cpu_s >= config.cpu_limit_s ? CpuLimitText(config) : "no solution";
     return solved;
   }
   std::string error;

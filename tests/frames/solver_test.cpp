@@ -81,12 +81,13 @@ class Solver : public ::testing::Test {
     solution_ = tools_.Write("solution.wcs", kSolution);
   }
 
-  Solved SolveWith(const std::string& program, std::chrono::milliseconds wall_limit) {
+  Solved SolveWith(const std::string& program, std::chrono::milliseconds wall_limit,
+                   double cpu_limit_s = 7) {
     const std::string before = Contents(frame_);
     const auto names = Names(frames_.path());
     SolverConfig config;
     config.program = program;
-    config.cpu_limit_s = 7;
+    config.cpu_limit_s = cpu_limit_s;
     config.wall_limit = wall_limit;
     SolveHint hint;
     hint.near = pointing::RaDec{10.0, 20.0};
@@ -148,6 +149,16 @@ TEST_F(Solver, FailuresSayWhy) {
     EXPECT_EQ(solved.error, run.error);
     EXPECT_EQ(solved.sky.has_value(), run.solved);
   }
+}
+
+// solve-field keeps its own --cpulimit: it stops searching and ends well,
+// with no solution. A helper it waited for spent the time, as
+// astrometry-engine does.
+TEST_F(Solver, OneThatStopsAtItsOwnCpuLimitSaysSo) {
+  const std::string burn =
+      "python3 -c 'import time\nwhile time.process_time() < 1.05: pass'; echo 'ran out of time'";
+  EXPECT_EQ(SolveWith(FakeSolver(tools_, burn), std::chrono::seconds(60), 1).error,
+            "passed its CPU limit of 1 s");
 }
 
 // The limit stated: the solver is killed at 0.3 s, well before the 30 s its
