@@ -93,13 +93,13 @@ TEST_F(ProgramOnIndi, HoldsTheMountPrintingStatusAndAccessesAndEndsOnSigterm) {
   ASSERT_TRUE(std::regex_match(out[1], m, stamped));
   EXPECT_EQ(m[2], "\"Normal Sidereal tracking\"");
 
-  // The trace, less what the INDI client library says on the same stream
-  // and the air said at the start.
+  // The trace's own lines: the INDI client library says what it likes on
+  // the same stream (a property set before the server defined it comes
+  // with the whole XML element), and the air is said there at the start.
+  const std::regex traced(R"((create|put|get|call) .*)");
   std::vector<std::string> trace;
   for (const std::string& line : program.Errors())
-    if (!line.starts_with("INDI::") &&
-        !line.ends_with("Z air for refraction: 10 °C, 0 hPa, 50 % humidity"))
-      trace.push_back(line);
+    if (std::regex_match(line, traced)) trace.push_back(line);
   trace.resize(std::min<std::size_t>(trace.size(), 4));
   EXPECT_EQ(trace, (std::vector<std::string>{"create ACP.Util", "create ACP.Telescope",
                                              "put Telescope.Connected bool:true",
