@@ -33,6 +33,10 @@ constexpr const char* kOutputBase = "frame";
 constexpr const char* kLogName = "solve-field.log";
 constexpr const char* kSolverName = "solve-field";
 constexpr double kDegreesPerHour = 15.0;
+// The solution is a plain TAN: the program reads only the frame's centre,
+// and a SIP polynomial fitted to a frame's few catalogue stars (a Tycho-2
+// field holds tens) moves that centre by tenths of an arc-second.
+constexpr const char* kTweakOrder = "1";
 // How far from the believed pixel scale the solver looks, either way.
 constexpr double kScaleSlack = 0.10;
 // The CPU limit the kernel holds the solver to, beyond the one it keeps
@@ -74,19 +78,12 @@ class TempFolder {
 std::vector<std::string> Arguments(const std::string& frame, const std::string& dir,
                                    const FrameHeader& header, const SolveHint& hint,
                                    const SolverConfig& config) {
-  std::vector<std::string> args = {kSolverName,
-                                   "--dir",
-                                   dir,
-                                   "--temp-dir",
-                                   dir,
-                                   "--out",
-                                   kOutputBase,
-                                   "--no-plots",
-                                   "--new-fits",
-                                   "none",
-                                   "--overwrite",
-                                   "--cpulimit",
-                                   ShortestText(std::ceil(config.cpu_limit_s))};
+  std::vector<std::string> args = {
+      kSolverName,  "--dir",       dir,
+      "--temp-dir", dir,           "--out",
+      kOutputBase,  "--no-plots",  "--new-fits",
+      "none",       "--overwrite", "--tweak-order",
+      kTweakOrder,  "--cpulimit",  ShortestText(std::ceil(config.cpu_limit_s))};
   if (hint.near) {
     args.insert(args.end(),
                 {"--ra", ShortestText(hint.near->ra * kDegreesPerHour), "--dec",

@@ -114,16 +114,22 @@ TEST_F(Solver, SolvesInAFolderOfItsOwnAndTakesTheHintsAndLimits) {
   EXPECT_NEAR(solved.sky->center.dec, 20.0, 1e-12);
   EXPECT_NEAR(solved.sky->scale_arcsec, 1.8, 1e-9);
   const auto args = LinesOf((tools_.path() / "args.txt").string());
-  ASSERT_EQ(args.size(), 25U);
+  ASSERT_EQ(args.size(), 27U);
   const std::string& dir = args[1];
-  EXPECT_EQ(args,
-            (std::vector<std::string>{"--dir",       dir,           "--temp-dir",    dir,
-                                      "--out",       "frame",       "--no-plots",    "--new-fits",
-                                      "none",        "--overwrite", "--cpulimit",    "7",
-                                      "--ra",        "150",         "--dec",         "20",
-                                      "--radius",    "2",           "--scale-units", "arcsecperpix",
-                                      "--scale-low", "1.8",         "--scale-high",  "2.2",
-                                      frame_}));
+  EXPECT_EQ(args, (std::vector<std::string>{"--dir",         dir,
+                                            "--temp-dir",    dir,
+                                            "--out",         "frame",
+                                            "--no-plots",    "--new-fits",
+                                            "none",          "--overwrite",
+                                            "--tweak-order", "1",
+                                            "--cpulimit",    "7",
+                                            "--ra",          "150",
+                                            "--dec",         "20",
+                                            "--radius",      "2",
+                                            "--scale-units", "arcsecperpix",
+                                            "--scale-low",   "1.8",
+                                            "--scale-high",  "2.2",
+                                            frame_}));
   EXPECT_NE(fs::path(dir).parent_path(), frames_.path());
   EXPECT_FALSE(fs::exists(dir));
 }
