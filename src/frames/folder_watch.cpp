@@ -18,10 +18,12 @@ namespace orvan::frames {
 namespace {
 
 // What a watched folder reports: files written whole or moved in, folders
-// made or moved, and the folder itself going. IN_CREATE is wanted for the
-// folders alone; a file is never taken on it.
+// made, moved or given new permissions, and the folder itself going.
+// IN_CREATE and IN_ATTRIB are wanted for the folders alone; a file is never
+// taken on them.
 constexpr std::uint32_t kFolderMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE |
-                                      IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR | IN_EXCL_UNLINK;
+                                      IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
+                                      IN_EXCL_UNLINK;
 // A folder inside is not followed through a link; the root may be one.
 constexpr std::uint32_t kInnerMask = kFolderMask | IN_DONT_FOLLOW;
 constexpr std::uint32_t kRootGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
@@ -151,9 +153,13 @@ void FolderWatch::HandleFolder(const Event& event, const std::string& path, Watc
       return;
     }
   }
-  if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+  // A folder that could not be watched is tried again when its permissions
+  // change.
+  const bool retry = (event.mask & IN_ATTRIB) != 0 && refused_.contains(path);
+  if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0 || retry) {
     int err = 0;
     AddTree(path, false, true, news, err);
+    if (retry && !refused_.contains(path)) news.notes.push_back("watching folder " + path);
   }
 }
 
@@ -171,12 +177,14 @@ bool FolderWatch::AddTree(const std::string& top, bool is_root, bool scan, Watch
         err = errno;
         return false;
       }
-      // A folder gone again, or replaced by a file, has nothing to watch.
-      if (errno != ENOENT && errno != ENOTDIR) {
+      // A folder gone again, or replaced by a file, has nothing to watch;
+      // one refused is said once, and tried again when it changes.
+      if (errno != ENOENT && errno != ENOTDIR && refused_.insert(dir).second) {
         news.notes.push_back("cannot watch folder " + dir + ": " + ErrorText(errno));
       }
       continue;
     }
+    refused_.erase(dir);
     if (at_root) root_wd_ = wd;
     // Watched already (made and then seen again): its files were scanned then.
     if (!folders_.emplace(wd, dir).second) continue;
@@ -252,6 +260,7 @@ bool FolderWatch::SeenByScan(const std::string& path) {
 }
 
 bool FolderWatch::Rename(const std::string& from, const std::string& to) {
+  ForgetRefused(from);
   bool any = false;
   for (auto& [wd, path] : folders_) {
     if (Under(path, from)) {
@@ -262,7 +271,12 @@ bool FolderWatch::Rename(const std::string& from, const std::string& to) {
   return any;
 }
 
+void FolderWatch::ForgetRefused(const std::string& top) {
+  std::erase_if(refused_, [&](const std::string& path) { return Under(path, top); });
+}
+
 void FolderWatch::Forget(const std::string& top) {
+  ForgetRefused(top);
   for (auto it = folders_.begin(); it != folders_.end();) {
     if (Under(it->second, top)) {
       inotify_rm_watch(fd_, it->first);
@@ -279,6 +293,7 @@ void FolderWatch::LoseRoot(WatchNews& news) {
   folders_.clear();
   moved_from_.clear();
   scanned_.clear();
+  refused_.clear();
   root_wd_ = -1;
   news.notes.push_back("frame folder " + root_ + " is gone; watching for it again");
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -75,6 +76,7 @@ class FolderWatch {
   // False when no folder watched was under `from`.
   bool Rename(const std::string& from, const std::string& to);
   void Forget(const std::string& top);
+  void ForgetRefused(const std::string& top);
   void LoseRoot(WatchNews& news);
 
   std::string root_;
@@ -83,6 +85,7 @@ class FolderWatch {
   std::unordered_map<int, std::string> folders_;  // watch → its path
   std::map<std::uint32_t, Moved> moved_from_;     // by the move's cookie
   std::map<std::string, FileStamp> scanned_;      // taken by a scan since the last drain
+  std::set<std::string> refused_;                 // folders inside that could not be watched
 };
 
 }  // namespace orvan::frames

@@ -353,19 +353,32 @@ TEST_F(FrameSourceTest, FolderMissingGoneAndBack) {
   EXPECT_EQ(SettleOn("b.fits"), (std::vector<std::string>{"a.fits", "b.fits"}));
 }
 
-TEST_F(FrameSourceTest, UnreadableFolderIsSaidAndLookedForAgain) {
+// The frame folder, then a folder moved into it, unreadable until their
+// permissions are mended.
+TEST_F(FrameSourceTest, UnreadableFoldersAreSaidAndLookedForAgain) {
   if (geteuid() == 0) GTEST_SKIP() << "root reads a folder whatever its permissions";
   fs::create_directory(dir_);
   fs::permissions(dir_, fs::perms::none);
   StartSource();
+  const std::string night = (dir_ / "night").string();
   const std::vector<std::string> said = {
       "cannot watch frame folder " + dir_.string() + ": Permission denied",
       "watching frame folder " + dir_.string() + " again",
+      "cannot watch folder " + night + ": Permission denied",
+      "watching folder " + night,
   };
   ASSERT_TRUE(WaitForFolderTexts({said.begin(), said.begin() + 1}));
   fs::permissions(dir_, fs::perms::owner_all);
-  ASSERT_TRUE(WaitForFolderTexts(said));
+  ASSERT_TRUE(WaitForFolderTexts({said.begin(), said.begin() + 2}));
   EXPECT_EQ(SettleOn("a.fits"), std::vector<std::string>{"a.fits"});
+  fs::create_directory(base_ / "night");
+  // Not to be read; moved to another folder, it must be written.
+  fs::permissions(base_ / "night", fs::perms::owner_write | fs::perms::owner_exec);
+  fs::rename(base_ / "night", night);
+  ASSERT_TRUE(WaitForFolderTexts({said.begin(), said.begin() + 3}));
+  fs::permissions(night, fs::perms::owner_all);
+  ASSERT_TRUE(WaitForFolderTexts(said));
+  EXPECT_EQ(SettleOn("night/b.fits"), (std::vector<std::string>{"a.fits", "night/b.fits"}));
 }
 
 TEST_F(FrameSourceTest, FloodKeepsTheNewestAndSaysTheDroppedOnce) {
