@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +9,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "testing/temp_dir.h"
 
 // FITS files written out by hand, card by card, for the frame reader to read,
 // and a folder of the test's own to put them in.
@@ -69,16 +70,8 @@ inline std::string FitsInExtension(const std::vector<int>& axes,
 class TempFolder {
  public:
   TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvan-frames-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot make " << pattern;
-    path_ = pattern;
+    if (dir_.path().empty()) ADD_FAILURE() << "cannot make a temporary folder";
   }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
 
   std::string Write(const std::string& name, const std::string& bytes) const {
     std::string file = (path_ / name).string();
@@ -91,7 +84,8 @@ class TempFolder {
   const std::filesystem::path& path() const { return path_; }
 
  private:
-  std::filesystem::path path_;
+  TempDir dir_;
+  std::filesystem::path path_{dir_.path()};
 };
 
 inline std::string Contents(const std::string& file) {

@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "testing/temp_dir.h"
+
 namespace orvan::frames {
 namespace {
 
@@ -102,9 +104,7 @@ class Recorder {
 class FrameSourceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "orvan-frames-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "mkdtemp";
-    base_ = pattern;
+    ASSERT_FALSE(temp_.path().empty()) << "mkdtemp";
     dir_ = base_ / "frames";
   }
   void TearDown() override {
@@ -112,7 +112,6 @@ class FrameSourceTest : public ::testing::Test {
     source_.reset();
     std::error_code ignored;  // the folder may be gone already
     fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(base_);
   }
 
   void StartSource(std::chrono::milliseconds rewatch_every = kQuickRewatch) {
@@ -154,7 +153,8 @@ class FrameSourceTest : public ::testing::Test {
     });
   }
 
-  fs::path base_;
+  TempDir temp_;
+  fs::path base_{temp_.path()};
   fs::path dir_;
   Recorder recorder_;
   std::unique_ptr<FrameSource> source_;
