@@ -78,12 +78,14 @@ class RealSolver {
         framemaker::CatalogueStars(mean, framemaker::FieldRadiusDeg(shot) + 0.1, error);
     const std::string path = dir_ + "/frame" + std::to_string(count_) + ".fits";
     if (stars.empty() || !framemaker::WriteFrame(shot, stars, path, error)) return Miss(error);
-    const frames::FrameRead read = frames::ReadFrame(path);
+    const frames::FrameFile file = frames::FrameFile::Open(path, error);
+    if (!file) return Miss(error);
+    const frames::FrameRead read = frames::ReadFrame(file);
     if (!read.header) return Miss(read.error);
     frames::SolveHint hint;
     hint.near = mean;
     hint.scale_arcsec = shot.scale_arcsec;
-    const frames::Solved solved = frames::Solve(path, *read.header, hint, {});
+    const frames::Solved solved = frames::Solve(file, *read.header, hint, {});
     std::filesystem::remove(path);
     seconds_.push_back(solved.seconds);
     if (!solved.sky) return Miss(solved.error);

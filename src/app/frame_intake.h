@@ -46,6 +46,9 @@ class FrameIntake {
   // once the event loop runs.
   void Deliver(frmMain& form);
   void Take();
+  // The watch and the worker stopped; what could not be, said (empty where
+  // all stopped).
+  std::string Stop() { return source_.Stop(); }
 
  private:
   void Measure(const frames::FrameEvent& event);

@@ -175,6 +175,11 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   // A failed start-up has shown its report and ended the program before any
   // event loop ran; otherwise the loop runs until the program ends.
   if (!form.ended()) QCoreApplication::exec();
+  // The frames stop within their limit; a thread stuck in a folder that
+  // hangs is said, and the program ends without it.
+  if (c.frames) {
+    if (const std::string left = c.frames->Stop(); !left.empty()) Notice("frames: " + left);
+  }
   return form.exit_status();
 }
 

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <utility>
 
+#include "child.h"
+
 namespace orvan::frames {
 
 namespace {
@@ -46,12 +48,6 @@ FileStamp StampOf(const struct stat& status) {
 }
 
 }  // namespace
-
-std::string ErrorText(int err) {
-  std::array<char, 256> buffer{};
-  // The GNU strerror_r, which may return its own static text instead.
-  return strerror_r(err, buffer.data(), buffer.size());
-}
 
 bool IsFrameName(const std::string& name) {
   const std::size_t dot = name.rfind('.');

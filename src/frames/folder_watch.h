@@ -27,9 +27,6 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
-// The system's text for errno value `err`.
-std::string ErrorText(int err);
-
 // True for a name ending .fits, .fit or .fts in any letter case.
 bool IsFrameName(const std::string& name);
 

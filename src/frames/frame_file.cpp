@@ -2,28 +2,35 @@
 
 #include <fcntl.h>
 #include <fitsio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
-#include <cstring>
+#include <cstdio>
 #include <memory>
 #include <string_view>
+#include <utility>
 
+#include "child.h"
 #include "frames/frame_wcs.h"
+#include "pointing/sky.h"
 #include "points/text_fields.h"
+#include "support/numtext.h"
+#include "support/units.h"
 #include "support/utc_text.h"
 
 namespace orvan::frames {
 namespace {
 
-// Every FITS file opens with this keyword and its value indicator.
+// Every FITS file opens with this keyword and its value indicator, then T
+// (for true) as the card's value.
 constexpr std::string_view kFitsStart = "SIMPLE  =";
-constexpr double kMillisecondsPerSecond = 1000.0;
-constexpr double kNanosecondsPerSecond = 1e9;
+constexpr std::size_t kCardLength = 80;
+constexpr int kLeapSecond = 60;
 constexpr std::int64_t kNanosecondsPerMillisecond = 1000000;
+constexpr double kNanosecondsPerSecond = 1e9;
 // Arc-seconds per radian over the micrometres per millimetre: a pixel of
 // 1 um behind 1 mm of focal length.
 constexpr double kArcsecPerMicronPerMm = 206.264806;
@@ -36,38 +43,49 @@ struct FitsCloser {
 };
 using Fits = std::unique_ptr<fitsfile, FitsCloser>;
 
-// What the file's first bytes say, before cfitsio sees it: whether it is
-// there, readable, and a FITS file at all.
-std::string CheckStart(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    const int cause = errno;
-    if (cause == ENOENT) return "file went away while read";
-    return std::string("cannot open: ") + std::strerror(cause);
-  }
-  std::array<char, kFitsStart.size()> start{};
+// What a file that is not a regular one is, for the line that skips it.
+const char* KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISDIR(mode)) return "a folder";
+  return "not a regular file";
+}
+
+// Whether the first card is SIMPLE = T: F says the file does not follow the
+// standard, and nothing in it can be taken as a frame.
+bool Simple(std::string_view card) {
+  std::string_view value = card.substr(kFitsStart.size());
+  value = value.substr(0, value.find('/'));
+  const auto first = value.find_first_not_of(' ');
+  return first != std::string_view::npos && value[first] == 'T' &&
+         value.find_first_not_of(' ', first + 1) == std::string_view::npos;
+}
+
+// What the file's first card says, before cfitsio sees it: whether it is
+// readable, and a FITS file at all.
+std::string CheckStart(int fd) {
+  std::array<char, kCardLength> start{};
   ssize_t got = 0;
   do {
-    got = ::read(fd, start.data(), start.size());
+    got = ::pread(fd, start.data(), start.size(), 0);
   } while (got < 0 && errno == EINTR);
-  const int cause = errno;
-  ::close(fd);
-  if (got < 0) return std::string("cannot read: ") + std::strerror(cause);
+  if (got < 0) return "cannot read: " + ErrorText(errno);
   if (got == 0) return "empty file";
-  if (std::string_view(start.data(), static_cast<std::size_t>(got)) != kFitsStart) {
-    return "not a FITS file";
-  }
+  const std::string_view card(start.data(), static_cast<std::size_t>(got));
+  if (!card.starts_with(kFitsStart)) return "not a FITS file";
+  if (!Simple(card)) return "not a FITS file: SIMPLE is not T";
   return {};
 }
 
-Fits Open(const std::string& path, std::string& error) {
-  if (error = CheckStart(path); !error.empty()) return nullptr;
+Fits Open(const FrameFile& frame, std::string& error) {
+  if (error = CheckStart(frame.fd()); !error.empty()) return nullptr;
+  // The very file checked, whatever its name now names.
+  const std::string path = "/proc/self/fd/" + std::to_string(frame.fd());
   fitsfile* file = nullptr;
   int status = 0;
   if (fits_open_diskfile(&file, path.c_str(), READONLY, &status) == 0) return Fits(file);
-  if (status == FILE_NOT_OPENED && ::access(path.c_str(), F_OK) != 0 && errno == ENOENT) {
-    error = "file went away while read";
-  } else if (status == END_OF_FILE || status == READ_ERROR) {
+  if (status == END_OF_FILE || status == READ_ERROR) {
     error = "truncated header";
   } else {
     std::array<char, FLEN_STATUS> text{};
@@ -137,22 +155,6 @@ std::optional<std::string> EitherKeyword(fitsfile* file, const char* first, cons
   return Keyword(file, second);
 }
 
-// A FITS number ("30", "3.0E1", Fortran's "3.0D1"), finite.
-std::optional<double> Number(std::string text) {
-  const auto begin = text.find_first_not_of(' ');
-  const auto end = text.find_last_not_of(' ');
-  if (begin == std::string::npos) return std::nullopt;
-  text = text.substr(begin, end - begin + 1);
-  if (auto d = text.find_first_of("dD"); d != std::string::npos) text[d] = 'E';
-  if (!text.empty() && text.front() == '+') text.erase(0, 1);
-  double value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || ptr != text.data() + text.size() || !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
-}
-
 std::string Bad(const char* name, const std::string& value) {
   return std::string("bad ") + name + " " + points::Quoted(value);
 }
@@ -167,7 +169,8 @@ std::optional<double> StartOf(fitsfile* file, std::string& error) {
   }
   const bool zoned = !text->empty() && text->back() == 'Z';
   const auto utc = ParseUtcText(zoned ? *text : *text + "Z");
-  if (!utc) {
+  if (!utc || (utc->second == kLeapSecond &&
+               !pointing::EndsWithLeapSecond(utc->year, utc->month, utc->day))) {
     error = Bad(name, *text);
     return std::nullopt;
   }
@@ -183,9 +186,10 @@ std::optional<double> ExposureOf(fitsfile* file, std::string& error) {
     error = "no EXPTIME or EXPOSURE";
     return std::nullopt;
   }
-  const auto seconds = Number(*text);
-  if (!seconds || *seconds < 0) {
-    error = Bad(name, *text);
+  const auto seconds = FitsNumber(*text);
+  if (!seconds || *seconds < 0 || *seconds > kMostExposureSeconds) {
+    error = Bad(name, *text) + ": not a number of seconds from 0 to " +
+            ShortestText(kMostExposureSeconds);
     return std::nullopt;
   }
   return seconds;
@@ -193,7 +197,7 @@ std::optional<double> ExposureOf(fitsfile* file, std::string& error) {
 
 // A keyword's number where it is there and positive; 0 where it is not.
 double Positive(const std::optional<std::string>& text) {
-  const auto value = text ? Number(*text) : std::nullopt;
+  const auto value = text ? FitsNumber(*text) : std::nullopt;
   return value && *value > 0 ? *value : 0;
 }
 
@@ -210,7 +214,8 @@ std::optional<double> ScaleHint(fitsfile* file) {
 }
 
 // The current header's WCS, through wcslib.
-std::optional<FrameSky> SkyOf(fitsfile* file, int width, int height, std::string& error) {
+std::optional<FrameSky> SkyOf(fitsfile* file, int width, int height, std::string& error,
+                              std::string& unused) {
   char* text = nullptr;
   int records = 0;
   int status = 0;
@@ -221,7 +226,7 @@ std::optional<FrameSky> SkyOf(fitsfile* file, int width, int height, std::string
   }
   std::string header(text);
   fits_free_memory(text, &status);
-  return SkyOfHeader(std::move(header), records, width, height, error);
+  return SkyOfHeader(std::move(header), records, width, height, error, unused);
 }
 
 FrameRead Read(fitsfile* file) {
@@ -235,7 +240,7 @@ FrameRead Read(fitsfile* file) {
   if (!exposure) return {std::nullopt, error};
   header.exposure_s = *exposure;
   header.mid_exposure = *start + *exposure / 2;
-  header.sky = SkyOf(file, header.width, header.height, error);
+  header.sky = SkyOf(file, header.width, header.height, error, header.wcs_unused);
   if (!error.empty()) return {std::nullopt, error};
   header.pixel_scale_arcsec = ScaleHint(file);
   return {header, {}};
@@ -243,20 +248,70 @@ FrameRead Read(fitsfile* file) {
 
 }  // namespace
 
-FrameRead ReadFrame(const std::string& path) {
+FrameFile FrameFile::Open(const std::string& path, std::string& error) {
+  struct stat seen {};
+  if (::stat(path.c_str(), &seen) != 0) {
+    error = errno == ENOENT ? "file went away while read" : "cannot open: " + ErrorText(errno);
+    return {};
+  }
+  // A FIFO's open would wait for a writer, a device's may act: neither is
+  // opened at all.
+  if (!S_ISREG(seen.st_mode)) {
+    error = std::string("not a regular file: ") + KindOf(seen.st_mode);
+    return {};
+  }
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    error = errno == ENOENT ? "file went away while read" : "cannot open: " + ErrorText(errno);
+    return {};
+  }
+  FrameFile file(fd);
+  struct stat opened {};
+  if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    error = std::string("not a regular file: ") + KindOf(opened.st_mode);
+    return {};
+  }
+  return file;
+}
+
+FrameFile::FrameFile(FrameFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+FrameFile& FrameFile::operator=(FrameFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+  }
+  return *this;
+}
+
+FrameFile::~FrameFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FrameRead ReadFrame(const FrameFile& frame) {
   std::string error;
-  const Fits file = Open(path, error);
+  const Fits file = Open(frame, error);
   if (!file) return {std::nullopt, error};
   return Read(file.get());
+}
+
+FrameRead ReadFrame(const std::string& path) {
+  std::string error;
+  const FrameFile frame = FrameFile::Open(path, error);
+  if (!frame) return {std::nullopt, error};
+  return ReadFrame(frame);
 }
 
 std::optional<FrameSky> ReadWcsFile(const std::string& path, int width, int height,
                                     std::string& error) {
   error.clear();
-  const Fits file = Open(path, error);
+  const FrameFile frame = FrameFile::Open(path, error);
+  if (!frame) return std::nullopt;
+  const Fits file = Open(frame, error);
   if (!file) return std::nullopt;
-  auto sky = SkyOf(file.get(), width, height, error);
-  if (!sky && error.empty()) error = "no WCS";
+  std::string unused;
+  auto sky = SkyOf(file.get(), width, height, error, unused);
+  if (!sky && error.empty()) error = unused.empty() ? "no WCS" : unused;
   return sky;
 }
 

@@ -28,7 +28,13 @@ struct FrameHeader {
   // A pixel's size on the sky from the header's pixel size, binning and focal
   // length, where it gives them.
   std::optional<double> pixel_scale_arcsec;
+  // Why a WCS the header has was not taken as one (it gives no scale);
+  // empty where it has none or it was taken.
+  std::string wcs_unused;
 };
+
+// The longest exposure a frame may claim: a day.
+inline constexpr double kMostExposureSeconds = 86400;
 
 // A frame's header read, or why it could not be: a message naming the
 // cause, never the path (the caller names the file).
@@ -37,7 +43,32 @@ struct FrameRead {
   std::string error;
 };
 
-// Reads the first image of the FITS file at `path`.
+// A frame's file open for reading, closed with it. Only a regular file is
+// opened: anything else (a FIFO, a socket, a device, or a link to one) is
+// refused without ever blocking, as is a file that changes into one between
+// the look and the open.
+class FrameFile {
+ public:
+  // Empty, with `error`, where the file is not one to read.
+  static FrameFile Open(const std::string& path, std::string& error);
+  FrameFile() = default;
+  FrameFile(FrameFile&& other) noexcept;
+  FrameFile& operator=(FrameFile&& other) noexcept;
+  FrameFile(const FrameFile&) = delete;
+  FrameFile& operator=(const FrameFile&) = delete;
+  ~FrameFile();
+  int fd() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  explicit FrameFile(int fd) : fd_(fd) {}
+  int fd_ = -1;
+};
+
+// Reads the first image of the FITS file open as `file`, in this process:
+// the isolated reader (frame_reader.h) runs it in a child.
+FrameRead ReadFrame(const FrameFile& file);
+// As above, the file opened first.
 FrameRead ReadFrame(const std::string& path);
 
 // The WCS in the FITS header file at `path` (a solver's .wcs output) for an

@@ -15,9 +15,12 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <tuple>
 #include <utility>
 
+#include "child.h"
 #include "folder_watch.h"
+#include "support/numtext.h"
 
 namespace orvan::frames {
 
@@ -27,7 +30,7 @@ namespace {
 // wakes both at once.
 constexpr std::chrono::milliseconds kIdleWait{1000};
 constexpr char kOverflowText[] = "missed frames: too many folder events at once";
-constexpr char kNoWcsText[] = "no WCS in its header, and solving is off";
+constexpr char kNoWcsText[] = "no WCS in its header";
 constexpr char kNoReasonText[] = "not read, for a cause not given";
 
 std::string WithoutTrailingSlash(std::string dir) {
@@ -65,7 +68,8 @@ struct FrameSource::State {
   void Read();
   void Work();
   FrameEvent ProcessOne(const std::string& path);
-  void Stop();
+  void Ended(bool& done);
+  std::string Stop();
 
   const SourceConfig config;
   const ProcessFrame process;
@@ -89,7 +93,20 @@ struct FrameSource::State {
 
   std::thread reader;
   std::thread worker;
+  std::mutex ended_mutex;
+  std::condition_variable ended_changed;
+  bool reader_done = false;
+  bool worker_done = false;
+  bool stopped = false;
 };
+
+void FrameSource::State::Ended(bool& done) {
+  {
+    const std::lock_guard lock(ended_mutex);
+    done = true;
+  }
+  ended_changed.notify_all();
+}
 
 void FrameSource::State::Say(FrameEvent event) {
   const std::lock_guard lock(out_mutex);
@@ -186,7 +203,8 @@ void FrameSource::State::Work() {
   }
 }
 
-void FrameSource::State::Stop() {
+std::string FrameSource::State::Stop() {
+  if (std::exchange(stopped, true)) return {};
   stop_reading.store(true);
   if (stop_fd >= 0) {
     const std::uint64_t one = 1;
@@ -199,15 +217,40 @@ void FrameSource::State::Stop() {
     stopping = true;
   }
   queue_changed.notify_all();
-  if (reader.joinable()) reader.join();
-  if (worker.joinable()) worker.join();
+  std::unique_lock lock(ended_mutex);
+  ended_changed.wait_for(lock, config.stop_limit, [this] {
+    return (reader_done || !reader.joinable()) && (worker_done || !worker.joinable());
+  });
+  std::string left;
+  for (auto [thread, done, name] : {std::tuple{&reader, reader_done, "the folder watch"},
+                                    std::tuple{&worker, worker_done, "the frame reader"}}) {
+    if (!thread->joinable()) continue;
+    if (done) {
+      thread->join();
+      continue;
+    }
+    // It holds the state with it; the program may end without it.
+    thread->detach();
+    left += (left.empty() ? "" : " and ") + std::string(name);
+  }
+  if (!left.empty()) {
+    return left + " did not end within " +
+           ShortestText(std::chrono::duration<double>(config.stop_limit).count()) +
+           " s of the stop, and " + (left.find(" and ") != std::string::npos ? "are" : "is") +
+           " left behind";
+  }
   if (stop_fd >= 0) close(stop_fd);
   stop_fd = -1;
+  return {};
 }
 
 FrameSource::FrameSource(SourceConfig config, ProcessFrame process) {
   config.dir = WithoutTrailingSlash(std::move(config.dir));
-  state_ = std::make_unique<State>(std::move(config), std::move(process));
+  state_ = std::make_shared<State>(std::move(config), std::move(process));
+}
+
+std::string FrameSource::Stop() {
+  return state_->Stop();
 }
 
 FrameSource::~FrameSource() {
@@ -243,8 +286,14 @@ bool FrameSource::Start(std::string& error) {
   s.Deliver(news);
   s.started = true;
   try {
-    s.reader = std::thread([&s] { s.Read(); });
-    s.worker = std::thread([&s] { s.Work(); });
+    s.reader = std::thread([state = state_] {
+      state->Read();
+      state->Ended(state->reader_done);
+    });
+    s.worker = std::thread([state = state_] {
+      state->Work();
+      state->Ended(state->worker_done);
+    });
   } catch (const std::system_error& e) {
     s.Stop();
     error = std::string("cannot start watching for frames: ") + e.what();
@@ -271,10 +320,13 @@ std::size_t FrameSource::Seen() const {
 }
 
 FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
-                       const std::optional<SolverConfig>& solver, int stop_fd) {
+                       const std::optional<SolverConfig>& solver, int stop_fd,
+                       const ReaderLimits& reader) {
   FrameEvent event;
   event.file = path;
-  const FrameRead read = ReadFrame(path);
+  const FrameFile file = FrameFile::Open(path, event.text);
+  if (!file) return event;
+  const FrameRead read = ReadInChild([&file] { return ReadFrame(file); }, reader, stop_fd);
   if (!read.header) {
     event.text = read.error.empty() ? kNoReasonText : read.error;
     return event;
@@ -286,16 +338,17 @@ FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
     event.sky = header.sky;
     return event;
   }
+  const std::string no_wcs = header.wcs_unused.empty() ? kNoWcsText : header.wcs_unused;
   if (!solver) {
-    event.text = kNoWcsText;
+    event.text = no_wcs + ", and solving is off";
     return event;
   }
   SolveHint narrowed = hint;
   if (!narrowed.scale_arcsec) narrowed.scale_arcsec = header.pixel_scale_arcsec;
-  const Solved solved = Solve(path, header, narrowed, *solver, stop_fd);
+  const Solved solved = Solve(file, header, narrowed, *solver, stop_fd);
   event.solve_seconds = solved.seconds;
   if (!solved.sky) {
-    event.text = solved.error;
+    event.text = header.wcs_unused.empty() ? solved.error : solved.error + " (" + no_wcs + ")";
     return event;
   }
   event.kind = FrameEvent::Kind::Solved;

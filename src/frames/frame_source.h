@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "frames/frame_reader.h"
 #include "frames/solver.h"
 
 // New frames in a folder, read and solved on a thread of their own, handed
@@ -41,6 +42,9 @@ struct SourceConfig {
   std::size_t queue_limit = 64;
   // How often a folder that went, or can't be read, is looked for again.
   std::chrono::milliseconds rewatch_every{2000};
+  // How long a stop waits for the threads: one stuck in a call that does not
+  // return (a network folder that hangs) is left behind.
+  std::chrono::milliseconds stop_limit{3000};
 };
 
 // Watches `dir` and the folders made in it for FITS files written whole
@@ -49,8 +53,11 @@ class FrameSource {
  public:
   FrameSource(SourceConfig config, ProcessFrame process);
   // Stops both threads: the watch's at once, the worker once the file in
-  // hand (if any) is processed, a solve of it cut short; the files still
-  // queued are let go.
+  // hand (if any) is processed, a read or solve of it cut short; the files
+  // still queued are let go. Within `stop_limit`: a thread not ended by
+  // then is left behind, and the text returned says so (empty where both
+  // ended). Once; later calls return at once.
+  std::string Stop();
   ~FrameSource();
   FrameSource(const FrameSource&) = delete;
   FrameSource& operator=(const FrameSource&) = delete;
@@ -71,13 +78,16 @@ class FrameSource {
 
  private:
   struct State;
-  std::unique_ptr<State> state_;
+  // Shared with the threads, so that one left behind still has it.
+  std::shared_ptr<State> state_;
 };
 
-// The one way the program processes a frame: read, then solved where its
-// header has no WCS and `solver` is given; the solve ends once `stop_fd`
-// turns readable.
+// The one way the program processes a frame: opened (a regular file only),
+// its header read in a child (frame_reader.h), then solved where its header
+// has no WCS it can take and `solver` is given; the read and the solve end
+// once `stop_fd` turns readable.
 FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
-                       const std::optional<SolverConfig>& solver, int stop_fd);
+                       const std::optional<SolverConfig>& solver, int stop_fd,
+                       const ReaderLimits& reader = {});
 
 }  // namespace orvan::frames

@@ -11,17 +11,19 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <numbers>
 #include <string_view>
 #include <vector>
+
+#include "points/text_fields.h"
+#include "support/units.h"
 
 namespace orvan::frames {
 namespace {
 
-constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
-constexpr double kArcsecPerDegree = 3600.0;
-constexpr double kDegreesPerHour = 15.0;
-constexpr double kFullCircleDeg = 360.0;
+constexpr std::size_t kCardLength = 80;
+constexpr std::size_t kKeywordLength = 8;
+constexpr std::string_view kValueIndicator = "= ";
+constexpr const char* kNoScaleText = "its WCS gives no scale: no CDELT or CD cards";
 // Equinox of the FK5 frame taken as the program's J2000, and how near a
 // header's EQUINOX must be to it.
 constexpr double kJ2000Equinox = 2000.0;
@@ -162,18 +164,99 @@ std::optional<FrameSky> Place(wcsprm& wcs, int width, int height, std::string& e
   const double step_x = SeparationDeg(at[1], at[2]);
   const double step_y = SeparationDeg(at[3], at[4]);
   FrameSky sky;
-  double ra = std::fmod(world[lng], kFullCircleDeg);
-  if (ra < 0) ra += kFullCircleDeg;
+  double ra = std::fmod(world[lng], kDegreesPerTurn);
+  if (ra < 0) ra += kDegreesPerTurn;
   sky.center = {ra / kDegreesPerHour, world[lat]};
   sky.scale_arcsec = std::sqrt(step_x * step_y) * kArcsecPerDegree;
   sky.field_deg = std::max(width, height) * sky.scale_arcsec / kArcsecPerDegree;
   return sky;
 }
 
+bool Digits(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "1_2" and the like: two axis numbers joined by an underscore.
+bool AxisPair(std::string_view text) {
+  const auto bar = text.find('_');
+  return bar != std::string_view::npos && Digits(text.substr(0, bar)) &&
+         Digits(text.substr(bar + 1));
+}
+
+// A keyword without its alternate description's letter (A to Z) at the end.
+std::string_view WithoutAlternate(std::string_view key) {
+  if (key.size() > 1 && key.back() >= 'A' && key.back() <= 'Z' && key[key.size() - 2] >= '0' &&
+      key[key.size() - 2] <= '9') {
+    key.remove_suffix(1);
+  }
+  return key;
+}
+
+// Whether the keyword is one of the WCS's numbers, of any description.
+bool WcsNumberKey(std::string_view key) {
+  static constexpr std::array<std::string_view, 4> kAxis = {"CRPIX", "CRVAL", "CDELT", "CROTA"};
+  static constexpr std::array<std::string_view, 3> kMatrix = {"CD", "PC", "PV"};
+  static constexpr std::array<std::string_view, 8> kNamed = {
+      "EQUINOX", "EPOCH", "LONPOLE", "LATPOLE", "A_ORDER", "B_ORDER", "AP_ORDER", "BP_ORDER"};
+  static constexpr std::array<std::string_view, 4> kSip = {"A_", "B_", "AP_", "BP_"};
+  const std::string_view base = WithoutAlternate(key);
+  if (std::find(kNamed.begin(), kNamed.end(), key) != kNamed.end()) return true;
+  for (std::string_view p : kAxis)
+    if (base.starts_with(p) && Digits(base.substr(p.size()))) return true;
+  for (std::string_view p : kMatrix)
+    if (base.starts_with(p) && AxisPair(base.substr(p.size()))) return true;
+  for (std::string_view p : kSip)
+    if (key.starts_with(p) && AxisPair(key.substr(p.size()))) return true;
+  return false;
+}
+
+// A card's value: what stands between the value indicator and a comment.
+std::string_view ValueOf(std::string_view card) {
+  std::string_view value = card.substr(kKeywordLength + kValueIndicator.size());
+  value = value.substr(0, value.find('/'));
+  const auto first = value.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return value.substr(first, value.find_last_not_of(' ') - first + 1);
+}
+
+// wcslib passes over a WCS card it cannot read and takes the keyword's
+// default instead (0 for CRPIX): such a card fails the frame, named.
+std::string CheckNumbers(std::string_view header, bool& scaled) {
+  for (std::size_t at = 0; at + kCardLength <= header.size(); at += kCardLength) {
+    const std::string_view card = header.substr(at, kCardLength);
+    std::string_view key = card.substr(0, kKeywordLength);
+    key = key.substr(0, key.find_last_not_of(' ') + 1);
+    if (!WcsNumberKey(key)) continue;
+    if (card.substr(kKeywordLength, kValueIndicator.size()) != kValueIndicator) {
+      return "WCS card " + std::string(key) + " has no value";
+    }
+    const std::string_view value = ValueOf(card);
+    if (!FitsNumber(value)) {
+      return "bad WCS card " + std::string(key) + ": " + points::Quoted(value) +
+             " is not a finite number";
+    }
+    const bool primary = key == WithoutAlternate(key);
+    if (primary &&
+        (key.starts_with("CDELT") || (key.starts_with("CD") && AxisPair(key.substr(2))))) {
+      scaled = true;
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
+std::optional<double> FitsNumber(std::string_view text) {
+  const auto begin = text.find_first_not_of(' ');
+  if (begin == std::string_view::npos) return std::nullopt;
+  std::string number(text.substr(begin, text.find_last_not_of(' ') - begin + 1));
+  if (auto d = number.find_first_of("dD"); d != std::string::npos) number[d] = 'E';
+  return points::NumberOf(number);
+}
+
 std::optional<FrameSky> SkyOfHeader(std::string header, int records, int width, int height,
-                                    std::string& error) {
+                                    std::string& error, std::string& unused) {
   EnableWcsMessages();
   WcsArray all;
   int rejected = 0;
@@ -184,6 +267,12 @@ std::optional<FrameSky> SkyOfHeader(std::string header, int records, int width, 
   }
   wcsprm* wcs = Primary(all);
   if (wcs == nullptr || !HasTypes(*wcs)) return std::nullopt;
+  bool scaled = false;
+  if (error = CheckNumbers(header, scaled); !error.empty()) return std::nullopt;
+  if (!scaled) {
+    unused = kNoScaleText;
+    return std::nullopt;
+  }
   if (const int set = wcsset(wcs); set != 0) {
     error = "WCS refused by wcslib: " + WcsMessage(*wcs, set);
     return std::nullopt;

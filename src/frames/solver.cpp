@@ -18,21 +18,26 @@
 #include <fstream>
 #include <vector>
 
+#include "child.h"
+#include "frames/frame_reader.h"
 #include "points/text_fields.h"
 #include "support/numtext.h"
+#include "support/units.h"
 
 namespace orvan::frames {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 // The name solve-field gives its outputs in the private folder, and the file
 // its own output goes to.
 constexpr const char* kOutputBase = "frame";
 constexpr const char* kLogName = "solve-field.log";
 constexpr const char* kSolverName = "solve-field";
-constexpr double kDegreesPerHour = 15.0;
+// The frame's own name in the private folder: astrometry.net builds shell
+// command lines from it.
+constexpr const char* kInputName = "input.fits";
+constexpr std::size_t kCopyChunk = std::size_t{1} << 20U;
 // The solution is a plain TAN: the program reads only the frame's centre,
 // and a SIP polynomial fitted to a frame's few catalogue stars (a Tycho-2
 // field holds tens) moves that centre by tenths of an arc-second.
@@ -42,9 +47,6 @@ constexpr double kScaleSlack = 0.10;
 // The CPU limit the kernel holds the solver to, beyond the one it keeps
 // itself: only a solver that ignores its own is stopped by it.
 constexpr rlim_t kCpuBackstopMarginS = 10;
-// How often a child is looked at where the kernel cannot signal its end
-// (no pidfd).
-constexpr std::chrono::milliseconds kPollStep{20};
 // Marks every descriptor from 3 up close-on-exec (linux/close_range.h).
 constexpr unsigned kCloseRangeCloexec = 1U << 2U;
 constexpr int kExecFailed = 127;
@@ -58,7 +60,7 @@ class TempFolder {
     std::string pattern =
         std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/orvan-solve-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-      error = std::string("cannot make a temporary folder: ") + std::strerror(errno);
+      error = "cannot make a temporary folder: " + ErrorText(errno);
       return;
     }
     path_ = pattern;
@@ -95,10 +97,7 @@ std::vector<std::string> Arguments(const std::string& frame, const std::string& 
                              ShortestText(*scale * (1 - kScaleSlack)), "--scale-high",
                              ShortestText(*scale * (1 + kScaleSlack))});
   }
-  // Absolute, so that no frame name reads as an option.
-  std::error_code failed;
-  const fs::path absolute = fs::absolute(frame, failed);
-  args.push_back(failed ? frame : absolute.string());
+  args.push_back(frame);
   return args;
 }
 
@@ -123,8 +122,8 @@ std::string Locate(const std::string& program) {
 
 // In the child, between fork and exec: only calls safe there. Any failure is
 // written to `report` as its errno.
-[[noreturn]] void RunChild(const char* file, char* const* argv, const char* log, rlim_t cpu_s,
-                           int report) {
+[[noreturn]] void RunChild(const char* file, char* const* argv, const char* dir, const char* log,
+                           rlim_t cpu_s, int report) {
   ::setpgid(0, 0);
   const rlimit cpu{cpu_s, cpu_s + 1};
   ::setrlimit(RLIMIT_CPU, &cpu);
@@ -134,8 +133,9 @@ std::string Locate(const std::string& program) {
   ::sigprocmask(SIG_SETMASK, &none, nullptr);
   const int in = ::open("/dev/null", O_RDONLY);
   const int out = ::open(log, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (in >= 0 && out >= 0 && ::dup2(in, STDIN_FILENO) >= 0 && ::dup2(out, STDOUT_FILENO) >= 0 &&
-      ::dup2(out, STDERR_FILENO) >= 0) {
+  // It works in its own folder: nothing it makes lands beside the program.
+  if (in >= 0 && out >= 0 && ::chdir(dir) == 0 && ::dup2(in, STDIN_FILENO) >= 0 &&
+      ::dup2(out, STDOUT_FILENO) >= 0 && ::dup2(out, STDERR_FILENO) >= 0) {
     ::syscall(SYS_close_range, 3U, ~0U, kCloseRangeCloexec);
     ::execv(file, argv);
   }
@@ -147,7 +147,7 @@ std::string Locate(const std::string& program) {
 // The child started, in a process group of its own; -1 with errno where it
 // could not be.
 pid_t Start(const std::string& program, const std::vector<std::string>& args,
-            const std::string& log, rlim_t cpu_s) {
+            const std::string& dir, const std::string& log, rlim_t cpu_s) {
   const std::string file = Locate(program);
   if (file.empty()) return -1;
   std::vector<char*> argv;
@@ -157,7 +157,7 @@ pid_t Start(const std::string& program, const std::vector<std::string>& args,
   int report[2];
   if (::pipe2(report, O_CLOEXEC) != 0) return -1;
   const pid_t pid = ::fork();
-  if (pid == 0) RunChild(file.c_str(), argv.data(), log.c_str(), cpu_s, report[1]);
+  if (pid == 0) RunChild(file.c_str(), argv.data(), dir.c_str(), log.c_str(), cpu_s, report[1]);
   const int fork_error = errno;
   ::close(report[1]);
   int cause = 0;
@@ -180,50 +180,6 @@ pid_t Start(const std::string& program, const std::vector<std::string>& args,
   return pid;
 }
 
-struct Ending {
-  int status = 0;
-  bool timed_out = false;
-  bool stopped = false;
-  double cpu_s = 0;  // the solver's and its waited-for helpers', user and system
-};
-
-double SecondsOf(const timeval& t) {
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
-
-// Waits for the child until `deadline` or until `stop_fd` turns readable,
-// then ends its whole group: at the limit, or after it, for any helper it
-// left running.
-Ending Await(pid_t pid, Clock::time_point deadline, int stop_fd) {
-  const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-  Ending ending;
-  while (true) {
-    siginfo_t info{};
-    const int waited = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
-    if ((waited == 0 && info.si_pid == pid) || (waited != 0 && errno != EINTR)) break;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) {
-      ending.timed_out = true;
-      break;
-    }
-    // poll passes over a descriptor of -1: either may be missing.
-    std::array<pollfd, 2> ready{{{pidfd, POLLIN, 0}, {stop_fd, POLLIN, 0}}};
-    const auto wait = pidfd >= 0 ? left : std::min(left, kPollStep);
-    ::poll(ready.data(), ready.size(), static_cast<int>(wait.count()));
-    if ((ready[1].revents & POLLIN) != 0) {
-      ending.stopped = true;
-      break;
-    }
-  }
-  ::killpg(pid, SIGKILL);
-  rusage usage{};
-  while (::wait4(pid, &ending.status, 0, &usage) < 0 && errno == EINTR) {
-  }
-  ending.cpu_s = SecondsOf(usage.ru_utime) + SecondsOf(usage.ru_stime);
-  if (pidfd >= 0) ::close(pidfd);
-  return ending;
-}
-
 // The last line the solver wrote, for a failure's message.
 std::string LastLine(const std::string& log) {
   std::ifstream in(log);
@@ -232,12 +188,6 @@ std::string LastLine(const std::string& log) {
     if (line.find_first_not_of(" \t\r") != std::string::npos) last = line;
   }
   return points::Shortened(last);
-}
-
-// The signal's description, as strsignal gives it but safe on any thread.
-std::string SignalName(int signal) {
-  const char* name = ::sigdescr_np(signal);
-  return name != nullptr ? name : "unknown signal";
 }
 
 std::string Seconds(double seconds) {
@@ -249,9 +199,9 @@ std::string CpuLimitText(const SolverConfig& config) {
 }
 
 // Why the solver gave no WCS, from how it ended; empty where it ended well.
-std::string Failure(const Ending& ending, const SolverConfig& config, const std::string& log) {
+std::string Failure(const ChildEnding& ending, const SolverConfig& config, const std::string& log) {
   if (ending.stopped) return kStoppedText;
-  if (ending.timed_out) {
+  if (ending.timed_out || ending.unreaped) {
     const double limit_s = std::chrono::duration<double>(config.wall_limit).count();
     return "passed its time limit of " + Seconds(limit_s);
   }
@@ -271,24 +221,53 @@ std::string Failure(const Ending& ending, const SolverConfig& config, const std:
   return {};
 }
 
+// The frame's bytes at `to`: a hard link to the very file opened where the
+// file system and its owner allow, else a copy.
+std::string Place(const FrameFile& frame, const std::string& to) {
+  const std::string from = "/proc/self/fd/" + std::to_string(frame.fd());
+  if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return {};
+  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (out < 0) return "cannot copy the frame for solve-field: " + ErrorText(errno);
+  std::vector<char> chunk(kCopyChunk);
+  off_t at = 0;
+  std::string error;
+  while (error.empty()) {
+    const ssize_t got = ::pread(frame.fd(), chunk.data(), chunk.size(), at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) error = "cannot copy the frame for solve-field: " + ErrorText(errno);
+    if (got <= 0) break;
+    for (ssize_t put = 0; put < got && error.empty();) {
+      const ssize_t wrote = ::write(out, chunk.data() + put, static_cast<std::size_t>(got - put));
+      if (wrote < 0 && errno != EINTR)
+        error = "cannot copy the frame for solve-field: " + ErrorText(errno);
+      if (wrote > 0) put += wrote;
+    }
+    at += got;
+  }
+  ::close(out);
+  return error;
+}
+
 }  // namespace
 
-Solved Solve(const std::string& path, const FrameHeader& header, const SolveHint& hint,
+Solved Solve(const FrameFile& frame, const FrameHeader& header, const SolveHint& hint,
              const SolverConfig& config, int stop_fd) {
   Solved solved;
-  const auto began = Clock::now();
+  const auto began = ChildClock::now();
   const TempFolder folder(solved.error);
   if (folder.path().empty()) return solved;
+  const std::string input = folder.path() + "/" + kInputName;
+  if (solved.error = Place(frame, input); !solved.error.empty()) return solved;
   const std::string log = folder.path() + "/" + kLogName;
   const auto cpu_s = static_cast<rlim_t>(std::ceil(std::max(config.cpu_limit_s, 1.0)));
-  const pid_t pid = Start(config.program, Arguments(path, folder.path(), header, hint, config), log,
-                          cpu_s + kCpuBackstopMarginS);
+  const pid_t pid = Start(config.program, Arguments(input, folder.path(), header, hint, config),
+                          folder.path(), log, cpu_s + kCpuBackstopMarginS);
   if (pid < 0) {
-    solved.error = std::string("cannot start solve-field: ") + std::strerror(errno);
+    solved.error = "cannot start solve-field: " + ErrorText(errno);
     return solved;
   }
-  const Ending ending = Await(pid, began + config.wall_limit, stop_fd);
-  solved.seconds = std::chrono::duration<double>(Clock::now() - began).count();
+  const ChildEnding ending = AwaitChild(pid, began + config.wall_limit, stop_fd);
+  solved.seconds = std::chrono::duration<double>(ChildClock::now() - began).count();
   if (solved.error = Failure(ending, config, log); !solved.error.empty()) return solved;
   const std::string wcs = folder.path() + "/" + kOutputBase + ".wcs";
   if (!fs::exists(wcs)) {
@@ -296,9 +275,16 @@ Solved Solve(const std::string& path, const FrameHeader& header, const SolveHint
     solved.error = ending.cpu_s >= config.cpu_limit_s ? CpuLimitText(config) : "no solution";
     return solved;
   }
-  std::string error;
-  solved.sky = ReadWcsFile(wcs, header.width, header.height, error);
-  if (!solved.sky) solved.error = "solution unreadable: " + error;
+  const FrameRead read = ReadInChild(
+      [&] {
+        FrameRead sky{FrameHeader(header), {}};
+        sky.header->sky = ReadWcsFile(wcs, header.width, header.height, sky.error);
+        if (!sky.header->sky) sky.header.reset();
+        return sky;
+      },
+      config.reader, stop_fd);
+  if (read.header) solved.sky = read.header->sky;
+  if (!solved.sky) solved.error = "solution unreadable: " + read.error;
   return solved;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "frames/frame_file.h"
+#include "frames/frame_reader.h"
 
 // Plate solving by astrometry.net's solve-field, in a process of its own.
 namespace orvan::frames {
@@ -23,6 +24,7 @@ struct SolverConfig {
   // killed; both can be shortened by tests.
   double cpu_limit_s = 30;
   std::chrono::milliseconds wall_limit{60000};
+  ReaderLimits reader;  // for its solution's header
 };
 
 struct Solved {
@@ -31,11 +33,13 @@ struct Solved {
   double seconds = 0;  // wall clock spent
 };
 
-// Solves the frame at `path`. The solver writes only into a private
-// temporary folder, removed before this returns; the frame is never changed.
-// Once `stop_fd` (where not -1) turns readable, the solver is killed at once:
-// a program that ends does not wait out the solver's limits.
-Solved Solve(const std::string& path, const FrameHeader& header, const SolveHint& hint,
+// Solves the frame open as `frame`. The solver is given a private link to
+// it, or a copy, under a name of the program's own in a private temporary
+// folder that it writes into and that is removed before this returns: the
+// name as found never reaches it, and the frame is never changed. Once
+// `stop_fd` (where not -1) turns readable, the solver is killed at once: a
+// program that ends does not wait out the solver's limits.
+Solved Solve(const FrameFile& frame, const FrameHeader& header, const SolveHint& hint,
              const SolverConfig& config, int stop_fd = -1);
 
 }  // namespace orvan::frames

@@ -43,6 +43,17 @@ double TtMinusUtcSeconds(double ut) {
   return c.seconds;
 }
 
+bool EndsWithLeapSecond(int year, int month, int day) {
+  double jd0 = 0, jd = 0, fraction = 0, before = 0, after = 0;
+  int next_year = 0, next_month = 0, next_day = 0;
+  // The next civil day by ERFA's calendar, then TAI - UTC on either side.
+  if (eraCal2jd(year, month, day, &jd0, &jd) != 0 ||
+      eraJd2cal(jd0, jd + 1, &next_year, &next_month, &next_day, &fraction) != 0)
+    return false;
+  return eraDat(year, month, day, 0, &before) >= 0 &&
+         eraDat(next_year, next_month, next_day, 0, &after) >= 0 && after > before;
+}
+
 double GreenwichMeanSiderealTime(double ut) {
   // The Julian date split as ERFA likes it: the epoch, then the small part.
   const double ut_days = ut / kSecondsPerDay;

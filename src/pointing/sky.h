@@ -35,6 +35,9 @@ struct RaDec {
 // UTC (within 0.9 s), which moves nothing at the program's arc-second scale
 // but a sidereal-time offset common to target and mount.
 double TtMinusUtcSeconds(double ut);
+// Whether the civil day ended with a leap second, by ERFA's table: the one
+// day on which UTC's 23:59:60 exists. False outside ERFA's years.
+bool EndsWithLeapSecond(int year, int month, int day);
 
 // Sidereal times (hours) at `ut` seconds of universal time since J2000.0.
 // Mean: ERFA's eraGmst06. Apparent: the mean plus the equation of the

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "support/ascii.h"
+#include "support/escaped_text.h"
 #include "support/numtext.h"
 #include "support/units.h"
 
@@ -77,7 +78,7 @@ std::vector<std::string_view> Fields(std::string_view line) {
 }
 
 std::string Quoted(std::string_view field) {
-  std::string quoted = "\"" + Shortened(field) + "\"";
+  std::string quoted = "\"" + EscapedText(Shortened(field)) + "\"";
   if (field.size() <= kQuotedMost) return quoted;
   return quoted + " (" + std::to_string(field.size()) + " bytes)";
 }
@@ -93,6 +94,12 @@ std::string Shortened(std::string_view text) {
 bool IsNumber(std::string_view field) {
   double value = 0;
   return ParseNumber(field, value);
+}
+
+std::optional<double> NumberOf(std::string_view field) {
+  double value = 0;
+  if (!ParseNumber(field, value)) return std::nullopt;
+  return value;
 }
 
 double Number(std::string_view field, const At& at, const std::string& what) {

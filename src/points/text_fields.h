@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -35,16 +36,18 @@ struct At {
   [[noreturn]] void Fail(const std::string& what) const { points::Fail(source, line, what); }
 };
 
-// `field` in double quotes for a message, Shortened, with its whole length
-// where it was cut: a runaway field does not flood the message.
+// `field` in double quotes for a message, Shortened and escaped (EscapedText),
+// with its whole length where it was cut: a runaway field does not flood the
+// message, nor one read from a file forge it.
 inline constexpr std::size_t kQuotedMost = 60;
 std::string Quoted(std::string_view field);
 
 // A decimal number, optionally signed, with an optional exponent, finite;
 // else a failure naming `what`.
 double Number(std::string_view field, const At& at, const std::string& what);
-// Whether `field` reads as such a number.
+// Whether `field` reads as such a number, and the number where it does.
 bool IsNumber(std::string_view field);
+std::optional<double> NumberOf(std::string_view field);
 
 // `hours` in [0, 24), `degrees` within +-limit, returned; else a failure
 // naming `what`.

@@ -72,7 +72,14 @@ std::string UtcNowText() {
 }
 
 std::chrono::system_clock::time_point TimeOfJ2000Seconds(double seconds) {
-  const auto since_epoch = std::chrono::duration<double>(seconds + kJ2000UnixSeconds);
+  // Beyond what the clock's 64-bit count of nanoseconds holds (years 1678 to
+  // 2261), the conversion would overflow: such a count is taken as the
+  // nearest it holds, and one that is no number as the earliest.
+  constexpr double kMostUnixSeconds = 9.2e9;
+  double unix_seconds = seconds + kJ2000UnixSeconds;
+  if (!(unix_seconds >= -kMostUnixSeconds)) unix_seconds = -kMostUnixSeconds;
+  if (unix_seconds > kMostUnixSeconds) unix_seconds = kMostUnixSeconds;
+  const auto since_epoch = std::chrono::duration<double>(unix_seconds);
   return std::chrono::system_clock::time_point(
       std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch));
 }

@@ -34,7 +34,8 @@ std::string UtcNowText();
 // The program's clock counts seconds of UTC since J2000.0,
 // 2000-01-01T12:00:00Z: this many seconds after 1970-01-01T00:00:00Z.
 inline constexpr double kJ2000UnixSeconds = 946728000.0;
-// Such a count as a time point, and as UTC with milliseconds.
+// Such a count as a time point, and as UTC with milliseconds; a count beyond
+// the years 1678 to 2261 as the nearest of them.
 std::chrono::system_clock::time_point TimeOfJ2000Seconds(double seconds);
 std::string UtcTextOfJ2000Seconds(double seconds);
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "support/csv.h"
+#include "support/escaped_text.h"
 #include "support/numtext.h"
 #include "support/utc_text.h"
 
@@ -95,14 +96,14 @@ std::string ErrorReportLine(std::string_view time, const Error& error, std::stri
 
 std::string FrameLine(std::string_view time, const FrameNote& note, std::string_view status) {
   Fields fields = Begin(time, "frame", status);
-  fields[kFrameFile] = note.file;
+  fields[kFrameFile] = PrintableText(note.file);
   if (note.mid) fields[kFrameMid] = UtcTextOfJ2000Seconds(*note.mid);
   if (note.drift_arcsec) {
     fields[kFrameDriftRaArcsec] = ShortestText(note.drift_arcsec->ra);
     fields[kFrameDriftDecArcsec] = ShortestText(note.drift_arcsec->dec);
   }
   fields[kFrameAction] = note.action;
-  fields[kErrorText] = note.reason;
+  fields[kErrorText] = PrintableText(note.reason);
   return Join(fields);
 }
 

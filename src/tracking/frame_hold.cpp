@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "support/escaped_text.h"
 #include "support/units.h"
 
 namespace orvan::tracking {
@@ -53,7 +54,7 @@ const char* FrameVerdictName(FrameVerdict verdict) {
 
 std::string FrameNoteText(const FrameNote& note) {
   std::string text;
-  if (!note.file.empty()) text = "\"" + note.file + "\" ";
+  if (!note.file.empty()) text = "\"" + EscapedText(note.file) + "\" ";
   text += note.action;
   if (note.drift_arcsec) {
     char drift[96];
@@ -61,7 +62,7 @@ std::string FrameNoteText(const FrameNote& note) {
                   note.drift_arcsec->dec);
     text += drift;
   }
-  if (!note.reason.empty()) text += ": " + note.reason;
+  if (!note.reason.empty()) text += ": " + PrintableText(note.reason);
   return text;
 }
 
@@ -207,8 +208,28 @@ bool FrameHold::Plausible(const Offset& offset, const FrameMeasurement& frame,
   return false;
 }
 
+// A frame dated ahead of the program's clock cannot have been taken yet:
+// the camera's clock is off. It is never taken, nor made the frame the
+// next ones must follow in time.
+std::optional<std::string> FrameHold::Future(const FrameMeasurement& frame) {
+  const double ahead = frame.mid - now_();
+  if (!(ahead > kClockToleranceSeconds)) return std::nullopt;
+  char text[96];
+  std::snprintf(text, sizeof text, "dated in the future: its middle is %.1f s past the clock",
+                ahead);
+  std::string why = text;
+  if (!clock_said_) why += "; is the camera's clock right?";
+  clock_said_ = true;
+  return why;
+}
+
 FrameOutcome FrameHold::Frame(const FrameMeasurement& frame) {
   FrameOutcome outcome;
+  if (std::optional<std::string> why = Future(frame)) {
+    outcome.verdict = FrameVerdict::Refused;
+    outcome.reason = std::move(*why);
+    return outcome;
+  }
   if (const std::optional<std::string> why = Unfit(frame)) {
     outcome.reason = *why;
     return outcome;

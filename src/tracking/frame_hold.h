@@ -64,7 +64,8 @@ struct FrameNote {
   std::string reason;
 };
 // One line for a person: "f.fits" used, drift RA 0.52" Dec -0.31";
-// "f.fits" ignored: taken before the start.
+// "f.fits" ignored: taken before the start. The name is escaped
+// (EscapedText) and the reason made printable: neither can forge a line.
 std::string FrameNoteText(const FrameNote& note);
 
 struct FrameHoldConfig {
@@ -93,6 +94,9 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   // over this long: a frame's correction is mostly under the threshold,
   // which no pulse takes out.
   static constexpr double kCloseSeconds = 60;
+  // How far ahead of the program's clock a camera's may run: a frame whose
+  // middle is later than this is dated in the future.
+  static constexpr double kClockToleranceSeconds = 2;
   // The held position is aimed at the middle of the coming cycle.
   static constexpr double kLeadSeconds = kCyclePeriodMs / kMillisecondsPerSecond / 2;
 
@@ -120,6 +124,7 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   };
   void Capture(const AxisPair& target, double time);
   void AfterPulses(const CycleRecord& record, double now);
+  std::optional<std::string> Future(const FrameMeasurement& frame);
   std::optional<std::string> Unfit(const FrameMeasurement& frame) const;
   std::optional<AxisPair> MountAt(double time) const;
   bool Plausible(const Offset& offset, const FrameMeasurement& frame, FrameOutcome& outcome);
@@ -147,6 +152,7 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   std::optional<Offset> doubted_;      // the last frame refused as a bad solve
   std::optional<double> last_mid_;
   std::optional<AxisPair> held_;  // the held position the last cycle had
+  bool clock_said_ = false;       // a frame dated in the future was refused
 };
 
 }  // namespace orvan::tracking

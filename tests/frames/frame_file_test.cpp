@@ -90,6 +90,12 @@ double CosRho(double xi_deg) {
 
 std::vector<Good> GoodFrames() {
   return {
+      // The leap second that ended 2016 reads as the first second of 2017:
+      // 6210 days (17 years, 5 of them leap years) less half a day to J2000.0,
+      // then 0.5 s into the day and half the 1-s exposure.
+      {"in a leap second",
+       Fits({20, 10}, {Card("DATE-OBS", "'2016-12-31T23:59:60.5'"), Card("EXPTIME", "1")}),
+       6210.0 * 86400 - 43200 + 1, 20, 10, std::nullopt, 0, 0, std::nullopt},
       // 206.265 x 3.76 um x 2 / 1000 mm = 1.5511128".
       {"no WCS, a pixel scale from the camera",
        Fits({20, 10},
@@ -195,7 +201,20 @@ std::vector<Damaged> DamagedFrames() {
        "no EXPTIME or EXPOSURE"},
       {"a negative exposure",
        Fits({20, 10}, {Card("DATE-OBS", "'2026-12-08T21:04:08'"), Card("EXPTIME", "-1.0")}),
-       "bad EXPTIME \"-1.0\""},
+       "bad EXPTIME \"-1.0\": not a number of seconds from 0 to 86400"},
+      {"an exposure of 1e20 s",
+       Fits({20, 10}, {Card("DATE-OBS", "'2026-12-08T21:04:08'"), Card("EXPTIME", "1E20")}),
+       "bad EXPTIME \"1E20\": not a number of seconds from 0 to 86400"},
+      {"a leap second on a day without one",
+       Fits({20, 10}, {Card("DATE-OBS", "'2026-12-31T23:59:60.999'"), Card("EXPTIME", "30")}),
+       "bad DATE-OBS \"2026-12-31T23:59:60.999\""},
+      {"SIMPLE = F", "SIMPLE  =                    F" + whole.substr(30),
+       "not a FITS file: SIMPLE is not T"},
+      {"CRPIX1 = NaN", wcs(Tan("TAN", "150", "20", "NaN", "5")),
+       "bad WCS card CRPIX1: \"NaN\" is not a finite number"},
+      {"CRVAL1 without its =",
+       wcs(Plus(tan, {std::string("CRVAL1    150.0").append(80 - 15, ' ')})),
+       "WCS card CRVAL1 has no value"},
       {"1-D", Fits({20}, Cards({})), "not a 2-D image"},
       {"3-D", Fits({4, 4, 2}, Cards({})), "not a 2-D image"},
       {"singular CD",

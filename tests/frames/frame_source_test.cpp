@@ -422,6 +422,43 @@ TEST_F(FrameSourceTest, StopsPromptlyWhileIdle) {
   EXPECT_EQ(stopped.wait_for(kLimit), std::future_status::ready);
 }
 
+// A worker stuck in a call that never returns (a folder on a network share
+// that hangs) is left behind at the stop's limit, and said.
+TEST_F(FrameSourceTest, AStopLeavesAStuckWorkerBehindAtItsLimit) {
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool open = false;
+  };
+  // The stuck call holds only what it shares: it may end after the test.
+  const auto gate = std::make_shared<Gate>();
+  ASSERT_TRUE(fs::create_directory(dir_));
+  SourceConfig config;
+  config.dir = dir_.string();
+  config.stop_limit = std::chrono::milliseconds(100);
+  FrameSource source(config, [gate](const std::string&, const SolveHint&, int) {
+    std::unique_lock lock(gate->mutex);
+    gate->entered = true;
+    gate->changed.notify_all();
+    gate->changed.wait(lock, [&] { return gate->open; });
+    return FrameEvent{};
+  });
+  std::string error;
+  ASSERT_TRUE(source.Start(error)) << error;
+  Write(dir_ / "stuck.fits");
+  {
+    std::unique_lock lock(gate->mutex);
+    ASSERT_TRUE(gate->changed.wait_for(lock, kLimit, [&] { return gate->entered; }));
+  }
+  EXPECT_EQ(source.Stop(),
+            "the frame reader did not end within 0.1 s of the stop, and is left behind");
+  EXPECT_EQ(source.Stop(), "");
+  const std::lock_guard lock(gate->mutex);
+  gate->open = true;
+  gate->changed.notify_all();
+}
+
 TEST(ProcessWith, UnreadableFrameFailsWithTheReadersReason) {
   const std::string path = "/nonexistent-folder/m31.fits";
   const FrameEvent event = ProcessWith(path, {}, SolverConfig{}, -1);

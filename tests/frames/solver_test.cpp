@@ -93,7 +93,9 @@ class Solver : public ::testing::Test {
     hint.near = pointing::RaDec{10.0, 20.0};
     hint.radius_deg = 2;
     hint.scale_arcsec = 2.0;
-    Solved solved = Solve(frame_, header_, hint, config);
+    std::string error;
+    const FrameFile file = FrameFile::Open(frame_, error);
+    Solved solved = Solve(file, header_, hint, config);
     EXPECT_EQ(Contents(frame_), before);
     EXPECT_EQ(Names(frames_.path()), names);
     return solved;
@@ -116,20 +118,33 @@ TEST_F(Solver, SolvesInAFolderOfItsOwnAndTakesTheHintsAndLimits) {
   const auto args = LinesOf((tools_.path() / "args.txt").string());
   ASSERT_EQ(args.size(), 27U);
   const std::string& dir = args[1];
-  EXPECT_EQ(args, (std::vector<std::string>{"--dir",         dir,
-                                            "--temp-dir",    dir,
-                                            "--out",         "frame",
-                                            "--no-plots",    "--new-fits",
-                                            "none",          "--overwrite",
-                                            "--tweak-order", "1",
-                                            "--cpulimit",    "7",
-                                            "--ra",          "150",
-                                            "--dec",         "20",
-                                            "--radius",      "2",
-                                            "--scale-units", "arcsecperpix",
-                                            "--scale-low",   "1.8",
-                                            "--scale-high",  "2.2",
-                                            frame_}));
+  EXPECT_EQ(args, (std::vector<std::string>{"--dir",
+                                            dir,
+                                            "--temp-dir",
+                                            dir,
+                                            "--out",
+                                            "frame",
+                                            "--no-plots",
+                                            "--new-fits",
+                                            "none",
+                                            "--overwrite",
+                                            "--tweak-order",
+                                            "1",
+                                            "--cpulimit",
+                                            "7",
+                                            "--ra",
+                                            "150",
+                                            "--dec",
+                                            "20",
+                                            "--radius",
+                                            "2",
+                                            "--scale-units",
+                                            "arcsecperpix",
+                                            "--scale-low",
+                                            "1.8",
+                                            "--scale-high",
+                                            "2.2",
+                                            dir + "/input.fits"}));
   EXPECT_NE(fs::path(dir).parent_path(), frames_.path());
   EXPECT_FALSE(fs::exists(dir));
 }
@@ -140,7 +155,7 @@ TEST_F(Solver, FailuresSayWhy) {
       {"failed", "echo 'first'; echo 'index files missing' >&2; exit 2", true,
        "solve-field failed with exit status 2: index files missing", false},
       {"a solution it cannot read", "echo 'SIMPLE  = nonsense' > \"$dir/$out.wcs\"", true,
-       "solution unreadable: truncated header", false},
+       "solution unreadable: not a FITS file: SIMPLE is not T", false},
       {"its CPU limit", "kill -XCPU $$", true, "passed its CPU limit of 7 s", false},
       {"a signal", "kill -TERM $$", true, "solve-field ended by signal 15 (Terminated)", false},
       {"not executable", "exit 0", false, "cannot start solve-field: Permission denied", false},
