@@ -370,4 +370,15 @@ TEST(CycleLog, AFrameLineFillsTheFrameColumns) {
             "from the prediction, limit 10.0\"");
 }
 
+// Whatever a file's name holds, the log stays one line a record, in UTF-8.
+TEST(CycleLog, AFrameLineStaysOneLineOfUtf8) {
+  FrameNote note;
+  note.file = "/frames/a\nb\r\xff\xe2\x80\xae.fits";
+  note.action = "failed";
+  note.reason = "not a FITS file";
+  EXPECT_EQ(FrameLine("2026-12-08T21:04:40.000Z", note, "Orvan tracking"),
+            "2026-12-08T21:04:40.000Z,frame,Orvan tracking,,,,,,,,,,,,,,,,,not a FITS file,,,,,"
+            "/frames/a\\nb\\r\\xff\\u202e.fits,,,,failed\r\n");
+}
+
 }  // namespace orvan::tracking

@@ -125,6 +125,41 @@ TEST(FrameHold, FramesThatDoNotBelongAreIgnoredWithTheirReason) {
   EXPECT_EQ(rig.Frame(0, 0, 0).reason, "not holding");
 }
 
+// A camera's clock ahead of the program's: a frame whose middle is more than
+// 2 s ahead is refused, said once to be the clock, and never becomes the
+// frame the next ones must follow in time.
+TEST(FrameHold, AFrameDatedInTheFutureIsRefusedAndSetsNoTimeOrder) {
+  Rig rig;
+  rig.Start();
+  rig.Cycle(100);
+  const struct {
+    double mid_ago;
+    FrameVerdict verdict;
+    const char* reason;
+  } frames[] = {
+      {5, FrameVerdict::Reference, ""},
+      {-120, FrameVerdict::Refused,
+       "dated in the future: its middle is 120.0 s past the clock; is the camera's clock right?"},
+      {-3.6e9, FrameVerdict::Refused,
+       "dated in the future: its middle is 3600000000.0 s past the clock"},
+      {-2, FrameVerdict::Used, ""},  // within the clock's tolerance
+  };
+  for (const auto& f : frames) {
+    const FrameOutcome outcome = rig.Frame(f.mid_ago, 0, 0);
+    EXPECT_EQ(outcome.verdict, f.verdict) << f.mid_ago;
+    EXPECT_EQ(outcome.reason, f.reason);
+    EXPECT_EQ(outcome.drift_arcsec.has_value(), *f.reason == '\0');
+  }
+}
+
+// A name or reason from the folder never splits, overwrites or forges a line.
+TEST(FrameNoteText, EscapesWhatTheFolderWrote) {
+  const FrameNote note = {"a\"b\nc\rd\\.fits", std::nullopt, std::nullopt, "failed",
+                          "bad DATE-OBS \"x\"\n\x1b[2J"};
+  EXPECT_EQ(FrameNoteText(note),
+            "\"a\\\"b\\nc\\rd\\\\.fits\" failed: bad DATE-OBS \"x\"\\n\\x1b[2J");
+}
+
 TEST(FrameHold, ABadSolveIsRefusedUnlessTheNextAgreesWithIt) {
   Rig rig;  // threshold 1": the limit is 10"
   rig.Start();

@@ -8,6 +8,7 @@
 
 #include "support/checked.h"
 #include "support/error.h"
+#include "support/escaped_text.h"
 #include "support/numtext.h"
 #include "tracking/tracker_state.h"
 
@@ -18,6 +19,31 @@ std::uint64_t Bits(double d) {
   std::uint64_t b;
   std::memcpy(&b, &d, sizeof b);
   return b;
+}
+
+// Text from outside as an output line may hold it: each hiding character
+// as its escape, valid UTF-8 as it is; quotes and backslashes escaped only
+// where the text stands between quotes.
+TEST(EscapedText, HidesNothingAndForgesNoLine) {
+  const struct {
+    std::string text, printable, escaped;
+  } cases[] = {
+      {"M 42 \xc3\xa9t\xc3\xa9.fits", "M 42 \xc3\xa9t\xc3\xa9.fits", "M 42 \xc3\xa9t\xc3\xa9.fits"},
+      {"a\nb\rc\td", "a\\nb\\rc\\td", "a\\nb\\rc\\td"},
+      {std::string("nul\0\x1b\x7f", 6), "nul\\x00\\x1b\\x7f", "nul\\x00\\x1b\\x7f"},
+      {"q\"b\\", "q\"b\\", "q\\\"b\\\\"},
+      // Invalid: a lone tail, an overlong slash, a surrogate, a cut character.
+      {"\x80\xc0\xaf\xed\xa0\x80\xe2\x80", "\\x80\\xc0\\xaf\\xed\\xa0\\x80\\xe2\\x80",
+       "\\x80\\xc0\\xaf\\xed\\xa0\\x80\\xe2\\x80"},
+      // C1's NEL, the line separator, right-to-left override, an isolate.
+      {"\xc2\x85\xe2\x80\xa8\xe2\x80\xae\xe2\x81\xa6", "\\u0085\\u2028\\u202e\\u2066",
+       "\\u0085\\u2028\\u202e\\u2066"},
+      {"\xf0\x9f\x94\xad", "\xf0\x9f\x94\xad", "\xf0\x9f\x94\xad"},  // a telescope
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PrintableText(c.text), c.printable) << c.printable;
+    EXPECT_EQ(EscapedText(c.text), c.escaped) << c.escaped;
+  }
 }
 
 TEST(NumberToText, PlainDecimalsDropTrailingZeros) {

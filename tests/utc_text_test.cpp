@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,22 @@ TEST(UtcText, MillisecondsTruncated) {
   const std::string now = UtcNowText();
   EXPECT_EQ(now.size(), std::strlen("2026-12-08T21:04:08.123Z"));
   EXPECT_EQ(now.back(), 'Z');
+}
+
+// A count of seconds beyond what the clock holds is its nearest end, never
+// an overflow: years 1678 and 2261 by date(1) for +-9.2e9 s from 1970.
+TEST(UtcText, CountsBeyondTheClockAreItsEnds) {
+  const struct {
+    double seconds;
+    const char* text;
+  } cases[] = {
+      {1e20, "2261-07-15T11:33:20.000Z"},
+      {std::numeric_limits<double>::infinity(), "2261-07-15T11:33:20.000Z"},
+      {-1e20, "1678-06-18T12:26:40.000Z"},
+      {std::numeric_limits<double>::quiet_NaN(), "1678-06-18T12:26:40.000Z"},
+      {0, "2000-01-01T12:00:00.000Z"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(UtcTextOfJ2000Seconds(c.seconds), c.text) << c.seconds;
 }
 
 TEST(ParseUtcText, TakesTheOneFormAndCountsFrom1970) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -97,12 +98,15 @@ class FrameFaults : public ::testing::Test {
     fs::permissions(solver, fs::perms::owner_all);
   }
 
-  // The program on `frames_`, the stand-in first on its PATH, once it runs.
-  std::unique_ptr<Program> Run(bool solve) {
+  // The program on `frames_`, the stand-in first on its PATH (else the
+  // machine's own solve-field), once it runs.
+  std::unique_ptr<Program> Run(bool solve, bool stand_in = true) {
     const char* path = std::getenv("PATH");
+    const std::string system_path = path != nullptr ? path : "";
     std::vector<std::string> args = {"/usr/bin/env",
-                                     "PATH=" + bin_ + ":" + (path != nullptr ? path : ""),
+                                     "PATH=" + (stand_in ? bin_ + ":" : "") + system_path,
                                      "ORVAN_STATE=" + root_.path().string(),
+                                     "ORVAN_MARK=" + Marked().string(),
                                      ORVAN_PROGRAM,
                                      "--headless",
                                      "--threshold",
@@ -136,6 +140,8 @@ class FrameFaults : public ::testing::Test {
     return solver_pid_ > 0;
   }
   void Release() const { std::ofstream(root_.path() / "release").close(); }
+  // Where a command smuggled in by a file's name would leave its mark.
+  fs::path Marked() const { return root_.path() / "marked"; }
 
   std::string FolderLine(const std::string& text) const { return "frame folder: " + text; }
   std::string Gone() const {
@@ -205,6 +211,69 @@ TEST_F(FrameFaults, EachBadFileFailsOnceByNameAndTheCyclesGoOn) {
   EXPECT_EQ(lines.size(), expected.size());
   for (const std::string& line : expected)
     EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1);
+}
+
+// astrometry.net's solve-field builds shell command lines from its input's
+// name: the real one is given frames whose names are commands, and runs none.
+TEST_F(FrameFaults, NoFileNameReachesAShell) {
+  constexpr std::chrono::seconds kSolveLimit{60};
+  const std::unique_ptr<Program> program = Run(true, false);
+  const struct {
+    const char* name;
+    const char* escaped;
+  } names[] = {
+      {"a`touch${IFS}$ORVAN_MARK`.fits", "a`touch${IFS}$ORVAN_MARK`.fits"},
+      {"b$(touch${IFS}$ORVAN_MARK).fits", "b$(touch${IFS}$ORVAN_MARK).fits"},
+      {"c; touch $ORVAN_MARK; .fits", "c; touch $ORVAN_MARK; .fits"},
+      {"d | touch $ORVAN_MARK.fits", "d | touch $ORVAN_MARK.fits"},
+      {"e'\"$(touch $ORVAN_MARK)\"'.fits", "e'\\\"$(touch $ORVAN_MARK)\\\"'.fits"},
+      {"f\ntouch $ORVAN_MARK\n.fits", "f\\ntouch $ORVAN_MARK\\n.fits"},
+      {"-g --help.fits", "-g --help.fits"},
+  };
+  std::vector<std::string> prefixes;
+  for (const auto& n : names) {
+    Write(n.name, Unsolved());
+    prefixes.push_back("frame \"" + frames_ + "/" + n.escaped + "\" failed: ");
+  }
+  for (const std::string& prefix : prefixes) {
+    EXPECT_TRUE(program->WaitForOutput(prefix, kSolveLimit)) << prefix;
+  }
+  ExpectCyclesGoOnAndEnd(*program);
+  const std::vector<std::string> lines = FrameLines(*program);
+  EXPECT_EQ(lines.size(), prefixes.size());
+  for (const std::string& prefix : prefixes) {
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [&](const std::string& line) { return line.starts_with(prefix); }),
+              1)
+        << prefix;
+  }
+  EXPECT_FALSE(fs::exists(Marked()));
+}
+
+// A header that crashes the readers and a FIFO each fail their own frame,
+// and the program neither ends nor waits on them.
+TEST_F(FrameFaults, AFileThatCrashesTheReadersOrBlocksFailsAlone) {
+  const std::unique_ptr<Program> program = Run(false);
+  std::string crash = Placed();
+  const std::string ctype = Card("CTYPE1", "'RA---TAN'");
+  crash.replace(crash.find(ctype), ctype.size(),
+                std::string("CTYPE1  = 'RA---TAN").append(ctype.size() - 19, ' '));
+  const std::string crashed = Write("crash.fits", crash);
+  const fs::path fifo = root_.path() / "p.fits";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  fs::rename(fifo, frames_ + "/p.fits");
+  const std::string after = Write("after.fits", Placed());
+  const std::vector<std::string> expected = {
+      FrameLine(crashed, "failed: the header reader ended on signal 6 (Aborted)"),
+      FrameLine(frames_ + "/p.fits", "failed: not a regular file: a named pipe"),
+      FrameLine(after, kBeforeStart)};
+  for (const std::string& line : expected) EXPECT_TRUE(program->WaitForOutput(line, kLineLimit));
+  ExpectCyclesGoOnAndEnd(*program);
+  std::vector<std::string> lines = FrameLines(*program);
+  std::sort(lines.begin(), lines.end());
+  std::vector<std::string> sorted = expected;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(lines, sorted);
 }
 
 TEST_F(FrameFaults, AHungSolveHoldsNeitherTheCyclesNorTheEnd) {

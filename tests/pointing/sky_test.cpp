@@ -77,6 +77,21 @@ TEST(SiderealTime, TerrestrialTimeFollowsTheLeapSeconds) {
   for (const Case& c : cases) EXPECT_EQ(TtMinusUtcSeconds(c.ut), c.tt_minus_utc) << c.ut;
 }
 
+// The days IERS Bulletin C ended with a leap second, and days that did not
+// (a month's end in a year without one, a June the leap came in December).
+TEST(SiderealTime, LeapSecondsEndTheDaysIersAnnounced) {
+  const struct {
+    int year, month, day;
+    bool leap;
+  } days[] = {
+      {2016, 12, 31, true}, {2015, 6, 30, true},   {1998, 12, 31, true},  {2012, 6, 30, true},
+      {2016, 6, 30, false}, {2026, 12, 31, false}, {2016, 12, 30, false}, {1999, 12, 31, false},
+  };
+  for (const auto& d : days) {
+    EXPECT_EQ(EndsWithLeapSecond(d.year, d.month, d.day), d.leap) << d.year << "-" << d.month;
+  }
+}
+
 // A star's apparent place, and where it is seen, with the Earth's state
 // interpolated between hours: as ERFA's full routines have them, to 20
 // micro-arc-seconds (the fortnightly nutation's curvature over an hour is
