@@ -65,9 +65,9 @@ class FrameFile {
   int fd_ = -1;
 };
 
-// Reads the first image of the FITS file open as `file`, in this process:
+// Reads the first image of the FITS file open as `frame`, in this process:
 // the isolated reader (frame_reader.h) runs it in a child.
-FrameRead ReadFrame(const FrameFile& file);
+FrameRead ReadFrame(const FrameFile& frame);
 // As above, the file opened first.
 FrameRead ReadFrame(const std::string& path);
 
