@@ -2,6 +2,7 @@
 
 #include "pointing/fit_point.h"
 #include "pointing/places.h"
+#include "support/escaped_text.h"
 #include "support/utc_text.h"
 
 namespace orvan::app {
@@ -112,7 +113,7 @@ void FrameIntake::Record(const frames::FrameEvent& e, const tracking::FrameOutco
   point.mount_dec_deg = outcome.mount->dec;
   point.pier_side = side_ ? side_->SideOfPier() : PierSide::Unknown;
   point.air = pointing::PointAirOf(program_->CurrentSite());
-  points_->Append(point, "frame \"" + e.file + "\"");
+  points_->Append(point, "frame \"" + EscapedText(e.file) + "\"");
 }
 
 void FrameIntake::Note(const tracking::FrameNote& note) {
