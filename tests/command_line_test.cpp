@@ -160,9 +160,15 @@ TEST(CommandLine, TakesALogFile) {
 }
 
 TEST(CommandLine, HoldsByTheFramesOfAFolder) {
-  const Parsed p = Parse({"--frames", "/srv/images", "--solver", "none", "--pixel-scale", "2.5",
-                          "--frames-center", "--frames-outlier", "15", "--points", "f.csv"});
+  const std::string kNeedFrames =
+      "--solver, --frames-wcs, --pixel-scale, --frames-center and --frames-outlier need --frames";
+  const Parsed p = Parse({"--frames", "/srv/images", "--solver", "none", "--frames-wcs", "solved",
+                          "--pixel-scale", "2.5", "--frames-center", "--frames-outlier", "15",
+                          "--points", "f.csv"});
   ASSERT_EQ(p.error, "");
+  EXPECT_TRUE(p.options.any_frame_wcs);
+  EXPECT_FALSE(Parse({"--frames", "d", "--frames-wcs", "marked"}).options.any_frame_wcs);
+  EXPECT_FALSE(Parse({"--frames", "d"}).options.any_frame_wcs);
   EXPECT_EQ(p.options.frames_dir, "/srv/images");
   EXPECT_FALSE(p.options.solve_frames);
   EXPECT_EQ(p.options.pixel_scale_arcsec, 2.5);
@@ -177,10 +183,11 @@ TEST(CommandLine, HoldsByTheFramesOfAFolder) {
        "bad value for --solver: tetra3 (astrometry or none)"},
       {{"--frames", "d", "--pixel-scale", "0"}, "bad value for --pixel-scale: 0"},
       {{"--frames", "d", "--frames-outlier", "x"}, "bad value for --frames-outlier: x"},
-      {{"--frames-center"},
-       "--solver, --pixel-scale, --frames-center and --frames-outlier need --frames"},
-      {{"--solver", "none"},
-       "--solver, --pixel-scale, --frames-center and --frames-outlier need --frames"},
+      {{"--frames", "d", "--frames-wcs", "any"},
+       "bad value for --frames-wcs: any (marked or solved)"},
+      {{"--frames-center"}, kNeedFrames},
+      {{"--solver", "none"}, kNeedFrames},
+      {{"--frames-wcs", "solved"}, kNeedFrames},
   };
   for (const auto& [args, error] : refused) EXPECT_EQ(Parse(args).error, error) << args.back();
 }
@@ -281,6 +288,10 @@ With no option it opens its window on a built-in simulated observatory.
   --solver astrometry|none
                        how frames without a WCS in their header are solved:
                        astrometry.net's solve-field (the default), or not
+  --frames-wcs marked|solved
+                       which WCS in a frame's header is a plate solve: one a
+                       solver marked (the default), or any (the capture
+                       program solves every frame)
   --pixel-scale ARCSEC a frame's pixel on the sky, to hint the solver
   --frames-center      the frames bring the target itself to their middle
   --frames-outlier ARCSEC

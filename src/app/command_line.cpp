@@ -126,6 +126,15 @@ bool ApplySolver(std::string_view v, Options& o, std::string& error) {
   return true;
 }
 
+bool ApplyFramesWcs(std::string_view v, Options& o, std::string& error) {
+  if (v != "marked" && v != "solved") {
+    error = "bad value for --frames-wcs: " + std::string(v) + " (marked or solved)";
+    return false;
+  }
+  o.any_frame_wcs = v == "solved";
+  return true;
+}
+
 // A pixel from a hundredth of an arc-second (a long focus) to a degree; an
 // outlier limit from a tenth of an arc-second to a degree.
 constexpr Bounds kPixelScaleBounds{0.01, 3600};
@@ -212,6 +221,10 @@ constexpr std::array kOptions{
     Option{"--solver", "astrometry|none", ApplySolver,
            "how frames without a WCS in their header are solved:\n"
            "astrometry.net's solve-field (the default), or not"},
+    Option{"--frames-wcs", "marked|solved", ApplyFramesWcs,
+           "which WCS in a frame's header is a plate solve: one a\n"
+           "solver marked (the default), or any (the capture\n"
+           "program solves every frame)"},
     Option{"--pixel-scale", "ARCSEC",
            [](std::string_view v, Options& o, std::string& error) {
              return ApplyNumber("--pixel-scale", v, kPixelScaleBounds, o.pixel_scale_arcsec, error);
@@ -342,9 +355,10 @@ Parsed ParseCommandLine(std::span<const std::string_view> args, Program program)
   if (p.options.points_file && !p.options.indi_host && !p.options.frames_dir)
     p.error = "--points needs --indi or --frames";
   const Options& o = p.options;
-  if (!o.frames_dir &&
-      (!o.solve_frames || o.pixel_scale_arcsec || o.frames_center || o.frames_outlier_arcsec))
-    p.error = "--solver, --pixel-scale, --frames-center and --frames-outlier need --frames";
+  if (!o.frames_dir && (!o.solve_frames || o.any_frame_wcs || o.pixel_scale_arcsec ||
+                        o.frames_center || o.frames_outlier_arcsec))
+    p.error =
+        "--solver, --frames-wcs, --pixel-scale, --frames-center and --frames-outlier need --frames";
   // The simulated world's truth means nothing to a real mount.
   if (p.options.indi_host && (p.options.sim_truth_file || p.options.sim_german))
     p.error = "--sim-truth and --sim-german are for the simulated observatory, not --indi";

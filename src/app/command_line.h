@@ -51,6 +51,8 @@ struct Options {
   // frames_center; a bad solve beyond frames_outlier_arcsec.
   std::optional<std::string> frames_dir;
   bool solve_frames = true;
+  // Every WCS a header has is a solve, not only one a solver marked.
+  bool any_frame_wcs = false;
   std::optional<double> pixel_scale_arcsec;
   bool frames_center = false;
   std::optional<double> frames_outlier_arcsec;

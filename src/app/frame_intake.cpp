@@ -1,5 +1,7 @@
 #include "app/frame_intake.h"
 
+#include <utility>
+
 #include "pointing/fit_point.h"
 #include "pointing/places.h"
 #include "support/escaped_text.h"
@@ -25,11 +27,14 @@ FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProg
       points_(std::move(points)),
       say_(std::move(say)),
       hold_(config_.hold, [clock = program_->clock()] { return clock->Now(); }),
-      source_({config_.dir},
-              [solver = config_.solve ? std::optional(config_.solver) : std::nullopt](
-                  const std::string& path, const frames::SolveHint& hint, int stop_fd) {
-                return frames::ProcessWith(path, hint, solver, stop_fd);
-              }),
+      source_(
+          {config_.dir},
+          [how = frames::FrameReading{config_.solve ? std::optional(config_.solver) : std::nullopt,
+                                      config_.any_wcs,
+                                      {}}](const std::string& path, const frames::SolveHint& hint,
+                                           int stop_fd) {
+            return frames::ProcessWith(path, hint, how, stop_fd);
+          }),
       scale_(config_.pixel_scale_arcsec) {}
 
 bool FrameIntake::Start(std::string& error) {
@@ -96,8 +101,13 @@ void FrameIntake::Measure(const frames::FrameEvent& e) {
                                                       header.mid_exposure,
                                                       {apparent.ra, apparent.dec},
                                                       sky.field_deg});
+  std::string reason = outcome.reason;
+  // A header's WCS passed over for a solve is said with the first such frame.
+  if (!e.wcs_unused.empty() && !std::exchange(wcs_said_, true)) {
+    reason += (reason.empty() ? "solved, as " : "; solved, as ") + e.wcs_unused;
+  }
   Note({e.file, header.mid_exposure, outcome.drift_arcsec,
-        tracking::FrameVerdictName(outcome.verdict), outcome.reason});
+        tracking::FrameVerdictName(outcome.verdict), reason});
   Record(e, outcome);
 }
 

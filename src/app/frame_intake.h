@@ -29,6 +29,7 @@ class FrameIntake {
   struct Config {
     std::string dir;
     bool solve = true;
+    bool any_wcs = false;  // every header WCS is a solve (--frames-wcs solved)
     std::optional<double> pixel_scale_arcsec;
     tracking::FrameHoldConfig hold;
     frames::SolverConfig solver;
@@ -64,6 +65,7 @@ class FrameIntake {
   tracking::FrameHold hold_;
   frames::FrameSource source_;
   std::optional<double> scale_;  // per pixel: given, or the first solve's
+  bool wcs_said_ = false;        // why a header's WCS was not taken, said once
   frmMain* form_ = nullptr;
   std::unique_ptr<QTimer> timer_;
 };

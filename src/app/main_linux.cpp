@@ -210,6 +210,7 @@ std::unique_ptr<app::FrameIntake> OpenFrames(const app::Options& o,
   app::FrameIntake::Config config;
   config.dir = *o.frames_dir;
   config.solve = o.solve_frames;
+  config.any_wcs = o.any_frame_wcs;
   config.pixel_scale_arcsec = o.pixel_scale_arcsec;
   config.hold = {o.frames_center, o.frames_outlier_arcsec};
   app::FrameIntake::Say say;

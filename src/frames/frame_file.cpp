@@ -214,19 +214,19 @@ std::optional<double> ScaleHint(fitsfile* file) {
 }
 
 // The current header's WCS, through wcslib.
-std::optional<FrameSky> SkyOf(fitsfile* file, int width, int height, std::string& error,
-                              std::string& unused) {
+HeaderWcs SkyOf(fitsfile* file, int width, int height) {
   char* text = nullptr;
   int records = 0;
   int status = 0;
   if (fits_convert_hdr2str(file, 0, nullptr, 0, &text, &records, &status) != 0) {
     fits_clear_errmsg();
-    error = "cannot read the header";
-    return std::nullopt;
+    HeaderWcs none;
+    none.error = "cannot read the header";
+    return none;
   }
   std::string header(text);
   fits_free_memory(text, &status);
-  return SkyOfHeader(std::move(header), records, width, height, error, unused);
+  return SkyOfHeader(std::move(header), records, width, height);
 }
 
 FrameRead Read(fitsfile* file) {
@@ -240,8 +240,11 @@ FrameRead Read(fitsfile* file) {
   if (!exposure) return {std::nullopt, error};
   header.exposure_s = *exposure;
   header.mid_exposure = *start + *exposure / 2;
-  header.sky = SkyOf(file, header.width, header.height, error, header.wcs_unused);
-  if (!error.empty()) return {std::nullopt, error};
+  HeaderWcs wcs = SkyOf(file, header.width, header.height);
+  if (!wcs.error.empty()) return {std::nullopt, wcs.error};
+  header.sky = wcs.sky;
+  header.wcs_unused = std::move(wcs.unused);
+  header.wcs_solved = wcs.solved;
   header.pixel_scale_arcsec = ScaleHint(file);
   return {header, {}};
 }
@@ -309,10 +312,10 @@ std::optional<FrameSky> ReadWcsFile(const std::string& path, int width, int heig
   if (!frame) return std::nullopt;
   const Fits file = Open(frame, error);
   if (!file) return std::nullopt;
-  std::string unused;
-  auto sky = SkyOf(file.get(), width, height, error, unused);
-  if (!sky && error.empty()) error = unused.empty() ? "no WCS" : unused;
-  return sky;
+  HeaderWcs wcs = SkyOf(file.get(), width, height);
+  error = wcs.error;
+  if (!wcs.sky && error.empty()) error = wcs.unused.empty() ? "no WCS" : wcs.unused;
+  return wcs.sky;
 }
 
 }  // namespace orvan::frames

@@ -31,6 +31,9 @@ struct FrameHeader {
   // Why a WCS the header has was not taken as one (it gives no scale);
   // empty where it has none or it was taken.
   std::string wcs_unused;
+  // The WCS is marked as a plate solver's (frame_wcs.h): only then is it a
+  // measurement of where the frame lies, unless the user says all are.
+  bool wcs_solved = false;
 };
 
 // The longest exposure a frame may claim: a day.

@@ -30,6 +30,7 @@ struct Answer {
   std::uint8_t has_header = 0;
   std::uint8_t has_sky = 0;
   std::uint8_t has_scale = 0;
+  std::uint8_t wcs_solved = 0;
   std::int32_t width = 0;
   std::int32_t height = 0;
   double mid = 0;
@@ -80,6 +81,7 @@ std::string Encode(const FrameRead& read) {
       a.field = h->sky->field_deg;
     }
     a.has_scale = h->pixel_scale_arcsec ? 1 : 0;
+    a.wcs_solved = h->wcs_solved ? 1 : 0;
     a.pixel_scale = h->pixel_scale_arcsec.value_or(0);
   }
   std::string bytes(sizeof a, '\0');
@@ -126,6 +128,7 @@ FrameRead Decode(const std::string& bytes) {
   h.exposure_s = a.exposure;
   if (a.has_sky != 0) h.sky = FrameSky{{a.ra, a.dec}, a.scale, a.field};
   if (a.has_scale != 0) h.pixel_scale_arcsec = a.pixel_scale;
+  h.wcs_solved = a.wcs_solved != 0;
   h.wcs_unused = bytes.substr(sizeof a + a.error_size);
   return read;
 }

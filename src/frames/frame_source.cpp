@@ -31,6 +31,8 @@ namespace {
 constexpr std::chrono::milliseconds kIdleWait{1000};
 constexpr char kOverflowText[] = "missed frames: too many folder events at once";
 constexpr char kNoWcsText[] = "no WCS in its header";
+constexpr char kUnmarkedText[] =
+    "its WCS is not marked as a plate solve (PLTSOLVD = T, astrometry.net's, or SIP)";
 constexpr char kNoReasonText[] = "not read, for a cause not given";
 
 std::string WithoutTrailingSlash(std::string dir) {
@@ -319,36 +321,36 @@ std::size_t FrameSource::Seen() const {
   return state_->seen;
 }
 
-FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
-                       const std::optional<SolverConfig>& solver, int stop_fd,
-                       const ReaderLimits& reader) {
+FrameEvent ProcessWith(const std::string& path, const SolveHint& hint, const FrameReading& how,
+                       int stop_fd) {
   FrameEvent event;
   event.file = path;
   const FrameFile file = FrameFile::Open(path, event.text);
   if (!file) return event;
-  const FrameRead read = ReadInChild([&file] { return ReadFrame(file); }, reader, stop_fd);
+  const FrameRead read = ReadInChild([&file] { return ReadFrame(file); }, how.reader, stop_fd);
   if (!read.header) {
     event.text = read.error.empty() ? kNoReasonText : read.error;
     return event;
   }
   const FrameHeader& header = *read.header;
   event.header = header;
-  if (header.sky) {
+  if (header.sky && (header.wcs_solved || how.any_wcs)) {
     event.kind = FrameEvent::Kind::Solved;
     event.sky = header.sky;
     return event;
   }
-  const std::string no_wcs = header.wcs_unused.empty() ? kNoWcsText : header.wcs_unused;
-  if (!solver) {
+  event.wcs_unused = header.sky ? kUnmarkedText : header.wcs_unused;
+  const std::string no_wcs = event.wcs_unused.empty() ? kNoWcsText : event.wcs_unused;
+  if (!how.solver) {
     event.text = no_wcs + ", and solving is off";
     return event;
   }
   SolveHint narrowed = hint;
   if (!narrowed.scale_arcsec) narrowed.scale_arcsec = header.pixel_scale_arcsec;
-  const Solved solved = Solve(file, header, narrowed, *solver, stop_fd);
+  const Solved solved = Solve(file, header, narrowed, *how.solver, stop_fd);
   event.solve_seconds = solved.seconds;
   if (!solved.sky) {
-    event.text = header.wcs_unused.empty() ? solved.error : solved.error + " (" + no_wcs + ")";
+    event.text = event.wcs_unused.empty() ? solved.error : solved.error + " (" + no_wcs + ")";
     return event;
   }
   event.kind = FrameEvent::Kind::Solved;

@@ -29,6 +29,8 @@ struct FrameEvent {
   std::optional<FrameHeader> header;
   std::optional<FrameSky> sky;
   bool solved_here = false;  // by the solver, not the header's WCS
+  // Why the header's WCS was not taken (not marked as a solve, no scale).
+  std::string wcs_unused;
   double solve_seconds = 0;
 };
 
@@ -82,12 +84,21 @@ class FrameSource {
   std::shared_ptr<State> state_;
 };
 
+// How the program takes a frame.
+struct FrameReading {
+  // Where set, a frame without a WCS it can take is solved; else it fails.
+  std::optional<SolverConfig> solver;
+  // Every WCS in a header is taken as a solve, marked or not: the user says
+  // the capture program's WCS is one (--frames-wcs solved).
+  bool any_wcs = false;
+  ReaderLimits reader;
+};
+
 // The one way the program processes a frame: opened (a regular file only),
-// its header read in a child (frame_reader.h), then solved where its header
-// has no WCS it can take and `solver` is given; the read and the solve end
-// once `stop_fd` turns readable.
-FrameEvent ProcessWith(const std::string& path, const SolveHint& hint,
-                       const std::optional<SolverConfig>& solver, int stop_fd,
-                       const ReaderLimits& reader = {});
+// its header read in a child (frame_reader.h), its WCS taken where a solver
+// made it (or `how` says any will do), else solved where `how` has a solver;
+// the read and the solve end once `stop_fd` turns readable.
+FrameEvent ProcessWith(const std::string& path, const SolveHint& hint, const FrameReading& how,
+                       int stop_fd);
 
 }  // namespace orvan::frames

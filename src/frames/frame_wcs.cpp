@@ -24,6 +24,12 @@ constexpr std::size_t kCardLength = 80;
 constexpr std::size_t kKeywordLength = 8;
 constexpr std::string_view kValueIndicator = "= ";
 constexpr const char* kNoScaleText = "its WCS gives no scale: no CDELT or CD cards";
+// The marks plate solvers leave in a header: PinPoint, ASTAP and others
+// write PLTSOLVD = T; astrometry.net its name in HISTORY and COMMENT cards.
+constexpr std::string_view kSolvedKey = "PLTSOLVD";
+constexpr std::string_view kHistoryKey = "HISTORY ";
+constexpr std::string_view kCommentKey = "COMMENT ";
+constexpr std::string_view kAstrometryNet = "Astrometry.net";
 // Equinox of the FK5 frame taken as the program's J2000, and how near a
 // header's EQUINOX must be to it.
 constexpr double kJ2000Equinox = 2000.0;
@@ -245,6 +251,28 @@ std::string CheckNumbers(std::string_view header, bool& scaled) {
   return {};
 }
 
+// Whether a plate solver made the WCS, by the marks solvers leave: a WCS
+// a capture program writes from the mount's own position says only where
+// the mount believes it points.
+bool MarkedSolved(std::string_view header, const wcsprm& wcs) {
+  const std::string_view ctype(wcs.ctype[wcs.lng]);
+  if (ctype.ends_with("-SIP") || ctype.find("TPV") != std::string_view::npos) return true;
+  for (std::size_t at = 0; at + kCardLength <= header.size(); at += kCardLength) {
+    const std::string_view card = header.substr(at, kCardLength);
+    const std::string_view key = card.substr(0, kKeywordLength);
+    if (key == kSolvedKey &&
+        card.substr(kKeywordLength, kValueIndicator.size()) == kValueIndicator) {
+      const std::string_view value = ValueOf(card);
+      if (value == "T") return true;
+    }
+    if ((key == kHistoryKey || key == kCommentKey) &&
+        card.find(kAstrometryNet) != std::string_view::npos) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::optional<double> FitsNumber(std::string_view text) {
@@ -255,39 +283,41 @@ std::optional<double> FitsNumber(std::string_view text) {
   return points::NumberOf(number);
 }
 
-std::optional<FrameSky> SkyOfHeader(std::string header, int records, int width, int height,
-                                    std::string& error, std::string& unused) {
+HeaderWcs SkyOfHeader(std::string header, int records, int width, int height) {
   EnableWcsMessages();
+  HeaderWcs out;
   WcsArray all;
   int rejected = 0;
   const int status = wcspih(header.data(), records, WCSHDR_all, 0, &rejected, &all.count, &all.wcs);
   if (status != 0) {
-    error = std::string("WCS refused by wcslib: ") + wcshdr_errmsg[status];
-    return std::nullopt;
+    out.error = std::string("WCS refused by wcslib: ") + wcshdr_errmsg[status];
+    return out;
   }
   wcsprm* wcs = Primary(all);
-  if (wcs == nullptr || !HasTypes(*wcs)) return std::nullopt;
+  if (wcs == nullptr || !HasTypes(*wcs)) return out;
   bool scaled = false;
-  if (error = CheckNumbers(header, scaled); !error.empty()) return std::nullopt;
+  if (out.error = CheckNumbers(header, scaled); !out.error.empty()) return out;
   if (!scaled) {
-    unused = kNoScaleText;
-    return std::nullopt;
+    out.unused = kNoScaleText;
+    return out;
   }
   if (const int set = wcsset(wcs); set != 0) {
-    error = "WCS refused by wcslib: " + WcsMessage(*wcs, set);
-    return std::nullopt;
+    out.error = "WCS refused by wcslib: " + WcsMessage(*wcs, set);
+    return out;
   }
-  if (wcs->lng < 0 || wcs->lat < 0) return std::nullopt;
+  if (wcs->lng < 0 || wcs->lat < 0) return out;
   if (std::string_view(wcs->lngtyp) != "RA" || std::string_view(wcs->lattyp) != "DEC") {
-    error = std::string("WCS axes ") + wcs->lngtyp + "/" + wcs->lattyp + " are not RA/DEC";
-    return std::nullopt;
+    out.error = std::string("WCS axes ") + wcs->lngtyp + "/" + wcs->lattyp + " are not RA/DEC";
+    return out;
   }
-  if (error = FrameError(*wcs); !error.empty()) return std::nullopt;
+  if (out.error = FrameError(*wcs); !out.error.empty()) return out;
   if (Singular(*wcs)) {
-    error = "WCS has a singular CD or PC matrix";
-    return std::nullopt;
+    out.error = "WCS has a singular CD or PC matrix";
+    return out;
   }
-  return Place(*wcs, width, height, error);
+  out.solved = MarkedSolved(header, *wcs);
+  out.sky = Place(*wcs, width, height, out.error);
+  return out;
 }
 
 }  // namespace orvan::frames

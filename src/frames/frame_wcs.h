@@ -14,13 +14,21 @@ namespace orvan::frames {
 // about it; read as every number the program reads.
 std::optional<double> FitsNumber(std::string_view text);
 
+// What a header's WCS says, as wcslib takes it.
+struct HeaderWcs {
+  std::optional<FrameSky> sky;
+  // Why there is no sky though the header has a WCS: refused (a WCS card
+  // that is not a finite number, named; wcslib's refusal; not ICRS or FK5
+  // J2000), or unused (it gives no scale).
+  std::string error;
+  std::string unused;
+  // Marked as a plate solver's: PLTSOLVD = T, astrometry.net's own lines,
+  // or a distortion polynomial (SIP, TPV) that only a fit to stars gives.
+  bool solved = false;
+};
+
 // `header` as cfitsio gives it (80-character records, `records` of them)
-// for an image of `width` x `height`. Empty without `error` when the header
-// has no celestial WCS, or one that gives no scale (`unused` says so); empty
-// with `error` when a WCS card's value is not a finite number (naming the
-// card), wcslib refuses it, or it is not in a frame the program takes (ICRS,
-// or FK5 at J2000).
-std::optional<FrameSky> SkyOfHeader(std::string header, int records, int width, int height,
-                                    std::string& error, std::string& unused);
+// for an image of `width` x `height`.
+HeaderWcs SkyOfHeader(std::string header, int records, int width, int height);
 
 }  // namespace orvan::frames

@@ -71,7 +71,8 @@ std::vector<std::string> Tan(const std::string& projection) {
           Card("CRPIX1", "10"),
           Card("CRPIX2", "5"),
           Card("CDELT1", "-0.001"),
-          Card("CDELT2", "0.001")};
+          Card("CDELT2", "0.001"),
+          Card("PLTSOLVD", "T")};
 }
 
 std::string Unsolved() {

@@ -60,6 +60,8 @@ constexpr double kPixelScale = 3;  // arc-seconds: 1600 x 1100 pixels, 80' x 55'
 // program catches up; from the fourth frame on the image must be held.
 constexpr std::size_t kCaughtUp = 3;
 constexpr std::size_t kWcsFrames = 7, kSolvedFrames = 6;
+// The plain frame that carries a WCS no solver marked.
+constexpr std::size_t kUnmarkedFrame = 2;
 // How far a held frame's centre may be from the reference's on an axis
 // drifting at `rate`: the threshold the program leaves alone; a cycle's drift,
 // as the mount is put where the frames place the sky at the cycle and a
@@ -118,9 +120,12 @@ class Camera {
  public:
   Camera(const IndiServer& server, Clock::time_point since) : server_(server), since_(since) {}
 
-  Taken Expose(const std::string& path, bool wcs) {
+  // `wcs`: a WCS marked as a solve; `unmarked`: one no solver marked, as a
+  // capture program writes.
+  Taken Expose(const std::string& path, bool wcs, bool unmarked) {
     framemaker::FrameShot shot;
-    shot.write_wcs = wcs;
+    shot.write_wcs = wcs || unmarked;
+    shot.wcs_unmarked = unmarked;
     shot.scale_arcsec = kPixelScale;
     shot.seed = static_cast<unsigned>(++count_);
     // DATE-OBS holds milliseconds: the start is one.
@@ -212,7 +217,7 @@ class FramesOnTheSimulator : public ::testing::Test {
       std::this_thread::sleep_until(next);
       next = Clock::now() + kFramePeriod;
       const std::string path = dir.File("frame-" + std::to_string(i) + ".fits");
-      taken.push_back(camera.Expose(path, wcs));
+      taken.push_back(camera.Expose(path, wcs, !wcs && i == kUnmarkedFrame));
       EXPECT_TRUE(program.WaitForOutput("frame \"" + path + "\"", kFrameLimit)) << path;
       lines.push_back(LineFor(program.Output(), path));
     }
@@ -274,6 +279,10 @@ TEST_F(FramesOnTheSimulator, TheFramesStayWhereTheFirstWas) {
   const auto lines =
       Hold(dir, {"--pixel-scale", std::to_string(kPixelScale)}, kSolvedFrames, false, solved);
   ExpectHeld(solved, lines, kSolveDriftArcsec);
+  // A WCS no solver marked is passed over, and the frame solved.
+  EXPECT_NE(lines[kUnmarkedFrame].text.find(": solved, as its WCS is not marked as a plate solve"),
+            std::string::npos)
+      << lines[kUnmarkedFrame].text;
 }
 
 }  // namespace

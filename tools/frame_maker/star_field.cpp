@@ -112,6 +112,8 @@ void WriteWcs(fitsfile* file, const FrameShot& shot, int& status) {
   fits_write_key_dbl(file, "CD2_2", cd[1][1], kKeyDigits, "", &status);
   fits_write_key_str(file, "RADESYS", "ICRS", "", &status);
   fits_write_key(file, TDOUBLE, "EQUINOX", &equinox, "", &status);
+  int solved = 1;
+  if (!shot.wcs_unmarked) fits_write_key(file, TLOGICAL, "PLTSOLVD", &solved, "", &status);
 }
 
 void WriteOptics(fitsfile* file, const FrameShot& shot, int& status) {

@@ -35,8 +35,10 @@ struct FrameShot {
   // allowed (DATE-OBS is written without it, as FITS has it).
   std::string date_obs;
   // A TAN WCS for the exposure's middle: the centre halfway between start
-  // and end.
+  // and end; marked as a plate solve (PLTSOLVD = T) unless `wcs_unmarked`,
+  // as a capture program writes one from the mount's own coordinates.
   bool write_wcs = false;
+  bool wcs_unmarked = false;
   // XPIXSZ, YPIXSZ (pixel_um), XBINNING, YBINNING and FOCALLEN, with the
   // focal length that gives `scale_arcsec` for the pixel.
   bool write_optics = true;
