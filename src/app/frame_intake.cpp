@@ -27,15 +27,13 @@ FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProg
       points_(std::move(points)),
       say_(std::move(say)),
       hold_(config_.hold, [clock = program_->clock()] { return clock->Now(); }),
-      source_(
-          {config_.dir},
-          [how = frames::FrameReading{config_.solve ? std::optional(config_.solver) : std::nullopt,
-                                      config_.any_wcs,
-                                      {}}](const std::string& path, const frames::SolveHint& hint,
-                                           int stop_fd) {
-            return frames::ProcessWith(path, hint, how, stop_fd);
-          }),
-      scale_(config_.pixel_scale_arcsec) {}
+      source_({config_.dir},
+              [how = frames::FrameReading{
+                   config_.solve ? std::optional(config_.solver) : std::nullopt,
+                   config_.any_wcs,
+                   {}}](const std::string& path, const frames::SolveHint& hint, int stop_fd) {
+                return frames::ProcessWith(path, hint, how, stop_fd);
+              }) {}
 
 bool FrameIntake::Start(std::string& error) {
   source_.SetHint(Hint());
@@ -52,7 +50,8 @@ void FrameIntake::Deliver(frmMain& form) {
 frames::SolveHint FrameIntake::Hint() const {
   frames::SolveHint hint;
   hint.radius_deg = kHintRadiusDeg;
-  hint.scale_arcsec = scale_;
+  hint.scale_arcsec = config_.pixel_scale_arcsec;
+  hint.learned = learned_;
   if (const std::optional<tracking::AxisPair> held = hold_.Held()) {
     pointing::Utc utc{};
     if (pointing::UtcOf(FieldsAt(program_->clock()->Now()), utc))
@@ -88,8 +87,8 @@ void FrameIntake::Take() {
 void FrameIntake::Measure(const frames::FrameEvent& e) {
   const frames::FrameHeader& header = *e.header;
   const frames::FrameSky& sky = *e.sky;
-  // A blind solve tells the scale the next solves can be hinted with.
-  if (!scale_ && e.solved_here) scale_ = sky.scale_arcsec;
+  // A solve tells the scale the next frames of its size can be hinted with.
+  if (e.solved_here) frames::Learn(learned_, {header.width, header.height, sky.scale_arcsec});
   pointing::Utc utc{};
   if (!pointing::UtcOf(FieldsAt(header.mid_exposure), utc)) {
     Note({e.file, header.mid_exposure, std::nullopt, "failed", "no such UTC moment"});

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/points_file.h"
 #include "frames/frame_source.h"
@@ -64,8 +65,8 @@ class FrameIntake {
   Say say_;
   tracking::FrameHold hold_;
   frames::FrameSource source_;
-  std::optional<double> scale_;  // per pixel: given, or the first solve's
-  bool wcs_said_ = false;        // why a header's WCS was not taken, said once
+  std::vector<frames::LearnedScale> learned_;  // the last solve's, per frame size
+  bool wcs_said_ = false;                      // why a header's WCS was not taken, said once
   frmMain* form_ = nullptr;
   std::unique_ptr<QTimer> timer_;
 };

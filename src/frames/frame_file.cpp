@@ -29,6 +29,13 @@ namespace {
 constexpr std::string_view kFitsStart = "SIMPLE  =";
 constexpr std::size_t kCardLength = 80;
 constexpr int kLeapSecond = 60;
+// "2026-12-08": a DATE-OBS that holds the date alone.
+constexpr std::size_t kDateLength = 10;
+// J2000.0 as a modified Julian date, and the years 1900 to 9999 as such
+// dates: an MJD-OBS beyond them is no date a camera wrote.
+constexpr double kJ2000Mjd = 51544.5;
+constexpr double kFirstMjd = 15020;
+constexpr double kLastMjd = 2973484;
 constexpr std::int64_t kNanosecondsPerMillisecond = 1000000;
 constexpr double kNanosecondsPerSecond = 1e9;
 // Arc-seconds per radian over the micrometres per millimetre: a pixel of
@@ -159,24 +166,52 @@ std::string Bad(const char* name, const std::string& value) {
   return std::string("bad ") + name + " " + points::Quoted(value);
 }
 
-// The exposure's start, in seconds of UTC since J2000.0.
-std::optional<double> StartOf(fitsfile* file, std::string& error) {
-  const char* name = nullptr;
-  const auto text = EitherKeyword(file, "DATE-OBS", "DATE-BEG", name);
-  if (!text) {
-    error = "no DATE-OBS or DATE-BEG";
-    return std::nullopt;
-  }
-  const bool zoned = !text->empty() && text->back() == 'Z';
-  const auto utc = ParseUtcText(zoned ? *text : *text + "Z");
+// A FITS date and time of UTC (the Z may be left out), in seconds since
+// J2000.0; empty where it is no such moment.
+std::optional<double> SecondsOfUtc(const std::string& text) {
+  const bool zoned = !text.empty() && text.back() == 'Z';
+  const auto utc = ParseUtcText(zoned ? text : text + "Z");
   if (!utc || (utc->second == kLeapSecond &&
                !pointing::EndsWithLeapSecond(utc->year, utc->month, utc->day))) {
-    error = Bad(name, *text);
     return std::nullopt;
   }
   const double sub_ms = static_cast<double>(utc->nanoseconds % kNanosecondsPerMillisecond);
   return static_cast<double>(UnixMilliseconds(*utc)) / kMillisecondsPerSecond +
          sub_ms / kNanosecondsPerSecond - static_cast<double>(kJ2000UnixSeconds);
+}
+
+// When the header says the exposure was: its middle (DATE-AVG), or its
+// start (DATE-OBS, with TIME-OBS where DATE-OBS holds the date alone, as
+// older capture programs write it; DATE-BEG; MJD-OBS).
+struct Dated {
+  double seconds = 0;  // since J2000.0
+  bool middle = false;
+};
+
+std::optional<Dated> DateOf(fitsfile* file, std::string& error) {
+  if (const auto avg = Keyword(file, "DATE-AVG")) {
+    if (const auto seconds = SecondsOfUtc(*avg)) return Dated{*seconds, true};
+    error = Bad("DATE-AVG", *avg);
+    return std::nullopt;
+  }
+  const char* name = nullptr;
+  if (auto text = EitherKeyword(file, "DATE-OBS", "DATE-BEG", name)) {
+    const auto time = Keyword(file, "TIME-OBS");
+    const std::string when = text->size() == kDateLength && time ? *text + "T" + *time : *text;
+    if (const auto seconds = SecondsOfUtc(when)) return Dated{*seconds, false};
+    error = Bad(name, when);
+    return std::nullopt;
+  }
+  if (const auto mjd = Keyword(file, "MJD-OBS")) {
+    const auto day = FitsNumber(*mjd);
+    if (day && *day >= kFirstMjd && *day <= kLastMjd) {
+      return Dated{(*day - kJ2000Mjd) * kSecondsPerDay, false};
+    }
+    error = Bad("MJD-OBS", *mjd);
+    return std::nullopt;
+  }
+  error = "no DATE-OBS, DATE-BEG, DATE-AVG or MJD-OBS";
+  return std::nullopt;
 }
 
 std::optional<double> ExposureOf(fitsfile* file, std::string& error) {
@@ -234,12 +269,12 @@ FrameRead Read(fitsfile* file) {
   std::string error;
   if (!FindImage(file, header.width, header.height)) return {std::nullopt, "not a 2-D image"};
   if (!DataWhole(file, header.width, header.height)) return {std::nullopt, "truncated image data"};
-  const auto start = StartOf(file, error);
-  if (!start) return {std::nullopt, error};
+  const auto date = DateOf(file, error);
+  if (!date) return {std::nullopt, error};
   const auto exposure = ExposureOf(file, error);
   if (!exposure) return {std::nullopt, error};
   header.exposure_s = *exposure;
-  header.mid_exposure = *start + *exposure / 2;
+  header.mid_exposure = date->middle ? date->seconds : date->seconds + *exposure / 2;
   HeaderWcs wcs = SkyOf(file, header.width, header.height);
   if (!wcs.error.empty()) return {std::nullopt, wcs.error};
   header.sky = wcs.sky;

@@ -345,9 +345,7 @@ FrameEvent ProcessWith(const std::string& path, const SolveHint& hint, const Fra
     event.text = no_wcs + ", and solving is off";
     return event;
   }
-  SolveHint narrowed = hint;
-  if (!narrowed.scale_arcsec) narrowed.scale_arcsec = header.pixel_scale_arcsec;
-  const Solved solved = Solve(file, header, narrowed, *how.solver, stop_fd);
+  const Solved solved = Solve(file, header, hint, *how.solver, stop_fd);
   event.solve_seconds = solved.seconds;
   if (!solved.sky) {
     event.text = event.wcs_unused.empty() ? solved.error : solved.error + " (" + no_wcs + ")";

@@ -91,8 +91,7 @@ std::vector<std::string> Arguments(const std::string& frame, const std::string& 
                 {"--ra", ShortestText(hint.near->ra * kDegreesPerHour), "--dec",
                  ShortestText(hint.near->dec), "--radius", ShortestText(hint.radius_deg)});
   }
-  const auto scale = hint.scale_arcsec ? hint.scale_arcsec : header.pixel_scale_arcsec;
-  if (scale) {
+  if (const auto scale = ScaleFor(header, hint)) {
     args.insert(args.end(), {"--scale-units", "arcsecperpix", "--scale-low",
                              ShortestText(*scale * (1 - kScaleSlack)), "--scale-high",
                              ShortestText(*scale * (1 + kScaleSlack))});
@@ -249,6 +248,22 @@ std::string Place(const FrameFile& frame, const std::string& to) {
 }
 
 }  // namespace
+
+std::optional<double> ScaleFor(const FrameHeader& header, const SolveHint& hint) {
+  if (hint.scale_arcsec) return hint.scale_arcsec;
+  if (header.pixel_scale_arcsec) return header.pixel_scale_arcsec;
+  for (const LearnedScale& scale : hint.learned) {
+    if (scale.width == header.width && scale.height == header.height) return scale.arcsec;
+  }
+  return std::nullopt;
+}
+
+void Learn(std::vector<LearnedScale>& learned, const LearnedScale& scale) {
+  std::erase_if(learned, [&](const LearnedScale& s) {
+    return s.width == scale.width && s.height == scale.height;
+  });
+  learned.push_back(scale);
+}
 
 Solved Solve(const FrameFile& frame, const FrameHeader& header, const SolveHint& hint,
              const SolverConfig& config, int stop_fd) {

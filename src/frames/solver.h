@@ -3,6 +3,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "frames/frame_file.h"
 #include "frames/frame_reader.h"
@@ -12,11 +13,28 @@ namespace orvan::frames {
 
 // What narrows the search: near where the program believes the frame is,
 // at about the scale it believes.
+// A pixel's size on the sky that a solve found, for frames of one size in
+// pixels (which a change of binning changes).
+struct LearnedScale {
+  int width = 0;
+  int height = 0;
+  double arcsec = 0;
+};
+
 struct SolveHint {
   std::optional<pointing::RaDec> near;  // J2000
   double radius_deg = 2;
-  std::optional<double> scale_arcsec;  // per pixel
+  std::optional<double> scale_arcsec;  // per pixel, as the user gave it
+  std::vector<LearnedScale> learned;   // the last solve's, for each size
 };
+
+// The scale a frame is solved at: the user's, else the header's own pixel
+// size, binning and focal length, else the last solve's for frames of its
+// size; none, and the solve is blind.
+std::optional<double> ScaleFor(const FrameHeader& header, const SolveHint& hint);
+
+// `learned` with `scale` as the last solve's for frames of that size.
+void Learn(std::vector<LearnedScale>& learned, const LearnedScale& scale);
 
 struct SolverConfig {
   std::string program = "solve-field";

@@ -194,7 +194,8 @@ TEST_F(FrameFaults, EachBadFileFailsOnceByNameAndTheCyclesGoOn) {
   } cases[] = {
       {"text.fits", "SIMPLE FITS it is not\n", false, "not a FITS file"},
       {"cut.fits", Placed().substr(0, 1000), false, "truncated header"},
-      {"undated.fits", Fits({20, 10}, {Card("EXPTIME", "30")}), false, "no DATE-OBS or DATE-BEG"},
+      {"undated.fits", Fits({20, 10}, {Card("EXPTIME", "30")}), false,
+       "no DATE-OBS, DATE-BEG, DATE-AVG or MJD-OBS"},
       {"projection.fits", Fits({20, 10}, Dated(Tan("XYZ"))), false,
        "WCS refused by wcslib: Unrecognized projection code (XYZ in CTYPE1)"},
       {"gone.fits", Placed(), true, "file went away while read"},

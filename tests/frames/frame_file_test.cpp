@@ -96,6 +96,21 @@ std::vector<Good> GoodFrames() {
       {"in a leap second",
        Fits({20, 10}, {Card("DATE-OBS", "'2016-12-31T23:59:60.5'"), Card("EXPTIME", "1")}),
        6210.0 * 86400 - 43200 + 1, 20, 10, std::nullopt, 0, 0, std::nullopt},
+      // The date alone in DATE-OBS, the time in TIME-OBS, as older capture
+      // programs write them.
+      {"DATE-OBS and TIME-OBS",
+       Fits({20, 10}, {Card("DATE-OBS", "'2026-12-08'"), Card("TIME-OBS", "'21:04:08'"),
+                       Card("EXPTIME", "30")}),
+       kStart + 15, 20, 10, std::nullopt, 0, 0, std::nullopt},
+      // DATE-AVG is the middle itself, before any start.
+      {"DATE-AVG",
+       Fits({20, 10}, {Card("DATE-OBS", "'2026-12-08T21:00:00'"),
+                       Card("DATE-AVG", "'2026-12-08T21:04:08'"), Card("EXPTIME", "30")}),
+       kStart, 20, 10, std::nullopt, 0, 0, std::nullopt},
+      // MJD 61383 is 2026-12-09T00:00Z (date(1): 61383 days after
+      // 1858-11-17): 9838.5 days after J2000.0.
+      {"MJD-OBS", Fits({20, 10}, {Card("MJD-OBS", "61383.0"), Card("EXPTIME", "30")}),
+       9838.5 * 86400 + 15, 20, 10, std::nullopt, 0, 0, std::nullopt},
       // 206.265 x 3.76 um x 2 / 1000 mm = 1.5511128".
       {"no WCS, a pixel scale from the camera",
        Fits({20, 10},
@@ -191,7 +206,10 @@ std::vector<Damaged> DamagedFrames() {
       {"text", "SIMPLE FITS it is not\n", "not a FITS file"},
       {"cut in the header", whole.substr(0, 1000), "truncated header"},
       {"cut in the data", whole.substr(0, 2880 + 100), "truncated image data"},
-      {"no date", Fits({20, 10}, {Card("EXPTIME", "30")}), "no DATE-OBS or DATE-BEG"},
+      {"no date", Fits({20, 10}, {Card("EXPTIME", "30")}),
+       "no DATE-OBS, DATE-BEG, DATE-AVG or MJD-OBS"},
+      {"an MJD-OBS before 1900", Fits({20, 10}, {Card("MJD-OBS", "-1"), Card("EXPTIME", "30")}),
+       "bad MJD-OBS \"-1\""},
       {"a day that is not",
        Fits({20, 10}, {Card("DATE-OBS", "'2026-02-30T21:04:08'"), Card("EXPTIME", "30")}),
        "bad DATE-OBS \"2026-02-30T21:04:08\""},

@@ -197,5 +197,39 @@ TEST_F(Solver, OneThatRunsOnIsKilledAtItsLimit) {
   EXPECT_FALSE(fs::exists(args[1]));
 }
 
+// The scale a frame is solved at: the user's, else its own header's, else
+// the last solve's for frames of its size; a change of binning (another
+// size) is never hinted with a scale that is not its own.
+TEST(SolveScale, TheUsersThenTheHeadersThenTheLastSolveOfItsSize) {
+  std::vector<LearnedScale> learned;
+  Learn(learned, {1600, 1100, 3.0});
+  Learn(learned, {800, 550, 6.1});
+  Learn(learned, {1600, 1100, 3.05});  // the last solve of that size
+  const struct {
+    const char* name;
+    std::optional<double> given, header;
+    int width;
+    std::optional<double> scale;
+  } cases[] = {
+      {"given", 2.0, 1.5, 1600, 2.0},
+      {"the header's", std::nullopt, 1.5, 1600, 1.5},
+      {"learned, full size", std::nullopt, std::nullopt, 1600, 3.05},
+      {"learned, binned 2x2", std::nullopt, std::nullopt, 800, 6.1},
+      {"binned 3x3: blind", std::nullopt, std::nullopt, 533, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FrameHeader header;
+    header.width = c.width;
+    header.height = c.width * 11 / 16;
+    header.pixel_scale_arcsec = c.header;
+    SolveHint hint;
+    hint.scale_arcsec = c.given;
+    hint.learned = learned;
+    EXPECT_EQ(ScaleFor(header, hint), c.scale);
+  }
+  EXPECT_EQ(learned.size(), 2U);
+}
+
 }  // namespace
 }  // namespace orvan::frames
