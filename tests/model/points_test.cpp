@@ -5,6 +5,8 @@
 #include <erfam.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -324,6 +326,61 @@ TEST(PointFiles, AByteOrderMarkCrlfAndBlanksReadAsThePlainFile) {
       EXPECT_EQ(dressed[i].mechanical.dec, plain[i].mechanical.dec);
       EXPECT_EQ(dressed[i].through_pole, plain[i].through_pole);
     }
+  }
+}
+
+// A mount whose controller corrects refraction: with --refraction none a
+// file's air, and the options', are set aside, and its points read as a file
+// with no air; each file that gave some says so.
+TEST(PointFiles, RefractionNoneSetsAsideEveryAir) {
+  const std::string csv =
+      "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side,"
+      "temperature_c,pressure_hpa,humidity_percent\n"
+      "2026-12-08T21:30:00Z,6.752477,-16.716117,6.7612,-16.75,east,5,1010,60\n"
+      "2026-12-08T22:00:00.5Z,10.139532,11.967208,10.15,11.9,west,4,,\n";
+  const std::string csv_without_pressure =
+      "utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,pier_side,"
+      "temperature_c,pressure_hpa,humidity_percent\n"
+      "2026-12-08T21:30:00Z,6.752477,-16.716117,6.7612,-16.75,east,5,,60\n"
+      "2026-12-08T22:00:00.5Z,10.139532,11.967208,10.15,11.9,west,4,,\n";
+  const std::string tpoint =
+      "Run\n:EQUAT\n+52 30 00 2026 12 08 5 1010\n"
+      "06 45 08.9 -16 42 58 12 34 56.7 -05 07 30 13 40.87\n";
+  const std::string tpoint_without =
+      "Run\n:EQUAT\n+52 30 00 2026 12 08 5 0\n"
+      "06 45 08.9 -16 42 58 12 34 56.7 -05 07 30 13 40.87\n";
+  ReadOptions air;
+  air.latitude_deg = 52.5;
+  air.longitude_deg = 13.4;
+  ReadOptions none = air;
+  none.refraction = false;
+  none.pressure_hpa = 990;
+  const struct {
+    const char* name;
+    std::string text, without;
+    std::string said;
+  } files[] = {
+      {"csv", csv, csv_without_pressure, "sets aside the pressure_hpa column of "},
+      {"tpoint", tpoint, tpoint_without, "sets aside any pressure on the run line of "},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    const std::string path = WritePointFile("aired.txt", f.text);
+    std::vector<UnusedSetting> unused;
+    const std::vector<Point> set_aside = ReadPoints(path, none, &unused);
+    const std::vector<Point> plain = ReadPoints(WritePointFile("plain.txt", f.without), air);
+    ASSERT_EQ(set_aside.size(), plain.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      EXPECT_EQ(set_aside[i].observed.ha, plain[i].observed.ha);
+      EXPECT_EQ(set_aside[i].observed.dec, plain[i].observed.dec);
+    }
+    const auto said = std::find_if(unused.begin(), unused.end(), [](const UnusedSetting& u) {
+      return u.setting == ReadSetting::Refraction;
+    });
+    ASSERT_NE(said, unused.end());
+    EXPECT_EQ(said->what, f.said + path + ": the fit takes no refraction");
+    // With the air, the pressure moves the observed place.
+    EXPECT_NE(ReadPoints(path, air)[0].observed.dec, plain[0].observed.dec);
   }
 }
 

@@ -103,6 +103,18 @@ constexpr std::array kOptions{
              return Number("--pressure", v, kPressureBoundsHpa, o.read.pressure_hpa, e);
            },
            "air pressure for refraction (default 0: none)", !kFitOnly, ReadSetting::Pressure},
+    Option{"--refraction", "air|none",
+           [](std::string_view v, ModelOptions& o, std::string& e) {
+             if (v != "air" && v != "none") {
+               e = "bad value for --refraction: " + std::string(v) + " (air or none)";
+               return false;
+             }
+             o.read.refraction = v == "air";
+             return true;
+           },
+           "none: the mount corrects refraction itself, so the fit\n"
+           "takes none, whatever air the files give (default air)",
+           !kFitOnly, ReadSetting::Refraction},
     Option{"--temperature", "C",
            [](std::string_view v, ModelOptions& o, std::string& e) {
              return Number("--temperature", v, kTemperatureBoundsC, o.read.temperature_c, e);
@@ -240,6 +252,11 @@ ParsedModelCommand ParseModelCommand(std::span<const std::string_view> args) {
   o.command = command == "fit" ? Command::Fit : Command::Check;
   std::vector<std::string> files;
   if (!ParseWords(args.subspan(1), o, files, parsed.error) || o.help) return parsed;
+  if (!o.read.refraction &&
+      std::find(o.given.begin(), o.given.end(), ReadSetting::Pressure) != o.given.end()) {
+    parsed.error = "--pressure and --refraction none contradict each other";
+    return parsed;
+  }
   if (o.command == Command::Check && !files.empty()) {
     o.model = files.front();
     files.erase(files.begin());

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <span>
 #include <sstream>
+#include <utility>
 
 #include "model/readers.h"
 #include "points/point_csv.h"
@@ -97,6 +98,7 @@ void NoteUnused(Format format, const std::string& path, std::vector<UnusedSettin
   if (format == Format::Tpoint)
     add({Latitude, Pressure, Temperature, Humidity, Height},
         "a TPOINT observation file carries its own site and air on its run line");
+
   if (format == Format::Indi) {
     add({Latitude, Longitude}, "an INDI alignment database carries its own site");
     add({Height}, "an INDI alignment database's site is taken at sea level");
@@ -122,12 +124,21 @@ void NoteCsvAir(std::span<const points::PointRecord> records, const std::string&
 std::vector<Point> ReadPointCsv(std::string_view text, const std::string& source,
                                 const ReadOptions& options, std::vector<UnusedSetting>& unused) {
   const pointing::Site site = SiteFrom(options, source);
-  const std::vector<points::PointRecord> records = points::ReadPointCsv(text, source);
+  std::vector<points::PointRecord> records = points::ReadPointCsv(text, source);
+  NoteCsvAir(records, source, unused);
+  if (!options.refraction) {
+    // The mount refracts: whatever air a row gives, there is none to fit.
+    bool set_aside = false;
+    for (points::PointRecord& record : records)
+      if (std::exchange(record.air.pressure_hpa, 0.0).value_or(0) != 0) set_aside = true;
+    if (set_aside)
+      unused.push_back({ReadSetting::Refraction, "sets aside the pressure_hpa column of " + source +
+                                                     ": the fit takes no refraction"});
+  }
   std::vector<Point> points;
   points.reserve(records.size());
   for (const points::PointRecord& record : records)
     points.push_back(pointing::FitPointOf(record, site, source));
-  NoteCsvAir(records, source, unused);
   return points;
 }
 
@@ -145,10 +156,15 @@ std::vector<Point> ReadPoints(const std::string& path, const ReadOptions& option
   const std::string_view text = CheckedText(content.view(), path);
   const Format format = FormatOf(text, path);
   std::vector<UnusedSetting> left;
-  std::vector<Point> points = format == Format::Indi  ? ReadIndiDatabase(text, path, options)
-                              : format == Format::Csv ? ReadPointCsv(text, path, options, left)
-                                                      : ReadTpointFile(text, path, options);
+  ReadOptions taken = options;
+  if (!taken.refraction) taken.pressure_hpa = 0;
+  std::vector<Point> points = format == Format::Indi  ? ReadIndiDatabase(text, path, taken)
+                              : format == Format::Csv ? ReadPointCsv(text, path, taken, left)
+                                                      : ReadTpointFile(text, path, taken);
   NoteUnused(format, path, left);
+  if (format == Format::Tpoint && !options.refraction)
+    left.push_back({ReadSetting::Refraction, "sets aside any pressure on the run line of " + path +
+                                                 ": the fit takes no refraction"});
   if (unused) unused->insert(unused->end(), left.begin(), left.end());
   return points;
 }

@@ -28,10 +28,13 @@ struct ReadOptions {
   double temperature_c = kDefaultTemperatureC;
   double relative_humidity = 0;  // 0..1
   double height_m = 0;           // above sea level
+  // False: the mount's controller corrects refraction itself, so the fit
+  // takes none, whatever air the files or the options give.
+  bool refraction = true;
 };
 
 // The settings of ReadOptions, each of which a file may leave unused.
-enum class ReadSetting { Longitude, Latitude, Pressure, Temperature, Humidity, Height };
+enum class ReadSetting { Longitude, Latitude, Pressure, Temperature, Humidity, Height, Refraction };
 
 // A setting a file did not take: `what` says so, naming the file ("does not
 // apply to FILE: a TPOINT observation file carries its own site and air on

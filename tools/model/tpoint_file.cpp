@@ -154,9 +154,10 @@ std::vector<Point> ReadTpointFile(std::string_view text, const std::string& sour
       if (option == ":j2000") j2000 = true;
       continue;
     }
-    if (!run)
+    if (!run) {
       run = ReadRunLine(Fields(line), at);
-    else
+      if (!options.refraction) run->observer.pressure_hpa = 0;
+    } else
       points.push_back(ReadObservation(Fields(line), *run, j2000, options, at));
   }
   if (!run) Fail(source, 0, "no run line (latitude, year, month, day)");
