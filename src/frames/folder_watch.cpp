@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 #include "child.h"
@@ -31,7 +32,10 @@ constexpr std::uint32_t kInnerMask = kFolderMask | IN_DONT_FOLLOW;
 constexpr std::uint32_t kRootGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
 constexpr std::size_t kReadBuffer = std::size_t{64} * 1024;
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
-constexpr std::array<const char*, 3> kFrameExtensions = {"fits", "fit", "fts"};
+constexpr std::array<std::string_view, 3> kFrameExtensions = {"fits", "fit", "fts"};
+// Compressed as fpack (tile compression) or gzip write them; cfitsio reads
+// both. A ".fz" alone is fpack's own name for a compressed FITS file.
+constexpr std::array<std::string_view, 2> kCompressedEndings = {"fz", "gz"};
 
 std::string Join(const std::string& dir, const std::string& name) {
   return dir == "/" ? dir + name : dir + "/" + name;
@@ -50,13 +54,24 @@ FileStamp StampOf(const struct stat& status) {
 }  // namespace
 
 bool IsFrameName(const std::string& name) {
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0) return false;
-  std::string extension = name.substr(dot + 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
+  std::string lower = name;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return std::any_of(kFrameExtensions.begin(), kFrameExtensions.end(),
-                     [&](const char* known) { return extension == known; });
+  const auto ending = [&](std::string_view& rest) {
+    const std::size_t dot = rest.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return std::string_view();
+    const std::string_view extension = rest.substr(dot + 1);
+    rest = rest.substr(0, dot);
+    return extension;
+  };
+  const auto in = [](const auto& list, std::string_view extension) {
+    return std::find(list.begin(), list.end(), extension) != list.end();
+  };
+  std::string_view rest = lower;
+  std::string_view extension = ending(rest);
+  if (extension == "fz") return true;
+  if (in(kCompressedEndings, extension)) extension = ending(rest);
+  return in(kFrameExtensions, extension);
 }
 
 FolderWatch::FolderWatch(std::string root) : root_(std::move(root)) {}

@@ -27,7 +27,8 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
-// True for a name ending .fits, .fit or .fts in any letter case.
+// True for a name ending .fits, .fit or .fts in any letter case, or one of
+// those compressed: .fz (fpack's, alone too) or .gz.
 bool IsFrameName(const std::string& name);
 
 class FolderWatch {

@@ -28,6 +28,7 @@ namespace {
 // (for true) as the card's value.
 constexpr std::string_view kFitsStart = "SIMPLE  =";
 constexpr std::size_t kCardLength = 80;
+constexpr std::string_view kGzipStart = "\x1f\x8b";
 constexpr int kLeapSecond = 60;
 // "2026-12-08": a DATE-OBS that holds the date alone.
 constexpr std::size_t kDateLength = 10;
@@ -69,6 +70,12 @@ bool Simple(std::string_view card) {
          value.find_first_not_of(' ', first + 1) == std::string_view::npos;
 }
 
+bool Gzipped(int fd) {
+  std::array<char, kGzipStart.size()> start{};
+  return ::pread(fd, start.data(), start.size(), 0) == static_cast<ssize_t>(start.size()) &&
+         std::string_view(start.data(), start.size()) == kGzipStart;
+}
+
 // What the file's first card says, before cfitsio sees it: whether it is
 // readable, and a FITS file at all.
 std::string CheckStart(int fd) {
@@ -80,13 +87,17 @@ std::string CheckStart(int fd) {
   if (got < 0) return "cannot read: " + ErrorText(errno);
   if (got == 0) return "empty file";
   const std::string_view card(start.data(), static_cast<std::size_t>(got));
+  // gzip's: cfitsio takes the FITS file out of it, within the reader's
+  // memory limit.
+  if (card.starts_with(kGzipStart)) return {};
   if (!card.starts_with(kFitsStart)) return "not a FITS file";
   if (!Simple(card)) return "not a FITS file: SIMPLE is not T";
   return {};
 }
 
-Fits Open(const FrameFile& frame, std::string& error) {
+Fits Open(const FrameFile& frame, std::string& error, bool* gzipped = nullptr) {
   if (error = CheckStart(frame.fd()); !error.empty()) return nullptr;
+  if (gzipped != nullptr) *gzipped = Gzipped(frame.fd());
   // The very file checked, whatever its name now names.
   const std::string path = "/proc/self/fd/" + std::to_string(frame.fd());
   fitsfile* file = nullptr;
@@ -117,7 +128,10 @@ bool FindImage(fitsfile* file, int& width, int& height) {
   std::array<long, 2> size{};
   if (status == 0 && naxis == 2) fits_get_img_size(file, 2, size.data(), &status);
   fits_clear_errmsg();
-  if (status != 0 || naxis != 2 || size[0] <= 0 || size[1] <= 0) return false;
+  if (status != 0 || naxis != 2 || size[0] <= 0 || size[1] <= 0 || size[0] > kMostFrameSide ||
+      size[1] > kMostFrameSide) {
+    return false;
+  }
   width = static_cast<int>(size[0]);
   height = static_cast<int>(size[1]);
   return true;
@@ -264,10 +278,22 @@ HeaderWcs SkyOf(fitsfile* file, int width, int height) {
   return SkyOfHeader(std::move(header), records, width, height);
 }
 
-FrameRead Read(fitsfile* file) {
+// Whether the file is the plain FITS file solve-field reads: the image in
+// the primary array, nothing compressed.
+bool Plain(fitsfile* file, bool gzipped) {
+  int hdu = 0;
+  int status = 0;
+  fits_get_hdu_num(file, &hdu);
+  const bool tiled = fits_is_compressed_image(file, &status) != 0;
+  fits_clear_errmsg();
+  return hdu == 1 && !tiled && !gzipped;
+}
+
+FrameRead Read(fitsfile* file, bool gzipped) {
   FrameHeader header;
   std::string error;
   if (!FindImage(file, header.width, header.height)) return {std::nullopt, "not a 2-D image"};
+  header.plain = Plain(file, gzipped);
   if (!DataWhole(file, header.width, header.height)) return {std::nullopt, "truncated image data"};
   const auto date = DateOf(file, error);
   if (!date) return {std::nullopt, error};
@@ -328,9 +354,35 @@ FrameFile::~FrameFile() {
 
 FrameRead ReadFrame(const FrameFile& frame) {
   std::string error;
-  const Fits file = Open(frame, error);
+  bool gzipped = false;
+  const Fits file = Open(frame, error, &gzipped);
   if (!file) return {std::nullopt, error};
-  return Read(file.get());
+  return Read(file.get(), gzipped);
+}
+
+std::string WritePlainImage(const FrameFile& frame, const std::string& to) {
+  std::string error;
+  const Fits in = Open(frame, error);
+  if (!in) return error;
+  int width = 0;
+  int height = 0;
+  if (!FindImage(in.get(), width, height)) return "not a 2-D image";
+  fitsfile* made = nullptr;
+  int status = 0;
+  if (fits_create_diskfile(&made, to.c_str(), &status) == 0) {
+    const Fits out(made);
+    // Either way the image goes into the new file's primary array.
+    if (fits_is_compressed_image(in.get(), &status) != 0) {
+      fits_img_decompress(in.get(), out.get(), &status);
+    } else {
+      fits_copy_hdu(in.get(), out.get(), 0, &status);
+    }
+  }
+  if (status == 0) return {};
+  std::array<char, FLEN_STATUS> text{};
+  fits_get_errstatus(status, text.data());
+  fits_clear_errmsg();
+  return std::string("cannot write a plain copy: ") + text.data();
 }
 
 FrameRead ReadFrame(const std::string& path) {

@@ -34,7 +34,13 @@ struct FrameHeader {
   // The WCS is marked as a plate solver's (frame_wcs.h): only then is it a
   // measurement of where the frame lies, unless the user says all are.
   bool wcs_solved = false;
+  // The image is the file's primary array, nothing compressed: the file as
+  // it is is what solve-field reads.
+  bool plain = true;
 };
+
+// The most pixels along a side a frame may have.
+inline constexpr int kMostFrameSide = 1000000;
 
 // The longest exposure a frame may claim: a day.
 inline constexpr double kMostExposureSeconds = 86400;
@@ -73,6 +79,9 @@ class FrameFile {
 FrameRead ReadFrame(const FrameFile& frame);
 // As above, the file opened first.
 FrameRead ReadFrame(const std::string& path);
+// The frame's image, uncompressed, as the primary array of a new FITS file
+// at `to`, its header with it; the cause where it cannot be.
+std::string WritePlainImage(const FrameFile& frame, const std::string& to);
 
 // The WCS in the FITS header file at `path` (a solver's .wcs output) for an
 // image of `width` x `height`; empty, with `error`, when it has none that

@@ -31,6 +31,7 @@ struct Answer {
   std::uint8_t has_sky = 0;
   std::uint8_t has_scale = 0;
   std::uint8_t wcs_solved = 0;
+  std::uint8_t plain = 1;
   std::int32_t width = 0;
   std::int32_t height = 0;
   double mid = 0;
@@ -50,7 +51,6 @@ constexpr std::uint32_t kMagic = 0x4F524652;  // "ORFR"
 // buffer, so the child never waits to write it.
 constexpr std::size_t kMostText = 1024;
 constexpr std::size_t kMostAnswer = sizeof(Answer) + 2 * kMostText;
-constexpr std::int32_t kMostSide = 1000000;
 constexpr int kReaderFailed = 3;
 constexpr const char* kStoppedText = "stopped, as the frames are no longer watched";
 // Signals that end a crashed child as they would a program of its own.
@@ -82,6 +82,7 @@ std::string Encode(const FrameRead& read) {
     }
     a.has_scale = h->pixel_scale_arcsec ? 1 : 0;
     a.wcs_solved = h->wcs_solved ? 1 : 0;
+    a.plain = h->plain ? 1 : 0;
     a.pixel_scale = h->pixel_scale_arcsec.value_or(0);
   }
   std::string bytes(sizeof a, '\0');
@@ -96,7 +97,7 @@ bool Positive(double value) {
 // Whether the numbers are ones a header can give: nothing the child says
 // is taken on trust.
 bool InRange(const Answer& a) {
-  if (a.width < 1 || a.width > kMostSide || a.height < 1 || a.height > kMostSide ||
+  if (a.width < 1 || a.width > kMostFrameSide || a.height < 1 || a.height > kMostFrameSide ||
       !std::isfinite(a.mid) || !(a.exposure >= 0 && a.exposure <= kMostExposureSeconds)) {
     return false;
   }
@@ -129,6 +130,7 @@ FrameRead Decode(const std::string& bytes) {
   if (a.has_sky != 0) h.sky = FrameSky{{a.ra, a.dec}, a.scale, a.field};
   if (a.has_scale != 0) h.pixel_scale_arcsec = a.pixel_scale;
   h.wcs_solved = a.wcs_solved != 0;
+  h.plain = a.plain != 0;
   h.wcs_unused = bytes.substr(sizeof a + a.error_size);
   return read;
 }

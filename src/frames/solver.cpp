@@ -247,6 +247,22 @@ std::string Place(const FrameFile& frame, const std::string& to) {
   return error;
 }
 
+// A compressed frame, or one whose image is an extension, as the plain FITS
+// file solve-field reads; written by a reader's child, as hostile as the
+// frame may be.
+std::string PlainCopy(const FrameFile& frame, const std::string& to, const SolverConfig& config,
+                      int stop_fd) {
+  const FrameRead written = ReadInChild(
+      [&] {
+        FrameRead done{FrameHeader{}, WritePlainImage(frame, to)};
+        done.header->width = done.header->height = 1;
+        if (!done.error.empty()) done.header.reset();
+        return done;
+      },
+      config.reader, stop_fd);
+  return written.header ? std::string() : written.error;
+}
+
 }  // namespace
 
 std::optional<double> ScaleFor(const FrameHeader& header, const SolveHint& hint) {
@@ -272,7 +288,8 @@ Solved Solve(const FrameFile& frame, const FrameHeader& header, const SolveHint&
   const TempFolder folder(solved.error);
   if (folder.path().empty()) return solved;
   const std::string input = folder.path() + "/" + kInputName;
-  if (solved.error = Place(frame, input); !solved.error.empty()) return solved;
+  solved.error = header.plain ? Place(frame, input) : PlainCopy(frame, input, config, stop_fd);
+  if (!solved.error.empty()) return solved;
   const std::string log = folder.path() + "/" + kLogName;
   const auto cpu_s = static_cast<rlim_t>(std::ceil(std::max(config.cpu_limit_s, 1.0)));
   const pid_t pid = Start(config.program, Arguments(input, folder.path(), header, hint, config),

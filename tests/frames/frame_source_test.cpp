@@ -188,11 +188,13 @@ TEST_F(FrameSourceTest, TakesEachFileWrittenWholeOnce) {
       {"only FITS names, in any case",
        [](const fs::path&, const fs::path& dir) {
          for (const char* name : {"n.txt", "n.fits.part", "n.fitsx", "fits", ".fits", "n.fit~",
-                                  "N.FITS", "m.Fit", "l.fts", "k.FTS", "j.fIt"}) {
+                                  "n.txt.gz", "n.gz", ".fz", "N.FITS", "m.Fit", "l.fts", "k.FTS",
+                                  "j.fIt", "i.fits.fz", "h.FZ", "g.fit.gz", "f.fits.GZ"}) {
            Write(dir / name);
          }
        },
-       {"N.FITS", "j.fIt", "k.FTS", "l.fts", "m.Fit", "zz.fits"}},
+       {"N.FITS", "f.fits.GZ", "g.fit.gz", "h.FZ", "i.fits.fz", "j.fIt", "k.FTS", "l.fts", "m.Fit",
+        "zz.fits"}},
       {"in folders made after the start, at any depth",
        [](const fs::path&, const fs::path& dir) {
          fs::create_directory(dir / "night");

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <fitsio.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "fits_bytes.h"
+#include "frames/frame_source.h"
 #include "frames/solver.h"
 
 namespace orvan::frames {
@@ -195,6 +199,50 @@ TEST_F(Solver, OneThatRunsOnIsKilledAtItsLimit) {
   const auto args = LinesOf((tools_.path() / "args.txt").string());
   ASSERT_FALSE(args.empty());
   EXPECT_FALSE(fs::exists(args[1]));
+}
+
+// A frame as fpack writes it (tile-compressed, in an extension) or gzip
+// does: read through cfitsio, and given to solve-field as a plain copy.
+TEST_F(Solver, CompressedFramesAreReadAndSolvedFromAPlainCopy) {
+  const std::string plain = frames_.Write("plain.fits", Contents(frame_));
+  const std::string fz = (frames_.path() / "tiled.fits.fz").string();
+  {
+    fitsfile* out = nullptr;
+    int status = 0;
+    fits_create_file(&out, fz.c_str(), &status);
+    fits_set_compression_type(out, RICE_1, &status);
+    std::array<long, 2> size = {20, 10};
+    fits_create_img(out, SHORT_IMG, 2, size.data(), &status);
+    fits_write_key_str(out, "DATE-OBS", "2026-12-08T21:04:08", "", &status);
+    double exposure = 30;
+    fits_write_key_dbl(out, "EXPTIME", exposure, -6, "", &status);
+    std::vector<short> pixels(200, 7);
+    fits_write_img(out, TSHORT, 1, static_cast<LONGLONG>(pixels.size()), pixels.data(), &status);
+    fits_close_file(out, &status);
+    ASSERT_EQ(status, 0);
+  }
+  ASSERT_EQ(std::system(("gzip -k '" + plain + "'").c_str()), 0);
+  const std::string copy = (tools_.path() / "given.fits").string();
+  const std::string program =
+      FakeSolver(tools_, "cp \"$dir/input.fits\" '" + copy + "'; echo 'did not solve'");
+  for (const std::string& path : {plain + ".gz", fz}) {
+    SCOPED_TRACE(path);
+    const FrameRead read = ReadFrame(path);
+    ASSERT_TRUE(read.header) << read.error;
+    EXPECT_EQ(read.header->width, 20);
+    EXPECT_EQ(read.header->height, 10);
+    EXPECT_FALSE(read.header->plain);
+    FrameReading how;
+    how.solver.emplace();
+    how.solver->program = program;
+    EXPECT_EQ(ProcessWith(path, {}, how, -1).text, "no solution");
+    const FrameRead given = ReadFrame(copy);
+    ASSERT_TRUE(given.header) << given.error;
+    EXPECT_TRUE(given.header->plain);
+    EXPECT_EQ(given.header->width, 20);
+    EXPECT_EQ(given.header->mid_exposure, read.header->mid_exposure);
+    fs::remove(copy);
+  }
 }
 
 // The scale a frame is solved at: the user's, else its own header's, else
