@@ -60,8 +60,11 @@ constexpr double kPixelScale = 3;  // arc-seconds: 1600 x 1100 pixels, 80' x 55'
 // program catches up; from the fourth frame on the image must be held.
 constexpr std::size_t kCaughtUp = 3;
 constexpr std::size_t kWcsFrames = 7, kSolvedFrames = 6;
-// The plain frame that carries a WCS no solver marked.
+// The plain frame that carries a WCS no solver marked; the frames, in each
+// run, dated by DATE-OBS and TIME-OBS, and compressed.
 constexpr std::size_t kUnmarkedFrame = 2;
+constexpr std::size_t kTimeApartFrame = 3;
+constexpr std::size_t kCompressedFrame = 4;
 // How far a held frame's centre may be from the reference's on an axis
 // drifting at `rate`: the threshold the program leaves alone; a cycle's drift,
 // as the mount is put where the frames place the sky at the cycle and a
@@ -121,9 +124,8 @@ class Camera {
   Camera(const IndiServer& server, Clock::time_point since) : server_(server), since_(since) {}
 
   // `wcs`: a WCS marked as a solve; `unmarked`: one no solver marked, as a
-  // capture program writes.
-  Taken Expose(const std::string& path, bool wcs, bool unmarked) {
-    framemaker::FrameShot shot;
+  // capture program writes; the rest as `shot` has them.
+  Taken Expose(const std::string& path, bool wcs, bool unmarked, framemaker::FrameShot shot) {
     shot.write_wcs = wcs || unmarked;
     shot.wcs_unmarked = unmarked;
     shot.scale_arcsec = kPixelScale;
@@ -216,8 +218,13 @@ class FramesOnTheSimulator : public ::testing::Test {
     for (std::size_t i = 0; i < count; ++i) {
       std::this_thread::sleep_until(next);
       next = Clock::now() + kFramePeriod;
-      const std::string path = dir.File("frame-" + std::to_string(i) + ".fits");
-      taken.push_back(camera.Expose(path, wcs, !wcs && i == kUnmarkedFrame));
+      // Among them, one dated by TIME-OBS, and one compressed, as fpack does.
+      framemaker::FrameShot shot;
+      shot.time_apart = i == kTimeApartFrame;
+      shot.tile_compressed = i == kCompressedFrame;
+      const std::string path =
+          dir.File("frame-" + std::to_string(i) + (shot.tile_compressed ? ".fits.fz" : ".fits"));
+      taken.push_back(camera.Expose(path, wcs, !wcs && i == kUnmarkedFrame, shot));
       EXPECT_TRUE(program.WaitForOutput("frame \"" + path + "\"", kFrameLimit)) << path;
       lines.push_back(LineFor(program.Output(), path));
     }

@@ -137,8 +137,17 @@ bool WriteFits(const FrameShot& shot, const std::string& date_obs,
   double exposure = shot.exposure_s;
   // A disk file by its plain name: no cfitsio filename syntax read into it.
   fits_create_diskfile(&file, path.c_str(), &status);
+  // As fpack writes it: an empty primary array, the image tile-compressed.
+  if (shot.tile_compressed) fits_set_compression_type(file, RICE_1, &status);
   fits_create_img(file, USHORT_IMG, 2, size, &status);
-  fits_write_key_str(file, "DATE-OBS", date_obs.c_str(), "UTC, exposure start", &status);
+  if (shot.time_apart) {
+    const std::size_t t = date_obs.find('T');
+    fits_write_key_str(file, "DATE-OBS", date_obs.substr(0, t).c_str(), "UTC date", &status);
+    fits_write_key_str(file, "TIME-OBS", date_obs.substr(t + 1).c_str(), "UTC, exposure start",
+                       &status);
+  } else {
+    fits_write_key_str(file, "DATE-OBS", date_obs.c_str(), "UTC, exposure start", &status);
+  }
   fits_write_key(file, TDOUBLE, "EXPTIME", &exposure, "seconds", &status);
   if (shot.write_optics) WriteOptics(file, shot, status);
   if (shot.write_wcs) WriteWcs(file, shot, status);

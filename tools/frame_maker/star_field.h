@@ -39,6 +39,10 @@ struct FrameShot {
   // as a capture program writes one from the mount's own coordinates.
   bool write_wcs = false;
   bool wcs_unmarked = false;
+  // The date alone in DATE-OBS and the time in TIME-OBS, as older capture
+  // programs write them; the image tile-compressed, as fpack writes it.
+  bool time_apart = false;
+  bool tile_compressed = false;
   // XPIXSZ, YPIXSZ (pixel_um), XBINNING, YBINNING and FOCALLEN, with the
   // focal length that gives `scale_arcsec` for the pixel.
   bool write_optics = true;
