@@ -142,7 +142,8 @@ TEST(FrameHold, AFrameDatedInTheFutureIsRefusedAndSetsNoTimeOrder) {
        "dated in the future: its middle is 120.0 s past the clock; is the camera's clock right?"},
       {-3.6e9, FrameVerdict::Refused,
        "dated in the future: its middle is 3600000000.0 s past the clock"},
-      {-2, FrameVerdict::Used, ""},  // within the clock's tolerance
+      // Within the clock's tolerance, but after the newest reading.
+      {-2, FrameVerdict::Ignored, "waits for a reading after its middle"},
   };
   for (const auto& f : frames) {
     const FrameOutcome outcome = rig.Frame(f.mid_ago, 0, 0);
@@ -207,6 +208,26 @@ TEST(FrameHold, CentringHoldsTheTargetItselfAndTheMountIsReadAtTheFramesMiddle) 
     rig.hold.Steer(state);
     EXPECT_NEAR(state.TargetTrueDec, kDec - south * kDegPerArcsec, 1e-12);
   }
+}
+
+// A frame whose middle is after the newest reading waits for the next; one
+// that starts within the camera clock's tolerance before the start is taken.
+TEST(FrameHold, AFrameWaitsForAReadingAfterItsMiddle) {
+  Rig rig;
+  rig.Start();                                     // at 1000
+  rig.Cycle(12, {kRa, kDec + 2 * kDegPerArcsec});  // 1012: 2" north
+  // Started 1.5 s before the start; its middle, 1013.5, after the reading.
+  const FrameMeasurement frame{"f.fits", 998.5, 1013.5, {kRa, kDec}, 1.0};
+  const FrameOutcome early = rig.hold.Frame(frame);
+  EXPECT_TRUE(early.wait);
+  EXPECT_EQ(early.verdict, FrameVerdict::Ignored);
+  rig.Cycle(4, {kRa, kDec + 4 * kDegPerArcsec});  // 1016: 4" north
+  const FrameOutcome later = rig.hold.Frame(frame);
+  EXPECT_FALSE(later.wait);
+  EXPECT_EQ(later.verdict, FrameVerdict::Reference);
+  ASSERT_TRUE(later.mount);
+  // 1.5 s of the 4 between the readings: 2" + 3/8 of 2".
+  EXPECT_NEAR((later.mount->dec - kDec) * 3600, 2.75, 1e-9);
 }
 
 // A cycle reads the mount before its pulse: from the pulse's end the mount

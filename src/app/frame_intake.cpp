@@ -61,12 +61,18 @@ frames::SolveHint FrameIntake::Hint() const {
 }
 
 void FrameIntake::Take() {
+  // Frames that waited for a reading after their middle go first, in order.
+  for (const Waiting& w : std::exchange(waiting_, {})) Measure(w.event, w.since);
   for (const frames::FrameEvent& e : source_.Take()) {
     using Kind = frames::FrameEvent::Kind;
     tracking::FrameNote note;
     switch (e.kind) {
       case Kind::Solved:
-        Measure(e);
+        // A solve tells the scale the next frames of its size can be hinted with.
+        if (e.solved_here) {
+          frames::Learn(learned_, {e.header->width, e.header->height, e.sky->scale_arcsec});
+        }
+        Measure(e, program_->clock()->Now());
         continue;
       case Kind::Failed:
         note = {e.file, std::nullopt, std::nullopt, "failed", e.text};
@@ -84,11 +90,9 @@ void FrameIntake::Take() {
   source_.SetHint(Hint());
 }
 
-void FrameIntake::Measure(const frames::FrameEvent& e) {
+void FrameIntake::Measure(const frames::FrameEvent& e, double since) {
   const frames::FrameHeader& header = *e.header;
   const frames::FrameSky& sky = *e.sky;
-  // A solve tells the scale the next frames of its size can be hinted with.
-  if (e.solved_here) frames::Learn(learned_, {header.width, header.height, sky.scale_arcsec});
   pointing::Utc utc{};
   if (!pointing::UtcOf(FieldsAt(header.mid_exposure), utc)) {
     Note({e.file, header.mid_exposure, std::nullopt, "failed", "no such UTC moment"});
@@ -100,6 +104,10 @@ void FrameIntake::Measure(const frames::FrameEvent& e) {
                                                       header.mid_exposure,
                                                       {apparent.ra, apparent.dec},
                                                       sky.field_deg});
+  if (outcome.wait && program_->clock()->Now() - since < kMostWaitSeconds) {
+    waiting_.push_back({e, since});
+    return;
+  }
   std::string reason = outcome.reason;
   // A header's WCS passed over for a solve is said with the first such frame.
   if (!e.wcs_unused.empty() && !std::exchange(wcs_said_, true)) {

@@ -26,6 +26,9 @@ class FrameIntake {
   static constexpr std::chrono::milliseconds kTakeEvery{1000};
   // The solver looks this far around where the program believes a frame is.
   static constexpr double kHintRadiusDeg = 2;
+  // A frame whose middle is after the newest reading waits this long, three
+  // cycles, for one after it; then it is said as waiting no longer.
+  static constexpr double kMostWaitSeconds = 12;
 
   struct Config {
     std::string dir;
@@ -53,7 +56,8 @@ class FrameIntake {
   std::string Stop() { return source_.Stop(); }
 
  private:
-  void Measure(const frames::FrameEvent& event);
+  // `since`: when the frame came, on the program's clock.
+  void Measure(const frames::FrameEvent& event, double since);
   void Note(const tracking::FrameNote& note);
   void Record(const frames::FrameEvent& event, const tracking::FrameOutcome& outcome);
   frames::SolveHint Hint() const;
@@ -67,6 +71,11 @@ class FrameIntake {
   frames::FrameSource source_;
   std::vector<frames::LearnedScale> learned_;  // the last solve's, per frame size
   bool wcs_said_ = false;                      // why a header's WCS was not taken, said once
+  struct Waiting {
+    frames::FrameEvent event;
+    double since;
+  };
+  std::vector<Waiting> waiting_;  // for a reading after their middle
   frmMain* form_ = nullptr;
   std::unique_ptr<QTimer> timer_;
 };

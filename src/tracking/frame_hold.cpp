@@ -12,6 +12,7 @@ namespace {
 
 // The cycles' readings kept for placing the mount at a frame's middle.
 constexpr double kReadingsKeptSeconds = 3600;
+constexpr const char* kWaitText = "waits for a reading after its middle";
 
 double CosDec(double dec_deg) {
   return std::cos(dec_deg / kDegreesPerRadian);
@@ -129,7 +130,8 @@ void FrameHold::AfterPulses(const CycleRecord& record, double now) {
 
 std::optional<std::string> FrameHold::Unfit(const FrameMeasurement& frame) const {
   if (!captured_) return "not holding";
-  if (frame.start < captured_at_)
+  // A camera's clock may be off by the tolerance either way.
+  if (frame.start < captured_at_ - kClockToleranceSeconds)
     return recaptured_ ? "taken before the re-capture" : "taken before the start";
   if (last_wait_ >= frame.start) return "taken across a slew";
   if (last_mid_ && frame.mid <= *last_mid_) return "out of time order";
@@ -232,6 +234,12 @@ FrameOutcome FrameHold::Frame(const FrameMeasurement& frame) {
   }
   if (const std::optional<std::string> why = Unfit(frame)) {
     outcome.reason = *why;
+    return outcome;
+  }
+  // The mount's place at the middle comes from the readings either side.
+  if (!readings_.empty() && frame.mid > readings_.back().time) {
+    outcome.wait = true;
+    outcome.reason = kWaitText;
     return outcome;
   }
   last_mid_ = frame.mid;

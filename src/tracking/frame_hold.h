@@ -51,6 +51,9 @@ struct FrameOutcome {
   // Where the mount said it pointed at the middle of the exposure, from the
   // cycles' readings either side (hours, degrees); where it was holding.
   std::optional<AxisPair> mount;
+  // The middle is after the newest reading: the frame is to be offered
+  // again once the next cycle has read the mount (ignored meanwhile).
+  bool wait = false;
 };
 
 // What became of a frame, or of the frame folder, for the log and the view.
