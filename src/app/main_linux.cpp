@@ -138,6 +138,7 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   indi.notice = Notice;
   indi.trace = std::move(trace);
   indi.reverse_on_pier_west = o.reverse_on_pier_west;
+  indi.guide_rate = o.guide_rate;
   if (syncs) indi.syncs = syncs->watch();
   indi.weather = o.weather;
   indi.air_notice = [&air](const std::string& text) { air.Say(text); };

@@ -7,6 +7,7 @@
 
 #include "observatory/indi/indi_link.h"
 #include "observatory/indi/indi_observatory.h"
+#include "observatory/indi/mount_shape.h"
 #include "observatory/indi/pulse_sense.h"
 #include "observatory/program/mount_driver.h"
 
@@ -58,12 +59,23 @@ class IndiMount final : public program::MountDriver, public PierSideSource {
   void WatchRequired();
   // Raises unless the device is connected and not in Alert.
   void CheckUsable();
-  void SetGuideRate(const char* element, double deg_per_s);
+  // Says once what the device lacks and what the program does instead.
+  void SayLacks();
+  // The axis' guide rate in times sidereal, from whatever shape the device
+  // gives it (mount_shape.h).
+  double GuideRate(bool dec);
+  void SetGuideRate(bool dec, double deg_per_s);
   // Raises kPulseTooLong for a pulse longer than `element` takes.
   static void CheckPulse(const PropertyValues& guide, const std::string& element, double ms);
 
   std::unique_ptr<IndiLink> link_;
   bool ready_ = false;  // connected once, with every property the program uses
+  std::string device_;
+  std::function<void(const std::string&)> notice_;
+  double assumed_rate_;        // times sidereal, for a mount that does not tell its own
+  bool rate_given_ = false;    // by --guide-rate
+  TrackingByReadings judged_;  // for a mount without TELESCOPE_TRACK_STATE
+  bool ra_pulsed_ = false;     // since tracking was last judged
 
   // Which way its pulses move it, judged from what they do to the position.
   MountReading Reading();

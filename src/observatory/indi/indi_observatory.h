@@ -38,7 +38,9 @@ struct IndiOptions {
   std::chrono::milliseconds answer_limit = kDefaultAnswerLimit;
   std::chrono::milliseconds device_quiet = kDefaultDeviceQuiet;
   // Told, once each time, when the mount is found to move an axis the other
-  // way on a side of the pier and its pulses are turned (pulse_sense.h).
+  // way on a side of the pier and its pulses are turned (pulse_sense.h); and
+  // once at the start, what the mount lacks and what the program does
+  // instead (mount_shape.h).
   std::function<void(const std::string&)> notice;
   // Where given, hears every message sent to the server and received from it.
   std::shared_ptr<IndiTrace> trace;
@@ -53,6 +55,13 @@ struct IndiOptions {
   std::optional<std::string> weather;
   std::chrono::seconds weather_stale_limit = kDefaultWeatherStaleLimit;
   std::function<void(const std::string&)> air_notice;
+  // The guide rate, in times the sidereal rate, of a mount that does not
+  // tell its own (no GUIDE_RATE, or one the program cannot read); left out,
+  // the program's default rate.
+  std::optional<double> guide_rate;
+  // When a value is received; tests set it, the program leaves the steady
+  // clock.
+  std::function<std::chrono::steady_clock::time_point()> now;
 };
 
 // "ACP.Telescope" and "ACP.Util" over an INDI mount. The first Create
