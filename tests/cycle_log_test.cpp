@@ -280,7 +280,8 @@ TEST(CycleLog, AFailedWriteIsSaidOnceAndTheNextLineRestartsTheSection) {
 using Lines = std::vector<std::string>;
 
 TEST(LoggedScenario, StartWaitRecaptureCorrectStop) {
-  EXPECT_EQ(LogOf(R"(answer Util.MapIdealToRawEqu 5.0001 30 5 30
+  EXPECT_EQ(
+      LogOf(R"(answer Util.MapIdealToRawEqu 5.0001 30 5 30
 load
 click
 answer Telescope.slewing bool:true
@@ -292,15 +293,34 @@ tick
 tick
 click
 )"),
-            (Lines{"T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
-                   "T,cycle,Waiting for slew to complete,,,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
-                   "T,cycle,Updating target coordinates,5,30,5,30,,,,,,,1,,,,,,,,,,,,,,,\r\n",
-                   // The readouts' error, truncated to a millionth of an arc-second (one
-                   // line, split for width).
-                   // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
-                   "T,cycle,Orvan tracking,5,30,5,30,5,30,5.0001,30,5.399999,0,1,W,"
-                   "359.99999999915804,,,,,,,,,,,,,\r\n",
-                   "T,stop,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"}));
+      (Lines{
+          "T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
+          "T,cycle,Waiting for slew to complete,,,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
+          // A re-capture keeps the error it saw (truncated as a readout): here
+          // where the slew went.
+          "T,cycle,Updating target coordinates,5,30,5,30,,,,,-270000,35999.999999,1,,,,,,,,,,,,,,"
+          ",\r\n",
+          // The readouts' error, truncated to a millionth of an arc-second (one
+          // line, split for width).
+          // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
+          "T,cycle,Orvan tracking,5,30,5,30,5,30,5.0001,30,5.399999,0,1,W,"
+          "359.99999999915804,,,,,,,,,,,,,\r\n",
+          "T,stop,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"}));
+}
+
+// A mount that moved beyond five thresholds while held: the re-capture
+// records the error that made it, on the reported positions.
+TEST(LoggedScenario, ARecaptureFromHoldingKeepsTheErrorItSaw) {
+  const Lines log = LogOf(R"(load
+click
+answer Telescope.RightAscension r8:9.9999
+answer Telescope.Declination r8:20.002
+tick
+)");
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[1],
+            "T,cycle,Updating target coordinates,9.9999,20.002,9.9999,20.002,,,,,-5.4,7.199999,1,"
+            ",,,,,,,,,,,,,,\r\n");
 }
 
 TEST(LoggedScenario, BothAxesPulsed) {

@@ -1,6 +1,7 @@
 #include "tracking/tracking.h"
 
 #include <cmath>
+#include <optional>
 
 #include "observatory/acp.h"
 #include "support/checked.h"
@@ -139,6 +140,21 @@ bool RecaptureIfMoved(TrackerState& state, TrackerWindow& window) {
   return true;
 }
 
+// The error a re-capture sees, for the record only: the reported (true)
+// position less the target it is about to leave, in arc-seconds as the
+// readouts show an error. A re-capture maps nothing, so that it asks the
+// observatory nothing more; a difference beyond what a readout can show
+// is left out rather than raised.
+std::optional<AxisPair> SeenError(const TrackerState& state) noexcept {
+  try {
+    return AxisPair{
+        ReadoutArcsec(WrapHours(Sub(state.CurrentTrueRA, state.TargetTrueRA)), ArcsecPerHourFactor),
+        ReadoutArcsec(Sub(state.CurrentTrueDec, state.TargetTrueDec), ArcsecPerDegreeFactor)};
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
 // What differs between the corrections of the two axes.
 struct Axis {
   GuideAxis Name;
@@ -215,9 +231,13 @@ void Cycle(TrackerState& state, TrackerWindow& window, Report& report) {
   state.CurrentTrueRA = telescope.RightAscension();
   state.CurrentTrueDec = telescope.Declination();
   report.record.current = AxisPair{state.CurrentTrueRA, state.CurrentTrueDec};
+  const std::optional<AxisPair> seen = SeenError(state);
   const bool recaptured = RecaptureIfMoved(state, window);
   report.record.target = AxisPair{state.TargetTrueRA, state.TargetTrueDec};
-  if (recaptured) return;
+  if (recaptured) {
+    report.record.error_arcsec = seen;
+    return;
+  }
 
   acp::Util util(state.AcpUtil);
   util.MapIdealToRawEqu(state.CurrentTrueRA, state.CurrentTrueDec, state.CurrentScopeRA,
