@@ -197,9 +197,10 @@ constexpr Axis kDeclination{GuideAxis::Declination,
 // One guide pulse on `axis`, just long enough to take its error out, when the
 // error is beyond the allowed one.
 void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
-             acp::Telescope& telescope, Report& report) {
+             acp::Telescope& telescope, Report& report, PositionNews* news) {
   const double error = state.*axis.Error;
   if (!(Abs(error) > Mul(state.MaxErrorArcsec, axis.ArcsecFactor))) return;
+  if (news && !news->NewSincePulse(axis.Name == GuideAxis::Declination)) return;
   double& rate = state.*axis.GuideRate;
   rate = state.DriverInterfaceVersion >= 2 ? (telescope.*axis.MountGuideRate)() : DefaultGuideRate;
   // Degrees to hours of right ascension per second; multiplied first, as the
@@ -223,7 +224,7 @@ void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
   window.SetStatusText("Orvan tracking");
 }
 
-void Cycle(TrackerState& state, TrackerWindow& window, Report& report) {
+void Cycle(TrackerState& state, TrackerWindow& window, Report& report, PositionNews* news) {
   acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
   report.record.threshold_arcsec = state.MaxErrorArcsec;
   if (WaitOrAbort(state, window, telescope, report)) return;
@@ -253,8 +254,8 @@ void Cycle(TrackerState& state, TrackerWindow& window, Report& report) {
   report.record.error_arcsec = AxisPair{ReadoutArcsec(state.ErrorRA, ArcsecPerHourFactor),
                                         ReadoutArcsec(state.ErrorDec, ArcsecPerDegreeFactor)};
 
-  Correct(kRightAscension, state, window, telescope, report);
-  Correct(kDeclination, state, window, telescope, report);
+  Correct(kRightAscension, state, window, telescope, report, news);
+  Correct(kDeclination, state, window, telescope, report, news);
 
   window.UpdateReadouts();
 }
@@ -277,10 +278,11 @@ void Command1_Click(TrackerState& state, TrackerWindow& window, TrackingObserver
   }
 }
 
-void Timer1_Timer(TrackerState& state, TrackerWindow& window, TrackingObserver& observer) {
+void Timer1_Timer(TrackerState& state, TrackerWindow& window, TrackingObserver& observer,
+                  PositionNews* news) {
   Report report(observer, RecordKind::Cycle);
   try {
-    Cycle(state, window, report);
+    Cycle(state, window, report, news);
   } catch (...) {
     report.Send();
     throw;

@@ -60,6 +60,7 @@ void IndiMount::SayLacks() {
        LackNotices(device_, link_->Find(kGuideRate), link_->Find(kTelescopeTrackState).has_value(),
                    link_->Find(kTelescopePierSide).has_value(), assumed_rate_, rate_given_))
     notice_(line);
+  notice_(ReportStepNotice(device_));
 }
 
 void IndiMount::ConnectDevice() {
@@ -135,6 +136,7 @@ void IndiMount::SetTracking(bool on) {
 void IndiMount::SlewTo(program::RaDec axes) {
   // Slew, then track there, where the device offers it.
   sense_.Forget();
+  pulsed_at_ = {};
   const bool track = link_->Values(kOnCoordSet).switches.count(kTrack) != 0;
   link_->SendSwitches(kOnCoordSet, {{track ? kTrack : kSlew, true}});
   link_->SendNumbers(kEquatorialEodCoord, {{kRa, axes.ra}, {kDec, axes.dec}}, AnswerRule::kSlew);
@@ -210,6 +212,7 @@ void IndiMount::PulseGuide(GuideDirection sky, double ms) {
     // The answer is the device taking the pulse on (Busy); it runs on after.
     link_->SendNumbers(property, pulse, AnswerRule::kPulse);
     ra_pulsed_ = ra_pulsed_ || !dec;
+    pulsed_at_[dec ? 1 : 0] = program::RaDec{at_start.ra_hours, at_start.dec_deg};
     sense_.Sent(sky, whole, dec ? GuideRateDec() : GuideRateRa(), at_start);
   } catch (const Error& e) {
     if (e.number() != errors::kNoAnswer) throw;
@@ -279,6 +282,17 @@ PierSide IndiMount::SideOfPier() noexcept {
     return Pier();
   } catch (...) {
     return PierSide::Unknown;  // a property that is not as the standard has it says nothing
+  }
+}
+
+bool IndiMount::NewSincePulse(bool dec) noexcept {
+  const std::optional<program::RaDec>& then = pulsed_at_[dec ? 1 : 0];
+  if (!then) return true;
+  try {
+    const PropertyValues position = link_->Values(kEquatorialEodCoord);
+    return position.Number(kRa) != then->ra || position.Number(kDec) != then->dec;
+  } catch (...) {
+    return true;  // the reading itself raises where it is read
   }
 }
 

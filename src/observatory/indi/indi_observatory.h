@@ -11,6 +11,7 @@
 
 #include "observatory/automation.h"
 #include "observatory/pier_side.h"
+#include "observatory/position_news.h"
 #include "observatory/program/observatory_program.h"
 
 namespace orvan::indi {
@@ -73,9 +74,10 @@ struct IndiOptions {
 // just gone raises instead of ending it. See docs/indi.md.
 // `made`, where given, receives the observatory program the objects
 // answer from; `side`, where given, the side of the pier as the mount last
-// reported it, read without any access of the objects.
+// reported it, read without any access of the objects; `news`, where given,
+// whether the mount has reported its position anew since a pulse.
 std::unique_ptr<AutomationFactory> MakeIndiObservatory(
     const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* made = nullptr,
-    std::shared_ptr<PierSideSource>* side = nullptr);
+    std::shared_ptr<PierSideSource>* side = nullptr, std::shared_ptr<PositionNews>* news = nullptr);
 
 }  // namespace orvan::indi

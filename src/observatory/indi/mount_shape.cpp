@@ -16,6 +16,12 @@ using namespace names;
 constexpr const char* kRaGuideRate = "RA_GUIDE_RATE";
 constexpr const char* kDeGuideRate = "DE_GUIDE_RATE";
 
+// INDI's telescope base class republishes the position once it has moved by
+// this much on either axis: seconds of right ascension, arc-seconds of
+// declination.
+constexpr double kReportStepSeconds = 0.1;
+constexpr double kReportStepArcsec = 0.1;
+
 bool Has(const PropertyValues& p, const char* element) {
   return p.numbers.count(element) != 0;
 }
@@ -88,6 +94,15 @@ std::vector<std::string> LackNotices(const std::string& device,
     lines.push_back(mount + "has no " + kTelescopePierSide +
                     ": taken as on one side of the pier throughout, not through the pole");
   return lines;
+}
+
+std::string ReportStepNotice(const std::string& device) {
+  return "INDI mount \"" + device + "\" reports a new position only once it has moved " +
+         NumberText(kReportStepSeconds) + " s in right ascension or " +
+         NumberText(kReportStepArcsec) + "\" in declination: a threshold below " +
+         NumberText(kReportStepSeconds * kArcsecPerHour / kSecondsPerHour) +
+         "\" is finer than right ascension is reported, and a reading unchanged since a pulse "
+         "is not taken for a new error";
 }
 
 bool TrackingByReadings::Look(double ra_hours, Time received, std::uint64_t updates, bool ra_pulsed,

@@ -47,6 +47,11 @@ std::vector<std::string> LackNotices(const std::string& device,
                                      bool has_track_state, bool has_pier_side, double assumed,
                                      bool given);
 
+// What the program says at the start of every INDI mount: drivers
+// republish the position only once it has moved by a step, which sets the
+// smallest threshold that means anything on the mount.
+std::string ReportStepNotice(const std::string& device);
+
 // Whether a mount without TELESCOPE_TRACK_STATE tracks, judged from its
 // readings: one that does not track stays put in hour angle, so its right
 // ascension grows at the sidereal rate; one that tracks reports a right
