@@ -279,6 +279,35 @@ TEST(TrackingByReadings, AMountWithoutTheSwitchIsJudgedByItsPosition) {
   EXPECT_TRUE(mount.Tracking());  // nothing new for five seconds: it stays put
 }
 
+// The program repairs a zero guide rate by writing its default: where that
+// lies beyond an element's declared range, as iOptron's rates do, the
+// nearest end is sent, and so for the other axis' zero, as drivers refuse a
+// vector with any value out of range.
+TEST(GuideRateWrite, AZeroRateIsRepairedWithinTheDeclaredRanges) {
+  const std::string rates =
+      "<defNumberVector device=\"Fake Mount\" name=\"GUIDE_RATE\" state=\"Idle\" perm=\"rw\">"
+      "<defNumber name=\"RA_GUIDE_RATE\" format=\"%g\" min=\"0.01\" max=\"0.9\" step=\"0.1\">0"
+      "</defNumber><defNumber name=\"DE_GUIDE_RATE\" format=\"%g\" min=\"0.1\" max=\"0.99\" "
+      "step=\"0.1\">0</defNumber></defNumberVector>\n";
+  FakeServer server;
+  server.On("<getProperties", {Send(MountGreeting({{names::kGuideRate, rates}}))});
+  server.On("name='GUIDE_RATE'",
+            {Send(NumberUpdate(kFakeDevice, names::kGuideRate, "Ok",
+                               {{"RA_GUIDE_RATE", "0.9"}, {"DE_GUIDE_RATE", "0.1"}}))});
+  IndiMount mount(FakeOptions(server));
+  mount.Open();
+  EXPECT_EQ(mount.GuideRateRa(), 0);
+  mount.SetGuideRateRa(DefaultGuideRate);
+  const std::vector<std::string> sent = server.Received("newNumberVector", names::kGuideRate);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_NE(sent[0].find("name='RA_GUIDE_RATE'>\n      0.9000000000000000222\n"), std::string::npos)
+      << sent[0];
+  EXPECT_NE(sent[0].find("name='DE_GUIDE_RATE'>\n      0.10000000000000000555\n"),
+            std::string::npos)
+      << sent[0];
+  EXPECT_DOUBLE_EQ(mount.GuideRateRa(), 0.9 * kSiderealDegPerSecond);
+}
+
 // After a pulse, the position the mount reported when it was sent is no news
 // on that axis until the mount reports another; a slew the program sends
 // forgets the pulses.

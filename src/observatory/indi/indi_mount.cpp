@@ -181,15 +181,17 @@ void IndiMount::SetGuideRate(bool dec, double deg_per_s) {
   if (shape.kind != GuideRateShape::kNumbers)
     throw Error(errors::kPropertyMissing,
                 "INDI device \"" + device_ + "\" has no GUIDE_RATE numbers to set");
-  // Every element travels, the other axis' as it is; a rate beyond the
-  // element's declared range is sent as its nearest end.
+  // Every element travels, the other axis' as it is; a rate beyond an
+  // element's declared range (a zero the program is about to repair among
+  // them) is sent as its nearest end, as drivers refuse the whole vector.
   const std::string& element = dec ? shape.dec_element : shape.ra_element;
   const std::string& other = dec ? shape.ra_element : shape.dec_element;
-  const NumberElement& e = rates->Element(element);
-  double wanted = deg_per_s / kSiderealDegPerSecond;
-  if (e.HasRange()) wanted = std::clamp(wanted, e.min, e.max);
-  NumberWrite write = {{element, wanted}};
-  if (other != element) write.emplace_back(other, CheckedRate(*rates, other));
+  const auto in_range = [&](const std::string& name, double rate) {
+    const NumberElement& e = rates->Element(name);
+    return e.HasRange() ? std::clamp(rate, e.min, e.max) : rate;
+  };
+  NumberWrite write = {{element, in_range(element, deg_per_s / kSiderealDegPerSecond)}};
+  if (other != element) write.emplace_back(other, in_range(other, CheckedRate(*rates, other)));
   link_->SendNumbers(kGuideRate, write);
 }
 
