@@ -119,6 +119,10 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowWithAReason) {
   EXPECT_EQ(Parse({"--humidity", "-1"}).error, "bad value for --humidity: -1");
   EXPECT_EQ(Parse({"--humidity", "0"}).options.humidity_percent, 0.0);
   EXPECT_EQ(Parse({"--weather", "W"}).error, "--weather needs --indi");
+  EXPECT_EQ(Parse({"--guide-rate", "0.5"}).error, "--guide-rate needs --indi");
+  EXPECT_EQ(Parse({"--indi", "h", "--guide-rate", "0"}).error, "bad value for --guide-rate: 0");
+  EXPECT_EQ(Parse({"--indi", "h", "--guide-rate", "6"}).error, "bad value for --guide-rate: 6");
+  EXPECT_EQ(Parse({"--indi", "h", "--guide-rate", "0.5"}).options.guide_rate, 0.5);
   EXPECT_EQ(Parse({"--indi", "h", "--weather", ""}).error, "--weather needs a device name");
   EXPECT_EQ(Parse({"--threshold"}).error, "--threshold needs a value");
   EXPECT_EQ(Parse({"--log"}).error, "--log needs a value");
@@ -258,6 +262,8 @@ With no option it opens its window on a built-in simulated observatory.
                        the axes whose guide pulses move the INDI mount the
                        other way west of the pier; left out, the first pulses
                        tell
+  --guide-rate X       the INDI mount's guide rate, in times the sidereal
+                       rate, where the mount does not tell its own
   --model FILE         pointing-model terms, by TPOINT's names (IH, ID, CH,
                        NP, MA, ME, TF, FO, DAF, TX, HCES, HCEC, DCES, DCEC)
   --pressure HPA       air pressure at the telescope, for refraction

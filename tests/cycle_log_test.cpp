@@ -64,10 +64,11 @@ std::unique_ptr<CycleLog> MemoryLog(Memory& memory, std::vector<std::string>* fa
 }
 
 // The log a scenario leaves, one write each.
-std::vector<std::string> LogOf(std::string_view scenario) {
+std::vector<std::string> LogOf(std::string_view scenario, PositionNews* news = nullptr) {
   Memory memory;
   replay::PlayHooks hooks;
   hooks.log = [&memory] { return MemoryLog(memory); };
+  hooks.news = news;
   replay::Play(
       replay::ParseScenario(scenario), [](const std::string&) {}, hooks);
   return memory.writes;
@@ -280,7 +281,8 @@ TEST(CycleLog, AFailedWriteIsSaidOnceAndTheNextLineRestartsTheSection) {
 using Lines = std::vector<std::string>;
 
 TEST(LoggedScenario, StartWaitRecaptureCorrectStop) {
-  EXPECT_EQ(LogOf(R"(answer Util.MapIdealToRawEqu 5.0001 30 5 30
+  EXPECT_EQ(
+      LogOf(R"(answer Util.MapIdealToRawEqu 5.0001 30 5 30
 load
 click
 answer Telescope.slewing bool:true
@@ -292,15 +294,65 @@ tick
 tick
 click
 )"),
-            (Lines{"T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
-                   "T,cycle,Waiting for slew to complete,,,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
-                   "T,cycle,Updating target coordinates,5,30,5,30,,,,,,,1,,,,,,,,,,,,,,,\r\n",
-                   // The readouts' error, truncated to a millionth of an arc-second (one
-                   // line, split for width).
-                   // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
-                   "T,cycle,Orvan tracking,5,30,5,30,5,30,5.0001,30,5.399999,0,1,W,"
-                   "359.99999999915804,,,,,,,,,,,,,\r\n",
-                   "T,stop,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"}));
+      (Lines{
+          "T,start,Normal Sidereal tracking,10,20,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
+          "T,cycle,Waiting for slew to complete,,,,,,,,,,,1,,,,,,,,,,,,,,,\r\n",
+          // A re-capture keeps the error it saw (truncated as a readout): here
+          // where the slew went (one line, split for width).
+          // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
+          "T,cycle,Updating target coordinates,5,30,5,30,,,,,-270000,35999.999999,1,,,,,,,,,,,,,,"
+          ",\r\n",
+          // The readouts' error, truncated to a millionth of an arc-second (one
+          // line, split for width).
+          // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
+          "T,cycle,Orvan tracking,5,30,5,30,5,30,5.0001,30,5.399999,0,1,W,"
+          "359.99999999915804,,,,,,,,,,,,,\r\n",
+          "T,stop,Normal Sidereal tracking,,,,,,,,,,,,,,,,,,,,,,,,,,\r\n"}));
+}
+
+// A mount that moved beyond five thresholds while held: the re-capture
+// records the error that made it, on the reported positions.
+TEST(LoggedScenario, ARecaptureFromHoldingKeepsTheErrorItSaw) {
+  const Lines log = LogOf(R"(load
+click
+answer Telescope.RightAscension r8:9.9999
+answer Telescope.Declination r8:20.002
+tick
+)");
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[1],
+            "T,cycle,Updating target coordinates,9.9999,20.002,9.9999,20.002,,,,,-5.4,7.199999,1,"
+            ",,,,,,,,,,,,,,\r\n");
+}
+
+// A mount that reports the very position it reported when an axis was last
+// pulsed: the error read is the one that pulse was sent for, and that axis is
+// not pulsed on it again; the other axis is, and the error is logged.
+TEST(LoggedScenario, AReadingUnchangedSinceThePulseIsNotPulsedAgain) {
+  struct Unchanged final : PositionNews {
+    std::vector<bool> asked;  // declination, for each question
+    bool NewSincePulse(bool dec) noexcept override {
+      asked.push_back(dec);
+      return asked.size() <= 2 || dec;
+    }
+  } news;
+  const Lines log = LogOf(R"(answer Util.MapIdealToRawEqu 10 20.0001 10.0001 20
+load
+type Text11 0.25
+click
+tick
+answer Util.MapIdealToRawEqu 10 20.0001 10.0001 20
+tick
+)",
+                          &news);
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[1],
+            "T,cycle,Orvan tracking,10,20,10,20,10.0001,20,10,20.0001,-5.4,0.359999,0.25,E,"
+            "359.99999999915804,S,23.99999999994387,,,,,,,,,,,\r\n");
+  EXPECT_EQ(log[2],
+            "T,cycle,Orvan tracking,10,20,10,20,10.0001,20,10,20.0001,-5.4,0.359999,0.25,,,S,"
+            "23.99999999994387,,,,,,,,,,,\r\n");
+  EXPECT_EQ(news.asked, (std::vector<bool>{false, true, false, true}));
 }
 
 TEST(LoggedScenario, BothAxesPulsed) {

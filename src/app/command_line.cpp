@@ -135,6 +135,10 @@ bool ApplyFramesWcs(std::string_view v, Options& o, std::string& error) {
   return true;
 }
 
+// Guide rates mounts offer: from a hundredth of the sidereal rate to a few
+// times it.
+constexpr Bounds kGuideRateBounds{0.01, 5};
+
 // A pixel from a hundredth of an arc-second (a long focus) to a degree; an
 // outlier limit from a tenth of an arc-second to a degree.
 constexpr Bounds kPixelScaleBounds{0.01, 3600};
@@ -167,6 +171,12 @@ constexpr std::array kOptions{
            "the axes whose guide pulses move the INDI mount the\n"
            "other way west of the pier; left out, the first pulses\n"
            "tell"},
+    Option{"--guide-rate", "X",
+           [](std::string_view v, Options& o, std::string& error) {
+             return ApplyNumber("--guide-rate", v, kGuideRateBounds, o.guide_rate, error);
+           },
+           "the INDI mount's guide rate, in times the sidereal\n"
+           "rate, where the mount does not tell its own"},
     Option{"--model", "FILE", SetText<&Options::model_file>,
            "pointing-model terms, by TPOINT's names (IH, ID, CH,\n"
            "NP, MA, ME, TF, FO, DAF, TX, HCES, HCEC, DCES, DCEC)"},
@@ -352,6 +362,7 @@ Parsed ParseCommandLine(std::span<const std::string_view> args, Program program)
   }
   if (p.options.trace_indi && !p.options.indi_host) p.error = "--trace-indi needs --indi";
   if (p.options.weather && !p.options.indi_host) p.error = "--weather needs --indi";
+  if (p.options.guide_rate && !p.options.indi_host) p.error = "--guide-rate needs --indi";
   if (p.options.points_file && !p.options.indi_host && !p.options.frames_dir)
     p.error = "--points needs --indi or --frames";
   const Options& o = p.options;

@@ -22,6 +22,8 @@ struct Options {
   std::string device = "Telescope Simulator";
   // The axes an INDI mount moves the other way west of the pier, where known.
   std::optional<ReversedAxes> reverse_on_pier_west;
+  // The guide rate, times sidereal, of an INDI mount that does not tell it.
+  std::optional<double> guide_rate;
   // The pointing model and the air, for either observatory.
   std::optional<std::string> model_file;
   std::optional<double> pressure_hpa;

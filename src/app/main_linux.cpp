@@ -114,11 +114,12 @@ std::shared_ptr<indi::IndiTrace> OpenIndiTrace(const std::string& path, std::str
   });
 }
 
-// `side` receives where the observatory tells the side of the pier.
+// `side` receives where the observatory tells the side of the pier, `news`
+// where it tells whether the mount has reported its position anew since a pulse.
 std::unique_ptr<AutomationFactory> MakeObservatory(
     const app::Options& o, std::shared_ptr<indi::IndiTrace> trace, app::SyncPoints* syncs,
     std::shared_ptr<program::ObservatoryProgram>& program, std::shared_ptr<PierSideSource>& side,
-    const AirNotices& air) {
+    std::shared_ptr<PositionNews>& news, const AirNotices& air) {
   program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
@@ -138,10 +139,11 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   indi.notice = Notice;
   indi.trace = std::move(trace);
   indi.reverse_on_pier_west = o.reverse_on_pier_west;
+  indi.guide_rate = o.guide_rate;
   if (syncs) indi.syncs = syncs->watch();
   indi.weather = o.weather;
   indi.air_notice = [&air](const std::string& text) { air.Say(text); };
-  return indi::MakeIndiObservatory(indi, &program, &side);
+  return indi::MakeIndiObservatory(indi, &program, &side, &news);
 }
 
 // What runs beside the window: the cycle log, model tracking, the syncs
@@ -153,6 +155,7 @@ struct Companions {
   app::FrameIntake* frames = nullptr;
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;
+  std::shared_ptr<PositionNews> news;
 };
 
 // Starts the program on `view` and runs it to its end; the exit status.
@@ -163,6 +166,7 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   const std::unique_ptr<QSocketNotifier> signal_notifier = CloseOnSignals(main_form);
   frmMain& form = Module1::Main(main_form, view, observatory, std::move(c.log));
   form.Listen(c.listener);
+  form.HearPositionsFrom(c.news.get());
   if (c.frames) {
     form.SteerWith(&c.frames->hold());
     c.frames->Deliver(form);
@@ -287,8 +291,9 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<AutomationFactory> observatory;
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;
+  std::shared_ptr<PositionNews> news;
   try {
-    observatory = MakeObservatory(o, indi_trace, syncs.get(), program, side, air);
+    observatory = MakeObservatory(o, indi_trace, syncs.get(), program, side, news, air);
   } catch (const Error& e) {
     // A model file that can't be read is a bad value on the command line.
     return Refuse(e.description());
@@ -313,6 +318,6 @@ int main(int argc, char* argv[]) {
   }
   return RunOnView(argc, argv, o, traced ? *traced : *observatory,
                    {std::move(log), model_tracking ? &*model_tracking : nullptr, syncs.get(),
-                    frames.get(), program, side},
+                    frames.get(), program, side, news},
                    air, program ? AirInUse(o, *program) : std::string());
 }

@@ -113,6 +113,7 @@ void Play(const std::vector<Step>& steps, const LineSink& out, const PlayHooks& 
         break;
       case Step::Type::Load:
         form = &Module1::Main(main_form, view, observatory, hooks.log ? hooks.log() : nullptr);
+        form->HearPositionsFrom(hooks.news);
         break;
       case Step::Type::TypeText:
         if (form->Type(s.box, s.text))

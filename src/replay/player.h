@@ -61,6 +61,9 @@ struct PlayHooks {
   std::function<void(const std::string& event)> nest;
   // A cycle log for the window, attached as it loads.
   std::function<std::unique_ptr<tracking::CycleLog>()> log = nullptr;
+  // Whether the mount has reported its position anew since a pulse, told to
+  // the window as it loads; none: every reading is news.
+  PositionNews* news = nullptr;
 };
 
 // Plays a parsed scenario against the program's own window logic and a

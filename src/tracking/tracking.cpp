@@ -1,6 +1,7 @@
 #include "tracking/tracking.h"
 
 #include <cmath>
+#include <optional>
 
 #include "observatory/acp.h"
 #include "support/checked.h"
@@ -139,6 +140,21 @@ bool RecaptureIfMoved(TrackerState& state, TrackerWindow& window) {
   return true;
 }
 
+// The error a re-capture sees, for the record only: the reported (true)
+// position less the target it is about to leave, in arc-seconds as the
+// readouts show an error. A re-capture maps nothing, so that it asks the
+// observatory nothing more; a difference beyond what a readout can show
+// is left out rather than raised.
+std::optional<AxisPair> SeenError(const TrackerState& state) noexcept {
+  try {
+    return AxisPair{
+        ReadoutArcsec(WrapHours(Sub(state.CurrentTrueRA, state.TargetTrueRA)), ArcsecPerHourFactor),
+        ReadoutArcsec(Sub(state.CurrentTrueDec, state.TargetTrueDec), ArcsecPerDegreeFactor)};
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
 // What differs between the corrections of the two axes.
 struct Axis {
   GuideAxis Name;
@@ -181,9 +197,10 @@ constexpr Axis kDeclination{GuideAxis::Declination,
 // One guide pulse on `axis`, just long enough to take its error out, when the
 // error is beyond the allowed one.
 void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
-             acp::Telescope& telescope, Report& report) {
+             acp::Telescope& telescope, Report& report, PositionNews* news) {
   const double error = state.*axis.Error;
   if (!(Abs(error) > Mul(state.MaxErrorArcsec, axis.ArcsecFactor))) return;
+  if (news && !news->NewSincePulse(axis.Name == GuideAxis::Declination)) return;
   double& rate = state.*axis.GuideRate;
   rate = state.DriverInterfaceVersion >= 2 ? (telescope.*axis.MountGuideRate)() : DefaultGuideRate;
   // Degrees to hours of right ascension per second; multiplied first, as the
@@ -207,7 +224,7 @@ void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
   window.SetStatusText("Orvan tracking");
 }
 
-void Cycle(TrackerState& state, TrackerWindow& window, Report& report) {
+void Cycle(TrackerState& state, TrackerWindow& window, Report& report, PositionNews* news) {
   acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
   report.record.threshold_arcsec = state.MaxErrorArcsec;
   if (WaitOrAbort(state, window, telescope, report)) return;
@@ -215,9 +232,13 @@ void Cycle(TrackerState& state, TrackerWindow& window, Report& report) {
   state.CurrentTrueRA = telescope.RightAscension();
   state.CurrentTrueDec = telescope.Declination();
   report.record.current = AxisPair{state.CurrentTrueRA, state.CurrentTrueDec};
+  const std::optional<AxisPair> seen = SeenError(state);
   const bool recaptured = RecaptureIfMoved(state, window);
   report.record.target = AxisPair{state.TargetTrueRA, state.TargetTrueDec};
-  if (recaptured) return;
+  if (recaptured) {
+    report.record.error_arcsec = seen;
+    return;
+  }
 
   acp::Util util(state.AcpUtil);
   util.MapIdealToRawEqu(state.CurrentTrueRA, state.CurrentTrueDec, state.CurrentScopeRA,
@@ -233,8 +254,8 @@ void Cycle(TrackerState& state, TrackerWindow& window, Report& report) {
   report.record.error_arcsec = AxisPair{ReadoutArcsec(state.ErrorRA, ArcsecPerHourFactor),
                                         ReadoutArcsec(state.ErrorDec, ArcsecPerDegreeFactor)};
 
-  Correct(kRightAscension, state, window, telescope, report);
-  Correct(kDeclination, state, window, telescope, report);
+  Correct(kRightAscension, state, window, telescope, report, news);
+  Correct(kDeclination, state, window, telescope, report, news);
 
   window.UpdateReadouts();
 }
@@ -257,10 +278,11 @@ void Command1_Click(TrackerState& state, TrackerWindow& window, TrackingObserver
   }
 }
 
-void Timer1_Timer(TrackerState& state, TrackerWindow& window, TrackingObserver& observer) {
+void Timer1_Timer(TrackerState& state, TrackerWindow& window, TrackingObserver& observer,
+                  PositionNews* news) {
   Report report(observer, RecordKind::Cycle);
   try {
-    Cycle(state, window, report);
+    Cycle(state, window, report, news);
   } catch (...) {
     report.Send();
     throw;

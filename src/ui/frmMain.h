@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "observatory/automation.h"
+#include "observatory/position_news.h"
 #include "tracking/cycle_log.h"
 #include "tracking/cycle_record.h"
 #include "tracking/frame_hold.h"
@@ -47,6 +48,9 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   // `steering` moves the held position before each cycle and hears the
   // records as a listener does; the same lifetime rule.
   void SteerWith(tracking::TargetSteering* steering) { steering_ = steering; }
+  // `news` tells the cycle whether the mount has reported its position anew
+  // since a pulse (tracking::Timer1_Timer); the same lifetime rule.
+  void HearPositionsFrom(PositionNews* news) { news_ = news; }
   // What became of a frame: to the log and the view.
   void NoteFrame(const tracking::FrameNote& note) noexcept;
 
@@ -98,6 +102,7 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   std::unique_ptr<tracking::CycleLog> log_;
   tracking::TrackingObserver* listener_ = nullptr;
   tracking::TargetSteering* steering_ = nullptr;
+  PositionNews* news_ = nullptr;
 };
 
 // Module1: the start-up procedure.

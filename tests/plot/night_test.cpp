@@ -103,6 +103,30 @@ TEST(Night, SpansEndWithAStopAndANewThreshold) {
   EXPECT_EQ(night.marks()[3].error_number, 0x80040504u);
 }
 
+// A re-capture from holding counts the error it saw and is kept to be
+// marked; one after a wait saw where the mount was sent, and a log from
+// before re-captures kept their error has none to count.
+//   RA:  1² + 6² = 37 over 2; Dec: 1² + 8² = 65 over 2.
+TEST(Night, ReCapturesFromHoldingCountTheErrorTheySaw) {
+  const Night night = NightOf(
+      "2026-12-08T21:00:00.000Z,start,s,10,20,,,,,,,,,1,,,,,,\r\n"
+      "2026-12-08T21:00:04.000Z,cycle,Orvan tracking,,,,,,,,,1,-1,1,,,,,,\r\n"
+      "2026-12-08T21:00:08.000Z,cycle,Updating target coordinates,,,,,,,,,-6,8,1,,,,,,\r\n"
+      "2026-12-08T21:00:12.000Z,cycle,Waiting for slew to complete,,,,,,,,,,,1,,,,,,\r\n"
+      "2026-12-08T21:00:16.000Z,cycle,Updating target coordinates,,,,,,,,,3600,-7200,1,,,,,,\r\n"
+      "2026-12-08T21:00:20.000Z,cycle,Updating target coordinates,,,,,,,,,,,1,,,,,,\r\n");
+  EXPECT_EQ(night.ra().samples, 2);
+  EXPECT_EQ(night.ra().sum_squares, 37);
+  EXPECT_EQ(night.ra().max_abs, 6);
+  EXPECT_EQ(night.dec().sum_squares, 65);
+  EXPECT_EQ(night.dec().max_abs, 8);
+  ASSERT_EQ(night.measured().size(), 1u);
+  ASSERT_EQ(night.recaptures().size(), 1u);
+  EXPECT_EQ(night.recaptures()[0].time_ms, k2100 + 8 * kSecond);
+  EXPECT_EQ(night.recaptures()[0].error[0], -6.0f);
+  EXPECT_EQ(night.recaptures()[0].error[1], 8.0f);
+}
+
 TEST(Night, EachChangeOfPierSideIsMarkedWithTheNewSide) {
   // East, east, west; a line that does not tell; west, then east again.
   const char* const sides[] = {"east", "east", "west", "", "west", "east"};

@@ -179,6 +179,9 @@ double DrawLegendRow(QPainter& p, QPointF at, const std::vector<LegendEntry>& en
       case Swatch::Cross:
         DrawCross(p, QPointF(x + kSwatchWidth / 2, mid), e.colour);
         break;
+      case Swatch::Diamond:
+        DrawDiamond(p, QPointF(x + kSwatchWidth / 2, mid), e.colour);
+        break;
     }
     p.setPen(kLabelColour);
     p.drawText(QPointF(x + kSwatchWidth + kLabelGap, at.y() + metrics.ascent()), e.text);

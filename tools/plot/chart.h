@@ -111,11 +111,13 @@ class Markers {
 // A marker pointing up (sign > 0) or down, centred on `at`.
 inline constexpr double kMarkerSize = 4;  // half the width, pixels
 void DrawTriangle(QPainter& p, QPointF at, int sign, const QColor& colour);
-// A filled disc, and a diagonal cross, as wide as a triangle.
+// A filled disc, a diagonal cross and a diamond's outline, as wide as a
+// triangle.
 void DrawDot(QPainter& p, QPointF at, const QColor& colour);
 void DrawCross(QPainter& p, QPointF at, const QColor& colour);
+void DrawDiamond(QPainter& p, QPointF at, const QColor& colour);
 
-enum class Swatch { Line, DashedLine, Box, Triangle, Dot, Cross };
+enum class Swatch { Line, DashedLine, Box, Triangle, Dot, Cross, Diamond };
 struct LegendEntry {
   QString text;
   QColor colour;

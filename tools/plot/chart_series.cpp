@@ -30,6 +30,15 @@ void DrawDot(QPainter& p, QPointF at, const QColor& colour) {
   p.setBrush(Qt::NoBrush);
 }
 
+void DrawDiamond(QPainter& p, QPointF at, const QColor& colour) {
+  const double size = kMarkerSize + 1;
+  const QPointF corners[] = {at + QPointF(0, -size), at + QPointF(size, 0), at + QPointF(0, size),
+                             at + QPointF(-size, 0)};
+  p.setPen(QPen(colour, 1.5));
+  p.setBrush(Qt::NoBrush);
+  p.drawPolygon(corners, 4);
+}
+
 void DrawCross(QPainter& p, QPointF at, const QColor& colour) {
   const double size = kMarkerSize;
   p.setPen(QPen(colour, 1.5));

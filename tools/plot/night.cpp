@@ -27,6 +27,7 @@ void Night::Add(const LogLine& line) {
   if (line.event != Event::Cycle) {
     marks_.push_back({line.time_ms, line.event, line.error_number});
     last_measured_ = false;
+    after_wait_ = false;
     return;
   }
   ++cycles_;
@@ -37,14 +38,21 @@ void Night::Add(const LogLine& line) {
     if (pulses[a]->sign > 0) ++axis.pulses_plus;
     axis.longest_pulse_ms = std::max(axis.longest_pulse_ms, pulses[a]->ms);
   }
-  if (std::isnan(line.error_ra)) {
+  const bool waited = after_wait_;
+  after_wait_ =
+      line.activity == Activity::WaitingForSlew || line.activity == Activity::WaitingForTracking;
+  if (line.activity == Activity::Recapturing) {
+    // The trace breaks at a re-capture: its target moves.
+    last_measured_ = false;
+    if (!waited && !std::isnan(line.error_ra)) Recaptured(line);
+  } else if (std::isnan(line.error_ra)) {
     last_measured_ = false;
   } else {
     Measure(line);
   }
 }
 
-void Night::Measure(const LogLine& line) {
+void Night::Count(const LogLine& line) {
   const double errors[2] = {line.error_ra, line.error_dec};
   for (int a = 0; a < 2; ++a) {
     AxisStats& axis = axes_[a];
@@ -52,6 +60,16 @@ void Night::Measure(const LogLine& line) {
     axis.sum_squares += errors[a] * errors[a];
     axis.max_abs = std::max(axis.max_abs, std::abs(errors[a]));
   }
+}
+
+void Night::Recaptured(const LogLine& line) {
+  Count(line);
+  recaptures_.push_back(
+      {line.time_ms, {static_cast<float>(line.error_ra), static_cast<float>(line.error_dec)}});
+}
+
+void Night::Measure(const LogLine& line) {
+  Count(line);
   measured_.push_back(
       {line.time_ms,
        {static_cast<float>(line.error_ra), static_cast<float>(line.error_dec)},

@@ -7,7 +7,8 @@
 
 namespace orvan::plot {
 
-// One axis' figures over every cycle line that has errors.
+// One axis' figures over every cycle line that has errors, re-captures from
+// holding among them.
 struct AxisStats {
   long samples = 0;
   double sum_squares = 0;
@@ -28,6 +29,15 @@ struct CycleRecord {
   float pulse_ms[2];  // 0 when none
   std::int8_t pulse_sign[2];
   bool run_start;  // the line before was not a cycle with errors: the trace breaks here
+};
+
+// A re-capture from holding: the error it saw, beyond five thresholds, as it
+// took the mount's position as the new target. One after a wait (a slew, or
+// tracking off) saw where the mount was sent, no error of holding, and is
+// neither drawn nor counted.
+struct RecaptureRecord {
+  std::int64_t time_ms;
+  float error[2];  // right ascension, declination (arc-seconds)
 };
 
 // A stretch of time in one state: waiting, re-capturing, or holding at one
@@ -74,6 +84,7 @@ class Night {
   const AxisStats& dec() const { return axes_[1]; }
   double largest_threshold() const { return largest_threshold_; }
   const std::vector<CycleRecord>& measured() const { return measured_; }
+  const std::vector<RecaptureRecord>& recaptures() const { return recaptures_; }
   const std::vector<Span>& waits() const { return waits_; }
   const std::vector<Span>& thresholds() const { return thresholds_; }
   const std::vector<Mark>& marks() const { return marks_; }
@@ -81,6 +92,8 @@ class Night {
 
  private:
   void Measure(const LogLine& line);
+  void Recaptured(const LogLine& line);
+  void Count(const LogLine& line);  // into the axes' figures
   void TrackSpans(const LogLine& line);
   void AddFrame(const LogLine& line);
 
@@ -90,6 +103,8 @@ class Night {
   double largest_threshold_ = 0;
   bool last_measured_ = false;
   std::vector<CycleRecord> measured_;
+  std::vector<RecaptureRecord> recaptures_;
+  bool after_wait_ = false;  // the last cycle line waited for a slew or for tracking
   std::vector<Span> waits_, thresholds_;
   bool wait_open_ = false, threshold_open_ = false;
   PierSide side_ = PierSide::Unknown;  // the last side a line told

@@ -31,6 +31,7 @@ const QColor kAxisColours[2] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xc8, 0x5a, 0x0
 const QColor kBandColour(0xe2, 0xf2, 0xe2), kBandEdge(0x4f, 0x94, 0x4f);
 const QColor kSlewColour(0xfc, 0xe8, 0xa6), kTrackingColour(0xdd, 0xdd, 0xdd);
 const QColor kRecaptureColour(0xe4, 0xd4, 0xf4);
+const QColor kRecaptureMarkColour = kRecaptureColour.darker(250);
 const QColor kStartColour(0x2e, 0x8b, 0x3a), kStopColour(0x55, 0x55, 0x55);
 const QColor kAbortColour(0xe0, 0x7b, 0x00), kErrorColour(0xd0, 0x20, 0x20);
 const QColor kSideColour(0x00, 0x8b, 0x8b);
@@ -115,7 +116,8 @@ void DrawKey(QPainter& p) {
                  {"waiting for slew", kSlewColour, Swatch::Box},
                  {"tracking off", kTrackingColour, Swatch::Box},
                  {"re-capture", kRecaptureColour, Swatch::Box},
-                 {"pulse, at the error it corrected", kTextColour, Swatch::Triangle}});
+                 {"pulse, at the error it corrected", kTextColour, Swatch::Triangle},
+                 {"re-capture, at the error it saw", kRecaptureMarkColour, Swatch::Diamond}});
   DrawLegendRow(p, QPointF(kLeft, kKeyTop + kKeyPitch),
                 {{"start", kStartColour},
                  {"stop", kStopColour},
@@ -202,6 +204,14 @@ void DrawErrors(QPainter& p, const Panel& panel, const Night& night, int axis) {
   }
   trace.Draw(p, QPen(kAxisColours[axis], 1.2));
   pulses.Draw(p, kAxisColours[axis].darker(140));
+  // Beyond five thresholds, a re-capture may lie past the panel's edge: it
+  // is drawn on the edge.
+  const Range& values = panel.value();
+  for (const RecaptureRecord& r : night.recaptures())
+    DrawDiamond(p,
+                QPointF(panel.X(Seconds(r.time_ms)),
+                        panel.Y(std::clamp<double>(r.error[axis], values.lo, values.hi))),
+                kRecaptureMarkColour);
 }
 
 // Each frame measured against the reference at the middle of its exposure,

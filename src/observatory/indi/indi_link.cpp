@@ -82,7 +82,8 @@ IndiLink::IndiLink(const IndiOptions& options)
       answer_limit_(options.answer_limit),
       device_quiet_(options.device_quiet),
       trace_(options.trace),
-      syncs_(options.syncs) {}
+      syncs_(options.syncs),
+      now_(options.now ? options.now : SteadyClock::now) {}
 
 IndiLink::~IndiLink() {
   // The library's thread calls back into this object: stop it first.
@@ -222,6 +223,17 @@ void IndiLink::AwaitProperties(const std::vector<std::string>& properties) {
                   "INDI property " + p + " missing on device " + Quoted(device_));
 }
 
+void IndiLink::AwaitQuiet() {
+  Lock lock(mutex_);
+  const auto deadline = SteadyClock::now() + answer_limit_;
+  while (!lost_ && restarted_.empty()) {
+    const auto quiet_from = last_definition_ + device_quiet_;
+    if (SteadyClock::now() >= std::min(quiet_from, deadline)) break;
+    changed_.wait_until(lock, std::min(quiet_from, deadline));
+  }
+  CheckUsable();
+}
+
 void IndiLink::Watch(const std::vector<std::string>& properties) {
   Lock lock(mutex_);
   watched_ = {properties.begin(), properties.end()};
@@ -317,8 +329,12 @@ void IndiLink::Record(const INDI::Property& property, bool update) {
         v.numbers[n.getName()] = {n.getValue(), n.getMin(), n.getMax(), n.getFormat()};
     } else if (property.getType() == INDI_SWITCH) {
       INDI::PropertySwitch switches(property);
-      for (const auto& s : switches) v.switches[s.getName()] = s.getState() == ISS_ON;
+      for (const auto& s : switches) {
+        v.switches[s.getName()] = s.getState() == ISS_ON;
+        v.labels[s.getName()] = s.getLabel();
+      }
     }
+    v.received = now_();
     if (update) ++v.updates;
     if (update && pending_ && pending_->property == v.name) pending_->Consider(v);
     if (syncs_) syncs_->Seen(v, update);

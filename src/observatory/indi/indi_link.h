@@ -55,6 +55,10 @@ class IndiLink final : public INDI::BaseClient {
   std::optional<PropertyValues> Find(const std::string& property);
   // Waits until the device has every one of `properties`.
   void AwaitProperties(const std::vector<std::string>& properties);
+  // Waits until the server has sent no definition for the quiet time
+  // (IndiOptions::device_quiet), within the answer limit: a driver defines
+  // what it has in one burst as it connects.
+  void AwaitQuiet();
 
   // From Watch on, any of `properties` vanishing is taken as the device's
   // driver restarting, until the next Watch; Unwatch before disconnecting
@@ -71,6 +75,8 @@ class IndiLink final : public INDI::BaseClient {
   void PostNumbers(const std::string& property, const NumberWrite& values);
 
   const std::string& device() const { return device_; }
+  // The time by the clock that stamps what is received.
+  std::chrono::steady_clock::time_point Now() const { return now_(); }
   std::string Server() const;
   // The answer limit as messages give it ("5 s", "0.25 s").
   std::string LimitText() const;
@@ -108,6 +114,7 @@ class IndiLink final : public INDI::BaseClient {
   const std::chrono::milliseconds device_quiet_;
   const std::shared_ptr<IndiTrace> trace_;  // null: no trace
   const std::shared_ptr<SyncWatch> syncs_;  // null: syncs not watched
+  const std::function<std::chrono::steady_clock::time_point()> now_;
   bool opened_ = false;
 
   std::mutex mutex_;

@@ -1,5 +1,6 @@
 #include "observatory/indi/indi_mount.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -13,10 +14,10 @@ namespace {
 
 using namespace names;
 
-// What the program reads or writes; a device without all of them is no use to it.
-const std::vector<std::string> kRequired = {
-    kEquatorialEodCoord,    kTelescopeTrackState,   kGuideRate,
-    kTelescopeTimedGuideNs, kTelescopeTimedGuideWe, kGeographicCoord};
+// What holding needs: a device without all of them is no use to the
+// program. Everything else it reads is optional (mount_shape.h).
+const std::vector<std::string> kRequired = {kEquatorialEodCoord, kTelescopeTimedGuideNs,
+                                            kTelescopeTimedGuideWe, kGeographicCoord};
 
 // What a reading must be for the program to act on it. INDI counts
 // longitude 0..360 east; some drivers use -180..180.
@@ -36,12 +37,30 @@ constexpr double kLongestPulseWithoutRangeMs = 60000;
 
 IndiMount::IndiMount(const IndiOptions& options)
     : link_(std::make_unique<IndiLink>(options)),
+      device_(options.device),
+      notice_(options.notice),
+      assumed_rate_(options.guide_rate.value_or(DefaultGuideRate / kSiderealDegPerSecond)),
+      rate_given_(options.guide_rate.has_value()),
       sense_(options.device, options.notice, options.reverse_on_pier_west) {}
 
 void IndiMount::Open() {
   if (ready_) return;
-  link_->OpenDevice(kRequired, [this] { WatchRequired(); });
+  link_->OpenDevice(kRequired, [this] {
+    // The optional properties come in the same burst of definitions.
+    link_->AwaitQuiet();
+    WatchRequired();
+  });
   ready_ = true;
+  SayLacks();
+}
+
+void IndiMount::SayLacks() {
+  if (!notice_) return;
+  for (const std::string& line :
+       LackNotices(device_, link_->Find(kGuideRate), link_->Find(kTelescopeTrackState).has_value(),
+                   link_->Find(kTelescopePierSide).has_value(), assumed_rate_, rate_given_))
+    notice_(line);
+  notice_(ReportStepNotice(device_));
 }
 
 void IndiMount::ConnectDevice() {
@@ -101,7 +120,13 @@ bool IndiMount::Slewing() {
 
 bool IndiMount::Tracking() {
   CheckUsable();
-  return link_->Values(kTelescopeTrackState).Switch(kTrackOn);
+  if (const std::optional<PropertyValues> state = link_->Find(kTelescopeTrackState))
+    return state->Switch(kTrackOn);
+  const PropertyValues position = link_->Values(kEquatorialEodCoord);
+  const bool tracking = judged_.Look(Checked(position, kRa, kRaRange), position.received,
+                                     position.updates, ra_pulsed_, link_->Now());
+  ra_pulsed_ = false;
+  return tracking;
 }
 
 void IndiMount::SetTracking(bool on) {
@@ -111,6 +136,7 @@ void IndiMount::SetTracking(bool on) {
 void IndiMount::SlewTo(program::RaDec axes) {
   // Slew, then track there, where the device offers it.
   sense_.Forget();
+  pulsed_at_ = {};
   const bool track = link_->Values(kOnCoordSet).switches.count(kTrack) != 0;
   link_->SendSwitches(kOnCoordSet, {{track ? kTrack : kSlew, true}});
   link_->SendNumbers(kEquatorialEodCoord, {{kRa, axes.ra}, {kDec, axes.dec}}, AnswerRule::kSlew);
@@ -118,29 +144,55 @@ void IndiMount::SlewTo(program::RaDec axes) {
 
 double IndiMount::GuideRateRa() {
   CheckUsable();
-  return CheckedRate(link_->Values(kGuideRate), kGuideRateWe) * kSiderealDegPerSecond;
+  return GuideRate(false) * kSiderealDegPerSecond;
 }
 
 double IndiMount::GuideRateDec() {
   CheckUsable();
-  return CheckedRate(link_->Values(kGuideRate), kGuideRateNs) * kSiderealDegPerSecond;
+  return GuideRate(true) * kSiderealDegPerSecond;
+}
+
+double IndiMount::GuideRate(bool dec) {
+  const std::optional<PropertyValues> rate = link_->Find(kGuideRate);
+  const GuideRateShape shape = ShapeOfGuideRate(rate);
+  switch (shape.kind) {
+    case GuideRateShape::kNumbers:
+      return CheckedRate(*rate, dec ? shape.dec_element : shape.ra_element);
+    case GuideRateShape::kSwitch:
+      if (const std::optional<double> on = SwitchedRate(*rate)) return *on;
+      break;  // switched to a label with no rate since the start
+    case GuideRateShape::kAssumed:
+      break;
+  }
+  return assumed_rate_;
 }
 
 void IndiMount::SetGuideRateRa(double deg_per_s) {
-  SetGuideRate(kGuideRateWe, deg_per_s);
+  SetGuideRate(false, deg_per_s);
 }
 
 void IndiMount::SetGuideRateDec(double deg_per_s) {
-  SetGuideRate(kGuideRateNs, deg_per_s);
+  SetGuideRate(true, deg_per_s);
 }
 
-void IndiMount::SetGuideRate(const char* element, double deg_per_s) {
-  // Both elements travel, the other one as it is.
-  const PropertyValues rates = link_->Values(kGuideRate);
-  double we = CheckedRate(rates, kGuideRateWe);
-  double ns = CheckedRate(rates, kGuideRateNs);
-  (std::string(element) == kGuideRateWe ? we : ns) = deg_per_s / kSiderealDegPerSecond;
-  link_->SendNumbers(kGuideRate, {{kGuideRateWe, we}, {kGuideRateNs, ns}});
+void IndiMount::SetGuideRate(bool dec, double deg_per_s) {
+  const std::optional<PropertyValues> rates = link_->Find(kGuideRate);
+  const GuideRateShape shape = ShapeOfGuideRate(rates);
+  if (shape.kind != GuideRateShape::kNumbers)
+    throw Error(errors::kPropertyMissing,
+                "INDI device \"" + device_ + "\" has no GUIDE_RATE numbers to set");
+  // Every element travels, the other axis' as it is; a rate beyond an
+  // element's declared range (a zero the program is about to repair among
+  // them) is sent as its nearest end, as drivers refuse the whole vector.
+  const std::string& element = dec ? shape.dec_element : shape.ra_element;
+  const std::string& other = dec ? shape.ra_element : shape.dec_element;
+  const auto in_range = [&](const std::string& name, double rate) {
+    const NumberElement& e = rates->Element(name);
+    return e.HasRange() ? std::clamp(rate, e.min, e.max) : rate;
+  };
+  NumberWrite write = {{element, in_range(element, deg_per_s / kSiderealDegPerSecond)}};
+  if (other != element) write.emplace_back(other, in_range(other, CheckedRate(*rates, other)));
+  link_->SendNumbers(kGuideRate, write);
 }
 
 void IndiMount::PulseGuide(GuideDirection sky, double ms) {
@@ -161,6 +213,8 @@ void IndiMount::PulseGuide(GuideDirection sky, double ms) {
   try {
     // The answer is the device taking the pulse on (Busy); it runs on after.
     link_->SendNumbers(property, pulse, AnswerRule::kPulse);
+    ra_pulsed_ = ra_pulsed_ || !dec;
+    pulsed_at_[dec ? 1 : 0] = program::RaDec{at_start.ra_hours, at_start.dec_deg};
     sense_.Sent(sky, whole, dec ? GuideRateDec() : GuideRateRa(), at_start);
   } catch (const Error& e) {
     if (e.number() != errors::kNoAnswer) throw;
@@ -230,6 +284,17 @@ PierSide IndiMount::SideOfPier() noexcept {
     return Pier();
   } catch (...) {
     return PierSide::Unknown;  // a property that is not as the standard has it says nothing
+  }
+}
+
+bool IndiMount::NewSincePulse(bool dec) noexcept {
+  const std::optional<program::RaDec>& then = pulsed_at_[dec ? 1 : 0];
+  if (!then) return true;
+  try {
+    const PropertyValues position = link_->Values(kEquatorialEodCoord);
+    return position.Number(kRa) != then->ra || position.Number(kDec) != then->dec;
+  } catch (...) {
+    return true;  // the reading itself raises where it is read
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -7,13 +8,15 @@
 
 #include "observatory/indi/indi_link.h"
 #include "observatory/indi/indi_observatory.h"
+#include "observatory/indi/mount_shape.h"
 #include "observatory/indi/pulse_sense.h"
+#include "observatory/position_news.h"
 #include "observatory/program/mount_driver.h"
 
 namespace orvan::indi {
 
 // A mount reached through the standard INDI telescope properties.
-class IndiMount final : public program::MountDriver, public PierSideSource {
+class IndiMount final : public program::MountDriver, public PierSideSource, public PositionNews {
  public:
   explicit IndiMount(const IndiOptions& options);
 
@@ -46,6 +49,10 @@ class IndiMount final : public program::MountDriver, public PierSideSource {
   program::MountCapabilities Capabilities() override;
   // From the last TELESCOPE_PIER_SIDE the server sent; Unknown without one.
   PierSide SideOfPier() noexcept override;
+  // Whether EQUATORIAL_EOD_COORD holds other values than when the last pulse
+  // on the axis was sent: INDI republishes the position only once it has
+  // moved by a step.
+  bool NewSincePulse(bool dec) noexcept override;
 
   // Model tracking through TELESCOPE_TRACK_MODE's TRACK_CUSTOM and
   // TELESCOPE_TRACK_RATE (indi_track_rates.cpp).
@@ -58,12 +65,26 @@ class IndiMount final : public program::MountDriver, public PierSideSource {
   void WatchRequired();
   // Raises unless the device is connected and not in Alert.
   void CheckUsable();
-  void SetGuideRate(const char* element, double deg_per_s);
+  // Says once what the device lacks and what the program does instead.
+  void SayLacks();
+  // The axis' guide rate in times sidereal, from whatever shape the device
+  // gives it (mount_shape.h).
+  double GuideRate(bool dec);
+  void SetGuideRate(bool dec, double deg_per_s);
   // Raises kPulseTooLong for a pulse longer than `element` takes.
   static void CheckPulse(const PropertyValues& guide, const std::string& element, double ms);
 
   std::unique_ptr<IndiLink> link_;
   bool ready_ = false;  // connected once, with every property the program uses
+  std::string device_;
+  std::function<void(const std::string&)> notice_;
+  double assumed_rate_;        // times sidereal, for a mount that does not tell its own
+  bool rate_given_ = false;    // by --guide-rate
+  TrackingByReadings judged_;  // for a mount without TELESCOPE_TRACK_STATE
+  bool ra_pulsed_ = false;     // since tracking was last judged
+  // The position reported when the last pulse on each axis was sent:
+  // [0] right ascension, [1] declination.
+  std::array<std::optional<program::RaDec>, 2> pulsed_at_;
 
   // Which way its pulses move it, judged from what they do to the position.
   MountReading Reading();

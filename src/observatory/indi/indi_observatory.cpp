@@ -32,9 +32,10 @@ class IndiFactory final : public AutomationFactory {
 
 std::unique_ptr<AutomationFactory> MakeIndiObservatory(
     const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* made,
-    std::shared_ptr<PierSideSource>* side) {
+    std::shared_ptr<PierSideSource>* side, std::shared_ptr<PositionNews>* news) {
   auto mount = std::make_shared<IndiMount>(options);
   if (side) *side = mount;
+  if (news) *news = mount;
   program::ProgramConfig config;  // refraction on, no terms, air from the defaults
   config = program::WithOptions(config, options.sky);
   auto clock = std::make_shared<program::SystemClock>();

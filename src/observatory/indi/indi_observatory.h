@@ -11,6 +11,7 @@
 
 #include "observatory/automation.h"
 #include "observatory/pier_side.h"
+#include "observatory/position_news.h"
 #include "observatory/program/observatory_program.h"
 
 namespace orvan::indi {
@@ -38,7 +39,9 @@ struct IndiOptions {
   std::chrono::milliseconds answer_limit = kDefaultAnswerLimit;
   std::chrono::milliseconds device_quiet = kDefaultDeviceQuiet;
   // Told, once each time, when the mount is found to move an axis the other
-  // way on a side of the pier and its pulses are turned (pulse_sense.h).
+  // way on a side of the pier and its pulses are turned (pulse_sense.h); and
+  // once at the start, what the mount lacks and what the program does
+  // instead (mount_shape.h).
   std::function<void(const std::string&)> notice;
   // Where given, hears every message sent to the server and received from it.
   std::shared_ptr<IndiTrace> trace;
@@ -53,6 +56,13 @@ struct IndiOptions {
   std::optional<std::string> weather;
   std::chrono::seconds weather_stale_limit = kDefaultWeatherStaleLimit;
   std::function<void(const std::string&)> air_notice;
+  // The guide rate, in times the sidereal rate, of a mount that does not
+  // tell its own (no GUIDE_RATE, or one the program cannot read); left out,
+  // the program's default rate.
+  std::optional<double> guide_rate;
+  // When a value is received; tests set it, the program leaves the steady
+  // clock.
+  std::function<std::chrono::steady_clock::time_point()> now;
 };
 
 // "ACP.Telescope" and "ACP.Util" over an INDI mount. The first Create
@@ -64,9 +74,10 @@ struct IndiOptions {
 // just gone raises instead of ending it. See docs/indi.md.
 // `made`, where given, receives the observatory program the objects
 // answer from; `side`, where given, the side of the pier as the mount last
-// reported it, read without any access of the objects.
+// reported it, read without any access of the objects; `news`, where given,
+// whether the mount has reported its position anew since a pulse.
 std::unique_ptr<AutomationFactory> MakeIndiObservatory(
     const IndiOptions& options, std::shared_ptr<program::ObservatoryProgram>* made = nullptr,
-    std::shared_ptr<PierSideSource>* side = nullptr);
+    std::shared_ptr<PierSideSource>* side = nullptr, std::shared_ptr<PositionNews>* news = nullptr);
 
 }  // namespace orvan::indi

@@ -73,8 +73,9 @@ program::RateAxes IndiMount::SetCustomRates(program::TrackRates rates) {
 
 program::RateAxes IndiMount::SendRates(program::TrackRates rates, bool with_dec) {
   // Drivers take a mode only while tracking: tracking first, then the mode,
-  // then the rates.
-  if (!link_->Values(kTelescopeTrackState).Switch(kTrackOn))
+  // then the rates. A mount without a tracking switch is taken as tracking.
+  const std::optional<PropertyValues> state = link_->Find(kTelescopeTrackState);
+  if (state && !state->Switch(kTrackOn))
     link_->SendSwitches(kTelescopeTrackState, {{kTrackOn, true}, {kTrackOff, false}});
   if (!link_->Values(kTelescopeTrackMode).Switch(kTrackCustom))
     link_->SendSwitches(kTelescopeTrackMode, {{kTrackCustom, true}});

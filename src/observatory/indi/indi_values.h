@@ -6,6 +6,7 @@
 #include <libindi/indiapi.h>
 #include <libindi/indibasetypes.h>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -31,7 +32,10 @@ struct PropertyValues {
   IPState state = IPS_IDLE;
   std::map<std::string, NumberElement> numbers;
   std::map<std::string, bool> switches;
-  std::uint64_t updates = 0;  // how many new values have come since it was defined
+  std::map<std::string, std::string> labels;  // of the switches, as defined
+  std::uint64_t updates = 0;                  // how many new values have come since it was defined
+  // When the last values came, by the link's clock (IndiOptions::now).
+  std::chrono::steady_clock::time_point received;
 
   // The element, or a raise naming what is missing (kBadReading).
   const NumberElement& Element(const std::string& element) const;
