@@ -61,15 +61,18 @@ wineserver_restart() {
 }
 
 # Wine now and then fails to start a program at all: it logs through its
-# error channel and exits with status 1 before the program has run. Such a
-# start is told from the program's own failure by what it wrote: nothing on
-# OUT, and on ERR nothing but Wine's own lines (its debug channels, its
-# loader's "wine: ..."); a limit reached (timeout's 124) is not a refusal.
+# error channel and exits with status 1 before the program has run (as when
+# the address it maps its shared user data at is taken: "failed to map the
+# shared user data", a line with no thread number, since none exists yet).
+# Such a start is told from the program's own failure by what it wrote:
+# nothing on OUT, and on ERR nothing but Wine's own lines (its debug
+# channels, with or without a thread's number, its loader's "wine: ..."); a
+# limit reached (timeout's 124) is not a refusal.
 #   wine_refused STATUS OUT ERR
 wine_refused() {
   [ "$1" -ne 0 ] && [ "$1" -ne 124 ] && [ ! -s "$2" ] || return 1
   # grep reads all (no -q): an early exit would fail tr, and with it the pipe.
-  ! tr -d '\0\r' <"$3" | grep -Ev '^$|^[0-9a-f]+:(err|warn|fixme|trace):|^wine: ' >/dev/null
+  ! tr -d '\0\r' <"$3" | grep -Ev '^$|^([0-9a-f]+:)?(err|warn|fixme|trace):|^wine: ' >/dev/null
 }
 
 # Runs "$wine" PROGRAM ARGS for LIMIT seconds at most, its standard output to
