@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -34,7 +36,10 @@ inline std::string PointFolder(const std::string& name) {
 
 // A file of `content` in the test's own temporary folder; its path.
 inline std::string WritePointFile(const std::string& name, const std::string& content) {
-  const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "orvan_points";
+  // A folder of this process's own: ctest runs tests side by side, each in a
+  // process, and two writing one name would read each other's file.
+  const std::filesystem::path dir =
+      std::filesystem::path(testing::TempDir()) / ("orvan_points_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::string path = (dir / name).string();
   std::ofstream(path, std::ios::binary) << content;
