@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <memory>
-#include <numbers>
 
 #include "holding.h"
 #include "observatory/sim/simulated_observatory.h"
@@ -27,7 +26,6 @@ constexpr double kEastmostHours = -5, kWestmostHours = 5;
 constexpr double kSouthmostDeg = -25, kNorthmostDeg = 80;
 constexpr double kLowestDeg = 20;
 constexpr double kSecondsApart = 3 * 60;
-constexpr double kRadiansPerDegree = std::numbers::pi / 180;
 
 double AltitudeDeg(HaDec p, double latitude_deg) {
   const double h = p.ha * kDegreesPerHour * kRadiansPerDegree;

@@ -22,6 +22,9 @@ struct ChildEnding {
   double cpu_s = 0;  // the child's and its waited-for helpers', user and system
 };
 
+// Why a child was killed when the frames stopped.
+inline constexpr const char* kStoppedText = "stopped, as the frames are no longer watched";
+
 // How long a killed child is waited for before it is left behind.
 inline constexpr std::chrono::milliseconds kReapLimit{2000};
 

@@ -27,7 +27,6 @@ namespace {
 // Every FITS file opens with this keyword and its value indicator, then T
 // (for true) as the card's value.
 constexpr std::string_view kFitsStart = "SIMPLE  =";
-constexpr std::size_t kCardLength = 80;
 constexpr std::string_view kGzipStart = "\x1f\x8b";
 constexpr int kLeapSecond = 60;
 // "2026-12-08": a DATE-OBS that holds the date alone.
@@ -70,15 +69,9 @@ bool Simple(std::string_view card) {
          value.find_first_not_of(' ', first + 1) == std::string_view::npos;
 }
 
-bool Gzipped(int fd) {
-  std::array<char, kGzipStart.size()> start{};
-  return ::pread(fd, start.data(), start.size(), 0) == static_cast<ssize_t>(start.size()) &&
-         std::string_view(start.data(), start.size()) == kGzipStart;
-}
-
 // What the file's first card says, before cfitsio sees it: whether it is
-// readable, and a FITS file at all.
-std::string CheckStart(int fd) {
+// readable, and a FITS file at all (or gzip's, `gzipped`).
+std::string CheckStart(int fd, bool& gzipped) {
   std::array<char, kCardLength> start{};
   ssize_t got = 0;
   do {
@@ -89,17 +82,19 @@ std::string CheckStart(int fd) {
   const std::string_view card(start.data(), static_cast<std::size_t>(got));
   // gzip's: cfitsio takes the FITS file out of it, within the reader's
   // memory limit.
-  if (card.starts_with(kGzipStart)) return {};
+  gzipped = card.starts_with(kGzipStart);
+  if (gzipped) return {};
   if (!card.starts_with(kFitsStart)) return "not a FITS file";
   if (!Simple(card)) return "not a FITS file: SIMPLE is not T";
   return {};
 }
 
 Fits Open(const FrameFile& frame, std::string& error, bool* gzipped = nullptr) {
-  if (error = CheckStart(frame.fd()); !error.empty()) return nullptr;
-  if (gzipped != nullptr) *gzipped = Gzipped(frame.fd());
+  bool compressed = false;
+  if (error = CheckStart(frame.fd(), compressed); !error.empty()) return nullptr;
+  if (gzipped != nullptr) *gzipped = compressed;
   // The very file checked, whatever its name now names.
-  const std::string path = "/proc/self/fd/" + std::to_string(frame.fd());
+  const std::string path = frame.ProcPath();
   fitsfile* file = nullptr;
   int status = 0;
   if (fits_open_diskfile(&file, path.c_str(), READONLY, &status) == 0) return Fits(file);

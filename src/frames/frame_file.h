@@ -67,6 +67,9 @@ class FrameFile {
   FrameFile& operator=(const FrameFile&) = delete;
   ~FrameFile();
   int fd() const { return fd_; }
+  // A name for the very file opened, whatever its own name now names: for
+  // what takes a name, not a descriptor (cfitsio, link).
+  std::string ProcPath() const { return "/proc/self/fd/" + std::to_string(fd_); }
   explicit operator bool() const { return fd_ >= 0; }
 
  private:

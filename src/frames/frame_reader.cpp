@@ -52,7 +52,6 @@ constexpr std::uint32_t kMagic = 0x4F524652;  // "ORFR"
 constexpr std::size_t kMostText = 1024;
 constexpr std::size_t kMostAnswer = sizeof(Answer) + 2 * kMostText;
 constexpr int kReaderFailed = 3;
-constexpr const char* kStoppedText = "stopped, as the frames are no longer watched";
 // Signals that end a crashed child as they would a program of its own.
 constexpr std::array<int, 5> kCrashSignals = {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL};
 

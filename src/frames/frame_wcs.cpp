@@ -20,7 +20,6 @@
 namespace orvan::frames {
 namespace {
 
-constexpr std::size_t kCardLength = 80;
 constexpr std::size_t kKeywordLength = 8;
 constexpr std::string_view kValueIndicator = "= ";
 constexpr const char* kNoScaleText = "its WCS gives no scale: no CDELT or CD cards";

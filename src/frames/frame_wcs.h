@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,9 @@
 // A FITS header's WCS taken through wcslib: where the image's middle pixel
 // lies and how large a pixel is there.
 namespace orvan::frames {
+
+// A FITS header's record: one card of 80 characters.
+inline constexpr std::size_t kCardLength = 80;
 
 // A FITS number ("30", "3.0E1", Fortran's "3.0D1"), finite, with blanks
 // about it; read as every number the program reads.

@@ -50,7 +50,6 @@ constexpr rlim_t kCpuBackstopMarginS = 10;
 // Marks every descriptor from 3 up close-on-exec (linux/close_range.h).
 constexpr unsigned kCloseRangeCloexec = 1U << 2U;
 constexpr int kExecFailed = 127;
-constexpr const char* kStoppedText = "stopped, as the frames are no longer watched";
 
 // A folder of the solver's own, removed with everything in it.
 class TempFolder {
@@ -222,29 +221,30 @@ std::string Failure(const ChildEnding& ending, const SolverConfig& config, const
 
 // The frame's bytes at `to`: a hard link to the very file opened where the
 // file system and its owner allow, else a copy.
+// Copies all of `in` to `out`; 0, or the errno of the failure.
+int CopyAll(int in, int out) {
+  std::vector<char> chunk(kCopyChunk);
+  for (off_t at = 0;;) {
+    const ssize_t got = ::pread(in, chunk.data(), chunk.size(), at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return got < 0 ? errno : 0;
+    at += got;
+    for (ssize_t put = 0; put < got;) {
+      const ssize_t wrote = ::write(out, chunk.data() + put, static_cast<std::size_t>(got - put));
+      if (wrote < 0 && errno != EINTR) return errno;
+      put += std::max<ssize_t>(wrote, 0);
+    }
+  }
+}
+
 std::string Place(const FrameFile& frame, const std::string& to) {
-  const std::string from = "/proc/self/fd/" + std::to_string(frame.fd());
+  const std::string from = frame.ProcPath();
   if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return {};
   const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (out < 0) return "cannot copy the frame for solve-field: " + ErrorText(errno);
-  std::vector<char> chunk(kCopyChunk);
-  off_t at = 0;
-  std::string error;
-  while (error.empty()) {
-    const ssize_t got = ::pread(frame.fd(), chunk.data(), chunk.size(), at);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) error = "cannot copy the frame for solve-field: " + ErrorText(errno);
-    if (got <= 0) break;
-    for (ssize_t put = 0; put < got && error.empty();) {
-      const ssize_t wrote = ::write(out, chunk.data() + put, static_cast<std::size_t>(got - put));
-      if (wrote < 0 && errno != EINTR)
-        error = "cannot copy the frame for solve-field: " + ErrorText(errno);
-      if (wrote > 0) put += wrote;
-    }
-    at += got;
-  }
-  ::close(out);
-  return error;
+  const int failed = out < 0 ? errno : CopyAll(frame.fd(), out);
+  if (out >= 0) ::close(out);
+  return failed == 0 ? std::string()
+                     : "cannot copy the frame for solve-field: " + ErrorText(failed);
 }
 
 // A compressed frame, or one whose image is an extension, as the plain FITS

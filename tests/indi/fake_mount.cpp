@@ -7,8 +7,6 @@
 namespace orvan::indi::standin {
 namespace {
 
-constexpr double kArcsecPerDegree = 3600;
-
 // Tests write to servers that go away: that must raise, not end the test.
 const bool kSigpipeIgnored = [] {
   std::signal(SIGPIPE, SIG_IGN);

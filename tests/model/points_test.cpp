@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +13,10 @@
 
 #include "model/points.h"
 #include "point_files.h"
+#include "support/units.h"
 
 namespace orvan::model {
 namespace {
-
-constexpr double kArcsecPerHour = 54000;
-constexpr double kArcsecPerDegree = 3600;
 
 // ERFA's observed place, as hour angle (hours, in (-12, 12]) and declination.
 HaDec FromErfa(double hob, double dob) {

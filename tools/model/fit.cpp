@@ -12,7 +12,6 @@ namespace orvan::model {
 namespace {
 
 constexpr double kHoursPerDay = 24;
-constexpr double kDegreesPerTurn = 360;
 constexpr std::size_t kEquationsPerPoint = 2;
 
 // A point as the terms see it: the observed position in the mount's frame on
