@@ -94,7 +94,7 @@ void BM_ReadInChild(benchmark::State& state) {
     std::string error;
     const frames::FrameFile file = frames::FrameFile::Open(frame.path(), error);
     const frames::FrameRead read =
-        frames::ReadInChild([&file] { return frames::ReadFrame(file); }, {}, -1);
+        frames::ReadInChild([&file] { return frames::ReadFrame(file); }, {}, -1, file.fd());
     if (!read.header) state.SkipWithError(read.error.c_str());
   }
 }

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -52,6 +54,8 @@ constexpr std::uint32_t kMagic = 0x4F524652;  // "ORFR"
 constexpr std::size_t kMostText = 1024;
 constexpr std::size_t kMostAnswer = sizeof(Answer) + 2 * kMostText;
 constexpr int kReaderFailed = 3;
+// Descriptors below are standard input, output and error.
+constexpr int kFirstOwnFd = 3;
 // Signals that end a crashed child as they would a program of its own.
 constexpr std::array<int, 5> kCrashSignals = {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL};
 
@@ -164,12 +168,26 @@ void WriteAll(int fd, const std::string& bytes) {
   }
 }
 
+// Closes every descriptor from 3 up but the two kept (-1: none): the child
+// holds no file of the program's open, and above all none open for writing,
+// whose close at its end would read as a file written anew.
+void CloseAllBut(int a, int b) {
+  unsigned from = kFirstOwnFd;
+  for (const int keep : {std::min(a, b), std::max(a, b)}) {
+    if (keep < kFirstOwnFd) continue;
+    const auto fd = static_cast<unsigned>(keep);
+    if (fd > from) ::syscall(SYS_close_range, from, fd - 1, 0U);
+    from = fd + 1;
+  }
+  ::syscall(SYS_close_range, from, ~0U, 0U);
+}
+
 // In the child. It calls the readers, which allocate: glibc's fork leaves
 // the allocator usable in the child of a threaded program, and the readers
 // are used on this thread alone. It ends by _exit, running none of the
 // program's own exit handlers.
 [[noreturn]] void RunReader(const std::function<FrameRead()>& read, const ReaderLimits& limits,
-                            int out) {
+                            int out, int keep_fd) {
   ::setpgid(0, 0);
   for (int signal : kCrashSignals) ::signal(signal, SIG_DFL);
   LimitMemory(limits.memory_bytes);
@@ -178,6 +196,7 @@ void WriteAll(int fd, const std::string& bytes) {
   // Whatever a library prints about a hostile file is no one's business.
   const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (null >= 0) ::dup2(null, STDERR_FILENO);
+  CloseAllBut(out, keep_fd);
   FrameRead result;
   try {
     result = read();
@@ -228,7 +247,7 @@ std::string Failure(const ChildEnding& ending, const ReaderLimits& limits) {
 }  // namespace
 
 FrameRead ReadInChild(const std::function<FrameRead()>& read, const ReaderLimits& limits,
-                      int stop_fd) {
+                      int stop_fd, int keep_fd) {
   std::array<int, 2> answer{};
   if (::pipe2(answer.data(), O_CLOEXEC) != 0) {
     return {std::nullopt, "cannot start the header reader: " + ErrorText(errno)};
@@ -237,7 +256,7 @@ FrameRead ReadInChild(const std::function<FrameRead()>& read, const ReaderLimits
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(answer[0]);
-    RunReader(read, limits, answer[1]);
+    RunReader(read, limits, answer[1], keep_fd);
   }
   const int fork_error = errno;
   // Its own group from here on, whichever of the two gets to it first.

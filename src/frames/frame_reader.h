@@ -22,8 +22,10 @@ struct ReaderLimits {
 // the plain numbers and text it read, checked: a crash, a limit, or an
 // answer incomplete or out of range is a FrameRead whose `error` names the
 // cause ("the header reader ended on signal 11 (Segmentation fault)"). The
-// child is killed at once once `stop_fd` (where not -1) turns readable.
+// child is killed at once once `stop_fd` (where not -1) turns readable. The
+// child keeps no descriptor of the program's open but `keep_fd` (a frame's
+// file, where not -1).
 FrameRead ReadInChild(const std::function<FrameRead()>& read, const ReaderLimits& limits,
-                      int stop_fd);
+                      int stop_fd, int keep_fd = -1);
 
 }  // namespace orvan::frames

@@ -327,7 +327,8 @@ FrameEvent ProcessWith(const std::string& path, const SolveHint& hint, const Fra
   event.file = path;
   const FrameFile file = FrameFile::Open(path, event.text);
   if (!file) return event;
-  const FrameRead read = ReadInChild([&file] { return ReadFrame(file); }, how.reader, stop_fd);
+  const FrameRead read =
+      ReadInChild([&file] { return ReadFrame(file); }, how.reader, stop_fd, file.fd());
   if (!read.header) {
     event.text = read.error.empty() ? kNoReasonText : read.error;
     return event;

@@ -259,7 +259,7 @@ std::string PlainCopy(const FrameFile& frame, const std::string& to, const Solve
         if (!done.error.empty()) done.header.reset();
         return done;
       },
-      config.reader, stop_fd);
+      config.reader, stop_fd, frame.fd());
   return written.header ? std::string() : written.error;
 }
 
