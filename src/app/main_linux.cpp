@@ -166,10 +166,7 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   const std::unique_ptr<QSocketNotifier> signal_notifier = CloseOnSignals(main_form);
   frmMain& form = Module1::Main(main_form, view, observatory, std::move(c.log));
   form.Listen(c.listener);
-  // The frames move the held position between readings: a reading unchanged
-  // since a pulse may then hold a new error, so while they steer every
-  // reading is news, as it is on a mount that reports each one.
-  form.HearPositionsFrom(c.frames ? nullptr : c.news.get());
+  form.HearPositionsFrom(c.news.get());
   if (c.frames) {
     form.SteerWith(&c.frames->hold());
     c.frames->Deliver(form);

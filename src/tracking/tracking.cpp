@@ -160,6 +160,7 @@ struct Axis {
   GuideAxis Name;
   double ArcsecFactor;  // one arc-second in the axis' unit
   double TrackerState::*Error;
+  double AxisPair::*Taken;  // its share of UnseenPulses
   double TrackerState::*GuideRate;
   double TrackerState::*PulseDuration;
   double (acp::Telescope::*MountGuideRate)();  // degrees per second, from interface 2 on
@@ -173,6 +174,7 @@ struct Axis {
 constexpr Axis kRightAscension{GuideAxis::RightAscension,
                                ArcsecPerHourFactor,
                                &TrackerState::ErrorRA,
+                               &AxisPair::ra,
                                &TrackerState::GuideRateRA,
                                &TrackerState::PulseDurationRA,
                                &acp::Telescope::GuideRateRightAscension,
@@ -185,6 +187,7 @@ constexpr Axis kRightAscension{GuideAxis::RightAscension,
 constexpr Axis kDeclination{GuideAxis::Declination,
                             ArcsecPerDegreeFactor,
                             &TrackerState::ErrorDec,
+                            &AxisPair::dec,
                             &TrackerState::GuideRateDec,
                             &TrackerState::PulseDurationDec,
                             &acp::Telescope::GuideRateDeclination,
@@ -195,12 +198,15 @@ constexpr Axis kDeclination{GuideAxis::Declination,
                             GuideDirection::North};
 
 // One guide pulse on `axis`, just long enough to take its error out, when the
-// error is beyond the allowed one.
+// error is beyond the allowed one: the error read, less what pulses sent
+// since the mount last reported a new position took out.
 void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
-             acp::Telescope& telescope, Report& report, PositionNews* news) {
-  const double error = state.*axis.Error;
+             acp::Telescope& telescope, Report& report, UnseenPulses* unseen) {
+  double error = state.*axis.Error;
+  const bool news =
+      !unseen || !unseen->news || unseen->news->NewSincePulse(axis.Name == GuideAxis::Declination);
+  if (!news) error = Sub(error, unseen->taken.*axis.Taken);
   if (!(Abs(error) > Mul(state.MaxErrorArcsec, axis.ArcsecFactor))) return;
-  if (news && !news->NewSincePulse(axis.Name == GuideAxis::Declination)) return;
   double& rate = state.*axis.GuideRate;
   rate = state.DriverInterfaceVersion >= 2 ? (telescope.*axis.MountGuideRate)() : DefaultGuideRate;
   // Degrees to hours of right ascension per second; multiplied first, as the
@@ -217,6 +223,7 @@ void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
     direction = axis.Plus;
   }
   telescope.PulseGuide(direction, duration);
+  if (unseen) unseen->taken.*axis.Taken = news ? error : Sub(unseen->taken.*axis.Taken, -error);
   const SentPulse sent{direction, duration};
   (axis.Name == GuideAxis::RightAscension ? report.record.ra_pulse : report.record.dec_pulse) =
       sent;
@@ -224,7 +231,7 @@ void Correct(const Axis& axis, TrackerState& state, TrackerWindow& window,
   window.SetStatusText("Orvan tracking");
 }
 
-void Cycle(TrackerState& state, TrackerWindow& window, Report& report, PositionNews* news) {
+void Cycle(TrackerState& state, TrackerWindow& window, Report& report, UnseenPulses* unseen) {
   acp::Telescope telescope(state.AcpTelescope, window.DecimalSeparator());
   report.record.threshold_arcsec = state.MaxErrorArcsec;
   if (WaitOrAbort(state, window, telescope, report)) return;
@@ -254,8 +261,8 @@ void Cycle(TrackerState& state, TrackerWindow& window, Report& report, PositionN
   report.record.error_arcsec = AxisPair{ReadoutArcsec(state.ErrorRA, ArcsecPerHourFactor),
                                         ReadoutArcsec(state.ErrorDec, ArcsecPerDegreeFactor)};
 
-  Correct(kRightAscension, state, window, telescope, report, news);
-  Correct(kDeclination, state, window, telescope, report, news);
+  Correct(kRightAscension, state, window, telescope, report, unseen);
+  Correct(kDeclination, state, window, telescope, report, unseen);
 
   window.UpdateReadouts();
 }
@@ -279,10 +286,10 @@ void Command1_Click(TrackerState& state, TrackerWindow& window, TrackingObserver
 }
 
 void Timer1_Timer(TrackerState& state, TrackerWindow& window, TrackingObserver& observer,
-                  PositionNews* news) {
+                  UnseenPulses* unseen) {
   Report report(observer, RecordKind::Cycle);
   try {
-    Cycle(state, window, report, news);
+    Cycle(state, window, report, unseen);
   } catch (...) {
     report.Send();
     throw;

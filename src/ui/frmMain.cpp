@@ -121,7 +121,7 @@ void frmMain::Dispatch(Event e) {
       break;
     case Event::Tick:
       if (steering_) steering_->Steer(state);
-      tracking::Timer1_Timer(state, *this, *this, news_);
+      tracking::Timer1_Timer(state, *this, *this, &unseen_);
       break;
     case Event::Close: {
       std::int16_t cancel = 0;

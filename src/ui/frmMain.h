@@ -10,6 +10,7 @@
 #include "tracking/cycle_record.h"
 #include "tracking/frame_hold.h"
 #include "tracking/tracker_state.h"
+#include "tracking/tracking.h"
 #include "tracking/window.h"
 #include "ui/window_model.h"
 #include "ui/window_view.h"
@@ -50,7 +51,7 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   void SteerWith(tracking::TargetSteering* steering) { steering_ = steering; }
   // `news` tells the cycle whether the mount has reported its position anew
   // since a pulse (tracking::Timer1_Timer); the same lifetime rule.
-  void HearPositionsFrom(PositionNews* news) { news_ = news; }
+  void HearPositionsFrom(PositionNews* news) { unseen_ = {news, {}}; }
   // What became of a frame: to the log and the view.
   void NoteFrame(const tracking::FrameNote& note) noexcept;
 
@@ -102,7 +103,7 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   std::unique_ptr<tracking::CycleLog> log_;
   tracking::TrackingObserver* listener_ = nullptr;
   tracking::TargetSteering* steering_ = nullptr;
-  PositionNews* news_ = nullptr;
+  tracking::UnseenPulses unseen_;
 };
 
 // Module1: the start-up procedure.

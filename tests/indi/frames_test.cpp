@@ -56,9 +56,13 @@ constexpr double kCycleSeconds = 4;
 constexpr auto kExposure = 5s;
 constexpr auto kFramePeriod = 9s;  // from one exposure's start to the next's
 constexpr double kPixelScale = 3;  // arc-seconds: 1600 x 1100 pixels, 80' x 55'
-// The reference, one frame to measure the drift's rate and one while the
-// program catches up; from the fourth frame on the image must be held.
-constexpr std::size_t kCaughtUp = 3;
+// The reference; one frame to measure the drift's rate; then the held
+// position, moving at most one and a half thresholds a cycle, closes on a
+// drift that grows meanwhile: on right ascension by 0.6" a cycle (1.4" less
+// 0.8"), from a gap of 2.9" to 3.7" as the cycles fall against the frames.
+// At the fourth frame's middle up to 2" of it may be left; at the fifth's,
+// under a cycle's drift. From the fifth frame on the image must be held.
+constexpr std::size_t kCaughtUp = 4;
 constexpr std::size_t kWcsFrames = 7, kSolvedFrames = 6;
 // The plain frame that carries a WCS no solver marked; the frames, in each
 // run, dated by DATE-OBS and TIME-OBS, and compressed.
