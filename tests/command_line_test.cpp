@@ -165,10 +165,11 @@ TEST(CommandLine, TakesALogFile) {
 
 TEST(CommandLine, HoldsByTheFramesOfAFolder) {
   const std::string kNeedFrames =
-      "--solver, --frames-wcs, --pixel-scale, --frames-center and --frames-outlier need --frames";
+      "--solver, --frames-wcs, --pixel-scale, --frames-center, --frames-outlier and --frames-wait "
+      "need --frames";
   const Parsed p = Parse({"--frames", "/srv/images", "--solver", "none", "--frames-wcs", "solved",
                           "--pixel-scale", "2.5", "--frames-center", "--frames-outlier", "15",
-                          "--points", "f.csv"});
+                          "--frames-wait", "0.5", "--points", "f.csv"});
   ASSERT_EQ(p.error, "");
   EXPECT_TRUE(p.options.any_frame_wcs);
   EXPECT_FALSE(Parse({"--frames", "d", "--frames-wcs", "marked"}).options.any_frame_wcs);
@@ -178,6 +179,7 @@ TEST(CommandLine, HoldsByTheFramesOfAFolder) {
   EXPECT_EQ(p.options.pixel_scale_arcsec, 2.5);
   EXPECT_TRUE(p.options.frames_center);
   EXPECT_EQ(p.options.frames_outlier_arcsec, 15);
+  EXPECT_EQ(p.options.frames_wait_s, 0.5);
   EXPECT_EQ(p.options.points_file, "f.csv");
   EXPECT_TRUE(Parse({"--frames", "d"}).options.solve_frames);
 
@@ -192,6 +194,8 @@ TEST(CommandLine, HoldsByTheFramesOfAFolder) {
       {{"--frames-center"}, kNeedFrames},
       {{"--solver", "none"}, kNeedFrames},
       {{"--frames-wcs", "solved"}, kNeedFrames},
+      {{"--frames-wait", "5"}, kNeedFrames},
+      {{"--frames", "d", "--frames-wait", "-1"}, "bad value for --frames-wait: -1"},
   };
   for (const auto& [args, error] : refused) EXPECT_EQ(Parse(args).error, error) << args.back();
 }
@@ -303,6 +307,9 @@ With no option it opens its window on a built-in simulated observatory.
   --frames-outlier ARCSEC
                        a frame this far from where it should be is a bad
                        solve (default: 10" or 10 times the threshold)
+  --frames-wait SECONDS
+                       how long a frame shorter than its header declares
+                       is waited for before it is read as it is (default 60)
   --trace              write every observatory access to standard error
   --trace-indi[=FILE]  write every INDI message sent and received to
                        standard error, or append it to FILE

@@ -143,6 +143,8 @@ constexpr Bounds kGuideRateBounds{0.01, 5};
 // outlier limit from a tenth of an arc-second to a degree.
 constexpr Bounds kPixelScaleBounds{0.01, 3600};
 constexpr Bounds kOutlierBounds{0.1, 3600};
+// From not at all to an hour for a frame still being written.
+constexpr Bounds kFramesWaitBounds{0, 3600};
 
 bool ApplyTraceIndi(std::string_view v, Options& o, std::string&) {
   o.trace_indi = std::string(v);
@@ -249,6 +251,12 @@ constexpr std::array kOptions{
            },
            "a frame this far from where it should be is a bad\n"
            "solve (default: 10\" or 10 times the threshold)"},
+    Option{"--frames-wait", "SECONDS",
+           [](std::string_view v, Options& o, std::string& error) {
+             return ApplyNumber("--frames-wait", v, kFramesWaitBounds, o.frames_wait_s, error);
+           },
+           "how long a frame shorter than its header declares\n"
+           "is waited for before it is read as it is (default 60)"},
     Option{"--trace", "", SetFlag<&Options::trace>,
            "write every observatory access to standard error"},
     Option{"--trace-indi", "[=FILE]", ApplyTraceIndi,
@@ -367,9 +375,11 @@ Parsed ParseCommandLine(std::span<const std::string_view> args, Program program)
     p.error = "--points needs --indi or --frames";
   const Options& o = p.options;
   if (!o.frames_dir && (!o.solve_frames || o.any_frame_wcs || o.pixel_scale_arcsec ||
-                        o.frames_center || o.frames_outlier_arcsec))
+                        o.frames_center || o.frames_outlier_arcsec || o.frames_wait_s))
     p.error =
-        "--solver, --frames-wcs, --pixel-scale, --frames-center and --frames-outlier need --frames";
+        "--solver, --frames-wcs, --pixel-scale, --frames-center, --frames-outlier and "
+        "--frames-wait "
+        "need --frames";
   // The simulated world's truth means nothing to a real mount.
   if (p.options.indi_host && (p.options.sim_truth_file || p.options.sim_german))
     p.error = "--sim-truth and --sim-german are for the simulated observatory, not --indi";

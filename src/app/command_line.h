@@ -58,6 +58,8 @@ struct Options {
   std::optional<double> pixel_scale_arcsec;
   bool frames_center = false;
   std::optional<double> frames_outlier_arcsec;
+  // How long a frame shorter than its header declares is waited for.
+  std::optional<double> frames_wait_s;
   bool help = false;
   bool version = false;
 };

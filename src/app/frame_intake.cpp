@@ -18,6 +18,17 @@ UtcFields FieldsAt(double seconds) {
 
 }  // namespace
 
+namespace {
+
+frames::SourceConfig SourceConfigOf(const FrameIntake::Config& config) {
+  frames::SourceConfig source;
+  source.dir = config.dir;
+  if (config.whole_wait) source.whole_limit = *config.whole_wait;
+  return source;
+}
+
+}  // namespace
+
 FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProgram> program,
                          std::shared_ptr<PierSideSource> side, std::shared_ptr<PointsFile> points,
                          Say say)
@@ -27,7 +38,7 @@ FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProg
       points_(std::move(points)),
       say_(std::move(say)),
       hold_(config_.hold, [clock = program_->clock()] { return clock->Now(); }),
-      source_({config_.dir},
+      source_(SourceConfigOf(config_),
               [how = frames::FrameReading{
                    config_.solve ? std::optional(config_.solver) : std::nullopt,
                    config_.any_wcs,

@@ -37,6 +37,7 @@ class FrameIntake {
     std::optional<double> pixel_scale_arcsec;
     tracking::FrameHoldConfig hold;
     frames::SolverConfig solver;
+    std::optional<std::chrono::milliseconds> whole_wait;  // the source's own where none
   };
 
   // `say` hears each frame's line where no view prints it (the window);

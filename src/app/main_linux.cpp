@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +27,7 @@
 #include "rates/rate_follower.h"
 #include "replay/trace.h"
 #include "support/air.h"
+#include "support/units.h"
 #include "tracking/cycle_log.h"
 #include "tracking/model_tracking.h"
 #include "ui/frmMain.h"
@@ -217,6 +220,10 @@ std::unique_ptr<app::FrameIntake> OpenFrames(const app::Options& o,
   config.any_wcs = o.any_frame_wcs;
   config.pixel_scale_arcsec = o.pixel_scale_arcsec;
   config.hold = {o.frames_center, o.frames_outlier_arcsec};
+  if (o.frames_wait_s) {
+    config.whole_wait =
+        std::chrono::milliseconds(std::llround(*o.frames_wait_s * kMillisecondsPerSecond));
+  }
   app::FrameIntake::Say say;
   if (!o.headless) say = [](const std::string& text) { Notice("frame " + text); };
   return std::make_unique<app::FrameIntake>(config, std::move(program), std::move(side),

@@ -31,7 +31,6 @@ constexpr std::uint32_t kFolderMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FR
 constexpr std::uint32_t kInnerMask = kFolderMask | IN_DONT_FOLLOW;
 constexpr std::uint32_t kRootGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
 constexpr std::size_t kReadBuffer = std::size_t{64} * 1024;
-constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
 constexpr std::array<std::string_view, 3> kFrameExtensions = {"fits", "fit", "fts"};
 // Compressed as fpack (tile compression) or gzip write them; cfitsio reads
 // both. A ".fz" alone is fpack's own name for a compressed FITS file.
@@ -44,11 +43,6 @@ std::string Join(const std::string& dir, const std::string& name) {
 bool Under(const std::string& path, const std::string& top) {
   return path == top || (path.size() > top.size() && path.compare(0, top.size(), top) == 0 &&
                          path[top.size()] == '/');
-}
-
-FileStamp StampOf(const struct stat& status) {
-  return {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
-          status.st_size, status.st_mtim.tv_sec * kNanosecondsPerSecond + status.st_mtim.tv_nsec};
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "frames/whole_file.h"
+
 // A folder and every folder in it, at any depth, watched with inotify for
 // FITS files written whole. Single-threaded: one thread owns it.
 namespace orvan::frames {
@@ -16,15 +18,6 @@ struct WatchNews {
   std::vector<std::string> frames;  // FITS files written whole, in order
   std::vector<std::string> notes;   // about the folders, to be said
   bool overflowed = false;          // the kernel's event queue overflowed
-};
-
-// A file as a scan found it, to know its close when the event comes too.
-struct FileStamp {
-  std::uint64_t dev = 0;
-  std::uint64_t ino = 0;
-  std::int64_t size = 0;
-  std::int64_t mtime_ns = 0;
-  bool operator==(const FileStamp&) const = default;
 };
 
 // True for a name ending .fits, .fit or .fts in any letter case, or one of

@@ -21,6 +21,7 @@
 #include "child.h"
 #include "folder_watch.h"
 #include "support/numtext.h"
+#include "whole_file.h"
 
 namespace orvan::frames {
 
@@ -69,6 +70,9 @@ struct FrameSource::State {
   bool Rewatch();
   void Read();
   void Work();
+  void Await(std::string path);
+  std::optional<std::string> NextReady();
+  std::chrono::steady_clock::duration NextLook() const;
   FrameEvent ProcessOne(const std::string& path);
   void Ended(bool& done);
   std::string Stop();
@@ -89,6 +93,15 @@ struct FrameSource::State {
   std::size_t dropped = 0;        // since the worker last took a file
   std::size_t seen = 0;
   bool stopping = false;
+
+  // Files taken, waiting to be whole and settled: the worker's alone.
+  struct Awaited {
+    std::string path;
+    std::chrono::steady_clock::time_point since;
+    std::chrono::steady_clock::time_point next_look;
+    std::optional<FileStamp> stamp;
+  };
+  std::vector<Awaited> awaited;  // oldest first
 
   std::mutex out_mutex;
   std::vector<FrameEvent> out;
@@ -184,24 +197,70 @@ FrameEvent FrameSource::State::ProcessOne(const std::string& path) {
   }
 }
 
+// A file taken again while it waits keeps its place in time.
+void FrameSource::State::Await(std::string path) {
+  const auto now = std::chrono::steady_clock::now();
+  auto since = now;
+  const auto same = std::find_if(awaited.begin(), awaited.end(),
+                                 [&](const Awaited& a) { return a.path == path; });
+  if (same != awaited.end()) {
+    since = same->since;
+    awaited.erase(same);
+    const std::lock_guard lock(queue_mutex);
+    --seen;
+  }
+  awaited.push_back({std::move(path), since, now, std::nullopt});
+}
+
+// The newest file whose look is due and finds it ready, if any.
+std::optional<std::string> FrameSource::State::NextReady() {
+  const auto now = std::chrono::steady_clock::now();
+  for (auto it = awaited.rbegin(); it != awaited.rend(); ++it) {
+    if (it->next_look > now) continue;
+    const std::optional<FileLook> look =
+        LookAt(it->path, std::chrono::nanoseconds(config.settle).count());
+    const bool same = look && it->stamp == look->stamp;
+    if (!look || now - it->since >= config.whole_limit ||
+        (look->whole && (same || look->settled))) {
+      std::string path = std::move(it->path);
+      awaited.erase(std::next(it).base());
+      return path;
+    }
+    it->stamp = look->stamp;
+    it->next_look = now + config.settle;
+  }
+  return std::nullopt;
+}
+
+std::chrono::steady_clock::duration FrameSource::State::NextLook() const {
+  std::chrono::steady_clock::duration wait = kIdleWait;
+  const auto now = std::chrono::steady_clock::now();
+  for (const Awaited& a : awaited) wait = std::min(wait, a.next_look - now);
+  return std::max(wait, std::chrono::steady_clock::duration::zero());
+}
+
 void FrameSource::State::Work() {
   while (true) {
-    std::string path;
+    std::deque<std::string> taken;
     std::size_t dropped_now = 0;
     {
       std::unique_lock lock(queue_mutex);
-      if (!queue_changed.wait_for(lock, kIdleWait, [&] { return stopping || !queue.empty(); })) {
-        continue;
-      }
+      queue_changed.wait_for(lock, NextLook(), [&] { return stopping || !queue.empty(); });
       if (stopping) return;
-      path = std::move(queue.back());  // the newest
-      queue.pop_back();
+      taken.swap(queue);
       dropped_now = std::exchange(dropped, 0);
+    }
+    for (std::string& path : taken) Await(std::move(path));
+    // The files waiting count against the queue's limit: the oldest go.
+    if (awaited.size() > config.queue_limit) {
+      const auto over = static_cast<std::ptrdiff_t>(awaited.size() - config.queue_limit);
+      dropped_now += static_cast<std::size_t>(over);
+      awaited.erase(awaited.begin(), awaited.begin() + over);
     }
     if (dropped_now > 0) {
       Say(Note(FrameEvent::Kind::Dropped, DroppedText(dropped_now, config.queue_limit)));
     }
-    Say(ProcessOne(path));
+    if (const std::optional<std::string> ready = NextReady()) Say(ProcessOne(*ready));
   }
 }
 

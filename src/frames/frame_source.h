@@ -47,6 +47,12 @@ struct SourceConfig {
   // How long a stop waits for the threads: one stuck in a call that does not
   // return (a network folder that hangs) is left behind.
   std::chrono::milliseconds stop_limit{3000};
+  // A file is read once it holds what its headers declare and has not
+  // changed for `settle` (by two looks, or by its time of writing); one
+  // still short after `whole_limit` is read as it is, for the reader to say
+  // what is wrong with it.
+  std::chrono::milliseconds settle{1000};
+  std::chrono::milliseconds whole_limit{60000};
 };
 
 // Watches `dir` and the folders made in it for FITS files written whole
@@ -75,7 +81,8 @@ class FrameSource {
   // What happened since the last call, in order.
   std::vector<FrameEvent> Take();
   // How many files written whole have been seen since the start, whether
-  // processed, waiting or dropped.
+  // processed, waiting or dropped; a file taken again while it waits to be
+  // whole, once.
   std::size_t Seen() const;
 
  private:

@@ -104,18 +104,12 @@ class FrameFaults : public ::testing::Test {
   std::unique_ptr<Program> Run(bool solve, bool stand_in = true) {
     const char* path = std::getenv("PATH");
     const std::string system_path = path != nullptr ? path : "";
-    std::vector<std::string> args = {"/usr/bin/env",
-                                     "PATH=" + (stand_in ? bin_ + ":" : "") + system_path,
-                                     "ORVAN_STATE=" + root_.path().string(),
-                                     "ORVAN_MARK=" + Marked().string(),
-                                     ORVAN_PROGRAM,
-                                     "--headless",
-                                     "--threshold",
-                                     "1",
-                                     "--start",
-                                     "--trace",
-                                     "--frames",
-                                     frames_};
+    std::vector<std::string> args = {
+        "/usr/bin/env", "PATH=" + (stand_in ? bin_ + ":" : "") + system_path,
+        "ORVAN_STATE=" + root_.path().string(), "ORVAN_MARK=" + Marked().string(), ORVAN_PROGRAM,
+        "--headless", "--threshold", "1", "--start", "--trace", "--frames", frames_,
+        // A file cut short is read, and fails, after a second.
+        "--frames-wait", "1"};
     if (!solve) args.insert(args.end(), {"--solver", "none"});
     auto program = std::make_unique<Program>(args);
     // Any line: the watch started before the first.

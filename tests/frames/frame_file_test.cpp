@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <numbers>
@@ -8,6 +10,7 @@
 
 #include "fits_bytes.h"
 #include "frames/frame_file.h"
+#include "frames/whole_file.h"
 
 namespace orvan::frames {
 namespace {
@@ -276,6 +279,56 @@ TEST(FrameFile, WcsFileOfAHeaderAlone) {
   EXPECT_NEAR(sky->center.dec, 20.0, 1e-12);
   EXPECT_FALSE(ReadWcsFile(folder.Write("none.wcs", Fits({}, {})), kWidth, kHeight, error));
   EXPECT_EQ(error, "no WCS");
+}
+
+// The size a file's headers declare, by hand: every header and data unit in
+// whole 2880-byte blocks, data |BITPIX| / 8 x GCOUNT x (PCOUNT + the axes'
+// product); a file that stops short declares more than it holds.
+TEST(SizeDeclared, EveryUnitInWholeBlocks) {
+  using testing::Header;
+  const std::string image = Fits({100, 50}, {});  // 2880 + 5000 bytes in 5760
+  const std::string floats = Header(Card("SIMPLE", "T"), -32, {100, 50}, {}) +
+                             std::string(20160, '\0');  // 20000 bytes in 7 blocks
+  const std::string table = Fits({}, {Card("EXTEND", "T")}) +
+                            Header(Card("XTENSION", "'BINTABLE'"), 8, {16, 10},
+                                   {Card("PCOUNT", "3000"), Card("GCOUNT", "1")}) +
+                            std::string(5760, '\0');  // 160 + a heap of 3000 bytes in 2 blocks
+  const std::string no_gcount = Fits({}, {Card("EXTEND", "T")}) +
+                                Header(Card("XTENSION", "'IMAGE   '"), 8, {10}, {}) +
+                                std::string(2880, '\0');
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::optional<DeclaredSize> declared;
+  } cases[] = {
+      {"a header alone", Fits({}, {}), DeclaredSize{2880, true}},
+      {"an 8-bit image", image, DeclaredSize{8640, true}},
+      {"the image cut in its data", image.substr(0, 4000), DeclaredSize{8640, false}},
+      {"the image cut in its header", image.substr(0, 1000), DeclaredSize{2880, false}},
+      {"32-bit floats", floats, DeclaredSize{23040, true}},
+      {"an image in an extension", FitsInExtension({100, 50}, {}), DeclaredSize{11520, true}},
+      {"a table and its heap", table, DeclaredSize{11520, true}},
+      {"the table's heap cut", table.substr(0, 9000), DeclaredSize{11520, false}},
+      {"an extension lacking GCOUNT", no_gcount, std::nullopt},
+      {"a negative axis", Fits({3}, {}).replace(240, 80, Card("NAXIS1", "-5")), std::nullopt},
+      {"an axis that is no number", Fits({3}, {}).replace(240, 80, Card("NAXIS1", "'3'")),
+       std::nullopt},
+      {"not FITS", std::string(2880, 'x'), std::nullopt},
+      {"gzip", std::string("\x1f\x8b\x08") + std::string(3000, '\0'), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int fd = memfd_create("frame", MFD_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, c.bytes.data(), c.bytes.size()), static_cast<ssize_t>(c.bytes.size()));
+    const std::optional<DeclaredSize> got =
+        SizeDeclared(fd, static_cast<std::int64_t>(c.bytes.size()));
+    close(fd);
+    ASSERT_EQ(got.has_value(), c.declared.has_value());
+    if (!got) continue;
+    EXPECT_EQ(got->bytes, c.declared->bytes);
+    EXPECT_EQ(got->complete, c.declared->complete);
+  }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "fits_bytes.h"
 #include "testing/temp_dir.h"
 
 namespace orvan::frames {
@@ -31,7 +32,10 @@ using Kind = FrameEvent::Kind;
 constexpr std::chrono::seconds kLimit{10};
 constexpr std::chrono::milliseconds kLookAgain{2};
 constexpr std::chrono::milliseconds kQuickRewatch{20};
-constexpr char kFrameBytes[] = "SIMPLE  =                    T";
+// A header alone: a FITS file whole by its own declaration.
+const std::string kFrameBytes = testing::Fits({}, {});
+// Short, so that the tests' files, just written, wait briefly.
+constexpr std::chrono::milliseconds kQuickSettle{50};
 
 // Polls `done` until it holds or kLimit has passed.
 bool Eventually(const std::function<bool()>& done) {
@@ -118,6 +122,7 @@ class FrameSourceTest : public ::testing::Test {
     SourceConfig config;
     config.dir = dir_.string();
     config.rewatch_every = rewatch_every;
+    config.settle = kQuickSettle;
     source_ = std::make_unique<FrameSource>(config, recorder_.Process());
     std::string error;
     ASSERT_TRUE(source_->Start(error)) << error;
@@ -242,6 +247,23 @@ TEST_F(FrameSourceTest, FileOpenForWritingWaitsForItsClose) {
             (std::vector<std::string>{"new/open.fits", "open.fits", "other.fits", "zz.fits"}));
 }
 
+// A writer that closes the file short of what its header declares (and
+// writes the rest later, as a copy over a share may) leaves it waiting, while
+// the frames after it are taken; it is taken once, whole.
+TEST_F(FrameSourceTest, AFileClosedShortOfItsHeaderWaitsUntilWhole) {
+  fs::create_directory(dir_);
+  StartSource();
+  const std::string whole = testing::Fits({100, 50}, {});  // 2880 + 2 x 2880
+  ASSERT_EQ(whole.size(), 8640u);
+  constexpr std::size_t kFirstPart = 4000;
+  std::ofstream(dir_ / "slow.fits", std::ios::binary) << whole.substr(0, kFirstPart);
+  Write(dir_ / "other.fits");
+  ASSERT_TRUE(Eventually([&] { return !recorder_.Paths().empty(); }));
+  EXPECT_EQ(recorder_.Paths(), std::vector<std::string>{(dir_ / "other.fits").string()});
+  std::ofstream(dir_ / "slow.fits", std::ios::binary | std::ios::app) << whole.substr(kFirstPart);
+  EXPECT_EQ(SettleOn("zz.fits"), (std::vector<std::string>{"other.fits", "slow.fits", "zz.fits"}));
+}
+
 TEST_F(FrameSourceTest, FolderMovedWithinOrAwayKeepsTakenFilesTakenOnce) {
   fs::create_directory(dir_);
   StartSource();
@@ -285,6 +307,7 @@ TEST_F(FrameSourceTest, ChangesNothingInTheFolder) {
   Write(dir_ / "old" / "a.fits");
   SourceConfig config;
   config.dir = dir_.string();
+  config.settle = kQuickSettle;
   std::vector<std::string> processed;
   std::mutex processed_mutex;
   source_ = std::make_unique<FrameSource>(
@@ -439,6 +462,7 @@ TEST_F(FrameSourceTest, AStopLeavesAStuckWorkerBehindAtItsLimit) {
   SourceConfig config;
   config.dir = dir_.string();
   config.stop_limit = std::chrono::milliseconds(100);
+  config.settle = kQuickSettle;
   FrameSource source(config, [gate](const std::string&, const SolveHint&, int) {
     std::unique_lock lock(gate->mutex);
     gate->entered = true;
