@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -40,6 +41,9 @@ constexpr std::chrono::seconds kLineLimit{10};
 constexpr std::chrono::milliseconds kLookEvery{20};
 // Cycles that must come while a solve hangs.
 constexpr std::size_t kCyclesWhileHung = 3;
+// The service's own user: one that owns no frame.
+const std::vector<std::string> kAsNobody = {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup",
+                                            "--clear-groups"};
 // A flood beyond the program's queue of 64 frames.
 constexpr int kFlood = 1000;
 constexpr int kQueue = 64;
@@ -101,15 +105,19 @@ class FrameFaults : public ::testing::Test {
 
   // The program on `frames_`, the stand-in first on its PATH (else the
   // machine's own solve-field), once it runs.
-  std::unique_ptr<Program> Run(bool solve, bool stand_in = true) {
+  // `as` comes first (a command that runs the rest as another user); a file
+  // cut short is read, and fails, after `wait` seconds.
+  std::unique_ptr<Program> Run(bool solve, bool stand_in = true,
+                               const std::vector<std::string>& as = {},
+                               const std::string& wait = "1") {
     const char* path = std::getenv("PATH");
     const std::string system_path = path != nullptr ? path : "";
-    std::vector<std::string> args = {
-        "/usr/bin/env", "PATH=" + (stand_in ? bin_ + ":" : "") + system_path,
-        "ORVAN_STATE=" + root_.path().string(), "ORVAN_MARK=" + Marked().string(), ORVAN_PROGRAM,
-        "--headless", "--threshold", "1", "--start", "--trace", "--frames", frames_,
-        // A file cut short is read, and fails, after a second.
-        "--frames-wait", "1"};
+    std::vector<std::string> args = as;
+    args.insert(args.end(),
+                {"/usr/bin/env", "PATH=" + (stand_in ? bin_ + ":" : "") + system_path,
+                 "ORVAN_STATE=" + root_.path().string(), "ORVAN_MARK=" + Marked().string(),
+                 ORVAN_PROGRAM, "--headless", "--threshold", "1", "--start", "--trace", "--frames",
+                 frames_, "--frames-wait", wait});
     if (!solve) args.insert(args.end(), {"--solver", "none"});
     auto program = std::make_unique<Program>(args);
     // Any line: the watch started before the first.
@@ -324,6 +332,37 @@ TEST_F(FrameFaults, AFolderRemovedAndMadeAgainIsWatchedAgain) {
   ExpectCyclesGoOnAndEnd(*program);
   EXPECT_EQ(FrameLines(*program),
             (std::vector<std::string>{Gone(), Again(), FrameLine(after, kBeforeStart)}));
+}
+
+// As the service runs: as a user of its own, which owns no frame, and so
+// can't tell by a lease whether a file it finds is still being written. A
+// file found half written, in a folder moved in, is read once, whole.
+TEST_F(FrameFaults, AsAUserThatOwnsNoFrameAFileIsReadOnceWhole) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can run the program as another user";
+  std::vector<std::string> can_run = kAsNobody;
+  can_run.insert(can_run.end(), {"/usr/bin/test", "-x", ORVAN_PROGRAM});
+  if (Program(can_run).Wait(kExitLimit) != 0) GTEST_SKIP() << "nobody may not run the program";
+  constexpr fs::perms kOpen = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec;
+  fs::permissions(root_.path(), kOpen);
+  fs::permissions(frames_, kOpen);
+  const std::unique_ptr<Program> program = Run(false, false, kAsNobody, "60");
+  const fs::path night = root_.path() / "night";
+  fs::create_directory(night);
+  fs::permissions(night, kOpen);
+  const std::string whole = Placed();  // a header block and a data block
+  std::ofstream writing(night / "slow.fits", std::ios::binary);
+  writing << whole.substr(0, whole.size() / 2) << std::flush;
+  fs::rename(night, fs::path(frames_) / "night");
+  const std::string slow = frames_ + "/night/slow.fits";
+  const std::string other = Write("other.fits", Placed());
+  ASSERT_TRUE(program->WaitForOutput(FrameLine(other, kBeforeStart), kLineLimit));
+  writing << whole.substr(whole.size() / 2);
+  writing.close();
+  EXPECT_TRUE(program->WaitForOutput(FrameLine(slow, kBeforeStart), kLineLimit));
+  ExpectCyclesGoOnAndEnd(*program);
+  EXPECT_EQ(FrameLines(*program), (std::vector<std::string>{FrameLine(other, kBeforeStart),
+                                                            FrameLine(slow, kBeforeStart)}));
 }
 
 }  // namespace
