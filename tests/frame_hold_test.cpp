@@ -39,7 +39,7 @@ struct Rig {
   }
   // A frame whose middle is `mid_ago` seconds back, its centre `east` and
   // `north` sky arc-seconds from the target.
-  FrameOutcome Frame(double mid_ago, double east, double north, double exposure = 30) {
+  FrameOutcome Frame(double mid_ago, double east, double north, double exposure = 2) {
     return hold.Frame({"f.fits",
                        now - mid_ago - exposure / 2,
                        now - mid_ago,
@@ -117,7 +117,7 @@ TEST(FrameHold, FramesThatDoNotBelongAreIgnoredWithTheirReason) {
   moved.current = moved.target = AxisPair{6, 10};
   rig.hold.Recorded(moved);
   rig.Cycle(4, {6, 10});
-  EXPECT_EQ(rig.Frame(2, 0, 0).reason, "taken before the re-capture");
+  EXPECT_EQ(rig.Frame(2, 0, 0, 10).reason, "taken before the re-capture");
 
   CycleRecord stop;
   stop.kind = RecordKind::Stop;
@@ -143,7 +143,7 @@ TEST(FrameHold, AFrameDatedInTheFutureIsRefusedAndSetsNoTimeOrder) {
       {-3.6e9, FrameVerdict::Refused,
        "dated in the future: its middle is 3600000000.0 s past the clock"},
       // Within the clock's tolerance, but after the newest reading.
-      {-2, FrameVerdict::Ignored, "waits for a reading after its middle"},
+      {-2, FrameVerdict::Ignored, "waits for a reading after its end"},
   };
   for (const auto& f : frames) {
     const FrameOutcome outcome = rig.Frame(f.mid_ago, 0, 0);
@@ -186,14 +186,15 @@ TEST(FrameHold, ABadSolveIsRefusedUnlessTheNextAgreesWithIt) {
   EXPECT_EQ(strict.Frame(1, 0, 2.5).reason, "bad solve: 2.5\" from the prediction, limit 2.0\"");
 }
 
-TEST(FrameHold, CentringHoldsTheTargetItselfAndTheMountIsReadAtTheFramesMiddle) {
+TEST(FrameHold, CentringHoldsTheTargetItselfAndTheMountIsReadOverTheExposure) {
   Rig rig({true, std::nullopt});
   rig.Start(2);
   rig.Cycle(40, {kRa, kDec});
   rig.Cycle(4, {kRa, kDec + 8 * kDegPerArcsec});  // a pulse north between readings
-  // Its middle 1 s after the first reading, a quarter of the way: 2" north.
+  // A second about 1 s after the first reading, a quarter of the way: 2"
+  // north on the mean.
   const FrameOutcome f =
-      rig.hold.Frame({"f.fits", rig.now - 22, rig.now - 3, {kRa, kDec + 12 * kDegPerArcsec}, 1.0});
+      rig.hold.Frame({"f.fits", rig.now - 3.5, rig.now - 3, {kRa, kDec + 12 * kDegPerArcsec}, 1.0});
   EXPECT_EQ(f.verdict, FrameVerdict::Used);
   ASSERT_TRUE(f.mount && f.drift_arcsec);
   EXPECT_NEAR(f.mount->dec, kDec + 2 * kDegPerArcsec, 1e-12);
@@ -210,14 +211,15 @@ TEST(FrameHold, CentringHoldsTheTargetItselfAndTheMountIsReadAtTheFramesMiddle) 
   }
 }
 
-// A frame whose middle is after the newest reading waits for the next; one
-// that starts within the camera clock's tolerance before the start is taken.
-TEST(FrameHold, AFrameWaitsForAReadingAfterItsMiddle) {
+// A frame whose exposure ends after the newest reading waits for the next;
+// one that starts within the camera clock's tolerance before the start is
+// taken, from the start.
+TEST(FrameHold, AFrameWaitsForAReadingAfterItsEnd) {
   Rig rig;
   rig.Start();                                     // at 1000
   rig.Cycle(12, {kRa, kDec + 2 * kDegPerArcsec});  // 1012: 2" north
-  // Started 1.5 s before the start; its middle, 1013.5, after the reading.
-  const FrameMeasurement frame{"f.fits", 998.5, 1013.5, {kRa, kDec}, 1.0};
+  // Started 1.5 s before the start; its end, 1012.5, after the reading.
+  const FrameMeasurement frame{"f.fits", 998.5, 1005.5, {kRa, kDec}, 1.0};
   const FrameOutcome early = rig.hold.Frame(frame);
   EXPECT_TRUE(early.wait);
   EXPECT_EQ(early.verdict, FrameVerdict::Ignored);
@@ -226,29 +228,53 @@ TEST(FrameHold, AFrameWaitsForAReadingAfterItsMiddle) {
   EXPECT_FALSE(later.wait);
   EXPECT_EQ(later.verdict, FrameVerdict::Reference);
   ASSERT_TRUE(later.mount);
-  // 1.5 s of the 4 between the readings: 2" + 3/8 of 2".
-  EXPECT_NEAR((later.mount->dec - kDec) * 3600, 2.75, 1e-9);
+  // From 1000 to 1012.5: 0" to 2" by 1012, 2.25" by 1012.5; by trapezoids
+  // (12 x 1 + 0.5 x 2.125) / 12.5.
+  EXPECT_NEAR((later.mount->dec - kDec) * 3600, 1.045, 1e-9);
 }
 
 // A cycle reads the mount before its pulse: from the pulse's end the mount
-// is on the target, and drifts on from there to the next reading.
-TEST(FrameHold, TheMountIsOnTheTargetFromTheEndOfAPulse) {
-  Rig rig;
-  rig.Start();
-  rig.Cycle(40);
-  rig.now += 4;  // 1044: read 6" north, pulsed south for 500 ms
-  CycleRecord pulsed;
-  pulsed.current = AxisPair{kRa, kDec + 6 * kDegPerArcsec};
-  pulsed.target = AxisPair{kRa, kDec};
-  pulsed.target_scope = pulsed.current;
-  pulsed.dec_pulse = SentPulse{GuideDirection::South, 500};
-  rig.hold.Recorded(pulsed);
-  rig.Cycle(4, {kRa, kDec + 1 * kDegPerArcsec});  // 1048: drifted 1" north
-  // Its middle at 1046, 1.5 s of the 3.5 s from the pulse's end: 3/7".
-  const FrameOutcome f = rig.hold.Frame({"f.fits", 1046 - 15, 1046, {kRa, kDec}, 1.0});
-  ASSERT_TRUE(f.mount);
-  EXPECT_NEAR((f.mount->dec - kDec) * 3600, 3.0 / 7, 1e-9);
-  EXPECT_EQ(f.mount->ra, kRa);
+// is on the target, and drifts on from there to the next reading; unless
+// that reading went the other way, as a pulse reversed on one side of the
+// pier does: then the pulse took it there. A reading unchanged is no news.
+TEST(FrameHold, TheMountIsOnTheTargetFromTheEndOfAPulseThatWentItsWayAndIsAveragedOverTheExposure) {
+  const struct {
+    const char* name;
+    double next_north;  // the reading after the pulse, arc-seconds
+    double start, mid;  // of the exposure
+    double mean_north;  // the mount over the exposure, on the mean
+  } cases[] = {
+      // 1.5 s of the 3.5 s from the pulse's end to the reading: 3/7 of 1".
+      {"drifted 1\" north of the target", 1, 1045.5, 1046, 3.0 / 7},
+      {"went 6\" north, not south", 12, 1045.5, 1046, 12},
+      {"unchanged", 6, 1045.5, 1046, 6 * 1.5 / 3.5},
+      // From 1042 to 1046: 0" at 1040 to 6" at 1044 read, 0" at the pulse's
+      // end, 3/7" at 1046; by trapezoids (9 + 1.5 + 1.5 x 3/14) / 4.
+      {"over 4 s across the pulse", 1, 1042, 1044, 303.0 / 112},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    rig.Start();
+    rig.Cycle(40);
+    rig.now += 4;  // 1044: read 6" north, pulsed south for 500 ms
+    CycleRecord pulsed;
+    pulsed.current = AxisPair{kRa, kDec + 6 * kDegPerArcsec};
+    pulsed.target = AxisPair{kRa, kDec};
+    pulsed.target_scope = pulsed.current;
+    pulsed.dec_pulse = SentPulse{GuideDirection::South, 500};
+    rig.hold.Recorded(pulsed);
+    // It ends after the pulse's end: it waits for a reading.
+    const FrameMeasurement frame{"f.fits", c.start, c.mid, {kRa, kDec}, 1.0};
+    rig.now = 1046.5;
+    EXPECT_TRUE(rig.hold.Frame(frame).wait);
+    rig.now = 1044;
+    rig.Cycle(4, {kRa, kDec + c.next_north * kDegPerArcsec});  // 1048
+    const FrameOutcome f = rig.hold.Frame(frame);
+    ASSERT_TRUE(f.mount);
+    EXPECT_NEAR((f.mount->dec - kDec) * 3600, c.mean_north, 1e-9);
+    EXPECT_EQ(f.mount->ra, kRa);
+  }
 }
 
 }  // namespace

@@ -137,8 +137,13 @@ void FrameIntake::Record(const frames::FrameEvent& e, const tracking::FrameOutco
   point.utc = FieldsAt(e.header->mid_exposure);
   point.sky_ra_hours = e.sky->center.ra;
   point.sky_dec_deg = e.sky->center.dec;
-  point.mount_ra_hours = outcome.mount->ra;
-  point.mount_dec_deg = outcome.mount->dec;
+  // The mount's own reading at the middle, as a sync records it: the hold's
+  // place for the mount then, with the model and refraction put back as they
+  // were then. A fit of these points fits the mount, not the model in use.
+  const program::RaDec reading =
+      program_->MapIdealToRaw({outcome.mount->ra, outcome.mount->dec}, e.header->mid_exposure);
+  point.mount_ra_hours = reading.ra;
+  point.mount_dec_deg = reading.dec;
   point.pier_side = side_ ? side_->SideOfPier() : PierSide::Unknown;
   point.air = pointing::PointAirOf(program_->CurrentSite());
   points_->Append(point, "frame \"" + EscapedText(e.file) + "\"");

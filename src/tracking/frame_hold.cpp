@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "support/escaped_text.h"
 #include "support/units.h"
@@ -12,7 +13,7 @@ namespace {
 
 // The cycles' readings kept for placing the mount at a frame's middle.
 constexpr double kReadingsKeptSeconds = 3600;
-constexpr const char* kWaitText = "waits for a reading after its middle";
+constexpr const char* kWaitText = "waits for a reading after its end";
 
 double CosDec(double dec_deg) {
   return std::cos(dec_deg / kDegreesPerRadian);
@@ -90,6 +91,7 @@ void FrameHold::Recorded(const CycleRecord& record) noexcept {
       Capture(*record.target, now);
       recaptured_ = false;
       readings_.push_back({now, *record.target});
+      last_read_ = now;
       return;
     case RecordKind::Cycle:
       if (!captured_) return;
@@ -97,7 +99,9 @@ void FrameHold::Recorded(const CycleRecord& record) noexcept {
         last_wait_ = now;
         return;
       }
+      WherePulsesWent(*record.current);
       readings_.push_back({now, *record.current});
+      last_read_ = now;
       held_ = record.target;
       AfterPulses(record, now);
       while (readings_.front().time < now - kReadingsKeptSeconds) readings_.pop_front();
@@ -125,7 +129,24 @@ void FrameHold::AfterPulses(const CycleRecord& record, double now) {
                                      record.dec_pulse ? record.dec_pulse->milliseconds : 0);
   readings_.push_back({now + longest_ms / kMillisecondsPerSecond,
                        {record.ra_pulse ? record.target->ra : from.ra,
-                        record.dec_pulse ? record.target->dec : from.dec}});
+                        record.dec_pulse ? record.target->dec : from.dec},
+                       from});
+}
+
+// The reading after a pulse's end: on an axis where it moved the other way
+// from the one the pulse was sent, the pulse did (a mount that reverses on
+// one side of the pier, before the program has seen it) and the mount was
+// never on the target. A reading unchanged is no news (a mount that reports
+// in steps); one that moved the pulse's way leaves it on the target, drifting
+// on from there.
+void FrameHold::WherePulsesWent(const AxisPair& read) {
+  if (readings_.empty() || !readings_.back().pulsed_from) return;
+  Reading& end = readings_.back();
+  const AxisPair from = *end.pulsed_from;
+  end.pulsed_from.reset();
+  const double sent_ra = Wrap12(end.at.ra - from.ra), went_ra = Wrap12(read.ra - from.ra);
+  if (sent_ra * went_ra < 0) end.at.ra = read.ra;
+  if ((end.at.dec - from.dec) * (read.dec - from.dec) < 0) end.at.dec = read.dec;
 }
 
 std::optional<std::string> FrameHold::Unfit(const FrameMeasurement& frame) const {
@@ -153,6 +174,31 @@ std::optional<AxisPair> FrameHold::MountAt(double time) const {
   const double f = (time - before.time) / (after->time - before.time);
   return AxisPair{Wrap24(before.at.ra + f * Wrap12(after->at.ra - before.at.ra)),
                   before.at.dec + f * (after->at.dec - before.at.dec)};
+}
+
+// The path between readings is straight: its mean is exact by trapezoids
+// between the readings within. An exposure begun before the first reading
+// is taken from it.
+std::optional<AxisPair> FrameHold::MountOver(double from, double to) const {
+  if (!readings_.empty()) from = std::max(from, std::min(readings_.front().time, to));
+  const std::optional<AxisPair> first = MountAt(from);
+  if (!first || !(to > from)) return first;
+  std::vector<double> times = {from};
+  for (const Reading& r : readings_)
+    if (r.time > from && r.time < to) times.push_back(r.time);
+  times.push_back(to);
+  AxisPair sum{0, 0}, last{0, 0};
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    const AxisPair at = *MountAt(times[i]);
+    const AxisPair here{Wrap12(at.ra - first->ra), at.dec - first->dec};
+    if (i > 0) {
+      const double span = times[i] - times[i - 1];
+      sum.ra += span * (last.ra + here.ra) / 2;
+      sum.dec += span * (last.dec + here.dec) / 2;
+    }
+    last = here;
+  }
+  return AxisPair{Wrap24(first->ra + sum.ra / (to - from)), first->dec + sum.dec / (to - from)};
 }
 
 double FrameHold::OutlierLimit() const {
@@ -236,14 +282,15 @@ FrameOutcome FrameHold::Frame(const FrameMeasurement& frame) {
     outcome.reason = *why;
     return outcome;
   }
-  // The mount's place at the middle comes from the readings either side.
-  if (!readings_.empty() && frame.mid > readings_.back().time) {
+  // The mount's place over the exposure comes from the readings either side.
+  const double end = 2 * frame.mid - frame.start;
+  if (!readings_.empty() && end > last_read_) {
     outcome.wait = true;
     outcome.reason = kWaitText;
     return outcome;
   }
   last_mid_ = frame.mid;
-  const std::optional<AxisPair> mount = MountAt(frame.mid);
+  const std::optional<AxisPair> mount = MountOver(frame.start, end);
   if (!mount) {
     outcome.reason = "taken before the start";
     return outcome;

@@ -48,10 +48,11 @@ struct FrameOutcome {
   // The frame's centre less the reference's, on the sky (arc-seconds,
   // right ascension times cos dec); for a frame measured against one.
   std::optional<AxisPair> drift_arcsec;
-  // Where the mount said it pointed at the middle of the exposure, from the
-  // cycles' readings either side (hours, degrees); where it was holding.
+  // Where the mount said it pointed over the exposure, on the mean, as the
+  // image averages it: from the cycles' readings and the pulses between
+  // them (hours, degrees); where it was holding.
   std::optional<AxisPair> mount;
-  // The middle is after the newest reading: the frame is to be offered
+  // The exposure ended after the newest reading: the frame is to be offered
   // again once the next cycle has read the mount (ignored meanwhile).
   bool wait = false;
 };
@@ -119,6 +120,9 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   struct Reading {
     double time;
     AxisPair at;
+    // A pulse's end, taken to be on the target: where the mount read when
+    // the pulse was sent, until the next reading tells.
+    std::optional<AxisPair> pulsed_from = std::nullopt;
   };
   // Sky minus mount at a frame's middle, arc-seconds (RA times cos dec).
   struct Offset {
@@ -127,9 +131,11 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   };
   void Capture(const AxisPair& target, double time);
   void AfterPulses(const CycleRecord& record, double now);
+  void WherePulsesWent(const AxisPair& read);
   std::optional<std::string> Future(const FrameMeasurement& frame);
   std::optional<std::string> Unfit(const FrameMeasurement& frame) const;
   std::optional<AxisPair> MountAt(double time) const;
+  std::optional<AxisPair> MountOver(double from, double to) const;
   bool Plausible(const Offset& offset, const FrameMeasurement& frame, FrameOutcome& outcome);
   // The offset's line through the recent frames: its mean time and value,
   // and its rate (arc-seconds per second).
@@ -149,6 +155,7 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   bool recaptured_ = false;  // the last capture was a moved mount's
   double threshold_ = 0;
   double last_wait_ = -1e300;  // the last cycle that waited for a slew or tracking
+  double last_read_ = -1e300;  // the last cycle that read the mount
   std::deque<Reading> readings_;
   std::optional<AxisPair> reference_;  // apparent place the frames are held on
   std::deque<Offset> offsets_;         // accepted, oldest first

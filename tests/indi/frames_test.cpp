@@ -14,6 +14,8 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <regex>
 #include <string>
@@ -24,6 +26,7 @@
 #include "framemaker/star_field.h"
 #include "indi_server.h"
 #include "pointing/places.h"
+#include "points/point_csv.h"
 #include "program.h"
 #include "support/units.h"
 #include "support/utc_text.h"
@@ -54,8 +57,9 @@ constexpr double kDriftRa = 0.2, kDriftDec = -0.15;
 constexpr double kThreshold = 1;  // arc-seconds
 constexpr double kCycleSeconds = 4;
 constexpr auto kExposure = 5s;
-constexpr auto kFramePeriod = 9s;  // from one exposure's start to the next's
-constexpr double kPixelScale = 3;  // arc-seconds: 1600 x 1100 pixels, 80' x 55'
+constexpr auto kFramePeriod = 9s;   // from one exposure's start to the next's
+constexpr auto kReadEvery = 200ms;  // the mount, while the camera exposes
+constexpr double kPixelScale = 3;   // arc-seconds: 1600 x 1100 pixels, 80' x 55'
 // The reference; one frame to measure the drift's rate; then the held
 // position, moving at most one and a half thresholds a cycle, closes on a
 // drift that grows meanwhile: on right ascension by 0.6" a cycle (1.4" less
@@ -83,6 +87,10 @@ constexpr double HeldArcsec(double rate) {
 // The program's drift is the same difference, measured: to its printed
 // hundredths from a WCS, to a sixth of a pixel from solve-field.
 constexpr double kWcsDriftArcsec = 0.05, kSolveDriftArcsec = 0.5;
+// The model the first run maps by, a minute of arc in each term; a frame
+// point's mount columns within this of the simulator's reading.
+constexpr char kModel[] = "IH 60\nID -60\n";
+constexpr double kPointReadingArcsec = 3;
 // Unheld, the frames would have drifted by at least this many held bounds.
 constexpr double kUnheldTimes = 2;
 // A frame's line: solve-field's own wall limit in the program is 60 s.
@@ -119,10 +127,14 @@ pointing::Utc UtcAt(Clock::time_point at) {
 struct Taken {
   pointing::RaDec truth;
   std::pair<double, double> added;  // the drift at the middle, arc-seconds
+  // The simulator's own reading (apparent of date), on the mean over the
+  // exposure.
+  pointing::RaDec reading;
 };
 
-// The camera: exposes, reading the mount at the start and the end, and
-// writes the frame the sky showed.
+// The camera: exposes, reading the mount all through, and writes the frame
+// the sky showed: where the mount pointed on the mean, as an image averages
+// it (a pulse may come in the middle), plus the drift at the middle.
 class Camera {
  public:
   Camera(const IndiServer& server, Clock::time_point since) : server_(server), since_(since) {}
@@ -136,19 +148,35 @@ class Camera {
     shot.seed = static_cast<unsigned>(++count_);
     // DATE-OBS holds milliseconds: the start is one.
     const auto start = std::chrono::time_point_cast<std::chrono::milliseconds>(Clock::now());
-    shot.start_center = TruePlace(Reported(server_), start);
-    std::this_thread::sleep_until(start + kExposure);
-    const auto end = Clock::now();
-    shot.end_center = TruePlace(Reported(server_), end);
+    const pointing::RaDec first = Reported(server_);
+    // The mean by trapezoids, right ascension from the first reading.
+    Clock::time_point then = start;
+    pointing::RaDec before = first, sum{0, 0};
+    while (then < start + kExposure) {
+      std::this_thread::sleep_until(
+          std::min<Clock::time_point>(then + kReadEvery, start + kExposure));
+      const auto now = Clock::now();
+      const pointing::RaDec at = Reported(server_);
+      const double span = std::chrono::duration<double>(now - then).count();
+      sum.ra += span * (Wrap12(before.ra - first.ra) + Wrap12(at.ra - first.ra)) / 2;
+      sum.dec += span * (before.dec + at.dec) / 2;
+      then = now;
+      before = at;
+    }
+    const auto end = then;
+    const double exposure = std::chrono::duration<double>(end - start).count();
+    const pointing::RaDec reading{Wrap24(first.ra + sum.ra / exposure), sum.dec / exposure};
+    const auto middle = start + (end - start) / 2;
+    shot.start_center = shot.end_center = TruePlace(reading, middle);
     shot.date_obs = UtcText(start);
-    shot.exposure_s = std::chrono::duration<double>(end - start).count();
+    shot.exposure_s = exposure;
     const pointing::RaDec mid = framemaker::MidCenter(shot);
     std::string error;
     const std::vector<framemaker::Star> stars =
         framemaker::CatalogueStars(mid, framemaker::FieldRadiusDeg(shot), error);
     EXPECT_EQ(error, "");
     EXPECT_TRUE(framemaker::WriteFrame(shot, stars, path, error)) << error;
-    return {mid, Drift(start + (end - start) / 2)};
+    return {mid, Drift(middle), reading};
   }
 
  private:
@@ -272,6 +300,23 @@ class FramesOnTheSimulator : public ::testing::Test {
               kUnheldTimes * HeldArcsec(kDriftDec));
   }
 
+  // Each frame taken is a point whose mount columns are the simulator's own
+  // reading on the mean over the exposure, not the place the model made of
+  // it (a minute of arc away): within a step of the readings, which the
+  // program takes every cycle and the camera five times a second.
+  static void ExpectPointsAsRead(const std::vector<Taken>& taken, const std::string& file) {
+    std::ifstream in(file);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    const std::vector<points::PointRecord> points = points::ReadPointCsv(text, file);
+    ASSERT_EQ(points.size(), taken.size());
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      SCOPED_TRACE(i);
+      const auto [ra, dec] =
+          SkyDifference({points[i].mount_ra_hours, points[i].mount_dec_deg}, taken[i].reading);
+      EXPECT_LE(std::hypot(ra, dec), kPointReadingArcsec);
+    }
+  }
+
   IndiServer server;
   Camera camera{server, Clock::now()};
 };
@@ -279,9 +324,15 @@ class FramesOnTheSimulator : public ::testing::Test {
 TEST_F(FramesOnTheSimulator, TheFramesStayWhereTheFirstWas) {
   std::vector<Taken> taken;
   {
+    // With a model in use, whose terms the frames' points must not carry.
     TempDir dir;
-    const auto lines = Hold(dir, {"--solver", "none"}, kWcsFrames, true, taken);
+    std::ofstream(dir.File("model.txt")) << kModel;
+    const auto lines = Hold(
+        dir,
+        {"--solver", "none", "--model", dir.File("model.txt"), "--points", dir.File("points.csv")},
+        kWcsFrames, true, taken);
     ExpectHeld(taken, lines, kWcsDriftArcsec);
+    ExpectPointsAsRead(taken, dir.File("points.csv"));
   }
   // Plain star fields, on from where the first run left the mount, the
   // drift still growing: solve-field must find each.

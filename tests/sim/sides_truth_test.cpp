@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 
 #include "observatory/sim/observatory.h"
@@ -58,6 +59,16 @@ void ExpectTheProgramKnowsTheMount(Rig& rig) {
   const RaDec axes = rig.mount->Axes(), mapped = rig.program->MapIdealToRaw(truth);
   EXPECT_NEAR(ArcsecRa(mapped.ra - axes.ra), 0, 1e-6);
   EXPECT_NEAR((mapped.dec - axes.dec) * kArcsecPerDegree, 0, 1e-6);
+  // A minute on, the place reported then maps back to the reading then, as
+  // it was taken; mapped for now, the terms that follow the hour angle have
+  // moved it.
+  const double then = rig.clock->Now();
+  rig.clock->Advance(60);
+  const RaDec back = rig.program->MapIdealToRaw(reported, then);
+  EXPECT_NEAR(ArcsecRa(back.ra - axes.ra), 0, 1e-6);
+  EXPECT_NEAR((back.dec - axes.dec) * kArcsecPerDegree, 0, 1e-6);
+  const RaDec now = rig.program->MapIdealToRaw(reported);
+  EXPECT_GT(std::hypot(ArcsecRa(now.ra - axes.ra), (now.dec - axes.dec) * kArcsecPerDegree), 0.01);
 }
 
 TEST(GermanMount, FlipsAcrossTheMeridianAndIsMappedOnEitherSideInEitherHemisphere) {

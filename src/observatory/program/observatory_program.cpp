@@ -71,9 +71,9 @@ RaDec ObservatoryProgram::Reported() {
   return {Wrap24(lst - sky.ha), sky.dec};
 }
 
-RaDec ObservatoryProgram::MapIdealToRaw(RaDec sky) {
+RaDec ObservatoryProgram::MapIdealToRaw(RaDec sky, std::optional<double> time) {
   const Site site = CurrentSite();
-  return MapAt(sky, site, pointing::LocalSiderealTime(site, clock_->Now()));
+  return MapAt(sky, site, pointing::LocalSiderealTime(site, time.value_or(clock_->Now())));
 }
 
 // On the mount's present side: a slew that takes it to the other side is

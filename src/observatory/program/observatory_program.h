@@ -90,8 +90,10 @@ class ObservatoryProgram final : public AirUsedSource {
 
   // Where the mount points on the sky, by the model.
   RaDec Reported();
-  // Where the mount must point, by the model, to be on `sky` now.
-  RaDec MapIdealToRaw(RaDec sky);
+  // Where the mount must point, by the model, to be on `sky` now, or at
+  // `time` (seconds since J2000.0, as the clock counts): for a place
+  // Reported gave then, the mount's own reading then.
+  RaDec MapIdealToRaw(RaDec sky, std::optional<double> time = std::nullopt);
   void SlewTo(RaDec sky);
   // The rates at which the mount must track `ahead` seconds from now to stay
   // on `sky` by the model: how fast the mapped position's hour angle grows,
