@@ -100,6 +100,7 @@ struct FrameSource::State {
     std::chrono::steady_clock::time_point since;
     std::chrono::steady_clock::time_point next_look;
     std::optional<FileStamp> stamp;
+    bool whole = false;  // by the last look: it waits only to settle
   };
   std::vector<Awaited> awaited;  // oldest first
 
@@ -212,11 +213,16 @@ void FrameSource::State::Await(std::string path) {
   awaited.push_back({std::move(path), since, now, std::nullopt});
 }
 
-// The newest file whose look is due and finds it ready, if any.
+// The newest file whose look is due and finds it ready, if any. A newer file
+// whole but for its settle is waited for, a settle at most, before an older
+// one goes: the newest frame is the one the hold wants.
 std::optional<std::string> FrameSource::State::NextReady() {
   const auto now = std::chrono::steady_clock::now();
   for (auto it = awaited.rbegin(); it != awaited.rend(); ++it) {
-    if (it->next_look > now) continue;
+    if (it->next_look > now) {
+      if (it->whole) return std::nullopt;
+      continue;
+    }
     const std::optional<FileLook> look =
         LookAt(it->path, std::chrono::nanoseconds(config.settle).count());
     const bool same = look && it->stamp == look->stamp;
@@ -228,6 +234,8 @@ std::optional<std::string> FrameSource::State::NextReady() {
     }
     it->stamp = look->stamp;
     it->next_look = now + config.settle;
+    it->whole = look->whole;
+    if (it->whole) return std::nullopt;
   }
   return std::nullopt;
 }
