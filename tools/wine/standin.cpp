@@ -17,6 +17,7 @@
 #include "replay/apply.h"
 #include "replay/scenario.h"
 #include "standin_calls.h"
+#include "standin_ending.h"
 #include "standin_files.h"
 #include "standin_ids.h"
 #include "support/ascii.h"
@@ -47,13 +48,6 @@ void Unuse() {
 // The exit status of a stand-in that ended as its side file asked.
 constexpr UINT kEndedOnPurpose = 3;
 
-// Where the side file ends a local server.
-struct Ending {
-  std::string object, member;  // exit-during OBJ.MEMBER N
-  int access = 0;
-  int event = -1;  // exit-before EVENT N: the clock's value for that event
-};
-
 // The observatory of this process, its scenario and where it stands in it.
 class Standin {
  public:
@@ -73,8 +67,10 @@ class Standin {
       }
     }
     // Inside the program's process an ending would end the program itself.
-    if (g_host == Host::LocalServer && !config.ending.empty())
-      ReadEnding(wine::ReadAll(config.ending));
+    if (g_host == Host::LocalServer && !config.ending.empty()) {
+      ending_ = wine::ReadEnding(wine::ReadAll(config.ending), steps_);
+      for (const std::string& bad : ending_.bad) Write("!! stand-in: " + bad);
+    }
   }
 
   orvan::ScriptedObservatory& observatory() { return *observatory_; }
@@ -120,55 +116,6 @@ class Standin {
   }
 
  private:
-  // The side file, one instruction a line:
-  //   exit-during OBJ.MEMBER N  the N-th access of that member is carried out
-  //                             (and logged), then the process ends unanswered
-  //   exit-before EVENT N       the process ends once the N-th EVENT (click,
-  //                             tick, type, close, dump) is being played
-  //   unregistered              for tools/wine-e2e: no class is registered
-  void ReadEnding(const std::string& text) {
-    std::istringstream lines(text);
-    int number = 0;
-    for (std::string line; std::getline(lines, line);) {
-      ++number;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.empty() || line[0] == '#' || line == "unregistered") continue;
-      std::istringstream words(line);
-      std::string verb, what;
-      int n = 0;
-      words >> verb >> what >> n;
-      const std::size_t dot = what.find('.');
-      const int event = verb == "exit-before" && n > 0 ? EventIndex(what, n) : -1;
-      if (verb == "exit-during" && dot != std::string::npos && n > 0) {
-        ending_.object = what.substr(0, dot);
-        ending_.member = what.substr(dot + 1);
-        ending_.access = n;
-      } else if (event >= 0) {
-        ending_.event = event;
-      } else {
-        Write("!! stand-in: side file line " + std::to_string(number) + ": " + line);
-      }
-    }
-  }
-
-  // The clock's value while the n-th `keyword` event is played; -1 if none.
-  int EventIndex(const std::string& keyword, int n) const {
-    static const std::map<std::string, Step::Type> kEvents = {{"click", Step::Type::Click},
-                                                              {"tick", Step::Type::Tick},
-                                                              {"type", Step::Type::TypeText},
-                                                              {"close", Step::Type::Close},
-                                                              {"dump", Step::Type::Dump}};
-    const auto found = kEvents.find(keyword);
-    if (found == kEvents.end()) return -1;
-    int index = 0;
-    for (const Step& s : steps_) {
-      if (!s.IsEvent()) continue;
-      if (s.type == found->second && --n == 0) return index;
-      ++index;
-    }
-    return -1;
-  }
-
   int Clock() const {
     if (clock_path_.empty()) return 1 << 30;
     const std::string text = wine::ReadAll(clock_path_);
@@ -200,7 +147,7 @@ class Standin {
   std::size_t next_ = 0;
   int events_passed_ = 0;
   mutable int last_clock_ = 0;
-  Ending ending_;
+  wine::Ending ending_;
   int accesses_ = 0;
   CallRecord calls_;
 };

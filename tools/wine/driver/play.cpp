@@ -13,6 +13,7 @@
 #include "driver/output.h"
 #include "driver/target.h"
 #include "replay/transcript.h"
+#include "standin_ending.h"
 #include "ui/window_view.h"
 
 namespace orvan::wine {
@@ -259,10 +260,17 @@ int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstri
   Player player(target, log, args.has_value());
   bool started = false;
   int index = 0;
+  // A local server the side file ends before an event is gone before the
+  // event is played: it looks at the clock only every few milliseconds.
+  const int server_gone_at = ReadEnding(ReadAll(config.ending), steps).event;
   for (const Step& s : steps) {
     if (player.ended()) break;
     if (!s.IsEvent()) continue;
-    WriteAtomically(config.clock, std::to_string(index++));
+    WriteAtomically(config.clock, std::to_string(index));
+    if (index++ == server_gone_at && !StandinServerEnded()) {
+      Out("!! driver: the stand-in's server did not end before the event");
+      return 4;
+    }
     if (s.type != Step::Type::Load && !started) {
       std::fprintf(stderr, "line %d: an event before load\n", s.line);
       return 2;
