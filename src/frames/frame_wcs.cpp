@@ -117,23 +117,6 @@ bool Singular(const wcsprm& wcs) {
   return !(std::abs(det) > kSingularSine * size);
 }
 
-using Vector = std::array<double, 3>;
-
-Vector UnitVector(double lng_deg, double lat_deg) {
-  const double lng = lng_deg / kDegreesPerRadian;
-  const double lat = lat_deg / kDegreesPerRadian;
-  return {std::cos(lat) * std::cos(lng), std::cos(lat) * std::sin(lng), std::sin(lat)};
-}
-
-// The angle between two places, well conditioned at any size.
-double SeparationDeg(const Vector& a, const Vector& b) {
-  const Vector cross = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
-                        a[0] * b[1] - a[1] * b[0]};
-  const double sine = std::hypot(cross[0], cross[1], cross[2]);
-  const double cosine = a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-  return std::atan2(sine, cosine) * kDegreesPerRadian;
-}
-
 // The middle pixel's place, and the pixel's size there: the geometric mean
 // of one-pixel steps along x and along y, taken centred on it.
 std::optional<FrameSky> Place(wcsprm& wcs, int width, int height, std::string& error) {
@@ -163,11 +146,11 @@ std::optional<FrameSky> Place(wcsprm& wcs, int width, int height, std::string& e
   }
   const auto lng = static_cast<std::size_t>(wcs.lng);
   const auto lat = static_cast<std::size_t>(wcs.lat);
-  std::array<Vector, kPlaces> at{};
+  std::array<pointing::RaDec, kPlaces> at{};
   for (std::size_t k = 0; k < kPlaces; ++k)
-    at[k] = UnitVector(world[k * n + lng], world[k * n + lat]);
-  const double step_x = SeparationDeg(at[1], at[2]);
-  const double step_y = SeparationDeg(at[3], at[4]);
+    at[k] = {world[k * n + lng] / kDegreesPerHour, world[k * n + lat]};
+  const double step_x = pointing::SeparationDeg(at[1], at[2]);
+  const double step_y = pointing::SeparationDeg(at[3], at[4]);
   FrameSky sky;
   double ra = std::fmod(world[lng], kDegreesPerTurn);
   if (ra < 0) ra += kDegreesPerTurn;

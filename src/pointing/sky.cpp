@@ -118,4 +118,10 @@ HaDec Refract(const Site& site, HaDec sky) {
   return {Hours(ha), dec / kRadiansPerDegree};
 }
 
+double SeparationDeg(RaDec a, RaDec b) {
+  return eraSeps(a.ra * kRadiansPerHour, a.dec * kRadiansPerDegree, b.ra * kRadiansPerHour,
+                 b.dec * kRadiansPerDegree) *
+         kDegreesPerRadian;
+}
+
 }  // namespace orvan::pointing

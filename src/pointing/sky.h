@@ -30,6 +30,10 @@ struct RaDec {
   double dec;
 };
 
+// The angle between two places (hours, degrees), in degrees: ERFA's eraSeps,
+// well conditioned at every size.
+double SeparationDeg(RaDec a, RaDec b);
+
 // Terrestrial time minus UTC (seconds) on the UTC day of `ut` (seconds since
 // J2000.0): 32.184 s and the leap seconds of ERFA's table. UT1 is taken as
 // UTC (within 0.9 s), which moves nothing at the program's arc-second scale

@@ -14,12 +14,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <numbers>
 #include <string>
 #include <vector>
 
 #include "framemaker/catalogue.h"
 #include "framemaker/star_field.h"
+#include "support/units.h"
 #include "testing/temp_dir.h"
 
 extern char** environ;
@@ -28,7 +28,6 @@ namespace orvan::framemaker {
 namespace {
 
 constexpr double kArcsecPerRadian = 206264.80624709636;
-constexpr double kDegree = std::numbers::pi / 180;
 
 struct WcsFree {
   void operator()(wcsprm* wcs) const {
@@ -80,7 +79,7 @@ double ApartArcsec(std::pair<double, double> a, std::pair<double, double> b) {
   double dra = a.first - b.first;
   if (dra > 180) dra -= 360;
   if (dra < -180) dra += 360;
-  return std::hypot(dra * std::cos(b.second * kDegree), a.second - b.second) * 3600;
+  return std::hypot(dra * std::cos(b.second * kRadiansPerDegree), a.second - b.second) * 3600;
 }
 
 struct Image {
@@ -175,8 +174,8 @@ TEST(FrameMaker, WcsPutsTheMiddleAndACornerOnTheirHandWorkedPlaces) {
     // The gnomonic projection about a place on the equator, inverted by
     // hand: tan(ra - ra0) = xi, tan dec = eta / sqrt(1 + xi^2), in radians.
     const double xi = c.xi_arcsec / kArcsecPerRadian, eta = c.eta_arcsec / kArcsecPerRadian;
-    const std::pair<double, double> corner{middle.first + std::atan(xi) / kDegree,
-                                           std::atan(eta / std::hypot(1, xi)) / kDegree};
+    const std::pair<double, double> corner{middle.first + std::atan(xi) / kRadiansPerDegree,
+                                           std::atan(eta / std::hypot(1, xi)) / kRadiansPerDegree};
     EXPECT_LT(ApartArcsec(SkyOf(wcs.get(), 1, 1), corner), 1e-6) << "rotation " << c.rotation;
   }
   EXPECT_EQ(Key(path, "DATE-OBS"), "'2026-12-08T21:04:08.123'");

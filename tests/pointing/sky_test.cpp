@@ -130,6 +130,29 @@ TEST(SiderealTime, LocalTimeAddsEastLongitude) {
   EXPECT_NEAR(Wrap12(LocalSiderealTime(west, t) - (ErfaGast(t) - 7.0)) * 3600, 0, 1e-4);
 }
 
+// By hand: a quarter turn on the equator; 2 degrees across the pole; a
+// milli-arc-second along a meridian (the two declinations' exact
+// difference), which the cosine form would lose; right ascension in
+// hours, wrapping.
+TEST(Separation, IsTheAngleBetweenTwoPlacesAtEverySize) {
+  const struct {
+    RaDec a, b;
+    double degrees;
+  } cases[] = {
+      {{0, 0}, {6, 0}, 90},
+      {{0, 89}, {12, 89}, 2},
+      {{5, 20}, {5, 20 + 1e-3 / 3600}, (20 + 1e-3 / 3600) - 20},
+      {{23.5, -30},
+       {0.5, -30},
+       2 * std::asin(std::cos(-30 * kRadiansPerDegree) * std::sin(7.5 * kRadiansPerDegree)) *
+           kDegreesPerRadian},
+  };
+  for (const auto& c : cases) {
+    EXPECT_NEAR(SeparationDeg(c.a, c.b), c.degrees, 1e-12) << c.a.ra << " " << c.a.dec;
+    EXPECT_DOUBLE_EQ(SeparationDeg(c.a, c.b), SeparationDeg(c.b, c.a));
+  }
+}
+
 TEST(Refraction, MatchesErfaAtTheDefaultSite) {
   // 840 hPa, 8 C, 50 % humidity, 45 degrees up: ERFA gives 48.5".
   const Site site{40, -105, 840, 8, 0.5};

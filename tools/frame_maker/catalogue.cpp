@@ -15,15 +15,14 @@
 #include <cstring>
 #include <fstream>
 #include <mutex>
-#include <numbers>
+
+#include "support/units.h"
 
 extern char** environ;
 
 namespace orvan::framemaker {
 namespace {
 
-constexpr double kDegree = std::numbers::pi / 180;
-constexpr double kHourDeg = 15;
 // A field is asked for this much wider than wanted, so that a run of frames
 // near one place asks once.
 constexpr double kCacheMarginDeg = 0.5;
@@ -161,8 +160,8 @@ std::vector<Star> Unique(std::vector<Star> stars) {
     for (std::size_t k = unique.size(); k-- > 0;) {
       const Star& kept = unique[k];
       if (star.dec_deg - kept.dec_deg > kSameStarDeg) break;
-      if (SeparationDeg({star.ra_deg / kHourDeg, star.dec_deg},
-                        {kept.ra_deg / kHourDeg, kept.dec_deg}) <= kSameStarDeg) {
+      if (pointing::SeparationDeg({star.ra_deg / kDegreesPerHour, star.dec_deg},
+                                  {kept.ra_deg / kDegreesPerHour, kept.dec_deg}) <= kSameStarDeg) {
         seen = true;
         break;
       }
@@ -187,7 +186,7 @@ bool Query(const CatalogueConfig& config, pointing::RaDec center, double radius_
   std::vector<Star> found;
   bool ok = true;
   for (const std::string& index : indexes) {
-    ok = Run({config.program, "-o", table, "-r", Describe(center.ra * kHourDeg), "-d",
+    ok = Run({config.program, "-o", table, "-r", Describe(center.ra * kDegreesPerHour), "-d",
               Describe(center.dec), "-R", Describe(radius_deg), "-t", "MAG_VT", index},
              log, error) &&
          ReadTable(table, found, error);
@@ -204,15 +203,6 @@ bool Query(const CatalogueConfig& config, pointing::RaDec center, double radius_
 }
 
 }  // namespace
-
-double SeparationDeg(pointing::RaDec a, pointing::RaDec b) {
-  // The haversine form, exact for small angles too.
-  const double dra = (a.ra - b.ra) * kHourDeg * kDegree, ddec = (a.dec - b.dec) * kDegree;
-  const double h = std::pow(std::sin(ddec / 2), 2) + std::cos(a.dec * kDegree) *
-                                                         std::cos(b.dec * kDegree) *
-                                                         std::pow(std::sin(dra / 2), 2);
-  return 2 * std::asin(std::min(1.0, std::sqrt(h))) / kDegree;
-}
 
 std::vector<Star> CatalogueStars(pointing::RaDec center_j2000, double radius_deg,
                                  std::string& error) {
@@ -232,7 +222,7 @@ std::vector<Star> CatalogueStars(pointing::RaDec center_j2000, double radius_deg
   const std::lock_guard<std::mutex> lock(mutex);
   auto field = std::find_if(fields.begin(), fields.end(), [&](const Field& f) {
     return f.index_dir == config.index_dir &&
-           SeparationDeg(f.center, center_j2000) + radius_deg <= f.radius_deg;
+           pointing::SeparationDeg(f.center, center_j2000) + radius_deg <= f.radius_deg;
   });
   if (field == fields.end()) {
     Field asked{config.index_dir, center_j2000, radius_deg + kCacheMarginDeg, {}};
@@ -242,7 +232,8 @@ std::vector<Star> CatalogueStars(pointing::RaDec center_j2000, double radius_deg
   }
   std::vector<Star> stars;
   for (const Star& star : field->stars) {
-    if (SeparationDeg({star.ra_deg / kHourDeg, star.dec_deg}, center_j2000) <= radius_deg) {
+    if (pointing::SeparationDeg({star.ra_deg / kDegreesPerHour, star.dec_deg}, center_j2000) <=
+        radius_deg) {
       stars.push_back(star);
     }
   }

@@ -29,7 +29,4 @@ std::vector<Star> CatalogueStars(pointing::RaDec center_j2000, double radius_deg
 std::vector<Star> CatalogueStars(pointing::RaDec center_j2000, double radius_deg,
                                  const CatalogueConfig& config, std::string& error);
 
-// The angle between two places (degrees), both as hours and degrees.
-double SeparationDeg(pointing::RaDec a, pointing::RaDec b);
-
 }  // namespace orvan::framemaker

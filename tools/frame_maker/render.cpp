@@ -4,11 +4,11 @@
 #include <cmath>
 #include <numbers>
 
+#include "support/units.h"
+
 namespace orvan::framemaker {
 namespace {
 
-constexpr double kDegree = std::numbers::pi / 180;
-constexpr double kHourDeg = 15;
 constexpr double kFwhmPerSigma = 2.354820045030949;  // 2 sqrt(2 ln 2)
 constexpr double kReachSigmas = 4;                   // a star's light beyond this is left out
 
@@ -22,12 +22,12 @@ struct Place {
 class Projection {
  public:
   Projection(const FrameShot& shot, pointing::RaDec center)
-      : ra0_(center.ra * kHourDeg * kDegree),
-        sin_dec0_(std::sin(center.dec * kDegree)),
-        cos_dec0_(std::cos(center.dec * kDegree)),
-        cos_rot_(std::cos(shot.rotation_deg * kDegree)),
-        sin_rot_(std::sin(shot.rotation_deg * kDegree)),
-        pixels_per_rad_(1 / (shot.scale_arcsec / 3600 * kDegree)),
+      : ra0_(center.ra * kDegreesPerHour * kRadiansPerDegree),
+        sin_dec0_(std::sin(center.dec * kRadiansPerDegree)),
+        cos_dec0_(std::cos(center.dec * kRadiansPerDegree)),
+        cos_rot_(std::cos(shot.rotation_deg * kRadiansPerDegree)),
+        sin_rot_(std::sin(shot.rotation_deg * kRadiansPerDegree)),
+        pixels_per_rad_(1 / (shot.scale_arcsec / 3600 * kRadiansPerDegree)),
         mid_x_((shot.width - 1) / 2.0),
         mid_y_((shot.height - 1) / 2.0) {}
 
@@ -107,8 +107,8 @@ std::vector<float> RenderStars(const FrameShot& shot, const std::vector<Star>& s
   places.reserve(stars.size());
   for (const Star& star : stars) {
     const double counts = std::pow(10, -0.4 * (star.mag - shot.zero_point_mag)) / steps;
-    places.push_back({star.ra_deg * kDegree, std::sin(star.dec_deg * kDegree),
-                      std::cos(star.dec_deg * kDegree), counts});
+    places.push_back({star.ra_deg * kRadiansPerDegree, std::sin(star.dec_deg * kRadiansPerDegree),
+                      std::cos(star.dec_deg * kRadiansPerDegree), counts});
   }
   const double sigma = shot.fwhm_arcsec / shot.scale_arcsec / kFwhmPerSigma;
   std::vector<float> image(static_cast<std::size_t>(shot.width) * shot.height, 0.0F);

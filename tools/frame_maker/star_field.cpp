@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <numbers>
 #include <random>
 
 #include "render.h"
+#include "support/units.h"
 #include "support/utc_text.h"
 
 namespace orvan::framemaker {
@@ -19,8 +19,6 @@ namespace {
 
 constexpr int kMaxSide = 20000;
 constexpr int kMaxSmearSteps = 1000;
-constexpr double kHourDeg = 15;
-constexpr double kDegree = std::numbers::pi / 180;
 constexpr double kArcsecPerRadian = 206264.80624709636;
 constexpr double kMaxCounts = 65535;
 // Digits after the point of a real header value: a double's precision.
@@ -89,8 +87,8 @@ std::vector<std::uint16_t> Counts(const FrameShot& shot, const std::vector<float
 void WriteWcs(fitsfile* file, const FrameShot& shot, int& status) {
   const pointing::RaDec mid = MidCenter(shot);
   const double scale_deg = shot.scale_arcsec / 3600;
-  const double cos_rot = std::cos(shot.rotation_deg * kDegree);
-  const double sin_rot = std::sin(shot.rotation_deg * kDegree);
+  const double cos_rot = std::cos(shot.rotation_deg * kRadiansPerDegree);
+  const double sin_rot = std::sin(shot.rotation_deg * kRadiansPerDegree);
   // Columns are the sky directions of +x and +y: +y at the rotation's
   // position angle, +x a right angle before it (west at 0).
   const double cd[2][2] = {{-scale_deg * cos_rot, scale_deg * sin_rot},
@@ -104,7 +102,8 @@ void WriteWcs(fitsfile* file, const FrameShot& shot, int& status) {
   fits_write_key_str(file, "CUNIT2", "deg", "", &status);
   fits_write_key_dbl(file, "CRPIX1", (shot.width + 1) / 2.0, kKeyDigits, "middle pixel", &status);
   fits_write_key_dbl(file, "CRPIX2", (shot.height + 1) / 2.0, kKeyDigits, "middle pixel", &status);
-  fits_write_key_dbl(file, "CRVAL1", mid.ra * kHourDeg, kKeyDigits, "mid-exposure RA", &status);
+  fits_write_key_dbl(file, "CRVAL1", mid.ra * kDegreesPerHour, kKeyDigits, "mid-exposure RA",
+                     &status);
   fits_write_key_dbl(file, "CRVAL2", mid.dec, kKeyDigits, "mid-exposure Dec", &status);
   fits_write_key_dbl(file, "CD1_1", cd[0][0], kKeyDigits, "", &status);
   fits_write_key_dbl(file, "CD1_2", cd[0][1], kKeyDigits, "", &status);
