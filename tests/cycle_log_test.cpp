@@ -361,9 +361,10 @@ tick
             "T,cycle,Orvan tracking,10,20,10,20,10.0001,20,10,20.0001,-5.4,0.359999,0.25,,,S,"
             "23.99999999994387,,,,,,,,,,,\r\n");
   const auto pulses = [](const std::string& line) {
+    const std::string record = line.substr(0, line.size() - 2);  // the fields view it
     std::vector<std::string_view> fields;
     std::string unquoted;
-    SplitCsvRecord(line.substr(0, line.size() - 2), fields, unquoted, 1);
+    SplitCsvRecord(record, fields, unquoted, 1);
     return std::vector<std::string>(fields.begin() + 14, fields.begin() + 18);
   };
   const std::vector<std::string> moved = pulses(log[3]);
