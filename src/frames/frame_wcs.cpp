@@ -20,8 +20,6 @@
 namespace orvan::frames {
 namespace {
 
-constexpr std::size_t kKeywordLength = 8;
-constexpr std::string_view kValueIndicator = "= ";
 constexpr const char* kNoScaleText = "its WCS gives no scale: no CDELT or CD cards";
 // The marks plate solvers leave in a header: PinPoint, ASTAP and others
 // write PLTSOLVD = T; astrometry.net its name in HISTORY and COMMENT cards.

@@ -13,6 +13,9 @@ namespace orvan::frames {
 
 // A FITS header's record: one card of 80 characters.
 inline constexpr std::size_t kCardLength = 80;
+// Its keyword's columns, and the value indicator that follows them.
+inline constexpr std::size_t kKeywordLength = 8;
+inline constexpr std::string_view kValueIndicator = "= ";
 
 // A FITS number ("30", "3.0E1", Fortran's "3.0D1"), finite, with blanks
 // about it; read as every number the program reads.

@@ -18,9 +18,6 @@ namespace {
 
 constexpr std::int64_t kBlock = 2880;
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
-constexpr std::size_t kKeyLength = 8;
-constexpr std::size_t kValueColumn = 10;  // after "KEYWORD = "
-constexpr std::string_view kValueMark = "= ";
 // Beyond any frame, and far within what the sums below can hold.
 constexpr double kMostCount = 1e12;
 constexpr int kMostAxes = 999;
@@ -39,13 +36,13 @@ struct Unit {
 };
 
 void Take(std::string_view card, Unit& unit) {
-  const std::string_view key = card.substr(0, kKeyLength);
+  const std::string_view key = card.substr(0, kKeywordLength);
   if (key.find_first_not_of(' ', 3) == std::string_view::npos && key.starts_with("END")) {
     unit.ended = true;
     return;
   }
-  if (card.substr(kKeyLength, kValueMark.size()) != kValueMark) return;
-  std::string_view value = card.substr(kValueColumn);
+  if (card.substr(kKeywordLength, kValueIndicator.size()) != kValueIndicator) return;
+  std::string_view value = card.substr(kKeywordLength + kValueIndicator.size());
   value = value.substr(0, value.find('/'));
   const std::string_view name = key.substr(0, key.find(' '));
   const auto set = [&](std::optional<double>& to) { to = FitsNumber(value); };
