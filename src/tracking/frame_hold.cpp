@@ -11,7 +11,7 @@
 namespace orvan::tracking {
 namespace {
 
-// The cycles' readings kept for placing the mount at a frame's middle.
+// The cycles' readings kept for placing the mount over a frame's exposure.
 constexpr double kReadingsKeptSeconds = 3600;
 constexpr const char* kWaitText = "waits for a reading after its end";
 
