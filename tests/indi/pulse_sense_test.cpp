@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,19 @@ constexpr double kRate = 0.5 * kSiderealDegPerSecond;  // 7.52"/s
 constexpr double kMs = 532;                            // 4" at that rate
 constexpr double kPulseArcsec = kRate * kArcsecPerDegree * kMs / 1000;
 constexpr double kDec0 = 20;
+
+using Clock = std::chrono::steady_clock;
+constexpr Clock::time_point kStart{};
+
+// Two still readings a cycle apart: the mount is known not to drift, so that
+// pulses are judged from then on.
+void Settle(PulseSense& sense) {
+  MountReading still;
+  still.dec_deg = kDec0;
+  sense.Read(still, false, false);
+  still.at = kStart + std::chrono::seconds(4);
+  sense.Read(still, false, false);
+}
 
 class PulseSenseTest : public ::testing::Test {
  protected:
@@ -35,6 +50,8 @@ class PulseSenseTest : public ::testing::Test {
   void DecPulse(D sky, double arcsec, PierSide pier) {
     Pulse(sky, At(3, kDec0, pier), At(3, kDec0 + arcsec / kArcsecPerDegree, pier));
   }
+
+  void SetUp() override { Settle(sense); }
 
   std::vector<std::string> notices;
   PulseSense sense{"Telescope Simulator", [this](const std::string& n) { notices.push_back(n); }};
@@ -92,6 +109,7 @@ TEST(PulseSense, WhatOnePulseMustShowToTurnAnAxis) {
   for (const Row& row : rows) {
     int told = 0;
     PulseSense sense("m", [&](const std::string&) { ++told; });
+    Settle(sense);
     MountReading start, end;
     start.dec_deg = kDec0;
     end.dec_deg = kDec0 + row.moved / kArcsecPerDegree;
@@ -111,6 +129,7 @@ TEST_F(PulseSenseTest, AReadingJoltedBetweenTwoTicksTurnsNothing) {
   const double step = kRate * kArcsecPerDegree * kSmallMs / 1000;
   for (const double jolt : {-4.0, 4.0, -6.0}) {
     PulseSense fresh("m", [this](const std::string& n) { notices.push_back(n); });
+    Settle(fresh);
     for (int tick = 0; tick < 6; ++tick) {
       const auto at = [&](int t) {
         const double off = t == 3 ? jolt : 0;
@@ -195,10 +214,15 @@ TEST_F(PulseSenseTest, EachSideIsJudgedOnItsOwn) {
   EXPECT_FALSE(sense.Reversed(false, PierSide::West));
 }
 
-TEST_F(PulseSenseTest, AMountWithoutAPierSideHasOneSideThatCanTurnBack) {
+TEST_F(PulseSenseTest, ASideSeenToMoveOneWayTurnsBackOnlyOnSeveralPulsesInARow) {
   DecPulse(D::North, -kPulseArcsec, PierSide::Unknown);
   ASSERT_TRUE(sense.Reversed(true, PierSide::Unknown));
-  // It flipped (unseen): the reversed pulses now go the wrong way.
+  // Sent reversed, now and then one the other way (a disturbed reading).
+  for (const double moved :
+       {kPulseArcsec, -kPulseArcsec, -kPulseArcsec, kPulseArcsec, -kPulseArcsec, -kPulseArcsec})
+    DecPulse(D::North, moved, PierSide::Unknown);
+  EXPECT_TRUE(sense.Reversed(true, PierSide::Unknown));
+  // It flipped (unseen, no pier side): the third in a row turns it back.
   DecPulse(D::North, -kPulseArcsec, PierSide::Unknown);
   EXPECT_FALSE(sense.Reversed(true, PierSide::Unknown));
   EXPECT_EQ(notices, (std::vector<std::string>{
@@ -206,6 +230,56 @@ TEST_F(PulseSenseTest, AMountWithoutAPierSideHasOneSideThatCanTurnBack) {
                          "way; reversing them from now on",
                          "INDI mount \"Telescope Simulator\": declination pulses move the way "
                          "they are named again; no longer reversing them"}));
+}
+
+// A mount drifting east at 0.15"/s in right ascension, published as INDI
+// does it (a new position once it has moved 1.5"), held for ten minutes by a
+// cycle every 4 s that pulses west whatever error is over 1" and re-captures
+// past 5". Its pulses move it as named, not at all, or the other way, and
+// after five minutes maybe otherwise (a guide cable plugged in).
+TEST(PulseSense, ADriftingMountIsJudgedByWhatItsPulsesAddToTheDrift) {
+  constexpr double kDrift = 0.15, kStep = 1.5, kCycle = 4, kThreshold = 1;
+  constexpr int kCycles = 150;
+  struct Row {
+    double effect, effect_later;    // of a pulse, times what it should do
+    std::vector<std::string> said;  // how each notice begins
+    bool reversed;
+  };
+  const std::string none = "right ascension pulses have no effect on the mount's position: ";
+  const Row rows[] = {
+      {1, 1, {}, false},
+      {0, 0, {none}, false},
+      {-1, -1, {"right ascension pulses move the other way; reversing them from now on"}, true},
+      {0, 1, {none, "right ascension pulses move the mount again"}, false},
+  };
+  for (const Row& row : rows) {
+    std::vector<std::string> told;
+    PulseSense sense("m", [&](const std::string& n) { told.push_back(n.substr(16)); });
+    double truth = 0, published = 0, target = 0;  // arc-seconds east
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+      truth += kDrift * kCycle;
+      if (std::abs(truth - published) >= kStep) published = truth;
+      MountReading now;
+      now.ra_hours = 3 + published / kArcsecPerHour;
+      now.dec_deg = kDec0;
+      now.at = kStart + std::chrono::milliseconds(static_cast<int>(cycle * kCycle * 1000));
+      sense.Read(now, false, false);
+      const double error = published - target;
+      if (std::abs(error) > 5 * kThreshold) target = published;
+      if (std::abs(error) <= kThreshold || std::abs(error) > 5 * kThreshold) continue;
+      const D sky = error > 0 ? D::West : D::East;
+      const double ms = std::abs(error) / (kRate * kArcsecPerDegree) * 1000;
+      sense.Sent(sky, ms, kRate, now);
+      const bool as_named = sense.ToMount(sky, PierSide::Unknown) == sky;
+      const double effect = cycle < kCycles / 2 ? row.effect : row.effect_later;
+      truth -= error * effect * (as_named ? 1 : -1);
+    }
+    ASSERT_EQ(told.size(), row.said.size()) << row.effect << ", then " << row.effect_later;
+    for (std::size_t i = 0; i < told.size(); ++i)
+      EXPECT_EQ(told[i].substr(0, row.said[i].size()), row.said[i]);
+    EXPECT_EQ(sense.Reversed(false, PierSide::Unknown), row.reversed);
+    EXPECT_EQ(sense.Ineffective(false), row.effect_later == 0);
+  }
 }
 
 // As --reverse-on-pier-west says, from the first pulse; still watched.
@@ -233,6 +307,7 @@ TEST_F(PulseSenseTest, WhatIsSeenOverrulesWhatTheUserSaidOnceSaid) {
   PulseSense said(
       "Telescope Simulator", [&](const std::string& n) { told.push_back(n); },
       ReversedAxes{false, true});
+  Settle(said);
   const auto dec_pulse = [&](D sky, double arcsec, PierSide pier) {
     said.Sent(sky, kMs, kRate, At(3, kDec0, pier));
     said.Read(At(3, kDec0 + arcsec / kArcsecPerDegree, pier), false, false);

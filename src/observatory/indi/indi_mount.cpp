@@ -264,6 +264,7 @@ MountReading IndiMount::Reading() {
   now.slewing = position.state == IPS_BUSY;
   now.tracking = Tracking();
   now.pier = Pier();
+  now.at = link_->Now();
   return now;
 }
 
