@@ -176,6 +176,9 @@ TEST(LogLines, EachKindFillsItsColumns) {
   pulsed.ra_pulse = SentPulse{GuideDirection::East, 1e-05};
   pulsed.dec_pulse = SentPulse{GuideDirection::South, 0.1};
   EXPECT_NE(RecordLine("T", pulsed, "s").find(",E,1e-05,S,0.1,,,,,,,,,,,\r\n"), std::string::npos);
+  EXPECT_EQ(MountLine("T", "INDI mount \"m\": pulses, \"said\"\n", "Orvan tracking"),
+            "T,mount,Orvan tracking,,,,,,,,,,,,,,,,,\"INDI mount \"\"m\"\": pulses, "
+            "\"\"said\"\"\\n\",,,,,,,,,\r\n");
 }
 
 TEST(LogLines, TheErrorReportQuotesItsText) {

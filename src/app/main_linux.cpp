@@ -78,13 +78,14 @@ void Notice(const std::string& text) {
   std::fflush(stderr);
 }
 
-// What the program says of the air: on standard error and, with --headless,
-// as the view's `air` line once the view is there.
-struct AirNotices {
-  std::function<void(const std::string&)> headless;
+// What the program says of the air or the mount: on standard error and,
+// once the view or the window is there, to it as well (with --headless, the
+// view's `air` line; a mount's note, to the log).
+struct Notices {
+  std::function<void(const std::string&)> also;
   void Say(const std::string& text) const {
     Notice(text);
-    if (headless) headless(text);
+    if (also) also(text);
   }
 };
 
@@ -122,7 +123,7 @@ std::shared_ptr<indi::IndiTrace> OpenIndiTrace(const std::string& path, std::str
 std::unique_ptr<AutomationFactory> MakeObservatory(
     const app::Options& o, std::shared_ptr<indi::IndiTrace> trace, app::SyncPoints* syncs,
     std::shared_ptr<program::ObservatoryProgram>& program, std::shared_ptr<PierSideSource>& side,
-    std::shared_ptr<PositionNews>& news, const AirNotices& air) {
+    std::shared_ptr<PositionNews>& news, const Notices& air, const Notices& mount) {
   program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
@@ -139,7 +140,7 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   indi.port = o.indi_port;
   indi.device = o.device;
   indi.sky = sky;
-  indi.notice = Notice;
+  indi.notice = [&mount](const std::string& text) { mount.Say(text); };
   indi.trace = std::move(trace);
   indi.reverse_on_pier_west = o.reverse_on_pier_west;
   indi.guide_rate = o.guide_rate;
@@ -159,6 +160,7 @@ struct Companions {
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;
   std::shared_ptr<PositionNews> news;
+  Notices* mount = nullptr;
 };
 
 // Starts the program on `view` and runs it to its end; the exit status.
@@ -170,6 +172,7 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   frmMain& form = Module1::Main(main_form, view, observatory, std::move(c.log));
   form.Listen(c.listener);
   form.HearPositionsFrom(c.news.get());
+  if (c.mount) c.mount->also = [&form](const std::string& text) { form.NoteMount(text); };
   if (c.frames) {
     form.SteerWith(&c.frames->hold());
     c.frames->Deliver(form);
@@ -182,6 +185,7 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   // A failed start-up has shown its report and ended the program before any
   // event loop ran; otherwise the loop runs until the program ends.
   if (!form.ended()) QCoreApplication::exec();
+  if (c.mount) c.mount->also = nullptr;
   // The frames stop within their limit; a thread stuck in a folder that
   // hangs is said, and the program ends without it.
   if (c.frames) {
@@ -242,17 +246,17 @@ std::unique_ptr<AutomationFactory> Traced(const app::Options& o, AutomationFacto
 // Runs the program on its view: the headless one or the window; `air_in_use`
 // is said first.
 int RunOnView(int argc, char* argv[], const app::Options& o, AutomationFactory& observatory,
-              Companions c, AirNotices& air, const std::string& air_in_use) {
+              Companions c, Notices& air, const std::string& air_in_use) {
   if (o.headless) {
     QCoreApplication app(argc, argv);
     headless::HeadlessView view([](const std::string& line) {
       std::fprintf(stdout, "%s\n", line.c_str());
       std::fflush(stdout);
     });
-    air.headless = [&view](const std::string& text) { view.AirNoted(text); };
+    air.also = [&view](const std::string& text) { view.AirNoted(text); };
     air.Say(air_in_use);
     const int status = Run(o, view, observatory, std::move(c));
-    air.headless = nullptr;
+    air.also = nullptr;
     return status;
   }
   air.Say(air_in_use);
@@ -294,13 +298,13 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<app::SyncPoints> syncs;
   if (points && o.indi_host) syncs = std::make_unique<app::SyncPoints>(points);
 
-  AirNotices air;
+  Notices air, mount;
   std::unique_ptr<AutomationFactory> observatory;
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;
   std::shared_ptr<PositionNews> news;
   try {
-    observatory = MakeObservatory(o, indi_trace, syncs.get(), program, side, news, air);
+    observatory = MakeObservatory(o, indi_trace, syncs.get(), program, side, news, air, mount);
   } catch (const Error& e) {
     // A model file that can't be read is a bad value on the command line.
     return Refuse(e.description());
@@ -325,6 +329,6 @@ int main(int argc, char* argv[]) {
   }
   return RunOnView(argc, argv, o, traced ? *traced : *observatory,
                    {std::move(log), model_tracking ? &*model_tracking : nullptr, syncs.get(),
-                    frames.get(), program, side, news},
+                    frames.get(), program, side, news, &mount},
                    air, program ? AirInUse(o, *program) : std::string());
 }

@@ -107,6 +107,12 @@ std::string FrameLine(std::string_view time, const FrameNote& note, std::string_
   return Join(fields);
 }
 
+std::string MountLine(std::string_view time, std::string_view note, std::string_view status) {
+  Fields fields = Begin(time, "mount", status);
+  fields[kErrorText] = PrintableText(note);
+  return Join(fields);
+}
+
 std::string ContinuationOf(std::string_view head, std::string_view tail) {
   if (head.empty()) return std::string(kLogHeader) + std::string(kLogLineEnd);
   std::string lead;
@@ -171,6 +177,13 @@ void CycleLog::RecordError(const Error& error, std::string_view status) noexcept
 void CycleLog::RecordFrame(const FrameNote& note, std::string_view status) noexcept {
   try {
     Write(FrameLine(now_(), note, status));
+  } catch (...) {
+  }
+}
+
+void CycleLog::RecordMount(std::string_view note, std::string_view status) noexcept {
+  try {
+    Write(MountLine(now_(), note, status));
   } catch (...) {
   }
 }

@@ -19,6 +19,9 @@ std::string RecordLine(std::string_view time, const CycleRecord& record, std::st
 std::string ErrorReportLine(std::string_view time, const Error& error, std::string_view status);
 // A frame's line: event "frame", the reason in error_text.
 std::string FrameLine(std::string_view time, const FrameNote& note, std::string_view status);
+// A note on the mount (its pulses not moving it, or moving it again): event
+// "mount", the note in error_text.
+std::string MountLine(std::string_view time, std::string_view note, std::string_view status);
 
 // What goes before the first new line of a file that starts with `head` (at
 // least the header's length and a line end, as far as the file has them) and
@@ -53,6 +56,7 @@ class CycleLog {
   void Record(const CycleRecord& record, std::string_view status) noexcept;
   void RecordError(const Error& error, std::string_view status) noexcept;
   void RecordFrame(const FrameNote& note, std::string_view status) noexcept;
+  void RecordMount(std::string_view note, std::string_view status) noexcept;
 
   // Whether a write has failed since the log was opened.
   bool failed() const { return failed_; }

@@ -193,6 +193,10 @@ void frmMain::NoteFrame(const tracking::FrameNote& note) noexcept {
   }
 }
 
+void frmMain::NoteMount(const std::string& note) noexcept {
+  if (log_) log_->RecordMount(note, model_.Text(sbStatusBar));
+}
+
 void frmMain::Recorded(const tracking::CycleRecord& record) noexcept {
   if (log_) log_->Record(record, model_.Text(sbStatusBar));
   if (listener_) listener_->Recorded(record);

@@ -54,6 +54,8 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   void HearPositionsFrom(PositionNews* news) { unseen_ = {news, {}}; }
   // What became of a frame: to the log and the view.
   void NoteFrame(const tracking::FrameNote& note) noexcept;
+  // A note on the mount, said on standard error already: to the log.
+  void NoteMount(const std::string& note) noexcept;
 
   bool ended() const { return ended_; }
   int exit_status() const { return exit_status_; }

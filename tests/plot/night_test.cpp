@@ -152,14 +152,16 @@ std::string FrameLine(const std::string& seconds, const std::string& rest) {
 }
 
 // Frames between the cycles: kept at the middle of their exposure with their
-// drift, a refused one marked so; the others are not drawn. They neither
-// break the error trace nor end the threshold's span.
+// drift, a refused one marked so; the others are not drawn. They, and a note
+// on the mount, neither break the error trace nor end the threshold's span.
 TEST(Night, FramesAreKeptAtTheirMiddleWithTheirDrift) {
   std::istringstream in(
       std::string(kLogHeader) + "\r\n" +
       "2026-12-08T21:00:00.000Z,start,s,10,20,,,,,,,,,1,,,,,,,east,,,,,,,,\r\n" +
       "2026-12-08T21:00:04.000Z,cycle,Orvan tracking,,,,,,,,,0.5,0.5,1,,,,,,,east,,,,,,,,\r\n" +
       FrameLine("05", ",,,,,/f/1.fits,2026-12-08T21:00:02.500Z,0,0,reference") +
+      "2026-12-08T21:00:06.000Z,mount,Orvan tracking,,,,,,,,,,,,,,,,,\"INDI mount \"\"m\"\": "
+      "right ascension pulses move the mount again\",,,,,,,,,\r\n" +
       "2026-12-08T21:00:08.000Z,cycle,Orvan tracking,,,,,,,,,0.25,0.75,1,,,,,,,east,,,,,,,,\r\n" +
       FrameLine("09", ",,,,,/f/2.fits,2026-12-08T21:00:06.500Z,0.75,-0.5,used") +
       FrameLine("10", "bad solve,,,,,/f/3.fits,2026-12-08T21:00:07.250Z,12,-3,refused") +

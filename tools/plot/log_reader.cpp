@@ -61,13 +61,14 @@ double LineParser::Number(Column column) const {
 }
 
 Event LineParser::EventOf() const {
-  static constexpr std::array<std::pair<std::string_view, Event>, 6> kEvents = {{
+  static constexpr std::array<std::pair<std::string_view, Event>, 7> kEvents = {{
       {"cycle", Event::Cycle},
       {"start", Event::Start},
       {"stop", Event::Stop},
       {"abort", Event::Abort},
       {"error", Event::Error},
       {"frame", Event::Frame},
+      {"mount", Event::Mount},
   }};
   for (const auto& [name, event] : kEvents)
     if (f_[kEvent] == name) return event;

@@ -20,7 +20,7 @@ using tracking::kLogHeader;
 
 // The log's events, and the one the reader finds between lines: the mount
 // on the other side of the pier from the line before.
-enum class Event : std::uint8_t { Start, Cycle, Stop, Abort, Error, SideChange, Frame };
+enum class Event : std::uint8_t { Start, Cycle, Stop, Abort, Error, SideChange, Frame, Mount };
 
 // What a cycle did, as its status says.
 enum class Activity : std::uint8_t { Holding, WaitingForSlew, WaitingForTracking, Recapturing };

@@ -13,11 +13,13 @@ void Night::Add(const LogLine& line) {
   if (cycles_ == 0 && marks_.empty() && frames_.empty()) begin_ms_ = end_ms_ = line.time_ms;
   begin_ms_ = std::min(begin_ms_, line.time_ms);
   end_ms_ = std::max(end_ms_, line.time_ms);
-  // A frame comes between cycles: it neither ends a span nor breaks a trace.
+  // A frame or a note on the mount comes between cycles: it neither ends a
+  // span nor breaks a trace.
   if (line.event == Event::Frame) {
     AddFrame(line);
     return;
   }
+  if (line.event == Event::Mount) return;
   TrackSpans(line);
   if (line.pier != PierSide::Unknown) {
     if (side_ != PierSide::Unknown && line.pier != side_)
