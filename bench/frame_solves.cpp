@@ -14,8 +14,10 @@
 #include "frames/frame_file.h"
 #include "frames/solver.h"
 #include "holding.h"
+#include "intake/frame_intake.h"
 #include "plate_solves.h"
 #include "pointing/places.h"
+#include "support/temp_folder.h"
 #include "support/utc_text.h"
 
 namespace orvan::bench {
@@ -96,8 +98,11 @@ class RealSolver {
     errors_.push_back(std::hypot(d_ra, d_dec));
     ra_.push_back(d_ra);
     dec_.push_back(d_dec);
-    // Back to an apparent place, as the program takes it.
-    return pointing::ApparentPlace({solved.sky->center}, UtcAt(truth.start + truth.exposure_s / 2));
+    // Back to an apparent place at the frame's middle, as the program takes it.
+    const std::optional<tracking::FrameMeasurement> input =
+        intake::HoldInputOf(path, *read.header, *solved.sky);
+    if (!input) return Miss("no such UTC moment");
+    return program::RaDec{input->center.ra, input->center.dec};
   }
 
   SolverStats Stats() const {
@@ -131,19 +136,18 @@ class RealSolver {
 }  // namespace
 
 SolverStats MeasureSolver() {
-  char dir[] = "/tmp/frame-chain-XXXXXX";
-  if (!::mkdtemp(dir)) {
-    std::perror("frame-chain: mkdtemp");
+  const TempFolder dir("frame-chain");
+  if (dir.path().empty()) {
+    std::fprintf(stderr, "frame-chain: %s\n", dir.error().c_str());
     return {};
   }
-  RealSolver solver(dir);
+  RealSolver solver(dir.path());
   FramePlan plan;
   plan.cadence_s = kCadence;
   plan.solved_frames = kRealFrames;
   plan.solve = [&solver](const TrueFrame& t) { return solver.Solve(t); };
   // Only the real solves matter here: the run stops mattering after them.
   Simulate(kTargets[0], 2, Mode::Rates, FitCase(20, 2, Air::Told).observatory, &plan);
-  std::filesystem::remove_all(dir);
   return solver.Stats();
 }
 

@@ -92,10 +92,10 @@ class FrameTaker {
       }
       const tracking::FrameOutcome outcome =
           hold_.Frame({"frame.fits", e.start, mid, {seen->ra, seen->dec}, kFieldDeg});
-      if (outcome.verdict == tracking::FrameVerdict::Reference) aim_ = e.sum;
-      if (outcome.verdict == tracking::FrameVerdict::Used) ++run.frames_used;
-      if (outcome.verdict == tracking::FrameVerdict::Refused) ++run.frames_refused;
-      if (aim_ && outcome.verdict != tracking::FrameVerdict::Ignored) centres_.push_back(e.sum);
+      if (outcome.verdict == tracking::FrameAction::Reference) aim_ = e.sum;
+      if (outcome.verdict == tracking::FrameAction::Used) ++run.frames_used;
+      if (outcome.verdict == tracking::FrameAction::Refused) ++run.frames_refused;
+      if (aim_ && outcome.verdict != tracking::FrameAction::Ignored) centres_.push_back(e.sum);
       done_.pop_front();
     }
   }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "simulated_night.h"
+#include "support/temp_folder.h"
 #include "tracking/cycle_log.h"
 
 namespace {
@@ -20,19 +21,12 @@ namespace fs = std::filesystem;
 // A log in a folder of its own, removed afterwards.
 class TemporaryLog {
  public:
-  TemporaryLog() {
-    std::string pattern = (fs::temp_directory_path() / "orvan-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) dir_ = pattern;
-  }
-  ~TemporaryLog() {
-    if (!dir_.empty()) fs::remove_all(dir_);
-  }
   std::unique_ptr<tracking::CycleLog> Open(std::string& error) const {
-    return tracking::CycleLog::Open((dir_ / "night.csv").string(), {}, {}, error);
+    return tracking::CycleLog::Open(dir_.File("night.csv"), {}, {}, error);
   }
 
  private:
-  fs::path dir_;
+  TempFolder dir_{"orvan-bench"};
 };
 
 // A cycle that read, mapped and pulsed on both axes: the longest line.

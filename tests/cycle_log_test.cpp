@@ -434,7 +434,7 @@ TEST(CycleLog, AFrameLineFillsTheFrameColumns) {
   // 2026-12-08T21:04:08.123Z: 9838 days and 32,648.123 s after J2000.0.
   note.mid = 9838 * 86400.0 + 32648.123;
   note.drift_arcsec = AxisPair{0.25, -1.5};
-  note.action = "refused";
+  note.action = FrameAction::Refused;
   note.reason = "bad solve: 12.0\" from the prediction, limit 10.0\"";
   EXPECT_EQ(FrameLine("2026-12-08T21:04:40.000Z", note, "Orvan tracking"),
             "2026-12-08T21:04:40.000Z,frame,Orvan tracking,,,,,,,,,,,,,,,,,"
@@ -449,7 +449,7 @@ TEST(CycleLog, AFrameLineFillsTheFrameColumns) {
 TEST(CycleLog, AFrameLineStaysOneLineOfUtf8) {
   FrameNote note;
   note.file = "/frames/a\nb\r\xff\xe2\x80\xae.fits";
-  note.action = "failed";
+  note.action = FrameAction::Failed;
   note.reason = "not a FITS file";
   EXPECT_EQ(FrameLine("2026-12-08T21:04:40.000Z", note, "Orvan tracking"),
             "2026-12-08T21:04:40.000Z,frame,Orvan tracking,,,,,,,,,,,,,,,,,not a FITS file,,,,,"

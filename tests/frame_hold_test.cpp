@@ -53,14 +53,14 @@ TEST(FrameHold, FirstFrameIsTheReferenceAndLaterOnesDriftFromIt) {
   rig.Start();
   for (int i = 0; i < 20; ++i) rig.Cycle(4);
   const FrameOutcome first = rig.Frame(10, 1.5, -0.5);
-  EXPECT_EQ(first.verdict, FrameVerdict::Reference);
+  EXPECT_EQ(first.verdict, FrameAction::Reference);
   ASSERT_TRUE(first.drift_arcsec && first.mount);
   EXPECT_EQ(first.drift_arcsec->ra, 0);
   EXPECT_DOUBLE_EQ(first.mount->ra, kRa);
 
   for (int i = 0; i < 30; ++i) rig.Cycle(4);
   const FrameOutcome second = rig.Frame(10, 3.5, 1.0);
-  EXPECT_EQ(second.verdict, FrameVerdict::Used);
+  EXPECT_EQ(second.verdict, FrameAction::Used);
   ASSERT_TRUE(second.drift_arcsec);
   // cos dec taken at the reference, 0.5" south: 8e-6" more.
   EXPECT_NEAR(second.drift_arcsec->ra, 2.0, 1e-5);
@@ -71,11 +71,11 @@ TEST(FrameHold, SteersThePositionAgainstTheDriftAtMostOneAndAHalfThresholdsACycl
   Rig rig;
   rig.Start(0.5);
   rig.Cycle(40);
-  ASSERT_EQ(rig.Frame(1, 0, 0).verdict, FrameVerdict::Reference);
+  ASSERT_EQ(rig.Frame(1, 0, 0).verdict, FrameAction::Reference);
   rig.Cycle(120);
   // The sky has moved 4" east of the mount's reading: the mount must go
   // 4" west; 0.75" (1.5 x 0.5") a cycle.
-  ASSERT_EQ(rig.Frame(1, 4, 0).verdict, FrameVerdict::Used);
+  ASSERT_EQ(rig.Frame(1, 4, 0).verdict, FrameAction::Used);
   TrackerState state;
   state.TrackingActive = true;
   state.TargetTrueRA = kRa;
@@ -104,7 +104,7 @@ TEST(FrameHold, FramesThatDoNotBelongAreIgnoredWithTheirReason) {
   EXPECT_EQ(rig.Frame(10, 0, 0).reason, "taken before the start");
   rig.Cycle(100);
   EXPECT_EQ(rig.Frame(10, 5000, 0).reason, "more than a field away from the target");
-  ASSERT_EQ(rig.Frame(5, 0, 0).verdict, FrameVerdict::Reference);
+  ASSERT_EQ(rig.Frame(5, 0, 0).verdict, FrameAction::Reference);
   EXPECT_EQ(rig.Frame(20, 0, 0).reason, "out of time order");
 
   // A cycle that waited for a slew, then one that took the moved mount.
@@ -134,16 +134,16 @@ TEST(FrameHold, AFrameDatedInTheFutureIsRefusedAndSetsNoTimeOrder) {
   rig.Cycle(100);
   const struct {
     double mid_ago;
-    FrameVerdict verdict;
+    FrameAction verdict;
     const char* reason;
   } frames[] = {
-      {5, FrameVerdict::Reference, ""},
-      {-120, FrameVerdict::Refused,
+      {5, FrameAction::Reference, ""},
+      {-120, FrameAction::Refused,
        "dated in the future: its middle is 120.0 s past the clock; is the camera's clock right?"},
-      {-3.6e9, FrameVerdict::Refused,
+      {-3.6e9, FrameAction::Refused,
        "dated in the future: its middle is 3600000000.0 s past the clock"},
       // Within the clock's tolerance, but after the newest reading.
-      {-2, FrameVerdict::Ignored, "waits for a reading after its end"},
+      {-2, FrameAction::Ignored, "waits for a reading after its end"},
   };
   for (const auto& f : frames) {
     const FrameOutcome outcome = rig.Frame(f.mid_ago, 0, 0);
@@ -155,7 +155,7 @@ TEST(FrameHold, AFrameDatedInTheFutureIsRefusedAndSetsNoTimeOrder) {
 
 // A name or reason from the folder never splits, overwrites or forges a line.
 TEST(FrameNoteText, EscapesWhatTheFolderWrote) {
-  const FrameNote note = {"a\"b\nc\rd\\.fits", std::nullopt, std::nullopt, "failed",
+  const FrameNote note = {"a\"b\nc\rd\\.fits", std::nullopt, std::nullopt, FrameAction::Failed,
                           "bad DATE-OBS \"x\"\n\x1b[2J"};
   EXPECT_EQ(FrameNoteText(note),
             "\"a\\\"b\\nc\\rd\\\\.fits\" failed: bad DATE-OBS \"x\"\\n\\x1b[2J");
@@ -165,18 +165,18 @@ TEST(FrameHold, ABadSolveIsRefusedUnlessTheNextAgreesWithIt) {
   Rig rig;  // threshold 1": the limit is 10"
   rig.Start();
   rig.Cycle(40);
-  ASSERT_EQ(rig.Frame(1, 0, 0).verdict, FrameVerdict::Reference);
+  ASSERT_EQ(rig.Frame(1, 0, 0).verdict, FrameAction::Reference);
   rig.Cycle(60);
   const FrameOutcome bad = rig.Frame(1, 12, 0);
-  EXPECT_EQ(bad.verdict, FrameVerdict::Refused);
+  EXPECT_EQ(bad.verdict, FrameAction::Refused);
   EXPECT_EQ(bad.reason, "bad solve: 12.0\" from the prediction, limit 10.0\"");
   rig.Cycle(60);
-  EXPECT_EQ(rig.Frame(1, 0.5, 0).verdict, FrameVerdict::Used);  // the prediction holds
+  EXPECT_EQ(rig.Frame(1, 0.5, 0).verdict, FrameAction::Used);  // the prediction holds
   rig.Cycle(60);
-  EXPECT_EQ(rig.Frame(1, 30, 0).verdict, FrameVerdict::Refused);
+  EXPECT_EQ(rig.Frame(1, 30, 0).verdict, FrameAction::Refused);
   rig.Cycle(60);
   // Agrees with the one before: the mount really moved.
-  EXPECT_EQ(rig.Frame(1, 31, 0).verdict, FrameVerdict::Used);
+  EXPECT_EQ(rig.Frame(1, 31, 0).verdict, FrameAction::Used);
 
   Rig strict({false, 2.0});
   strict.Start();
@@ -195,7 +195,7 @@ TEST(FrameHold, CentringHoldsTheTargetItselfAndTheMountIsReadOverTheExposure) {
   // north on the mean.
   const FrameOutcome f =
       rig.hold.Frame({"f.fits", rig.now - 3.5, rig.now - 3, {kRa, kDec + 12 * kDegPerArcsec}, 1.0});
-  EXPECT_EQ(f.verdict, FrameVerdict::Used);
+  EXPECT_EQ(f.verdict, FrameAction::Used);
   ASSERT_TRUE(f.mount && f.drift_arcsec);
   EXPECT_NEAR(f.mount->dec, kDec + 2 * kDegPerArcsec, 1e-12);
   EXPECT_NEAR(f.drift_arcsec->dec, 12, 1e-6);
@@ -222,11 +222,11 @@ TEST(FrameHold, AFrameWaitsForAReadingAfterItsEnd) {
   const FrameMeasurement frame{"f.fits", 998.5, 1005.5, {kRa, kDec}, 1.0};
   const FrameOutcome early = rig.hold.Frame(frame);
   EXPECT_TRUE(early.wait);
-  EXPECT_EQ(early.verdict, FrameVerdict::Ignored);
+  EXPECT_EQ(early.verdict, FrameAction::Ignored);
   rig.Cycle(4, {kRa, kDec + 4 * kDegPerArcsec});  // 1016: 4" north
   const FrameOutcome later = rig.hold.Frame(frame);
   EXPECT_FALSE(later.wait);
-  EXPECT_EQ(later.verdict, FrameVerdict::Reference);
+  EXPECT_EQ(later.verdict, FrameAction::Reference);
   ASSERT_TRUE(later.mount);
   // From 1000 to 1012.5: 0" to 2" by 1012, 2.25" by 1012.5; by trapezoids
   // (12 x 1 + 0.5 x 2.125) / 12.5.

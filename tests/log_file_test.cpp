@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_folder.h"
 #include "tracking/cycle_log.h"
 
 namespace orvan::tracking {
@@ -27,14 +28,11 @@ constexpr uid_t kNobody = 65534;
 class LogFile : public testing::Test {
  protected:
   LogFile() {
-    std::string pattern = (fs::temp_directory_path() / "orvan-log-XXXXXX").string();
-    dir_ = ::mkdtemp(pattern.data());
     // Others may look in: the read-only test opens as an ordinary user.
     fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
     path_ = (dir_ / "night.csv").string();
   }
-  ~LogFile() override { fs::remove_all(dir_); }
 
   std::unique_ptr<CycleLog> Open(const std::string& path) {
     std::string error;
@@ -58,7 +56,8 @@ class LogFile : public testing::Test {
     return r;
   }
 
-  fs::path dir_;
+  TempFolder folder_{"orvan-log"};
+  fs::path dir_ = folder_.path();
   std::string path_;
   std::string error_;
   std::vector<std::string> failures_;

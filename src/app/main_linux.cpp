@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -17,9 +18,9 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/frame_intake.h"
 #include "app/points_file.h"
 #include "app/sync_points.h"
+#include "intake/frame_intake.h"
 #include "observatory/indi/indi_observatory.h"
 #include "observatory/indi/indi_trace.h"
 #include "observatory/sim/simulated_observatory.h"
@@ -42,6 +43,9 @@
 namespace {
 
 using namespace orvan;
+
+// What the frames' worker made is taken in this often, on the program's thread.
+constexpr std::chrono::milliseconds kTakeFramesEvery{1000};
 
 // SIGINT and SIGTERM end the program like a closed window: the handler only
 // wakes the event loop, which closes the window on the user-interface thread.
@@ -156,7 +160,7 @@ struct Companions {
   std::unique_ptr<tracking::CycleLog> log;
   tracking::TrackingObserver* listener = nullptr;
   app::SyncPoints* syncs = nullptr;
-  app::FrameIntake* frames = nullptr;
+  intake::FrameIntake* frames = nullptr;
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;
   std::shared_ptr<PositionNews> news;
@@ -168,6 +172,7 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   // The window logic holds the observatory's objects and is bound to the
   // view, so it goes before either.
   std::unique_ptr<frmMain> main_form;
+  QTimer frames_timer;  // ends before the window logic it notes frames to
   const std::unique_ptr<QSocketNotifier> signal_notifier = CloseOnSignals(main_form);
   frmMain& form = Module1::Main(main_form, view, observatory, std::move(c.log));
   form.Listen(c.listener);
@@ -175,7 +180,9 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   if (c.mount) c.mount->also = [&form](const std::string& text) { form.NoteMount(text); };
   if (c.frames) {
     form.SteerWith(&c.frames->hold());
-    c.frames->Deliver(form);
+    c.frames->NoteTo([&form](const tracking::FrameNote& note) { form.NoteFrame(note); });
+    frames_timer.callOnTimeout([frames = c.frames] { frames->Take(); });
+    frames_timer.start(kTakeFramesEvery);
   }
   if (!form.ended()) {
     if (o.threshold) form.Type(ControlId::Text11, *o.threshold);
@@ -214,11 +221,10 @@ bool OpenLog(const app::Options& o, std::unique_ptr<tracking::CycleLog>& log, st
 
 // Holding by the frames of --frames; each frame's line on standard error
 // where no headless view prints it.
-std::unique_ptr<app::FrameIntake> OpenFrames(const app::Options& o,
-                                             std::shared_ptr<program::ObservatoryProgram> program,
-                                             std::shared_ptr<PierSideSource> side,
-                                             std::shared_ptr<app::PointsFile> points) {
-  app::FrameIntake::Config config;
+std::unique_ptr<intake::FrameIntake> OpenFrames(
+    const app::Options& o, std::shared_ptr<program::ObservatoryProgram> program,
+    std::shared_ptr<PierSideSource> side, std::shared_ptr<app::PointsFile> points) {
+  intake::FrameIntake::Config config;
   config.dir = *o.frames_dir;
   config.solve = o.solve_frames;
   config.any_wcs = o.any_frame_wcs;
@@ -228,10 +234,16 @@ std::unique_ptr<app::FrameIntake> OpenFrames(const app::Options& o,
     config.whole_wait =
         std::chrono::milliseconds(std::llround(*o.frames_wait_s * kMillisecondsPerSecond));
   }
-  app::FrameIntake::Say say;
+  intake::FrameIntake::Say say;
   if (!o.headless) say = [](const std::string& text) { Notice("frame " + text); };
-  return std::make_unique<app::FrameIntake>(config, std::move(program), std::move(side),
-                                            std::move(points), std::move(say));
+  intake::FrameIntake::PointSink to_points;
+  if (points) {
+    to_points = [points](const points::PointRecord& point, const std::string& source) {
+      points->Append(point, source);
+    };
+  }
+  return std::make_unique<intake::FrameIntake>(config, std::move(program), std::move(side),
+                                               std::move(to_points), std::move(say));
 }
 
 // The observatory's accesses on standard error, where asked for.
@@ -316,7 +328,7 @@ int main(int argc, char* argv[]) {
   const std::unique_ptr<AutomationFactory> traced = Traced(o, *observatory);
   // Model tracking, where asked for: it outlives the window, and gives the
   // mount its own tracking back at the latest when it goes.
-  std::unique_ptr<app::FrameIntake> frames;
+  std::unique_ptr<intake::FrameIntake> frames;
   if (o.frames_dir) {
     frames = OpenFrames(o, program, side, points);
     if (!frames->Start(error)) return Refuse(error);

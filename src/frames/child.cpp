@@ -75,10 +75,4 @@ std::string SignalName(int signal) {
   return name != nullptr ? name : "unknown signal";
 }
 
-std::string ErrorText(int err) {
-  std::array<char, 256> buffer{};
-  // The GNU strerror_r, which may return its own static text instead.
-  return strerror_r(err, buffer.data(), buffer.size());
-}
-
 }  // namespace orvan::frames

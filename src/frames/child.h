@@ -37,7 +37,4 @@ ChildEnding AwaitChild(pid_t pid, ChildClock::time_point deadline, int stop_fd);
 // A signal's description ("Segmentation fault"), safe on any thread.
 std::string SignalName(int signal);
 
-// The system's text for errno value `err`, safe on any thread.
-std::string ErrorText(int err);
-
 }  // namespace orvan::frames

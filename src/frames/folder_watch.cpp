@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "child.h"
+#include "support/error_text.h"
 
 namespace orvan::frames {
 

@@ -17,6 +17,7 @@
 #include "frames/frame_wcs.h"
 #include "pointing/sky.h"
 #include "points/text_fields.h"
+#include "support/error_text.h"
 #include "support/numtext.h"
 #include "support/units.h"
 #include "support/utc_text.h"

@@ -20,6 +20,7 @@
 #include <type_traits>
 
 #include "child.h"
+#include "support/error_text.h"
 #include "support/numtext.h"
 #include "support/units.h"
 

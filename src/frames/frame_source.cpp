@@ -20,6 +20,7 @@
 
 #include "child.h"
 #include "folder_watch.h"
+#include "support/error_text.h"
 #include "support/numtext.h"
 #include "whole_file.h"
 

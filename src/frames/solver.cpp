@@ -21,7 +21,9 @@
 #include "child.h"
 #include "frames/frame_reader.h"
 #include "points/text_fields.h"
+#include "support/error_text.h"
 #include "support/numtext.h"
+#include "support/temp_folder.h"
 #include "support/units.h"
 
 namespace orvan::frames {
@@ -50,31 +52,6 @@ constexpr rlim_t kCpuBackstopMarginS = 10;
 // Marks every descriptor from 3 up close-on-exec (linux/close_range.h).
 constexpr unsigned kCloseRangeCloexec = 1U << 2U;
 constexpr int kExecFailed = 127;
-
-// A folder of the solver's own, removed with everything in it.
-class TempFolder {
- public:
-  explicit TempFolder(std::string& error) {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/orvan-solve-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      error = "cannot make a temporary folder: " + ErrorText(errno);
-      return;
-    }
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 std::vector<std::string> Arguments(const std::string& frame, const std::string& dir,
                                    const FrameHeader& header, const SolveHint& hint,
@@ -285,12 +262,15 @@ Solved Solve(const FrameFile& frame, const FrameHeader& header, const SolveHint&
              const SolverConfig& config, int stop_fd) {
   Solved solved;
   const auto began = ChildClock::now();
-  const TempFolder folder(solved.error);
-  if (folder.path().empty()) return solved;
-  const std::string input = folder.path() + "/" + kInputName;
+  const TempFolder folder("orvan-solve");
+  if (folder.path().empty()) {
+    solved.error = folder.error();
+    return solved;
+  }
+  const std::string input = folder.File(kInputName);
   solved.error = header.plain ? Place(frame, input) : PlainCopy(frame, input, config, stop_fd);
   if (!solved.error.empty()) return solved;
-  const std::string log = folder.path() + "/" + kLogName;
+  const std::string log = folder.File(kLogName);
   const auto cpu_s = static_cast<rlim_t>(std::ceil(std::max(config.cpu_limit_s, 1.0)));
   const pid_t pid = Start(config.program, Arguments(input, folder.path(), header, hint, config),
                           folder.path(), log, cpu_s + kCpuBackstopMarginS);

@@ -23,6 +23,7 @@ struct LearnedScale {
 
 struct SolveHint {
   std::optional<pointing::RaDec> near;  // J2000
+  // The solver looks this far around `near`.
   double radius_deg = 2;
   std::optional<double> scale_arcsec;  // per pixel, as the user gave it
   std::vector<LearnedScale> learned;   // the last solve's, for each size

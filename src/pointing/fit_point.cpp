@@ -42,4 +42,17 @@ points::PointAir PointAirOf(const Site& site) {
   return {site.temperature_c, site.pressure_hpa, site.relative_humidity * kPercent};
 }
 
+points::PointRecord PointOf(const UtcFields& utc, RaDec sky_j2000, RaDec mount, PierSide side,
+                            const Site& air) {
+  points::PointRecord r;
+  r.utc = utc;
+  r.sky_ra_hours = sky_j2000.ra;
+  r.sky_dec_deg = sky_j2000.dec;
+  r.mount_ra_hours = mount.ra;
+  r.mount_dec_deg = mount.dec;
+  r.pier_side = side;
+  r.air = PointAirOf(air);
+  return r;
+}
+
 }  // namespace orvan::pointing

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "observatory/position_news.h"
 #include "replay/scenario.h"
 #include "tracking/cycle_log.h"
 #include "ui/model_subscription.h"

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "support/error_text.h"
+
 namespace orvan {
 namespace {
 
@@ -19,7 +21,7 @@ constexpr char kBackupSuffix[] = ".old";
 constexpr mode_t kNewFileMode = 0644;
 
 std::string Reason(int error = errno) {
-  return std::strerror(error);
+  return ErrorText(error);
 }
 
 bool WriteAll(int fd, std::string_view text, std::string& reason) {

@@ -102,7 +102,7 @@ std::string FrameLine(std::string_view time, const FrameNote& note, std::string_
     fields[kFrameDriftRaArcsec] = ShortestText(note.drift_arcsec->ra);
     fields[kFrameDriftDecArcsec] = ShortestText(note.drift_arcsec->dec);
   }
-  fields[kFrameAction] = note.action;
+  fields[kFrameAction] = FrameActionName(note.action);
   fields[kErrorText] = PrintableText(note.reason);
   return Join(fields);
 }

@@ -8,7 +8,7 @@
 #include "support/append_file.h"
 #include "support/error.h"
 #include "tracking/cycle_record.h"
-#include "tracking/frame_hold.h"
+#include "tracking/frame_note.h"
 #include "tracking/log_columns.h"
 
 // The cycle log: one CSV line for each thing a handler did (docs/log-format.md).

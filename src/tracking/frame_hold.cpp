@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <vector>
 
-#include "support/escaped_text.h"
 #include "support/units.h"
 
 namespace orvan::tracking {
@@ -39,34 +38,6 @@ std::string Arcsec(double value) {
 }
 
 }  // namespace
-
-const char* FrameVerdictName(FrameVerdict verdict) {
-  switch (verdict) {
-    case FrameVerdict::Reference:
-      return "reference";
-    case FrameVerdict::Used:
-      return "used";
-    case FrameVerdict::Ignored:
-      return "ignored";
-    case FrameVerdict::Refused:
-      return "refused";
-  }
-  return "";
-}
-
-std::string FrameNoteText(const FrameNote& note) {
-  std::string text;
-  if (!note.file.empty()) text = "\"" + EscapedText(note.file) + "\" ";
-  text += note.action;
-  if (note.drift_arcsec) {
-    char drift[96];
-    std::snprintf(drift, sizeof drift, ", drift RA %.2f\" Dec %.2f\"", note.drift_arcsec->ra,
-                  note.drift_arcsec->dec);
-    text += drift;
-  }
-  if (!note.reason.empty()) text += ": " + PrintableText(note.reason);
-  return text;
-}
 
 FrameHold::FrameHold(FrameHoldConfig config, std::function<double()> now)
     : config_(config), now_(std::move(now)) {}
@@ -274,7 +245,7 @@ std::optional<std::string> FrameHold::Future(const FrameMeasurement& frame) {
 FrameOutcome FrameHold::Frame(const FrameMeasurement& frame) {
   FrameOutcome outcome;
   if (std::optional<std::string> why = Future(frame)) {
-    outcome.verdict = FrameVerdict::Refused;
+    outcome.verdict = FrameAction::Refused;
     outcome.reason = std::move(*why);
     return outcome;
   }
@@ -304,20 +275,20 @@ FrameOutcome FrameHold::Frame(const FrameMeasurement& frame) {
   if (!reference_) {
     reference_ = frame.center;
     offsets_.push_back(offset);
-    outcome.verdict = FrameVerdict::Reference;
+    outcome.verdict = FrameAction::Reference;
     outcome.drift_arcsec = AxisPair{0, 0};
     return outcome;
   }
   outcome.drift_arcsec = SkyDifference(frame.center, *reference_);
   if (!Plausible(offset, frame, outcome)) {
-    outcome.verdict = FrameVerdict::Refused;
+    outcome.verdict = FrameAction::Refused;
     return outcome;
   }
   offsets_.push_back(offset);
   while (offsets_.size() > kRateFrames ||
          (offsets_.size() > 1 && offsets_.front().time < frame.mid - kRateWindowSeconds))
     offsets_.pop_front();
-  outcome.verdict = FrameVerdict::Used;
+  outcome.verdict = FrameAction::Used;
   return outcome;
 }
 

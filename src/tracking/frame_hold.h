@@ -6,6 +6,8 @@
 #include <string>
 
 #include "tracking/cycle_record.h"
+#include "tracking/frame_note.h"
+#include "tracking/target_steering.h"
 #include "tracking/tracker_state.h"
 #include "tracking/tracking.h"
 
@@ -13,13 +15,6 @@
 // plate-solved, says where the telescope truly pointed, which the mount's
 // readings never show.
 namespace orvan::tracking {
-
-// Moves the position the cycles hold, before each cycle runs; and hears the
-// handlers' records like any observer.
-class TargetSteering : public TrackingObserver {
- public:
-  virtual void Steer(TrackerState& state) noexcept = 0;
-};
 
 // How fast the held position moves, for model tracking to add to its rates:
 // arc-seconds per second, right ascension as an angle of right ascension.
@@ -39,11 +34,9 @@ struct FrameMeasurement {
   double field_deg = 0;  // the frame's larger side
 };
 
-enum class FrameVerdict { Reference, Used, Ignored, Refused };
-const char* FrameVerdictName(FrameVerdict verdict);
-
 struct FrameOutcome {
-  FrameVerdict verdict = FrameVerdict::Ignored;
+  // Reference, Used, Ignored or Refused.
+  FrameAction verdict = FrameAction::Ignored;
   std::string reason;  // why a frame was ignored or refused
   // The frame's centre less the reference's, on the sky (arc-seconds,
   // right ascension times cos dec); for a frame measured against one.
@@ -56,21 +49,6 @@ struct FrameOutcome {
   // again once the next cycle has read the mount (ignored meanwhile).
   bool wait = false;
 };
-
-// What became of a frame, or of the frame folder, for the log and the view.
-struct FrameNote {
-  std::string file;           // empty for the folder's notes
-  std::optional<double> mid;  // the middle of the exposure, as FrameMeasurement's
-  std::optional<AxisPair> drift_arcsec;
-  // reference, used, ignored, refused (FrameVerdictName); failed (not read or
-  // not solved); dropped (the queue overflowed); folder.
-  std::string action;
-  std::string reason;
-};
-// One line for a person: "f.fits" used, drift RA 0.52" Dec -0.31";
-// "f.fits" ignored: taken before the start. The name is escaped
-// (EscapedText) and the reason made printable: neither can forge a line.
-std::string FrameNoteText(const FrameNote& note);
 
 struct FrameHoldConfig {
   // The target itself is the reference: the frames bring it to their middle.

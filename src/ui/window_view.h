@@ -5,7 +5,7 @@
 
 #include "support/error.h"
 #include "tracking/cycle_record.h"
-#include "tracking/frame_hold.h"
+#include "tracking/frame_note.h"
 #include "ui/window_model.h"
 
 namespace orvan {

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "support/temp_folder.h"
 #include "support/units.h"
 
 extern char** environ;
@@ -176,13 +177,12 @@ bool Query(const CatalogueConfig& config, pointing::RaDec center, double radius_
            std::vector<Star>& stars, std::string& error) {
   const std::vector<std::string> indexes = IndexFiles(config.index_dir, error);
   if (indexes.empty()) return false;
-  const char* tmp = std::getenv("TMPDIR");
-  std::string dir = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/stars-XXXXXX";
-  if (mkdtemp(dir.data()) == nullptr) {
-    error = "cannot make a folder in " + dir + ": " + std::strerror(errno);
+  const TempFolder dir("stars");
+  if (dir.path().empty()) {
+    error = dir.error();
     return false;
   }
-  const std::string table = dir + "/stars.fits", log = dir + "/query.log";
+  const std::string table = dir.File("stars.fits"), log = dir.File("query.log");
   std::vector<Star> found;
   bool ok = true;
   for (const std::string& index : indexes) {
@@ -196,8 +196,6 @@ bool Query(const CatalogueConfig& config, pointing::RaDec center, double radius_
       break;
     }
   }
-  std::remove(log.c_str());
-  rmdir(dir.c_str());
   if (ok) stars = Unique(std::move(found));
   return ok;
 }

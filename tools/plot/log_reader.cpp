@@ -127,19 +127,9 @@ PierSide LineParser::SideOf() const {
   Fail("pier_side " + Quoted(f_[kPierSide]) + " is not east or west");
 }
 
-constexpr std::array<std::pair<std::string_view, FrameAction>, 7> kFrameActions = {{
-    {"reference", FrameAction::Reference},
-    {"used", FrameAction::Used},
-    {"ignored", FrameAction::Ignored},
-    {"refused", FrameAction::Refused},
-    {"failed", FrameAction::Failed},
-    {"dropped", FrameAction::Dropped},
-    {"folder", FrameAction::Folder},
-}};
-
 std::string FrameActionList() {
   std::string list;
-  for (const auto& [name, action] : kFrameActions)
+  for (const auto& [name, action] : tracking::kFrameActions)
     list += (list.empty() ? "" : ", ") + std::string(name);
   return list;
 }
@@ -156,16 +146,13 @@ void LineParser::ParseFrame(LogLine& l) const {
   if (f_[kFrameDriftRaArcsec].empty() != f_[kFrameDriftDecArcsec].empty())
     Fail(f_[kFrameDriftRaArcsec].empty() ? "frame_drift_dec_arcsec without frame_drift_ra_arcsec"
                                          : "frame_drift_ra_arcsec without frame_drift_dec_arcsec");
-  const auto known = std::find_if(kFrameActions.begin(), kFrameActions.end(),
-                                  [action](const auto& a) { return a.first == action; });
-  if (!action.empty() && known == kFrameActions.end())
+  const std::optional<FrameAction> known = tracking::FrameActionNamed(action);
+  if (!action.empty() && !known)
     Fail("frame_action " + Quoted(action) + " is not one of " + FrameActionList());
   if (l.event != Event::Frame) return;
   if (action.empty()) Fail("frame line without frame_action");
-  l.frame_action = known->second;
-  const bool measured = l.frame_action == FrameAction::Reference ||
-                        l.frame_action == FrameAction::Used ||
-                        l.frame_action == FrameAction::Refused;
+  l.frame_action = *known;
+  const bool measured = tracking::Measured(l.frame_action);
   if (measured && mid.empty()) Fail("frame_mid is empty on a " + std::string(action) + " frame");
   if (measured && f_[kFrameDriftRaArcsec].empty())
     Fail("frame_drift_ra_arcsec is empty on a " + std::string(action) + " frame");

@@ -12,6 +12,7 @@
 
 #include "observatory/pier_side.h"
 #include "support/line_error.h"
+#include "tracking/frame_note.h"
 #include "tracking/log_columns.h"
 
 namespace orvan::plot {
@@ -25,18 +26,7 @@ enum class Event : std::uint8_t { Start, Cycle, Stop, Abort, Error, SideChange, 
 // What a cycle did, as its status says.
 enum class Activity : std::uint8_t { Holding, WaitingForSlew, WaitingForTracking, Recapturing };
 
-// What became of a frame (a frame line's frame_action): measured against the
-// reference (Reference, Used, Refused as a bad solve), or not (Ignored,
-// Failed, Dropped), or a note on the frame folder.
-enum class FrameAction : std::uint8_t {
-  Reference,
-  Used,
-  Ignored,
-  Refused,
-  Failed,
-  Dropped,
-  Folder
-};
+using tracking::FrameAction;
 
 struct Pulse {
   int sign = 0;  // +1 drives the error up (E, N), -1 down (W, S), 0: no pulse

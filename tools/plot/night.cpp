@@ -84,10 +84,8 @@ void Night::Measure(const LogLine& line) {
 
 void Night::AddFrame(const LogLine& line) {
   const bool refused = line.frame_action == FrameAction::Refused;
-  const bool measured = refused || line.frame_action == FrameAction::Reference ||
-                        line.frame_action == FrameAction::Used;
-  if (!measured || !line.frame_mid_ms || std::isnan(line.frame_drift_ra) ||
-      std::isnan(line.frame_drift_dec))
+  if (!tracking::Measured(line.frame_action) || !line.frame_mid_ms ||
+      std::isnan(line.frame_drift_ra) || std::isnan(line.frame_drift_dec))
     return;
   frames_.push_back(
       {*line.frame_mid_ms,

@@ -52,18 +52,10 @@ std::vector<SeenSync> SyncWatch::Take() {
 }
 
 points::PointRecord SyncPoint(const SeenSync& sync, PierSide side, const pointing::Site& air) {
-  points::PointRecord r;
-  r.utc = UtcFieldsOf(sync.time);
+  const UtcFields fields = UtcFieldsOf(sync.time);
   pointing::Utc utc{};
-  pointing::UtcOf(r.utc, utc);
-  const pointing::RaDec j2000 = pointing::MeanPlaceOf(sync.synced, utc);
-  r.sky_ra_hours = j2000.ra;
-  r.sky_dec_deg = j2000.dec;
-  r.mount_ra_hours = sync.before.ra;
-  r.mount_dec_deg = sync.before.dec;
-  r.pier_side = side;
-  r.air = pointing::PointAirOf(air);
-  return r;
+  pointing::UtcOf(fields, utc);
+  return pointing::PointOf(fields, pointing::MeanPlaceOf(sync.synced, utc), sync.before, side, air);
 }
 
 }  // namespace orvan::indi

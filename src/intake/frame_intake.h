@@ -1,31 +1,37 @@
 #pragma once
 
-#include <QTimer>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/points_file.h"
 #include "frames/frame_source.h"
 #include "observatory/program/observatory_program.h"
+#include "points/point_record.h"
 #include "tracking/frame_hold.h"
-#include "ui/frmMain.h"
+#include "tracking/frame_note.h"
 
-namespace orvan::app {
+// Holding by the frames (--frames), the one way down for a frame: the folder
+// watched and each new frame read and solved on a worker thread; on the
+// program's own thread, each frame measured by the hold, its note told, and,
+// solved and taken, recorded as a point. No window system here: the program
+// calls Take on a timer of its own.
+namespace orvan::intake {
 
-// Holding by the frames (--frames): the folder watched and each new frame
-// read and solved on a worker thread; on the program's own thread, once a
-// second, each frame measured by the hold, noted in the log and the view,
-// and, solved and taken, appended as a point (--points).
+// A frame read, or read and solved, as the hold takes it: its start and
+// middle, and the apparent place of date of its centre at the middle. None
+// where the middle is no UTC moment.
+std::optional<tracking::FrameMeasurement> HoldInputOf(const std::string& file,
+                                                      const frames::FrameHeader& header,
+                                                      const frames::FrameSky& sky);
+
 class FrameIntake {
  public:
   using Say = std::function<void(const std::string&)>;
-  static constexpr std::chrono::milliseconds kTakeEvery{1000};
-  // The solver looks this far around where the program believes a frame is.
-  static constexpr double kHintRadiusDeg = 2;
+  using NoteSink = std::function<void(const tracking::FrameNote&)>;
+  using PointSink =
+      std::function<void(const points::PointRecord& point, const std::string& source)>;
   // A frame whose middle is after the newest reading waits this long, three
   // cycles, for one after it; then it is said as waiting no longer.
   static constexpr double kMostWaitSeconds = 12;
@@ -41,16 +47,16 @@ class FrameIntake {
   };
 
   // `say` hears each frame's line where no view prints it (the window);
-  // `points` may be null.
+  // `points` is told each frame point (may be empty).
   FrameIntake(Config config, std::shared_ptr<program::ObservatoryProgram> program,
-              std::shared_ptr<PierSideSource> side, std::shared_ptr<PointsFile> points, Say say);
+              std::shared_ptr<PierSideSource> side, PointSink points, Say say);
 
   tracking::FrameHold& hold() { return hold_; }
   // The watch starts; false, with the reason, when it cannot.
   bool Start(std::string& error);
-  // From now on what the worker made is taken into `form` every kTakeEvery;
-  // once the event loop runs.
-  void Deliver(frmMain& form);
+  // From now on each note also goes to `notes` (the log and the view).
+  void NoteTo(NoteSink notes) { notes_ = std::move(notes); }
+  // Takes in what the worker made since the last call.
   void Take();
   // The watch and the worker stopped; what could not be, said (empty where
   // all stopped).
@@ -66,8 +72,9 @@ class FrameIntake {
   Config config_;
   std::shared_ptr<program::ObservatoryProgram> program_;
   std::shared_ptr<PierSideSource> side_;
-  std::shared_ptr<PointsFile> points_;
+  PointSink points_;
   Say say_;
+  NoteSink notes_;
   tracking::FrameHold hold_;
   frames::FrameSource source_;
   std::vector<frames::LearnedScale> learned_;  // the last solve's, per frame size
@@ -77,8 +84,6 @@ class FrameIntake {
     double since;
   };
   std::vector<Waiting> waiting_;  // for a reading after their middle
-  frmMain* form_ = nullptr;
-  std::unique_ptr<QTimer> timer_;
 };
 
-}  // namespace orvan::app
+}  // namespace orvan::intake

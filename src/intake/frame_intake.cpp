@@ -1,4 +1,4 @@
-#include "app/frame_intake.h"
+#include "intake/frame_intake.h"
 
 #include <utility>
 
@@ -7,7 +7,7 @@
 #include "support/escaped_text.h"
 #include "support/utc_text.h"
 
-namespace orvan::app {
+namespace orvan::intake {
 namespace {
 
 // The UTC of a count of the program's clock, as ERFA takes it and as a
@@ -15,10 +15,6 @@ namespace {
 UtcFields FieldsAt(double seconds) {
   return UtcFieldsOf(TimeOfJ2000Seconds(seconds));
 }
-
-}  // namespace
-
-namespace {
 
 frames::SourceConfig SourceConfigOf(const FrameIntake::Config& config) {
   frames::SourceConfig source;
@@ -29,9 +25,21 @@ frames::SourceConfig SourceConfigOf(const FrameIntake::Config& config) {
 
 }  // namespace
 
+std::optional<tracking::FrameMeasurement> HoldInputOf(const std::string& file,
+                                                      const frames::FrameHeader& header,
+                                                      const frames::FrameSky& sky) {
+  pointing::Utc utc{};
+  if (!pointing::UtcOf(FieldsAt(header.mid_exposure), utc)) return std::nullopt;
+  const pointing::RaDec apparent = pointing::ApparentPlace({sky.center}, utc);
+  return tracking::FrameMeasurement{file,
+                                    header.mid_exposure - header.exposure_s / 2,
+                                    header.mid_exposure,
+                                    {apparent.ra, apparent.dec},
+                                    sky.field_deg};
+}
+
 FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProgram> program,
-                         std::shared_ptr<PierSideSource> side, std::shared_ptr<PointsFile> points,
-                         Say say)
+                         std::shared_ptr<PierSideSource> side, PointSink points, Say say)
     : config_(std::move(config)),
       program_(std::move(program)),
       side_(std::move(side)),
@@ -51,16 +59,8 @@ bool FrameIntake::Start(std::string& error) {
   return source_.Start(error);
 }
 
-void FrameIntake::Deliver(frmMain& form) {
-  form_ = &form;
-  timer_ = std::make_unique<QTimer>();
-  QObject::connect(timer_.get(), &QTimer::timeout, [this] { Take(); });
-  timer_->start(kTakeEvery);
-}
-
 frames::SolveHint FrameIntake::Hint() const {
   frames::SolveHint hint;
-  hint.radius_deg = kHintRadiusDeg;
   hint.scale_arcsec = config_.pixel_scale_arcsec;
   hint.learned = learned_;
   if (const std::optional<tracking::AxisPair> held = hold_.Held()) {
@@ -86,14 +86,14 @@ void FrameIntake::Take() {
         Measure(e, program_->clock()->Now());
         continue;
       case Kind::Failed:
-        note = {e.file, std::nullopt, std::nullopt, "failed", e.text};
+        note = {e.file, std::nullopt, std::nullopt, tracking::FrameAction::Failed, e.text};
         if (e.header) note.mid = e.header->mid_exposure;
         break;
       case Kind::Dropped:
-        note = {"", std::nullopt, std::nullopt, "dropped", e.text};
+        note = {"", std::nullopt, std::nullopt, tracking::FrameAction::Dropped, e.text};
         break;
       case Kind::Folder:
-        note = {"", std::nullopt, std::nullopt, "folder", e.text};
+        note = {"", std::nullopt, std::nullopt, tracking::FrameAction::Folder, e.text};
         break;
     }
     Note(note);
@@ -103,18 +103,13 @@ void FrameIntake::Take() {
 
 void FrameIntake::Measure(const frames::FrameEvent& e, double since) {
   const frames::FrameHeader& header = *e.header;
-  const frames::FrameSky& sky = *e.sky;
-  pointing::Utc utc{};
-  if (!pointing::UtcOf(FieldsAt(header.mid_exposure), utc)) {
-    Note({e.file, header.mid_exposure, std::nullopt, "failed", "no such UTC moment"});
+  const std::optional<tracking::FrameMeasurement> input = HoldInputOf(e.file, header, *e.sky);
+  if (!input) {
+    Note({e.file, header.mid_exposure, std::nullopt, tracking::FrameAction::Failed,
+          "no such UTC moment"});
     return;
   }
-  const pointing::RaDec apparent = pointing::ApparentPlace({sky.center}, utc);
-  const tracking::FrameOutcome outcome = hold_.Frame({e.file,
-                                                      header.mid_exposure - header.exposure_s / 2,
-                                                      header.mid_exposure,
-                                                      {apparent.ra, apparent.dec},
-                                                      sky.field_deg});
+  const tracking::FrameOutcome outcome = hold_.Frame(*input);
   if (outcome.wait && program_->clock()->Now() - since < kMostWaitSeconds) {
     waiting_.push_back({e, since});
     return;
@@ -124,34 +119,28 @@ void FrameIntake::Measure(const frames::FrameEvent& e, double since) {
   if (!e.wcs_unused.empty() && !std::exchange(wcs_said_, true)) {
     reason += (reason.empty() ? "solved, as " : "; solved, as ") + e.wcs_unused;
   }
-  Note({e.file, header.mid_exposure, outcome.drift_arcsec,
-        tracking::FrameVerdictName(outcome.verdict), reason});
+  Note({e.file, header.mid_exposure, outcome.drift_arcsec, outcome.verdict, reason});
   Record(e, outcome);
 }
 
 void FrameIntake::Record(const frames::FrameEvent& e, const tracking::FrameOutcome& outcome) {
-  const bool taken = outcome.verdict == tracking::FrameVerdict::Reference ||
-                     outcome.verdict == tracking::FrameVerdict::Used;
+  const bool taken = outcome.verdict == tracking::FrameAction::Reference ||
+                     outcome.verdict == tracking::FrameAction::Used;
   if (!points_ || !taken || !outcome.mount) return;
-  points::PointRecord point;
-  point.utc = FieldsAt(e.header->mid_exposure);
-  point.sky_ra_hours = e.sky->center.ra;
-  point.sky_dec_deg = e.sky->center.dec;
   // The mount's own reading at the middle, as a sync records it: the hold's
   // place for the mount then, with the model and refraction put back as they
   // were then. A fit of these points fits the mount, not the model in use.
   const program::RaDec reading =
       program_->MapIdealToRaw({outcome.mount->ra, outcome.mount->dec}, e.header->mid_exposure);
-  point.mount_ra_hours = reading.ra;
-  point.mount_dec_deg = reading.dec;
-  point.pier_side = side_ ? side_->SideOfPier() : PierSide::Unknown;
-  point.air = pointing::PointAirOf(program_->CurrentSite());
-  points_->Append(point, "frame \"" + EscapedText(e.file) + "\"");
+  const points::PointRecord point =
+      pointing::PointOf(FieldsAt(e.header->mid_exposure), e.sky->center, {reading.ra, reading.dec},
+                        side_ ? side_->SideOfPier() : PierSide::Unknown, program_->CurrentSite());
+  points_(point, "frame \"" + EscapedText(e.file) + "\"");
 }
 
 void FrameIntake::Note(const tracking::FrameNote& note) {
-  if (form_) form_->NoteFrame(note);
+  if (notes_) notes_(note);
   if (say_) say_(tracking::FrameNoteText(note));
 }
 
-}  // namespace orvan::app
+}  // namespace orvan::intake
