@@ -223,7 +223,7 @@ bool OpenLog(const app::Options& o, std::unique_ptr<tracking::CycleLog>& log, st
 // where no headless view prints it.
 std::unique_ptr<intake::FrameIntake> OpenFrames(
     const app::Options& o, std::shared_ptr<program::ObservatoryProgram> program,
-    std::shared_ptr<PierSideSource> side, std::shared_ptr<app::PointsFile> points) {
+    std::shared_ptr<PierSideSource> side, std::shared_ptr<app::PointsFile> point_file) {
   intake::FrameIntake::Config config;
   config.dir = *o.frames_dir;
   config.solve = o.solve_frames;
@@ -237,9 +237,10 @@ std::unique_ptr<intake::FrameIntake> OpenFrames(
   intake::FrameIntake::Say say;
   if (!o.headless) say = [](const std::string& text) { Notice("frame " + text); };
   intake::FrameIntake::PointSink to_points;
-  if (points) {
-    to_points = [points](const points::PointRecord& point, const std::string& source) {
-      points->Append(point, source);
+  if (point_file) {
+    to_points = [file = std::move(point_file)](const points::PointRecord& point,
+                                               const std::string& source) {
+      file->Append(point, source);
     };
   }
   return std::make_unique<intake::FrameIntake>(config, std::move(program), std::move(side),
