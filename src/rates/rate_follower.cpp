@@ -84,4 +84,10 @@ void RateFollower::Failed(const Error& error) {
                         HexNumber(error.number()) + ")");
 }
 
+void RateFollower::GaveUp(int recaptures) {
+  Say(said_gave_up_, "model tracking stopped: the mount was re-captured " +
+                         std::to_string(recaptures) +
+                         " times while it tracked at the model's rates; pulses hold alone");
+}
+
 }  // namespace orvan::program

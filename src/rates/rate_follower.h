@@ -34,6 +34,7 @@ class RateFollower final : public tracking::RateFollowing {
   // Says, once, that the rates failed (the pulses hold on): `error` raised
   // by the mount while following or pausing.
   void Failed(const Error& error) override;
+  void GaveUp(int recaptures) override;
 
   // The largest departure from sidereal sent whatever the model says (near
   // the pole or the horizon the mapped rates grow without bound): one
@@ -47,7 +48,8 @@ class RateFollower final : public tracking::RateFollowing {
   std::shared_ptr<ObservatoryProgram> program_;
   Notice notice_;
   bool following_ = false;
-  bool said_ra_ = false, said_dec_ = false, said_clamped_ = false, said_failed_ = false;
+  bool said_ra_ = false, said_dec_ = false, said_clamped_ = false, said_failed_ = false,
+       said_gave_up_ = false;
 };
 
 }  // namespace orvan::program

@@ -15,8 +15,15 @@ void ModelTracking::Recorded(const CycleRecord& record) noexcept {
       if (record.target) return Follow(*record.target);
       return Pause();
     case RecordKind::Cycle:
-      // Only a cycle that mapped both positions held the target.
+      // Only a cycle that mapped both positions held the target; one with
+      // a target and no mapping re-captured it.
       if (record.target && record.target_scope) return Follow(*record.target);
+      if (record.target && following_ && ++recaptures_ >= kMostRecaptures) {
+        Pause();
+        given_up_ = true;
+        follower_.GaveUp(recaptures_);
+        return;
+      }
       return Pause();
     case RecordKind::Stop:
     case RecordKind::Abort:
@@ -25,6 +32,8 @@ void ModelTracking::Recorded(const CycleRecord& record) noexcept {
 }
 
 void ModelTracking::Follow(const AxisPair& target) noexcept {
+  if (given_up_) return;
+  following_ = true;
   try {
     follower_.Follow(target, kCycleSeconds, motion_ ? motion_->Motion() : AxisPair{});
   } catch (const Error& e) {
@@ -36,6 +45,7 @@ void ModelTracking::Follow(const AxisPair& target) noexcept {
 }
 
 void ModelTracking::Pause() noexcept {
+  following_ = false;
   try {
     follower_.Pause();
   } catch (const Error& e) {

@@ -345,5 +345,57 @@ TEST_P(FaultTable, EndsInTheMessageNamingTheCauseAndSendsNoPulseOnIt) {
 INSTANTIATE_TEST_SUITE_P(Faults, FaultTable, ::testing::ValuesIn(AllFaults()),
                          [](const auto& info) { return info.param.name; });
 
+// A mount that takes its custom rates on (Busy), then answers Ok but keeps
+// others: read back, an axis that did not keep its rate is left to the
+// pulses, as one refused. (An Ok alone that does not carry the values written
+// is no answer at all.)
+TEST(CustomRatesReadBack, AnAxisThatDidNotKeepItsRateIsLeftToThePulses) {
+  struct Row {
+    const char* kept_ra;  // what the mount reads after any rate write
+    program::RateAxes taken;
+    std::size_t writes;  // of the rates: both axes, then right ascension alone
+  };
+  const Row rows[] = {{"15.2", {true, false}, 2}, {"15.041", {false, false}, 2}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.kept_ra);
+    FakeServer server;
+    const std::string modes =
+        SwitchDefinition(kFakeDevice, names::kTelescopeTrackMode,
+                         {{names::kTrackSidereal, true}, {names::kTrackCustom, false}});
+    const std::string rates = NumberDefinition(
+        kFakeDevice, names::kTelescopeTrackRate, "Ok",
+        {{names::kTrackRateRa, "15.041"}, {names::kTrackRateDe, "0"}}, "-100", "100");
+    server.On("<getProperties", {Send(MountGreeting({}, modes + rates))});
+    for (const char* mode : {names::kTrackCustom, names::kTrackSidereal}) {
+      const bool custom = std::string(mode) == names::kTrackCustom;
+      server.On(std::string("name='") + mode + "'",
+                {Send("<setSwitchVector device='" + kFakeDevice + "' name='" +
+                      names::kTelescopeTrackMode + "' state='Ok'><oneSwitch name='" +
+                      names::kTrackSidereal + "'>" + (custom ? "Off" : "On") +
+                      "</oneSwitch><oneSwitch name='" + names::kTrackCustom + "'>" +
+                      (custom ? "On" : "Off") + "</oneSwitch></setSwitchVector>")},
+                true);
+    }
+    // Busy, then Ok: the answer, whatever the values.
+    std::vector<Action> answer;
+    for (const char* state : {"Busy", "Ok"})
+      answer.push_back(
+          Send(NumberUpdate(kFakeDevice, names::kTelescopeTrackRate, state,
+                            {{names::kTrackRateRa, row.kept_ra}, {names::kTrackRateDe, "0"}})));
+    server.On(std::string("name='") + names::kTelescopeTrackRate + "'", answer, true);
+    IndiMount mount(FakeOptions(server));
+    mount.Open();
+    const program::RateAxes taken = mount.SetCustomRates({15.2, 0.5});
+    EXPECT_EQ(taken.ra, row.taken.ra);
+    EXPECT_EQ(taken.dec, row.taken.dec);
+    const auto writes = server.Received("newNumberVector", names::kTelescopeTrackRate);
+    ASSERT_EQ(writes.size(), row.writes);
+    EXPECT_NE(writes[0].find(names::kTrackRateDe), std::string::npos);
+    EXPECT_EQ(writes[1].find(names::kTrackRateDe), std::string::npos);
+    // Refused altogether, the mount is given back the mode it had.
+    EXPECT_EQ(mount.Capabilities().custom_rates.ra, row.taken.ra);
+  }
+}
+
 }  // namespace
 }  // namespace orvan::indi

@@ -276,6 +276,29 @@ TEST(ModelTracking, FollowsWhileHoldingAndPausesOtherwise) {
   EXPECT_TRUE(rig.notices.empty());
 }
 
+// A mount that runs away at its rates: every measuring cycle sets them, and
+// every other cycle re-captures. A re-capture with the rates paused (after a
+// wait) does not count.
+TEST(ModelTracking, RatesThatKeepCausingReCapturesAreGivenUpForTheRun) {
+  using tracking::RecordKind;
+  FollowerRig rig;
+  tracking::ModelTracking model(rig.follower);
+  model.Recorded(Record(RecordKind::Start, true, false));
+  model.Recorded(Record(RecordKind::Cycle, false, false));  // waited
+  model.Recorded(Record(RecordKind::Cycle, true, false));   // re-captured, not following
+  for (int i = 0; i < tracking::ModelTracking::kMostRecaptures; ++i) {
+    model.Recorded(Record(RecordKind::Cycle, true, true));
+    model.Recorded(Record(RecordKind::Cycle, true, false));
+  }
+  EXPECT_EQ(rig.mount->sent.size(), 4u);
+  model.Recorded(Record(RecordKind::Cycle, true, true));
+  model.Recorded(Record(RecordKind::Start, true, false));
+  EXPECT_EQ(rig.mount->sent.size(), 4u) << "given up for the rest of the run";
+  EXPECT_EQ(rig.notices, std::vector<std::string>{
+                             "model tracking stopped: the mount was re-captured 3 times while it "
+                             "tracked at the model's rates; pulses hold alone"});
+}
+
 TEST(ModelTracking, AMountThatFailsLeavesHoldingToThePulsesAndSaysSoOnce) {
   auto clock = std::make_shared<program::VirtualClock>(kStart);
   std::vector<std::string> notices;

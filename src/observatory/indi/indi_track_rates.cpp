@@ -23,6 +23,11 @@ double RoomAround(const NumberElement& e, double centre) {
   return std::min(e.max - centre, centre - e.min);
 }
 
+// A rate read back within this of the one sent (arc-seconds per second) was
+// kept: a thousandth of an arc-second a second, under a tenth of the
+// smallest threshold over a cycle.
+constexpr double kRateKeptArcsecPerSecond = 1e-3;
+
 }  // namespace
 
 // An axis the mount refused earlier is no longer offered.
@@ -85,6 +90,15 @@ program::RateAxes IndiMount::SendRates(program::TrackRates rates, bool with_dec)
   NumberWrite values = {{kTrackRateRa, rates.ra}};
   if (with_dec) values.push_back({kTrackRateDe, dec_sign * rates.dec});
   link_->SendNumbers(kTelescopeTrackRate, values);
+  // A driver may answer Ok and keep other rates (its limits, its rounding
+  // beyond use): read back, a rate it did not keep is one it refused.
+  const PropertyValues kept = link_->Values(kTelescopeTrackRate);
+  for (const auto& [element, sent] : values) {
+    if (!(std::abs(kept.Number(element) - sent) <= kRateKeptArcsecPerSecond))
+      throw Error(errors::kRefused, kept.Where(element) + " reads " +
+                                        NumberText(kept.Number(element)) + " after " +
+                                        NumberText(sent) + " was sent");
+  }
   return {true, with_dec};
 }
 
