@@ -71,7 +71,25 @@ frames::SolveHint FrameIntake::Hint() const {
   return hint;
 }
 
+void FrameIntake::Sample() {
+  const double now = program_->clock()->Now();
+  conditions_.push_back(
+      {now, side_ ? side_->SideOfPier() : PierSide::Unknown, program_->LastAirUsed()});
+  while (conditions_.front().time < now - kConditionsKeptSeconds) conditions_.pop_front();
+}
+
+// The last sample at or before `time`; the first where all are later.
+FrameIntake::Conditions FrameIntake::At(double time) const {
+  Conditions at = conditions_.front();
+  for (const Conditions& c : conditions_) {
+    if (c.time > time) break;
+    at = c;
+  }
+  return at;
+}
+
 void FrameIntake::Take() {
+  Sample();
   // Frames that waited for a reading after their middle go first, in order.
   for (const Waiting& w : std::exchange(waiting_, {})) Measure(w.event, w.since);
   for (const frames::FrameEvent& e : source_.Take()) {
@@ -132,9 +150,12 @@ void FrameIntake::Record(const frames::FrameEvent& e, const tracking::FrameOutco
   // were then. A fit of these points fits the mount, not the model in use.
   const program::RaDec reading =
       program_->MapIdealToRaw({outcome.mount->ra, outcome.mount->dec}, e.header->mid_exposure);
-  const points::PointRecord point =
-      pointing::PointOf(FieldsAt(e.header->mid_exposure), e.sky->center, {reading.ra, reading.dec},
-                        side_ ? side_->SideOfPier() : PierSide::Unknown, program_->CurrentSite());
+  // The side of the pier and the air as they were at the middle.
+  const Conditions then = At(e.header->mid_exposure);
+  points::PointAir air;
+  if (then.air) air = {then.air->temperature_c, then.air->pressure_hpa, then.air->humidity_percent};
+  const points::PointRecord point = pointing::PointOf(
+      FieldsAt(e.header->mid_exposure), e.sky->center, {reading.ra, reading.dec}, then.side, air);
   points_(point, "frame \"" + EscapedText(e.file) + "\"");
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -68,6 +69,16 @@ class FrameIntake {
   void Note(const tracking::FrameNote& note);
   void Record(const frames::FrameEvent& event, const tracking::FrameOutcome& outcome);
   frames::SolveHint Hint() const;
+  // The mount's side of the pier and the air the cycles mapped with, sampled
+  // at each Take (on the program's clock), for a frame's middle.
+  struct Conditions {
+    double time = 0;
+    PierSide side = PierSide::Unknown;
+    std::optional<AirUsed> air;
+  };
+  static constexpr double kConditionsKeptSeconds = 600;
+  void Sample();
+  Conditions At(double time) const;
 
   Config config_;
   std::shared_ptr<program::ObservatoryProgram> program_;
@@ -84,6 +95,7 @@ class FrameIntake {
     double since;
   };
   std::vector<Waiting> waiting_;  // for a reading after their middle
+  std::deque<Conditions> conditions_;
 };
 
 }  // namespace orvan::intake

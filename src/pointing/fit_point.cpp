@@ -43,7 +43,7 @@ points::PointAir PointAirOf(const Site& site) {
 }
 
 points::PointRecord PointOf(const UtcFields& utc, RaDec sky_j2000, RaDec mount, PierSide side,
-                            const Site& air) {
+                            const points::PointAir& air) {
   points::PointRecord r;
   r.utc = utc;
   r.sky_ra_hours = sky_j2000.ra;
@@ -51,7 +51,7 @@ points::PointRecord PointOf(const UtcFields& utc, RaDec sky_j2000, RaDec mount, 
   r.mount_ra_hours = mount.ra;
   r.mount_dec_deg = mount.dec;
   r.pier_side = side;
-  r.air = PointAirOf(air);
+  r.air = air;
   return r;
 }
 

@@ -33,6 +33,6 @@ points::PointAir PointAirOf(const Site& site);
 // A point as a sync or a frame records it: at `utc`, the sky's J2000 place,
 // the mount's own reading (apparent of date), its side of the pier and the air.
 points::PointRecord PointOf(const UtcFields& utc, RaDec sky_j2000, RaDec mount, PierSide side,
-                            const Site& air);
+                            const points::PointAir& air);
 
 }  // namespace orvan::pointing

@@ -55,7 +55,8 @@ points::PointRecord SyncPoint(const SeenSync& sync, PierSide side, const pointin
   const UtcFields fields = UtcFieldsOf(sync.time);
   pointing::Utc utc{};
   pointing::UtcOf(fields, utc);
-  return pointing::PointOf(fields, pointing::MeanPlaceOf(sync.synced, utc), sync.before, side, air);
+  return pointing::PointOf(fields, pointing::MeanPlaceOf(sync.synced, utc), sync.before, side,
+                           pointing::PointAirOf(air));
 }
 
 }  // namespace orvan::indi
