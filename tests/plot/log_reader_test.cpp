@@ -168,6 +168,7 @@ TEST(LogReader, ADamagedLineIsSkippedWithWhatIsWrong) {
       {cycle + "0,0,1,,,E,5,,", "dec_pulse \"E\" is not S or N"},
       {cycle + "0,0,1,W,,,,,", "ra_pulse without ra_pulse_ms"},
       {cycle + "0,0,1,,,,5,,", "dec_pulse_ms without dec_pulse"},
+      {cycle + "0,0,1,,,,,a\"b,", "a quote inside a field that does not begin with one"},
       {cycle + "0,,1,,,,,,", "error_ra_arcsec without error_dec_arcsec"},
       {cycle + "0,0,,,,,,,", "threshold_arcsec is empty on a cycle line"},
       {"2026-12-08T21:04:08.123Z,pause,x,,,,,,,,,,,,,,,,,", "unknown event \"pause\""},
@@ -194,6 +195,17 @@ TEST(LogReader, ADamagedLineIsSkippedWithWhatIsWrong) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1].line, 4);
   }
+}
+
+// A line longer than the reader takes cannot be got past: the reading ends
+// there, and what came before is drawn.
+TEST(LogReader, ALineTooLongEndsTheReadingAndKeepsWhatCameBefore) {
+  const std::string good = std::string(kGoodCycle) + kGoodRest + "\r\n";
+  std::vector<LogLine> lines;
+  EXPECT_EQ(
+      Skipped(kHeader + good + std::string(std::size_t{2} << 20, 'x') + "\r\n" + good, &lines),
+      (std::vector<std::pair<long, std::string>>{{3, "a line longer than 1048576 bytes"}}));
+  EXPECT_EQ(lines.size(), 1u);
 }
 
 TEST(LogReader, ThisVersionsLinesTellTheSideOfThePier) {

@@ -228,7 +228,23 @@ void ReadLog(std::istream& in, const std::function<void(const LogLine&)>& take,
   const auto skip = [&](const std::string& what) {
     if (skipped) skipped(csv.line(), what);
   };
-  while (csv.Next(fields)) {
+  // In a log, a line that cannot be split (a stray quote) is skipped like any
+  // damaged line; one the reader cannot get past (longer than it takes) ends
+  // the reading there, with what was read before it kept.
+  long unsplit = 0;
+  const auto next = [&] {
+    for (;;) {
+      try {
+        return csv.Next(fields);
+      } catch (const LineError& e) {
+        if (section == Section::None) throw;
+        if (e.line() == unsplit) return false;
+        unsplit = e.line();
+        if (skipped) skipped(e.line(), e.what());
+      }
+    }
+  };
+  while (next()) {
     if (fields.size() == 1 && fields[0].empty()) continue;  // the end of a line cut short
     if (const std::size_t header = HeaderColumns(fields); header != 0) {
       section = Section::Ours;
