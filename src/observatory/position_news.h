@@ -1,5 +1,9 @@
 #pragma once
 
+#include <optional>
+
+#include "observatory/units.h"
+
 namespace orvan {
 
 // Whether a mount has reported its position anew since the last guide pulse
@@ -16,6 +20,12 @@ class PositionNews {
   // when the last pulse on the axis (declination where `dec`) was sent; true
   // before any pulse, and where the mount's report can't be read.
   virtual bool NewSincePulse(bool dec) noexcept = 0;
+  // The direction a pulse toward `sky` goes to the mount as things now stand,
+  // where the mount is sent another (a reversed axis); none where it goes as
+  // named.
+  virtual std::optional<GuideDirection> SentAs(GuideDirection /*sky*/) noexcept {
+    return std::nullopt;
+  }
 };
 
 }  // namespace orvan

@@ -25,8 +25,11 @@ struct AxisPair {
 };
 
 struct SentPulse {
-  GuideDirection direction = GuideDirection::North;
-  double milliseconds = 0;  // as sent, not rounded
+  GuideDirection direction = GuideDirection::North;  // on the sky
+  double milliseconds = 0;                           // as sent, not rounded
+  // The direction the mount was sent, where it was not `direction` (an axis
+  // the mount moves the other way); for the output, not the log.
+  std::optional<GuideDirection> sent_as = std::nullopt;
 };
 
 // What one click or tick decided. A value is absent where the handler did not

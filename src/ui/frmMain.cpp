@@ -179,7 +179,9 @@ void frmMain::Pulsed(tracking::GuideAxis axis, const tracking::SentPulse& pulse,
                      double error_arcsec) noexcept {
   if (listener_) listener_->Pulsed(axis, pulse, error_arcsec);
   try {
-    view_.PulseSent(axis, pulse, error_arcsec);
+    tracking::SentPulse told = pulse;
+    if (unseen_.news) told.sent_as = unseen_.news->SentAs(pulse.direction);
+    view_.PulseSent(axis, told, error_arcsec);
   } catch (...) {
     // A note the view could not print changes nothing.
   }

@@ -69,6 +69,10 @@ TEST(PulseLine, NamesTheDirectionTheLengthAndTheAxisError) {
             "pulse S 1e-05 ms (Dec error 2e-06\")");
   EXPECT_EQ(PulseLine(tracking::GuideAxis::RightAscension, {GuideDirection::East, 0.5}, -0.25),
             "pulse E 0.5 ms (RA error -0.25\")");
+  // Where the mount moves the axis the other way: what went out, too.
+  EXPECT_EQ(PulseLine(tracking::GuideAxis::Declination,
+                      {GuideDirection::North, 120, GuideDirection::South}, -1.8),
+            "pulse N 120 ms (Dec error -1.8\"), sent to the mount as S");
 }
 
 TEST_F(Headless, PrintsMessagesAndTheErrorReport) {

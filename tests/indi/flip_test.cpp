@@ -243,8 +243,13 @@ TEST_P(MeridianFlip, TheTargetIsReCapturedOnceAndHeldOnTheNewSide) {
     // Well within the re-capture limit of five thresholds.
     EXPECT_LE(h.most_after_first_pulse, kMostAfterFirstPulse * threshold);
   }
-  // Said when found out, and not when told.
+  // Said when found out, and not when told, on standard error and in the
+  // log; a pulse sent reversed says so.
   EXPECT_EQ(CountLines(program.Errors(), "pulses move"), c.reverse ? 0u : 1u);
+  EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                          [](const Row& r) { return r.at("event") == "mount"; }),
+            c.reverse ? 0 : 1);
+  EXPECT_GE(CountLines(program.Output(), ", sent to the mount as "), 1u);
   // The log tells both sides.
   EXPECT_EQ(SideIn(rows.at(before_flip - 1)), c.pier);
   EXPECT_EQ(SideIn(rows.back()), c.flipped);

@@ -299,6 +299,12 @@ bool IndiMount::NewSincePulse(bool dec) noexcept {
   }
 }
 
+std::optional<GuideDirection> IndiMount::SentAs(GuideDirection sky) noexcept {
+  const GuideDirection sent = sense_.ToMount(sky, SideOfPier());
+  if (sent == sky) return std::nullopt;
+  return sent;
+}
+
 // Pulses that are over are judged at the first read of the position after.
 void IndiMount::WatchPulses() {
   sense_.Read(Reading(), link_->Values(kTelescopeTimedGuideWe).state == IPS_BUSY,

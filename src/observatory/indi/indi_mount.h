@@ -53,6 +53,8 @@ class IndiMount final : public program::MountDriver, public PierSideSource, publ
   // on the axis was sent: INDI republishes the position only once it has
   // moved by a step.
   bool NewSincePulse(bool dec) noexcept override;
+  // The other way where the pulse direction watch reverses the axis.
+  std::optional<GuideDirection> SentAs(GuideDirection sky) noexcept override;
 
   // Model tracking through TELESCOPE_TRACK_MODE's TRACK_CUSTOM and
   // TELESCOPE_TRACK_RATE (indi_track_rates.cpp).

@@ -17,8 +17,11 @@ std::string PulseLine(tracking::GuideAxis axis, const tracking::SentPulse& pulse
                       double error_arcsec) {
   const char letter = DirectionLetter(pulse.direction);
   const char* name = axis == tracking::GuideAxis::RightAscension ? "RA" : "Dec";
-  return std::string("pulse ") + letter + " " + ShortestText(pulse.milliseconds) + " ms (" + name +
-         " error " + ShortestText(error_arcsec) + "\")";
+  std::string line = std::string("pulse ") + letter + " " + ShortestText(pulse.milliseconds) +
+                     " ms (" + name + " error " + ShortestText(error_arcsec) + "\")";
+  if (pulse.sent_as)
+    line += std::string(", sent to the mount as ") + DirectionLetter(*pulse.sent_as);
+  return line;
 }
 
 HeadlessView::HeadlessView(LineSink out, ClockText now)
