@@ -28,7 +28,12 @@ using standin::IndiServer;
 using standin::Program;
 using standin::WaitFor;
 
-constexpr auto kSetUpLimit = 30s;  // a driver connecting, syncing and slewing a little
+constexpr auto kSetUpLimit = 30s;  // a driver connecting
+// A driver slewing to the place and settling there. Pulsar2's simulation
+// ignores the sync and slews from where it starts (1 h) at about half an
+// hour of right ascension a second, eastward: up to 24 h, whatever the hour
+// puts the place at, is 45 s.
+constexpr auto kSettleLimit = 90s;
 constexpr auto kStillFor = 3s;     // a position unchanged this long is a tracking mount
 constexpr std::size_t kTicks = 4;  // held for this many cycles
 constexpr auto kHoldLimit = 40s;   // four ticks on a loaded machine
@@ -151,7 +156,7 @@ bool Place(const IndiServer& server, const Driver& d) {
         {p + "ON_COORD_SET.TRACK=On", p + "EQUATORIAL_EOD_COORD.RA;DEC=" + ra + ";20.01"});
   std::string last;
   auto since = std::chrono::steady_clock::now();
-  return WaitFor(kSetUpLimit, [&] {
+  return WaitFor(kSettleLimit, [&] {
     const std::string now = server.GetProp(p + "EQUATORIAL_EOD_COORD.RA") + ";" +
                             server.GetProp(p + "EQUATORIAL_EOD_COORD.DEC");
     if (now != last) {
