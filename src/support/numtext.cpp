@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <system_error>
 
@@ -181,6 +182,12 @@ std::string ShortestText(double value) {
   char buf[40];
   auto res = std::to_chars(buf, buf + sizeof buf, value);
   return std::string(buf, res.ptr);
+}
+
+std::string ArcsecText(double arcsec) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f\"", arcsec);
+  return text;
 }
 
 bool OptionNumber(std::string_view option, std::string_view text, double lo, double hi, double& out,

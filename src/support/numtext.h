@@ -21,6 +21,9 @@ double TextToNumber(std::string_view text, char decimal);
 // format), as transcripts write numbers.
 std::string ShortestText(double value);
 
+// Arc-seconds to a tenth, with the seconds mark, as messages give them: 12.0"
+std::string ArcsecText(double arcsec);
+
 // A command-line option's number: the whole of `text` a decimal as
 // std::from_chars reads it, finite and within [lo, hi]. Else false, with
 // "bad value for OPTION: TEXT" in `error`.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "support/numtext.h"
 #include "support/units.h"
 
 namespace orvan::tracking {
@@ -29,12 +30,6 @@ double Length(const AxisPair& p) {
 
 double Clamp(double value, double limit) {
   return std::clamp(value, -limit, limit);
-}
-
-std::string Arcsec(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f\"", value);
-  return text;
 }
 
 }  // namespace
@@ -223,7 +218,8 @@ bool FrameHold::Plausible(const Offset& offset, const FrameMeasurement& frame,
     return true;
   }
   doubted_ = offset;
-  outcome.reason = "bad solve: " + Arcsec(off) + " from the prediction, limit " + Arcsec(limit);
+  outcome.reason =
+      "bad solve: " + ArcsecText(off) + " from the prediction, limit " + ArcsecText(limit);
   return false;
 }
 

@@ -1,8 +1,9 @@
 #include "observatory/indi/pulse_sense.h"
 
 #include <cmath>
-#include <cstdio>
 #include <utility>
+
+#include "support/numtext.h"
 
 namespace orvan::indi {
 namespace {
@@ -49,12 +50,6 @@ double Seconds(std::chrono::steady_clock::duration d) {
 // Two readings that only pulses and drift can tell apart.
 bool Comparable(const MountReading& from, const MountReading& to) {
   return !from.slewing && from.tracking && !to.slewing && to.tracking && from.pier == to.pier;
-}
-
-std::string Arcsec(double arcsec) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f\"", arcsec);
-  return text;
 }
 
 std::string SideText(PierSide pier) {
@@ -199,8 +194,8 @@ void PulseSense::JudgeEffect(bool dec, double moved, double expected, const Moun
   if (none && !effect.said)
     Say(std::string(AxisText(dec)) + " pulses have no effect on the mount's position: " +
         std::to_string(effect.pulses) + " pulses over " + std::to_string(std::lround(span)) +
-        " s should have moved it " + Arcsec(effect.expected_arcsec) + ", it moved " + Arcsec(size) +
-        "; check the mount's guide port and its driver's " + "pulse settings");
+        " s should have moved it " + ArcsecText(effect.expected_arcsec) + ", it moved " +
+        ArcsecText(size) + "; check the mount's guide port and its driver's pulse settings");
   else if (!none && effect.said)
     Say(std::string(AxisText(dec)) + " pulses move the mount again");
   const bool said = none;
