@@ -4,8 +4,6 @@
 // under 0.3 s of CPU for 10,000, under 3 s for 100,000.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "fit/synthetic_night.h"
 #include "model/fit.h"
 #include "pointing/terms.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -20,9 +19,8 @@ using namespace orvan::model;
 
 // The night's file, written once for each size.
 std::string NightFile(int count) {
-  std::string path = (std::filesystem::temp_directory_path() /
-                      ("orvan_model_tool_cost_" + std::to_string(count) + ".csv"))
-                         .string();
+  static const orvan::TempFolder folder("orvan-model-tool-cost");
+  const std::string path = folder.File(std::to_string(count) + ".csv");
   std::ofstream(path) << synthetic::NightOfPoints(40, -105, 1, 7, count);
   return path;
 }
@@ -39,7 +37,6 @@ void BM_ReadAndFit(benchmark::State& state) {
     FitResult fit = Fit(points, terms);
     benchmark::DoNotOptimize(fit);
   }
-  std::remove(path.c_str());
 }
 BENCHMARK(BM_ReadAndFit)
     ->ArgName("points")

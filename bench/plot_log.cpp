@@ -17,6 +17,7 @@
 #include "plot/night.h"
 #include "plot/night_plot.h"
 #include "plot/picture.h"
+#include "support/temp_folder.h"
 #include "synthetic_log.h"
 
 namespace {
@@ -32,8 +33,10 @@ std::string Log(long cycles) {
   return out.str();
 }
 
+// In a folder of the run's own, removed as the program ends.
 std::filesystem::path Scratch(const std::string& name) {
-  return std::filesystem::temp_directory_path() / ("orvan-plot-bench-" + name);
+  static const orvan::TempFolder folder("orvan-plot-bench");
+  return folder.File(name);
 }
 
 // The million-line log, written once.
@@ -110,6 +113,5 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  std::filesystem::remove(MillionLineLog());
   return 0;
 }

@@ -3,7 +3,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "points/point_csv.h"
 #include "points/point_writer.h"
 #include "points/text_fields.h"
+#include "testing/temp_dir.h"
 
 namespace orvan::points {
 namespace {
@@ -76,12 +76,8 @@ TEST(PointCsv, ReadsWhatPeopleAndSpreadsheetsWrite) {
 // Each point is one write, a new file's header its own first one; a file
 // with other columns is left alone.
 TEST(PointWriter, AppendsWholeLinesUnderOneHeader) {
-  // A folder of this run's own, whatever else runs the suite beside it.
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() /
-      ("orvan_point_writer_" + std::to_string(std::random_device{}()));
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / "syncs.csv").string();
+  const TempDir dir;
+  const std::string path = dir.File("syncs.csv");
   const PointRecord r = Record("2026-12-08T21:30:00Z", 1, PierSide::East);
   std::string error, reason;
   for (int run = 0; run < 2; ++run) {
@@ -94,14 +90,13 @@ TEST(PointWriter, AppendsWholeLinesUnderOneHeader) {
   all << in.rdbuf();
   EXPECT_EQ(all.str(), PointCsvHeaderLine() + PointCsvLine(r) + PointCsvLine(r));
 
-  const std::string old = (dir / "old.csv").string();
+  const std::string old = dir.File("old.csv");
   std::ofstream(old) << kPointCsvHeader << "\n";
   EXPECT_FALSE(PointWriter::Open(old, error));
   EXPECT_EQ(error, "cannot open points " + old +
                        ": it is not a point CSV with the air columns "
                        "(utc,sky_ra_hours,sky_dec_degrees,mount_ra_hours,mount_dec_degrees,"
                        "pier_side,temperature_c,pressure_hpa,humidity_percent)");
-  std::filesystem::remove_all(dir);
 }
 
 TEST(Quoted, CutsARunawayFieldShort) {

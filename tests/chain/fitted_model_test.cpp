@@ -5,12 +5,10 @@
 // formulas, synthetic_points.h) and which the program knows only through
 // the file.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -24,6 +22,7 @@
 #include "observatory/sim/simulated_observatory.h"
 #include "pointing/model_file.h"
 #include "replay/player.h"
+#include "testing/temp_dir.h"
 #include "ui/frmMain.h"
 
 namespace orvan {
@@ -62,18 +61,17 @@ pointing::PointingTerms Truth() {
 }
 
 // The model file orvanacp-model would write from a night of 0.5" points on
-// both sides of the pier.
-std::string FittedModelFile() {
+// both sides of the pier, in `dir`.
+std::string FittedModelFile(const TempDir& dir) {
   std::vector<model::Point> points = model::synthetic::SkyGrid(kMount, kLatitude, true);
   std::mt19937 random(kSeed);
   model::synthetic::AddNoise(points, kNoiseArcsec, random);
   std::vector<std::size_t> terms;
   for (std::string_view name : model::kDefaultTerms) terms.push_back(*pointing::FindTerm(name));
   const model::FitResult fit = model::Fit(points, terms);
-  const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                     ("orvan-chain-" + std::to_string(::getpid()) + ".model");
+  const std::string path = dir.File("chain.model");
   std::ofstream(path) << pointing::FormatPointingModel(fit.Model());
-  return path.string();
+  return path;
 }
 
 // The simulated observatory as `orvanacp --model FILE` makes it, on a virtual
@@ -123,9 +121,8 @@ Worst Hold(sim::ObservatoryConfig config) {
 }
 
 TEST(FittedModel, ReadThroughModelHoldsTheTrueMountWithinTheThreshold) {
-  const std::string file = FittedModelFile();
-  const sim::ObservatoryConfig config = ObservatoryWithModel(file);
-  std::filesystem::remove(file);
+  const TempDir dir;
+  const sim::ObservatoryConfig config = ObservatoryWithModel(FittedModelFile(dir));
   const Worst held = Hold(config);
   EXPECT_LE(held.ra, kThresholdArcsec + kMargin) << "Dec " << held.dec;
   EXPECT_LE(held.dec, kThresholdArcsec + kMargin) << "RA " << held.ra;

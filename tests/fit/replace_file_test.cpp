@@ -8,6 +8,8 @@
 #include <functional>
 #include <sstream>
 
+#include "testing/temp_dir.h"
+
 namespace orvan {
 namespace {
 
@@ -22,14 +24,6 @@ std::string Read(const fs::path& path) {
 
 class ReplaceFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("orvan-replace-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
   // The names in the folder, sorted.
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
@@ -38,7 +32,8 @@ class ReplaceFileTest : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  fs::path folder_;
+  const TempDir dir_;
+  const fs::path folder_{dir_.path()};
 };
 
 TEST_F(ReplaceFileTest, WritesANewFileAndReplacesAnOldOneWholeKeepingItsMode) {

@@ -6,7 +6,6 @@
 // every wait has a limit.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -16,6 +15,7 @@
 #include "fit/synthetic_points.h"
 #include "indi_server.h"
 #include "program.h"
+#include "testing/temp_dir.h"
 
 namespace orvan::indi {
 namespace {
@@ -37,10 +37,10 @@ constexpr double kToleranceArcsec = 0.2;
 TEST(FittedModelOnIndi, TheToolsModelFileMapsTheTargetByItsTerms) {
   IndiServer server;
   server.Start();
-  const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                     ("orvan-fitted-" + std::to_string(::getpid()) + ".model");
+  const TempDir dir;
+  const std::string file = dir.File("fitted.model");
   standin::RunTool({ORVAN_MODEL_TOOL, "fit", ORVAN_POINTS, "--latitude", "40", "--longitude",
-                    "-105", "-o", file.string()});
+                    "-105", "-o", file});
   ASSERT_TRUE(std::filesystem::exists(file));
   bool ok = false;
   standin::TrackAt(server, kHourAngle, kDec, ok);
@@ -48,13 +48,12 @@ TEST(FittedModelOnIndi, TheToolsModelFileMapsTheTargetByItsTerms) {
 
   // No air: the points were made without refraction.
   Program program({ORVAN_PROGRAM, "--headless", "--indi",
-                   "127.0.0.1:" + std::to_string(server.port()), "--model", file.string(),
-                   "--pressure", "0", "--threshold", "1", "--start", "--trace"});
+                   "127.0.0.1:" + std::to_string(server.port()), "--model", file, "--pressure", "0",
+                   "--threshold", "1", "--start", "--trace"});
   ASSERT_TRUE(program.WaitForOutput("status \"Orvan tracking\"", standin::kTickLimit));
   ASSERT_TRUE(program.WaitForError("call Util.MapIdealToRawEqu(", standin::kTickLimit));
   program.Signal(SIGTERM);
   EXPECT_EQ(program.Wait(standin::kExitLimit), 0);
-  std::filesystem::remove(file);
 
   // call Util.MapIdealToRawEqu(&r8:RA, &r8:DEC, ...) -> (&r8:RA, &r8:DEC, &r8:RAW_RA, &r8:RAW_DEC)
   const std::regex mapped(

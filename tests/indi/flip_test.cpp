@@ -7,7 +7,6 @@
 // every wait has a limit.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,6 +21,7 @@
 
 #include "indi_server.h"
 #include "program.h"
+#include "testing/temp_dir.h"
 
 namespace orvan::indi {
 namespace {
@@ -150,12 +150,7 @@ struct Case {
 
 class MeridianFlip : public ::testing::TestWithParam<Case> {
  protected:
-  void SetUp() override {
-    server.Start();
-    log = std::filesystem::temp_directory_path() /
-          ("orvan-flip-" + std::to_string(getpid()) + "-" + std::to_string(port()) + ".csv");
-  }
-  void TearDown() override { std::filesystem::remove(log); }
+  void SetUp() override { server.Start(); }
   int port() const { return server.port(); }
   double Threshold() const { return std::stod(GetParam().threshold); }
 
@@ -182,7 +177,8 @@ class MeridianFlip : public ::testing::TestWithParam<Case> {
   }
 
   IndiServer server;
-  std::filesystem::path log;
+  const TempDir dir;
+  const std::string log = dir.File("flip.csv");
 };
 
 TEST_P(MeridianFlip, TheTargetIsReCapturedOnceAndHeldOnTheNewSide) {
@@ -196,7 +192,7 @@ TEST_P(MeridianFlip, TheTargetIsReCapturedOnceAndHeldOnTheNewSide) {
       ORVAN_PROGRAM, "--headless", "--indi",     "127.0.0.1:" + std::to_string(port()),
       "--device",    kDevice,      "--pressure", "0",
       "--threshold", c.threshold,  "--start",    "--trace",
-      "--log",       log.string()};
+      "--log",       log};
   if (c.reverse) args.insert(args.end(), {"--reverse-on-pier-west", c.reverse});
   Program program(args);
   ASSERT_TRUE(program.WaitForOutput("status \"Orvan tracking\"", kTickLimit));

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <random>
 #include <stdexcept>
 #include <utility>
 
@@ -94,16 +93,11 @@ std::string RunTool(const std::vector<std::string>& argv) {
 }
 
 IndiServer::IndiServer(std::vector<std::string> drivers) : drivers_(std::move(drivers)) {
-  std::random_device random;
-  home_ = std::filesystem::temp_directory_path() /
-          ("orvan-indi-" + std::to_string(getpid()) + "-" + std::to_string(random()));
-  std::filesystem::create_directories(home_);
+  if (home_.path().empty()) throw std::runtime_error("no home for indiserver: " + home_.error());
 }
 
 IndiServer::~IndiServer() {
   Stop();
-  std::error_code ignored;
-  std::filesystem::remove_all(home_, ignored);
 }
 
 void IndiServer::Start() {
@@ -111,20 +105,20 @@ void IndiServer::Start() {
   // it; the server then exits at once and another port is tried.
   for (int i = 0; i < kStartTries; ++i)
     if (TryStart(FreePort())) return;
-  throw std::runtime_error("indiserver did not start; see " + (home_ / "indiserver.log").string());
+  throw std::runtime_error("indiserver did not start; see " + home_.File("indiserver.log"));
 }
 
 bool IndiServer::TryStart(int port) {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e)
     if (std::strncmp(*e, "HOME=", 5) != 0) env.emplace_back(*e);
-  env.push_back("HOME=" + home_.string());
+  env.push_back("HOME=" + home_.path());
   // Its local socket (abstract, "/tmp/indiserver" unless told) would clash
   // with any other server's on the machine: it gets a name of its own.
   std::vector<std::string> args = {"indiserver", "-p", std::to_string(port), "-u",
-                                   (home_ / "indiserver.sock").string()};
+                                   home_.File("indiserver.sock")};
   args.insert(args.end(), drivers_.begin(), drivers_.end());
-  const std::string log = (home_ / "indiserver.log").string();
+  const std::string log = home_.File("indiserver.log");
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);

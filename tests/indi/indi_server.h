@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/temp_dir.h"
+
 namespace orvan::indi::standin {
 
 // Debian's INDI server with its telescope simulator (or the drivers given),
@@ -39,7 +41,7 @@ class IndiServer {
   bool TryStart(int port);
 
   std::vector<std::string> drivers_;
-  std::filesystem::path home_;
+  TempDir home_{"orvan-indi"};
   pid_t pid_ = -1;
   int port_ = 0;
 };

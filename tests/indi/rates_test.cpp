@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -20,6 +19,7 @@
 #include "observatory/program/clock.h"
 #include "pointing/model.h"
 #include "program.h"
+#include "testing/temp_dir.h"
 
 namespace orvan::indi {
 namespace {
@@ -53,11 +53,8 @@ class RatesOnIndi : public ::testing::Test {
     ASSERT_TRUE(ok);
     ASSERT_TRUE(WaitFor(
         5s, [&] { return server.GetProp(kPrefix + "TELESCOPE_PIER_SIDE.PIER_EAST") == "On"; }));
-    model_ = std::filesystem::temp_directory_path() /
-             ("orvan-rates-" + std::to_string(server.port()) + ".model");
     std::ofstream(model_) << kModel;
   }
-  void TearDown() override { std::filesystem::remove(model_); }
 
   // The mount's own position (its axes), arc-seconds on each axis.
   std::pair<double, double> Axes() {
@@ -73,8 +70,8 @@ class RatesOnIndi : public ::testing::Test {
   };
   Held Hold(bool rates) {
     std::vector<std::string> args = {
-        ORVAN_PROGRAM, "--headless",    "--indi",      "127.0.0.1:" + std::to_string(server.port()),
-        "--model",     model_.string(), "--threshold", "0.5",
+        ORVAN_PROGRAM, "--headless", "--indi",      "127.0.0.1:" + std::to_string(server.port()),
+        "--model",     model_,       "--threshold", "0.5",
         "--start",     "--trace"};
     if (rates) args.emplace_back("--rates");
     Program program(args);
@@ -91,7 +88,8 @@ class RatesOnIndi : public ::testing::Test {
   }
 
   IndiServer server;
-  std::filesystem::path model_;
+  const TempDir dir_;
+  const std::string model_ = dir_.File("rates.model");
 };
 
 TEST_F(RatesOnIndi, WithoutRatesTheModelsMotionIsPulsedAway) {

@@ -6,11 +6,9 @@
 // has a limit.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -18,6 +16,7 @@
 
 #include "indi_server.h"
 #include "program.h"
+#include "testing/temp_dir.h"
 
 namespace orvan::indi {
 namespace {
@@ -81,21 +80,20 @@ void SyncBesideTheMount(IndiServer& server, Program& program) {
 TEST(SyncPointsOnIndi, EachSyncIsAPointAndTheFitFindsTheirOffsets) {
   IndiServer server;
   server.Start();
-  const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                     ("orvan-syncs-" + std::to_string(::getpid()) + ".csv");
-  std::filesystem::remove(file);
+  const TempDir dir;
+  const std::string file = dir.File("syncs.csv");
   for (const auto& place : kPlaces) {
     bool ok = false;
     standin::TrackAt(server, place[0], place[1], ok);
     ASSERT_TRUE(ok);
     Program program({ORVAN_PROGRAM, "--headless", "--indi",
                      "127.0.0.1:" + std::to_string(server.port()), "--pressure", "0", "--points",
-                     file.string(), "--trace-indi"});
+                     file, "--trace-indi"});
     // The link holds the mount's position (defined, or new): a sync now is seen.
     ASSERT_TRUE(
         program.WaitForError("\"Telescope Simulator\" EQUATORIAL_EOD_COORD ", standin::kTickLimit));
     SyncBesideTheMount(server, program);
-    EXPECT_TRUE(program.WaitForError(" recorded in " + file.string(), standin::kTickLimit));
+    EXPECT_TRUE(program.WaitForError(" recorded in " + file, standin::kTickLimit));
     program.Signal(SIGTERM);
     EXPECT_EQ(program.Wait(standin::kExitLimit), 0);
   }
@@ -105,12 +103,11 @@ TEST(SyncPointsOnIndi, EachSyncIsAPointAndTheFitFindsTheirOffsets) {
   int lines = 0;
   while (std::getline(in, line)) ++lines;
   EXPECT_EQ(lines, 1 + static_cast<int>(std::size(kPlaces)));  // one header
-  const std::string report = standin::RunTool({ORVAN_MODEL_TOOL, "fit", file.string(), "--terms",
-                                               "IH,ID", "--latitude", "40", "--longitude", "-105"});
+  const std::string report = standin::RunTool({ORVAN_MODEL_TOOL, "fit", file, "--terms", "IH,ID",
+                                               "--latitude", "40", "--longitude", "-105"});
   std::ifstream again(file);
   std::stringstream all;
   all << again.rdbuf();
-  std::filesystem::remove(file);
   EXPECT_NEAR(Term(report, "IH"), kIhArcsec, kToleranceArcsec) << report << all.str();
   EXPECT_NEAR(Term(report, "ID"), kIdArcsec, kToleranceArcsec) << report << all.str();
 }

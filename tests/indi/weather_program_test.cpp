@@ -17,6 +17,7 @@
 #include "indi_server.h"
 #include "observatory/program/observatory_program.h"
 #include "program.h"
+#include "testing/temp_dir.h"
 
 namespace orvan::indi {
 namespace {
@@ -69,12 +70,11 @@ TEST(WeatherOnIndi, TheAirFollowsTheStationAndWhatItLacksIsTheDefault) {
   bool ok = false;
   standin::TrackAt(server, 1.0, 20, ok);
   ASSERT_TRUE(ok);
-  const std::filesystem::path log = std::filesystem::temp_directory_path() /
-                                    ("orvan-weather-" + std::to_string(server.port()) + ".csv");
-  std::filesystem::remove(log);
+  const TempDir dir;
+  const std::string log = dir.File("weather.csv");
   Program program({ORVAN_PROGRAM, "--headless", "--indi",
                    "127.0.0.1:" + std::to_string(server.port()), "--weather", "Weather Simulator",
-                   "--threshold", "1", "--start", "--log", log.string()});
+                   "--threshold", "1", "--start", "--log", log});
   ASSERT_TRUE(program.WaitForOutput("status \"Orvan tracking", kTickLimit));
   ASSERT_TRUE(WaitFor(kTickLimit, [&] { return LastAir(log).has_value(); }));
   const Air first = *LastAir(log);
@@ -89,7 +89,6 @@ TEST(WeatherOnIndi, TheAirFollowsTheStationAndWhatItLacksIsTheDefault) {
   EXPECT_EQ(LastAir(log)->pressure_hpa, program::PressureAtElevation(kElevationM, kLaterC));
   program.Signal(SIGTERM);
   EXPECT_EQ(program.Wait(kExitLimit), 0);
-  std::filesystem::remove(log);
 
   // Said once each, on standard error and as headless lines.
   const std::string station = "INDI weather device \\\"Weather Simulator\\\"";

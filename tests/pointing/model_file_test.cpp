@@ -10,6 +10,7 @@
 #include "pointing/model_file.h"
 #include "reference.h"
 #include "support/error.h"
+#include "testing/temp_dir.h"
 
 namespace orvan::pointing {
 namespace {
@@ -60,14 +61,11 @@ TEST(PointingFile, ErrorsNameTheFileAndLine) {
 }
 
 TEST(PointingFile, LoadsFromDiskAndReportsAMissingFile) {
-  const auto dir =
-      std::filesystem::temp_directory_path() /
-      ("orvan-model-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-  std::filesystem::create_directories(dir);
-  const std::string path = (dir / "model.txt").string();
+  const TempDir dir;
+  const std::string path = dir.File("model.txt");
   std::ofstream(path) << "MA 48\nME 36\n";
   EXPECT_EQ(LoadPointingModel(path), (With({{Term::MA, 48}, {Term::ME, 36}})));
-  std::filesystem::remove_all(dir);
+  std::filesystem::remove(path);
   try {
     LoadPointingModel(path);
     ADD_FAILURE() << "no error";
