@@ -23,6 +23,7 @@
 #include "intake/frame_intake.h"
 #include "observatory/indi/indi_observatory.h"
 #include "observatory/indi/indi_trace.h"
+#include "observatory/mount_note.h"
 #include "observatory/sim/simulated_observatory.h"
 #include "pointing/model_file.h"
 #include "rates/rate_follower.h"
@@ -84,14 +85,23 @@ void Notice(const std::string& text) {
 
 // What the program says of the air or the mount: on standard error and,
 // once the view or the window is there, to it as well (with --headless, the
-// view's `air` line; a mount's note, to the log).
+// view's `air` line; a mount's note, to the log and the window's status bar).
+const std::string& TextOf(const std::string& note) {
+  return note;
+}
+const std::string& TextOf(const MountNote& note) {
+  return note.text;
+}
+template <class Note>
 struct Notices {
-  std::function<void(const std::string&)> also;
-  void Say(const std::string& text) const {
-    Notice(text);
-    if (also) also(text);
+  std::function<void(const Note&)> also;
+  void Say(const Note& note) const {
+    Notice(TextOf(note));
+    if (also) also(note);
   }
 };
+using AirNotices = Notices<std::string>;
+using MountNotices = Notices<MountNote>;
 
 // Which air the program maps with, said once at the start.
 std::string AirInUse(const app::Options& o, const program::ObservatoryProgram& program) {
@@ -127,7 +137,7 @@ std::shared_ptr<indi::IndiTrace> OpenIndiTrace(const std::string& path, std::str
 std::unique_ptr<AutomationFactory> MakeObservatory(
     const app::Options& o, std::shared_ptr<indi::IndiTrace> trace, app::SyncPoints* syncs,
     std::shared_ptr<program::ObservatoryProgram>& program, std::shared_ptr<PierSideSource>& side,
-    std::shared_ptr<PositionNews>& news, const Notices& air, const Notices& mount) {
+    std::shared_ptr<PositionNews>& news, const AirNotices& air, const MountNotices& mount) {
   program::SkyOptions sky;
   sky.pressure_hpa = o.pressure_hpa;
   sky.temperature_c = o.temperature_c;
@@ -144,7 +154,7 @@ std::unique_ptr<AutomationFactory> MakeObservatory(
   indi.port = o.indi_port;
   indi.device = o.device;
   indi.sky = sky;
-  indi.notice = [&mount](const std::string& text) { mount.Say(text); };
+  indi.notice = [&mount](const MountNote& note) { mount.Say(note); };
   indi.trace = std::move(trace);
   indi.reverse_on_pier_west = o.reverse_on_pier_west;
   indi.guide_rate = o.guide_rate;
@@ -164,7 +174,7 @@ struct Companions {
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;
   std::shared_ptr<PositionNews> news;
-  Notices* mount = nullptr;
+  MountNotices* mount = nullptr;
 };
 
 // Starts the program on `view` and runs it to its end; the exit status.
@@ -177,7 +187,7 @@ int Run(const app::Options& o, WindowView& view, AutomationFactory& observatory,
   frmMain& form = Module1::Main(main_form, view, observatory, std::move(c.log));
   form.Listen(c.listener);
   form.HearPositionsFrom(c.news.get());
-  if (c.mount) c.mount->also = [&form](const std::string& text) { form.NoteMount(text); };
+  if (c.mount) c.mount->also = [&form](const MountNote& note) { form.NoteMount(note); };
   if (c.frames) {
     form.SteerWith(&c.frames->hold());
     c.frames->NoteTo([&form](const tracking::FrameNote& note) { form.NoteFrame(note); });
@@ -259,7 +269,7 @@ std::unique_ptr<AutomationFactory> Traced(const app::Options& o, AutomationFacto
 // Runs the program on its view: the headless one or the window; `air_in_use`
 // is said first.
 int RunOnView(int argc, char* argv[], const app::Options& o, AutomationFactory& observatory,
-              Companions c, Notices& air, const std::string& air_in_use) {
+              Companions c, AirNotices& air, const std::string& air_in_use) {
   if (o.headless) {
     QCoreApplication app(argc, argv);
     headless::HeadlessView view([](const std::string& line) {
@@ -311,7 +321,8 @@ int main(int argc, char* argv[]) {
   std::unique_ptr<app::SyncPoints> syncs;
   if (points && o.indi_host) syncs = std::make_unique<app::SyncPoints>(points);
 
-  Notices air, mount;
+  AirNotices air;
+  MountNotices mount;
   std::unique_ptr<AutomationFactory> observatory;
   std::shared_ptr<program::ObservatoryProgram> program;
   std::shared_ptr<PierSideSource> side;

@@ -195,8 +195,14 @@ void frmMain::NoteFrame(const tracking::FrameNote& note) noexcept {
   }
 }
 
-void frmMain::NoteMount(const std::string& note) noexcept {
-  if (log_) log_->RecordMount(note, model_.Text(sbStatusBar));
+void frmMain::NoteMount(const MountNote& note) noexcept {
+  if (log_) log_->RecordMount(note.text, model_.Text(sbStatusBar));
+  if (!note.status) return;
+  try {
+    view_.MountNoted(*note.status, note.text);
+  } catch (...) {
+    // A note the view could not show changes nothing.
+  }
 }
 
 void frmMain::Recorded(const tracking::CycleRecord& record) noexcept {

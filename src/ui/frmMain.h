@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "observatory/automation.h"
+#include "observatory/mount_note.h"
 #include "observatory/position_news.h"
 #include "tracking/cycle_log.h"
 #include "tracking/cycle_record.h"
@@ -55,8 +56,9 @@ class frmMain final : public TrackerWindow, public WindowInput, private tracking
   void HearPositionsFrom(PositionNews* news) { unseen_ = {news, {}}; }
   // What became of a frame: to the log and the view.
   void NoteFrame(const tracking::FrameNote& note) noexcept;
-  // A note on the mount, said on standard error already: to the log.
-  void NoteMount(const std::string& note) noexcept;
+  // A note on the mount, said on standard error already: to the log, and
+  // where it changes what the window shows of the mount, to the view.
+  void NoteMount(const MountNote& note) noexcept;
 
   bool ended() const { return ended_; }
   int exit_status() const { return exit_status_; }

@@ -61,6 +61,9 @@ class WindowView {
   virtual void LogFailed(std::string_view /*message*/) {}
   // What became of a frame (holding by the frames).
   virtual void FrameNoted(const tracking::FrameNote& /*note*/) {}
+  // What the window shows of the mount from now on, beside the status (empty:
+  // nothing), with the note that says it in full.
+  virtual void MountNoted(std::string_view /*status*/, std::string_view /*note*/) {}
 };
 
 // The text of the run-time error report: "Run-time error 0x80020005:", a

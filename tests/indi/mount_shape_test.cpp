@@ -168,7 +168,7 @@ TEST_P(ShapeTable, OpensWhatHoldingNeedsAndSaysOnceWhatItLacks) {
   IndiOptions options = FakeOptions(server);
   options.guide_rate = s.guide_rate;
   std::vector<std::string> notices;
-  options.notice = [&](const std::string& line) { notices.push_back(line); };
+  options.notice = [&](const MountNote& note) { notices.push_back(note.text); };
   IndiMount mount(options);
   try {
     mount.Open();

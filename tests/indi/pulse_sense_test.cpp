@@ -54,7 +54,8 @@ class PulseSenseTest : public ::testing::Test {
   void SetUp() override { Settle(sense); }
 
   std::vector<std::string> notices;
-  PulseSense sense{"Telescope Simulator", [this](const std::string& n) { notices.push_back(n); }};
+  PulseSense sense{"Telescope Simulator",
+                   [this](const MountNote& n) { notices.push_back(n.text); }};
 };
 
 TEST_F(PulseSenseTest, PulsesThatMoveAsNamedAreLeftAlone) {
@@ -108,7 +109,7 @@ TEST(PulseSense, WhatOnePulseMustShowToTurnAnAxis) {
   };
   for (const Row& row : rows) {
     int told = 0;
-    PulseSense sense("m", [&](const std::string&) { ++told; });
+    PulseSense sense("m", [&](const MountNote&) { ++told; });
     Settle(sense);
     MountReading start, end;
     start.dec_deg = kDec0;
@@ -128,7 +129,7 @@ TEST_F(PulseSenseTest, AReadingJoltedBetweenTwoTicksTurnsNothing) {
   constexpr double kSmallMs = 80;
   const double step = kRate * kArcsecPerDegree * kSmallMs / 1000;
   for (const double jolt : {-4.0, 4.0, -6.0}) {
-    PulseSense fresh("m", [this](const std::string& n) { notices.push_back(n); });
+    PulseSense fresh("m", [this](const MountNote& n) { notices.push_back(n.text); });
     Settle(fresh);
     for (int tick = 0; tick < 6; ++tick) {
       const auto at = [&](int t) {
@@ -243,18 +244,28 @@ TEST(PulseSense, ADriftingMountIsJudgedByWhatItsPulsesAddToTheDrift) {
   struct Row {
     double effect, effect_later;    // of a pulse, times what it should do
     std::vector<std::string> said;  // how each notice begins
+    // What each has the window show of the mount ("-": leaves it as it is).
+    std::vector<std::string> shown;
     bool reversed;
   };
   const std::string none = "right ascension pulses have no effect on the mount's position: ";
+  const std::string no_effect = "RA pulses: no effect";
   const Row rows[] = {
-      {1, 1, {}, false},
-      {0, 0, {none}, false},
-      {-1, -1, {"right ascension pulses move the other way; reversing them from now on"}, true},
-      {0, 1, {none, "right ascension pulses move the mount again"}, false},
+      {1, 1, {}, {}, false},
+      {0, 0, {none}, {no_effect}, false},
+      {-1,
+       -1,
+       {"right ascension pulses move the other way; reversing them from now on"},
+       {"-"},
+       true},
+      {0, 1, {none, "right ascension pulses move the mount again"}, {no_effect, ""}, false},
   };
   for (const Row& row : rows) {
-    std::vector<std::string> told;
-    PulseSense sense("m", [&](const std::string& n) { told.push_back(n.substr(16)); });
+    std::vector<std::string> told, shown;
+    PulseSense sense("m", [&](const MountNote& n) {
+      told.push_back(n.text.substr(16));
+      shown.push_back(n.status.value_or("-"));
+    });
     double truth = 0, published = 0, target = 0;  // arc-seconds east
     for (int cycle = 0; cycle < kCycles; ++cycle) {
       truth += kDrift * kCycle;
@@ -277,6 +288,7 @@ TEST(PulseSense, ADriftingMountIsJudgedByWhatItsPulsesAddToTheDrift) {
     ASSERT_EQ(told.size(), row.said.size()) << row.effect << ", then " << row.effect_later;
     for (std::size_t i = 0; i < told.size(); ++i)
       EXPECT_EQ(told[i].substr(0, row.said[i].size()), row.said[i]);
+    EXPECT_EQ(shown, row.shown);
     EXPECT_EQ(sense.Reversed(false, PierSide::Unknown), row.reversed);
     EXPECT_EQ(sense.Ineffective(false), row.effect_later == 0);
   }
@@ -305,7 +317,7 @@ TEST(PulseSense, AMountAsTheUserKnowsItIsSentRightFromTheFirstPulse) {
 TEST_F(PulseSenseTest, WhatIsSeenOverrulesWhatTheUserSaidOnceSaid) {
   std::vector<std::string> told;
   PulseSense said(
-      "Telescope Simulator", [&](const std::string& n) { told.push_back(n); },
+      "Telescope Simulator", [&](const MountNote& n) { told.push_back(n.text); },
       ReversedAxes{false, true});
   Settle(said);
   const auto dec_pulse = [&](D sky, double arcsec, PierSide pier) {

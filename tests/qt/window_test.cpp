@@ -158,6 +158,40 @@ TEST_F(WindowTest, OnlyTheEntryBoxIsEnabled) {
   EXPECT_TRUE(Command1()->isEnabled());
 }
 
+// A mount's pulses with no effect are shown at the status bar's right, the
+// whole note as their tip, the program's own status left as it was; a note
+// that changes nothing there (a turned direction) leaves them.
+TEST_F(WindowTest, AMountNoteShowsBesideTheStatusUntilItIsOver) {
+  OpenActive();
+  const QString status = StatusBar()->currentMessage();
+  auto* shown = StatusBar()->findChild<QLabel*>("mountNote");
+  ASSERT_NE(shown, nullptr);
+  EXPECT_FALSE(shown->isVisible());
+  const std::string none = "INDI mount \"m\": right ascension pulses have no effect";
+  const std::string again = "INDI mount \"m\": right ascension pulses move the mount again";
+  struct Step {
+    MountNote note;
+    bool visible;
+    const char* text;
+    std::string tip;
+  };
+  const Step steps[] = {
+      {{none, "RA pulses: no effect"}, true, "RA pulses: no effect", none},
+      {{"INDI mount \"m\": declination pulses move the other way"},
+       true,
+       "RA pulses: no effect",
+       none},
+      {{again, ""}, false, "", again},
+  };
+  for (const Step& step : steps) {
+    form_->NoteMount(step.note);
+    EXPECT_EQ(shown->isVisible(), step.visible) << step.note.text;
+    EXPECT_EQ(shown->text(), step.text);
+    EXPECT_EQ(shown->toolTip(), Q(step.tip));
+    EXPECT_EQ(StatusBar()->currentMessage(), status);
+  }
+}
+
 TEST_F(WindowTest, LabelsLeftAlignedAndOnlyCurrentAndTargetBold) {
   Open();
   int bold = 0;

@@ -59,8 +59,8 @@ void IndiMount::SayLacks() {
   for (const std::string& line :
        LackNotices(device_, link_->Find(kGuideRate), link_->Find(kTelescopeTrackState).has_value(),
                    link_->Find(kTelescopePierSide).has_value(), assumed_rate_, rate_given_))
-    notice_(line);
-  notice_(ReportStepNotice(device_));
+    notice_({line});
+  notice_({ReportStepNotice(device_)});
 }
 
 void IndiMount::ConnectDevice() {

@@ -79,7 +79,7 @@ class IndiMount final : public program::MountDriver, public PierSideSource, publ
   std::unique_ptr<IndiLink> link_;
   bool ready_ = false;  // connected once, with every property the program uses
   std::string device_;
-  std::function<void(const std::string&)> notice_;
+  PulseSense::Notice notice_;
   double assumed_rate_;        // times sidereal, for a mount that does not tell its own
   bool rate_given_ = false;    // by --guide-rate
   TrackingByReadings judged_;  // for a mount without TELESCOPE_TRACK_STATE

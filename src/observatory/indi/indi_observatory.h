@@ -10,6 +10,7 @@
 #include <string>
 
 #include "observatory/automation.h"
+#include "observatory/mount_note.h"
 #include "observatory/pier_side.h"
 #include "observatory/position_news.h"
 #include "observatory/program/observatory_program.h"
@@ -39,10 +40,10 @@ struct IndiOptions {
   std::chrono::milliseconds answer_limit = kDefaultAnswerLimit;
   std::chrono::milliseconds device_quiet = kDefaultDeviceQuiet;
   // Told, once each time, when the mount is found to move an axis the other
-  // way on a side of the pier and its pulses are turned (pulse_sense.h); and
-  // once at the start, what the mount lacks and what the program does
-  // instead (mount_shape.h).
-  std::function<void(const std::string&)> notice;
+  // way on a side of the pier and its pulses are turned, or when its pulses
+  // stop or start moving it (pulse_sense.h); and once at the start, what the
+  // mount lacks and what the program does instead (mount_shape.h).
+  std::function<void(const MountNote&)> notice;
   // Where given, hears every message sent to the server and received from it.
   std::shared_ptr<IndiTrace> trace;
   // How the user says the mount moves west of the pier; left out, the

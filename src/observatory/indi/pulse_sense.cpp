@@ -191,16 +191,24 @@ void PulseSense::JudgeEffect(bool dec, double moved, double expected, const Moun
     return;
   const double size = std::abs(effect.moved_arcsec);
   const bool none = size < kNoEffectPart * effect.expected_arcsec;
+  std::string what = AxisText(dec);
   if (none && !effect.said)
-    Say(std::string(AxisText(dec)) + " pulses have no effect on the mount's position: " +
-        std::to_string(effect.pulses) + " pulses over " + std::to_string(std::lround(span)) +
-        " s should have moved it " + ArcsecText(effect.expected_arcsec) + ", it moved " +
-        ArcsecText(size) + "; check the mount's guide port and its driver's pulse settings");
+    what += " pulses have no effect on the mount's position: " + std::to_string(effect.pulses) +
+            " pulses over " + std::to_string(std::lround(span)) + " s should have moved it " +
+            ArcsecText(effect.expected_arcsec) + ", it moved " + ArcsecText(size) +
+            "; check the mount's guide port and its driver's pulse settings";
   else if (!none && effect.said)
-    Say(std::string(AxisText(dec)) + " pulses move the mount again");
-  const bool said = none;
+    what += " pulses move the mount again";
+  const bool changed = none != effect.said;
   effect = Effect{};
-  effect.said = said;
+  effect.said = none;
+  if (changed) Say(what, EffectStatus());
+}
+
+std::string PulseSense::EffectStatus() const {
+  const bool ra = effect_[0].said, dec = effect_[1].said;
+  if (!ra && !dec) return "";
+  return std::string(ra && dec ? "RA and Dec" : ra ? "RA" : "Dec") + " pulses: no effect";
 }
 
 void PulseSense::Turn(bool dec, PierSide pier) {
@@ -220,8 +228,8 @@ void PulseSense::Turn(bool dec, PierSide pier) {
   Say(what);
 }
 
-void PulseSense::Say(const std::string& what) const {
-  if (notice_) notice_("INDI mount \"" + mount_ + "\": " + what);
+void PulseSense::Say(const std::string& what, std::optional<std::string> status) const {
+  if (notice_) notice_({"INDI mount \"" + mount_ + "\": " + what, std::move(status)});
 }
 
 }  // namespace orvan::indi

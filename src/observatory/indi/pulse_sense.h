@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 
+#include "observatory/mount_note.h"
 #include "observatory/pier_side.h"
 #include "observatory/units.h"
 
@@ -41,7 +42,7 @@ struct MountReading {
 
 class PulseSense {
  public:
-  using Notice = std::function<void(const std::string&)>;
+  using Notice = std::function<void(const MountNote&)>;
 
   // A pulse that moves an axis less than this (arc-seconds) is not judged:
   // reported positions carry that much noise and rounding.
@@ -128,7 +129,10 @@ class PulseSense {
   void JudgeEffect(bool dec, double moved, double expected, const MountReading& now);
   void LearnDrift(const MountReading& now);
   void Turn(bool dec, PierSide pier);
-  void Say(const std::string& what) const;
+  // `status`: what the window shows of the mount's pulses from now on.
+  void Say(const std::string& what, std::optional<std::string> status = std::nullopt) const;
+  // Which axes' pulses are said to have no effect, in a few words; empty for none.
+  std::string EffectStatus() const;
   Sense& SenseOf(bool dec, PierSide pier);
   const Sense& SenseOf(bool dec, PierSide pier) const;
 

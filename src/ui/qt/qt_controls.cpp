@@ -1,5 +1,6 @@
 #include "ui/qt/qt_controls.h"
 
+#include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
@@ -16,8 +17,18 @@ void LineControl::paintEvent(QPaintEvent*) {
   painter.fillRect(rect(), palette().color(QPalette::WindowText));
 }
 
-StatusBarControl::StatusBarControl(QWidget* parent) : QStatusBar(parent) {
+StatusBarControl::StatusBarControl(QWidget* parent) : QStatusBar(parent), mount_(new QLabel(this)) {
   setSizeGripEnabled(false);
+  mount_->setObjectName(QStringLiteral("mountNote"));
+  mount_->setTextFormat(Qt::PlainText);
+  addPermanentWidget(mount_);
+  mount_->hide();
+}
+
+void StatusBarControl::ShowMountNote(const QString& status, const QString& note) {
+  mount_->setText(status);
+  mount_->setToolTip(note);
+  mount_->setVisible(!status.isEmpty());
 }
 
 void StatusBarControl::paintEvent(QPaintEvent* event) {

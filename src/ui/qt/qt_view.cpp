@@ -234,6 +234,11 @@ void QtView::Written(ControlId control, Property property, Cause cause) {
   }
 }
 
+void QtView::MountNoted(std::string_view status, std::string_view note) {
+  static_cast<StatusBarControl*>(WidgetOf(ControlId::sbStatusBar))
+      ->ShowMountNote(ToQString(status), ToQString(note));
+}
+
 void QtView::RenderTimer() {
   // Every write restarts the count, so a tick falls due one full period after
   // the timer was armed. An ended program raises no tick whatever the model

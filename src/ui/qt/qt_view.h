@@ -34,6 +34,7 @@ class QtView final : public QWidget, public WindowView, public WindowModelObserv
   void MessageBox(std::string_view text) override;
   void ErrorReport(const Error& error) override;
   void End(int exit_status) override;
+  void MountNoted(std::string_view status, std::string_view note) override;
 
   // Draws the property as the model now has it.
   void Written(ControlId control, Property property, Cause cause) override;
