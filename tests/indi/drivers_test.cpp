@@ -198,5 +198,34 @@ TEST_P(DriverTable, OpensTheMountSaysWhatItLacksAndHoldsItWithoutAPulse) {
 INSTANTIATE_TEST_SUITE_P(Debian, DriverTable, ::testing::ValuesIn(Drivers()),
                          [](const auto& info) { return info.param.program; });
 
+// EQMod's simulation does not move on a timed pulse. Made to drift at
+// 0.15"/s in right ascension (a custom tracking rate), it is what a mount
+// with its guide port unplugged looks like: the program must say so once,
+// within the 5 pulses and the minute its rule takes and the drift's first
+// steps, and never turn the axis for it.
+TEST(DriftingMount, PulsesThatDoNotMoveItAreSaidOnceAndTurnNothing) {
+  const Driver eqmod{"indi_eqmod_telescope", "EQMod Mount", kNone};
+  IndiServer server({eqmod.program});
+  server.Start();
+  ASSERT_TRUE(Place(server, eqmod)) << "did not settle tracking";
+  const std::string p = eqmod.device + ".";
+  server.SetProp(p + "TELESCOPE_TRACK_MODE.TRACK_CUSTOM=On");
+  server.SetProp(p + "TELESCOPE_TRACK_RATE.TRACK_RATE_RA;TRACK_RATE_DE=15.19;0");
+
+  Program program({ORVAN_PROGRAM, "--headless", "--indi",
+                   "127.0.0.1:" + std::to_string(server.port()), "--device", eqmod.device,
+                   "--threshold", "1", "--start"});
+  const std::string none = "INDI mount \"EQMod Mount\": right ascension pulses have no effect";
+  const bool said = program.WaitForError(none, 150s);
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.Wait(standin::kExitLimit), 0);
+  std::string told;
+  for (const std::string& line : program.Errors()) told += "\n" + line;
+  ASSERT_TRUE(said) << told;
+  EXPECT_EQ(standin::CountLines(program.Errors(), none), 1u) << told;
+  EXPECT_EQ(standin::CountLines(program.Errors(), "reversing"), 0u) << told;
+  EXPECT_EQ(standin::CountLines(program.Errors(), "move the mount again"), 0u) << told;
+}
+
 }  // namespace
 }  // namespace orvan::indi

@@ -234,10 +234,10 @@ TEST_F(PulseSenseTest, ASideSeenToMoveOneWayTurnsBackOnlyOnSeveralPulsesInARow) 
 }
 
 // A mount drifting east at 0.15"/s in right ascension, published as INDI
-// does it (a new position once it has moved 1.5"), held for ten minutes by a
-// cycle every 4 s that pulses west whatever error is over 1" and re-captures
-// past 5". Its pulses move it as named, not at all, or the other way, and
-// after five minutes maybe otherwise (a guide cable plugged in).
+// does it (a new position once it has moved 1.5", looked at every second),
+// held for ten minutes by a cycle every 4 s that pulses west whatever new
+// error is over 1" and re-captures past 5". Its pulses move it as named, not at all, or the other
+// way, and after five minutes maybe otherwise (a guide cable plugged in).
 TEST(PulseSense, ADriftingMountIsJudgedByWhatItsPulsesAddToTheDrift) {
   constexpr double kDrift = 0.15, kStep = 1.5, kCycle = 4, kThreshold = 1;
   constexpr int kCycles = 150;
@@ -267,9 +267,13 @@ TEST(PulseSense, ADriftingMountIsJudgedByWhatItsPulsesAddToTheDrift) {
       shown.push_back(n.status.value_or("-"));
     });
     double truth = 0, published = 0, target = 0;  // arc-seconds east
+    std::optional<double> pulsed_at;              // the reading the last pulse was sent on
     for (int cycle = 0; cycle < kCycles; ++cycle) {
-      truth += kDrift * kCycle;
-      if (std::abs(truth - published) >= kStep) published = truth;
+      // The driver looks every second.
+      for (int second = 0; second < kCycle; ++second) {
+        truth += kDrift;
+        if (std::abs(truth - published) >= kStep) published = truth;
+      }
       MountReading now;
       now.ra_hours = 3 + published / kArcsecPerHour;
       now.dec_deg = kDec0;
@@ -278,6 +282,9 @@ TEST(PulseSense, ADriftingMountIsJudgedByWhatItsPulsesAddToTheDrift) {
       const double error = published - target;
       if (std::abs(error) > 5 * kThreshold) target = published;
       if (std::abs(error) <= kThreshold || std::abs(error) > 5 * kThreshold) continue;
+      // A reading unchanged since a pulse is not a new error.
+      if (pulsed_at == published) continue;
+      pulsed_at = published;
       const D sky = error > 0 ? D::West : D::East;
       const double ms = std::abs(error) / (kRate * kArcsecPerDegree) * 1000;
       sense.Sent(sky, ms, kRate, now);

@@ -154,7 +154,17 @@ void PulseSense::Judge(bool dec, const Pending& pulse, const MountReading& now) 
   if (!drift || !Comparable(start, now)) return;
   // A tracking mount reports a right ascension that stays put but for its
   // pulses and its drift, which is taken out.
-  const double moved = Moved(dec, start, now) - *drift * Seconds(now.at - start.at);
+  // INDI publishes a position only once it has moved a step, so a drifting
+  // mount's steps come in the readings that call for pulses, and none in the
+  // pulses' own. A reading unchanged over a pulse says the mount moved less
+  // than a step, drift and pulse together: nothing is seen to have moved,
+  // and its span is as quiet as one between pulses. Counting the drift in
+  // it would make pulses that do nothing look as if they held the drift
+  // back, and the drift counted over the other spans alone too fast.
+  const double read = Moved(dec, start, now);
+  const double span = Seconds(now.at - start.at);
+  const double moved = read == 0 ? 0 : read - *drift * span;
+  if (read == 0) drift_[dec ? 1 : 0].Add(span, 0);
   JudgeEffect(dec, moved, pulse.expected_arcsec, now);
   // Pulses that do not move the axis show no direction, only noise.
   if (!effect_[dec ? 1 : 0].said) JudgeDirection(dec, start.pier, moved, pulse.expected_arcsec);
