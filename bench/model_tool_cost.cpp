@@ -20,7 +20,7 @@ using namespace orvan::model;
 // The night's file, written once for each size.
 std::string NightFile(int count) {
   static const orvan::TempFolder folder("orvan-model-tool-cost");
-  const std::string path = folder.File(std::to_string(count) + ".csv");
+  std::string path = folder.File(std::to_string(count) + ".csv");
   std::ofstream(path) << synthetic::NightOfPoints(40, -105, 1, 7, count);
   return path;
 }

@@ -20,13 +20,6 @@
 namespace orvan::frames {
 namespace {
 
-constexpr const char* kNoScaleText = "its WCS gives no scale: no CDELT or CD cards";
-// The marks plate solvers leave in a header: PinPoint, ASTAP and others
-// write PLTSOLVD = T; astrometry.net its name in HISTORY and COMMENT cards.
-constexpr std::string_view kSolvedKey = "PLTSOLVD";
-constexpr std::string_view kHistoryKey = "HISTORY ";
-constexpr std::string_view kCommentKey = "COMMENT ";
-constexpr std::string_view kAstrometryNet = "Astrometry.net";
 // Equinox of the FK5 frame taken as the program's J2000, and how near a
 // header's EQUINOX must be to it.
 constexpr double kJ2000Equinox = 2000.0;
@@ -197,15 +190,6 @@ bool WcsNumberKey(std::string_view key) {
   return false;
 }
 
-// A card's value: what stands between the value indicator and a comment.
-std::string_view ValueOf(std::string_view card) {
-  std::string_view value = card.substr(kKeywordLength + kValueIndicator.size());
-  value = value.substr(0, value.find('/'));
-  const auto first = value.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return value.substr(first, value.find_last_not_of(' ') - first + 1);
-}
-
 // wcslib passes over a WCS card it cannot read and takes the keyword's
 // default instead (0 for CRPIX): such a card fails the frame, named.
 std::string CheckNumbers(std::string_view header, bool& scaled) {
@@ -217,7 +201,7 @@ std::string CheckNumbers(std::string_view header, bool& scaled) {
     if (card.substr(kKeywordLength, kValueIndicator.size()) != kValueIndicator) {
       return "WCS card " + std::string(key) + " has no value";
     }
-    const std::string_view value = ValueOf(card);
+    const std::string_view value = points::CardValue(card);
     if (!FitsNumber(value)) {
       return "bad WCS card " + std::string(key) + ": " + points::Quoted(value) +
              " is not a finite number";
@@ -231,37 +215,7 @@ std::string CheckNumbers(std::string_view header, bool& scaled) {
   return {};
 }
 
-// Whether a plate solver made the WCS, by the marks solvers leave: a WCS
-// a capture program writes from the mount's own position says only where
-// the mount believes it points.
-bool MarkedSolved(std::string_view header, const wcsprm& wcs) {
-  const std::string_view ctype(wcs.ctype[wcs.lng]);
-  if (ctype.ends_with("-SIP") || ctype.find("TPV") != std::string_view::npos) return true;
-  for (std::size_t at = 0; at + kCardLength <= header.size(); at += kCardLength) {
-    const std::string_view card = header.substr(at, kCardLength);
-    const std::string_view key = card.substr(0, kKeywordLength);
-    if (key == kSolvedKey &&
-        card.substr(kKeywordLength, kValueIndicator.size()) == kValueIndicator) {
-      const std::string_view value = ValueOf(card);
-      if (value == "T") return true;
-    }
-    if ((key == kHistoryKey || key == kCommentKey) &&
-        card.find(kAstrometryNet) != std::string_view::npos) {
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
-
-std::optional<double> FitsNumber(std::string_view text) {
-  const auto begin = text.find_first_not_of(' ');
-  if (begin == std::string_view::npos) return std::nullopt;
-  std::string number(text.substr(begin, text.find_last_not_of(' ') - begin + 1));
-  if (auto d = number.find_first_of("dD"); d != std::string::npos) number[d] = 'E';
-  return points::NumberOf(number);
-}
 
 HeaderWcs SkyOfHeader(std::string header, int records, int width, int height) {
   EnableWcsMessages();
@@ -278,7 +232,7 @@ HeaderWcs SkyOfHeader(std::string header, int records, int width, int height) {
   bool scaled = false;
   if (out.error = CheckNumbers(header, scaled); !out.error.empty()) return out;
   if (!scaled) {
-    out.unused = kNoScaleText;
+    out.unused = std::string(points::kNoScaleText);
     return out;
   }
   if (const int set = wcsset(wcs); set != 0) {
@@ -295,7 +249,7 @@ HeaderWcs SkyOfHeader(std::string header, int records, int width, int height) {
     out.error = "WCS has a singular CD or PC matrix";
     return out;
   }
-  out.solved = MarkedSolved(header, *wcs);
+  out.solved = points::MarkedAsSolve(points::FitsCards(header));
   out.sky = Place(*wcs, width, height, out.error);
   return out;
 }

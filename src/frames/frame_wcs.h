@@ -6,20 +6,17 @@
 #include <string_view>
 
 #include "frames/frame_file.h"
+#include "points/plate_header.h"
 
 // A FITS header's WCS taken through wcslib: where the image's middle pixel
 // lies and how large a pixel is there.
 namespace orvan::frames {
 
-// A FITS header's record: one card of 80 characters.
-inline constexpr std::size_t kCardLength = 80;
-// Its keyword's columns, and the value indicator that follows them.
-inline constexpr std::size_t kKeywordLength = 8;
-inline constexpr std::string_view kValueIndicator = "= ";
-
-// A FITS number ("30", "3.0E1", Fortran's "3.0D1"), finite, with blanks
-// about it; read as every number the program reads.
-std::optional<double> FitsNumber(std::string_view text);
+// The header's cards and numbers as the portable reader reads them.
+using points::FitsNumber;
+using points::kCardLength;
+using points::kKeywordLength;
+using points::kValueIndicator;
 
 // What a header's WCS says, as wcslib takes it.
 struct HeaderWcs {

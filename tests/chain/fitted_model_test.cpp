@@ -69,7 +69,7 @@ std::string FittedModelFile(const TempDir& dir) {
   std::vector<std::size_t> terms;
   for (std::string_view name : model::kDefaultTerms) terms.push_back(*pointing::FindTerm(name));
   const model::FitResult fit = model::Fit(points, terms);
-  const std::string path = dir.File("chain.model");
+  std::string path = dir.File("chain.model");
   std::ofstream(path) << pointing::FormatPointingModel(fit.Model());
   return path;
 }

@@ -145,7 +145,7 @@ struct Rig {
   }
 
   // Written aside and moved in, dated an hour back: whole and settled at once.
-  void Drop(RaDec star, double start, const std::string& name) {
+  void Drop(RaDec star, double start, const std::string& name) const {
     framemaker::FrameShot shot;
     shot.start_center = shot.end_center = star;
     shot.width = 300;
