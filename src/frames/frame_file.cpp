@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -16,11 +15,9 @@
 #include "child.h"
 #include "frames/frame_wcs.h"
 #include "pointing/sky.h"
+#include "points/exposure_header.h"
 #include "points/text_fields.h"
 #include "support/error_text.h"
-#include "support/numtext.h"
-#include "support/units.h"
-#include "support/utc_text.h"
 
 namespace orvan::frames {
 namespace {
@@ -29,19 +26,6 @@ namespace {
 // (for true) as the card's value.
 constexpr std::string_view kFitsStart = "SIMPLE  =";
 constexpr std::string_view kGzipStart = "\x1f\x8b";
-constexpr int kLeapSecond = 60;
-// "2026-12-08": a DATE-OBS that holds the date alone.
-constexpr std::size_t kDateLength = 10;
-// J2000.0 as a modified Julian date, and the years 1900 to 9999 as such
-// dates: an MJD-OBS beyond them is no date a camera wrote.
-constexpr double kJ2000Mjd = 51544.5;
-constexpr double kFirstMjd = 15020;
-constexpr double kLastMjd = 2973484;
-constexpr std::int64_t kNanosecondsPerMillisecond = 1000000;
-constexpr double kNanosecondsPerSecond = 1e9;
-// Arc-seconds per radian over the micrometres per millimetre: a pixel of
-// 1 um behind 1 mm of focal length.
-constexpr double kArcsecPerMicronPerMm = 206.264806;
 
 struct FitsCloser {
   void operator()(fitsfile* file) const {
@@ -163,101 +147,6 @@ std::optional<std::string> Keyword(fitsfile* file, const char* name) {
   return value;
 }
 
-// The first of two keywords the header has, and which it was.
-std::optional<std::string> EitherKeyword(fitsfile* file, const char* first, const char* second,
-                                         const char*& name) {
-  name = first;
-  if (auto value = Keyword(file, first)) return value;
-  name = second;
-  return Keyword(file, second);
-}
-
-std::string Bad(const char* name, const std::string& value) {
-  return std::string("bad ") + name + " " + points::Quoted(value);
-}
-
-// A FITS date and time of UTC (the Z may be left out), in seconds since
-// J2000.0; empty where it is no such moment.
-std::optional<double> SecondsOfUtc(const std::string& text) {
-  const bool zoned = !text.empty() && text.back() == 'Z';
-  const auto utc = ParseUtcText(zoned ? text : text + "Z");
-  if (!utc || (utc->second == kLeapSecond &&
-               !pointing::EndsWithLeapSecond(utc->year, utc->month, utc->day))) {
-    return std::nullopt;
-  }
-  const double sub_ms = static_cast<double>(utc->nanoseconds % kNanosecondsPerMillisecond);
-  return static_cast<double>(UnixMilliseconds(*utc)) / kMillisecondsPerSecond +
-         sub_ms / kNanosecondsPerSecond - static_cast<double>(kJ2000UnixSeconds);
-}
-
-// When the header says the exposure was: its middle (DATE-AVG), or its
-// start (DATE-OBS, with TIME-OBS where DATE-OBS holds the date alone, as
-// older capture programs write it; DATE-BEG; MJD-OBS).
-struct Dated {
-  double seconds = 0;  // since J2000.0
-  bool middle = false;
-};
-
-std::optional<Dated> DateOf(fitsfile* file, std::string& error) {
-  if (const auto avg = Keyword(file, "DATE-AVG")) {
-    if (const auto seconds = SecondsOfUtc(*avg)) return Dated{*seconds, true};
-    error = Bad("DATE-AVG", *avg);
-    return std::nullopt;
-  }
-  const char* name = nullptr;
-  if (auto text = EitherKeyword(file, "DATE-OBS", "DATE-BEG", name)) {
-    const auto time = Keyword(file, "TIME-OBS");
-    const std::string when = text->size() == kDateLength && time ? *text + "T" + *time : *text;
-    if (const auto seconds = SecondsOfUtc(when)) return Dated{*seconds, false};
-    error = Bad(name, when);
-    return std::nullopt;
-  }
-  if (const auto mjd = Keyword(file, "MJD-OBS")) {
-    const auto day = FitsNumber(*mjd);
-    if (day && *day >= kFirstMjd && *day <= kLastMjd) {
-      return Dated{(*day - kJ2000Mjd) * kSecondsPerDay, false};
-    }
-    error = Bad("MJD-OBS", *mjd);
-    return std::nullopt;
-  }
-  error = "no DATE-OBS, DATE-BEG, DATE-AVG or MJD-OBS";
-  return std::nullopt;
-}
-
-std::optional<double> ExposureOf(fitsfile* file, std::string& error) {
-  const char* name = nullptr;
-  const auto text = EitherKeyword(file, "EXPTIME", "EXPOSURE", name);
-  if (!text) {
-    error = "no EXPTIME or EXPOSURE";
-    return std::nullopt;
-  }
-  const auto seconds = FitsNumber(*text);
-  if (!seconds || *seconds < 0 || *seconds > kMostExposureSeconds) {
-    error = Bad(name, *text) + ": not a number of seconds from 0 to " +
-            ShortestText(kMostExposureSeconds);
-    return std::nullopt;
-  }
-  return seconds;
-}
-
-// A keyword's number where it is there and positive; 0 where it is not.
-double Positive(const std::optional<std::string>& text) {
-  const auto value = text ? FitsNumber(*text) : std::nullopt;
-  return value && *value > 0 ? *value : 0;
-}
-
-// A pixel's size on the sky from the camera's pixel, its binning (1 where
-// not given) and the focal length, where the header gives them, positive.
-std::optional<double> ScaleHint(fitsfile* file) {
-  const char* name = nullptr;
-  const double pixel_um = Positive(EitherKeyword(file, "XPIXSZ", "PIXSIZE1", name));
-  const double focal_mm = Positive(Keyword(file, "FOCALLEN"));
-  const auto binning = Keyword(file, "XBINNING");
-  const double bin = binning ? Positive(binning) : 1.0;
-  if (pixel_um == 0 || focal_mm == 0 || bin == 0) return std::nullopt;
-  return kArcsecPerMicronPerMm * pixel_um * bin / focal_mm;
-}
-
 // The current header's WCS, through wcslib.
 HeaderWcs SkyOf(fitsfile* file, int width, int height) {
   char* text = nullptr;
@@ -291,18 +180,17 @@ FrameRead Read(fitsfile* file, bool gzipped) {
   if (!FindImage(file, header.width, header.height)) return {std::nullopt, "not a 2-D image"};
   header.plain = Plain(file, gzipped);
   if (!DataWhole(file, header.width, header.height)) return {std::nullopt, "truncated image data"};
-  const auto date = DateOf(file, error);
-  if (!date) return {std::nullopt, error};
-  const auto exposure = ExposureOf(file, error);
-  if (!exposure) return {std::nullopt, error};
-  header.exposure_s = *exposure;
-  header.mid_exposure = date->middle ? date->seconds : date->seconds + *exposure / 2;
+  const points::KeywordLookup keyword = [file](const char* name) { return Keyword(file, name); };
+  const auto times = points::ExposureTimesOf(keyword, pointing::EndsWithLeapSecond, error);
+  if (!times) return {std::nullopt, error};
+  header.exposure_s = times->exposure_s;
+  header.mid_exposure = times->mid_exposure;
   HeaderWcs wcs = SkyOf(file, header.width, header.height);
   if (!wcs.error.empty()) return {std::nullopt, wcs.error};
   header.sky = wcs.sky;
   header.wcs_unused = std::move(wcs.unused);
   header.wcs_solved = wcs.solved;
-  header.pixel_scale_arcsec = ScaleHint(file);
+  header.pixel_scale_arcsec = points::OpticsScaleArcsec(keyword);
   return {header, {}};
 }
 

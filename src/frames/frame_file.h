@@ -4,6 +4,7 @@
 #include <string>
 
 #include "pointing/sky.h"
+#include "points/exposure_header.h"
 
 // One image a capture program wrote: when its exposure was, its size, and
 // where on the sky it lies where its header says (a WCS).
@@ -42,8 +43,7 @@ struct FrameHeader {
 // The most pixels along a side a frame may have.
 inline constexpr int kMostFrameSide = 1000000;
 
-// The longest exposure a frame may claim: a day.
-inline constexpr double kMostExposureSeconds = 86400;
+using points::kMostExposureSeconds;
 
 // A frame's header read, or why it could not be: a message naming the
 // cause, never the path (the caller names the file).

@@ -63,10 +63,7 @@ std::string_view CardValue(std::string_view card) {
   return Trimmed(value.substr(0, value.find('/')));
 }
 
-namespace {
-
-// A string value's text, its quotes and trailing blanks taken off.
-std::string StringOf(std::string_view value) {
+std::string StringValue(std::string_view value) {
   if (value.size() < 2 || value.front() != kQuote || value.back() != kQuote) return {};
   std::string text;
   for (std::size_t i = 1; i + 1 < value.size(); ++i) {
@@ -75,6 +72,8 @@ std::string StringOf(std::string_view value) {
   }
   return text.substr(0, text.find_last_not_of(' ') + 1);
 }
+
+namespace {
 
 // The WCS's numbers as the header gives them; a card there that is no
 // finite number fails the frame, named.
@@ -142,8 +141,8 @@ bool Singular(const Matrix& m) {
 
 // ICRS, or FK5 at J2000: the frame named, else the one the equinox implies.
 std::string FrameError(const FitsCards& cards, Numbers& n) {
-  std::string radesys = StringOf(cards.Value("RADESYS").value_or(""));
-  if (radesys.empty()) radesys = StringOf(cards.Value("RADECSYS").value_or(""));
+  std::string radesys = StringValue(cards.Value("RADESYS").value_or(""));
+  if (radesys.empty()) radesys = StringValue(cards.Value("RADECSYS").value_or(""));
   std::optional<double> equinox = n.Get("EQUINOX");
   if (!equinox) equinox = n.Get("EPOCH");
   if (!n.error.empty()) return n.error;
@@ -215,7 +214,7 @@ std::optional<int> CelestialAxes(const std::array<std::string, 2>& ctype, std::s
 }  // namespace
 
 bool MarkedAsSolve(const FitsCards& cards) {
-  const std::string ctype = StringOf(cards.Value("CTYPE1").value_or(""));
+  const std::string ctype = StringValue(cards.Value("CTYPE1").value_or(""));
   return ctype.ends_with("-SIP") || ctype.find("TPV") != std::string::npos ||
          cards.Value(kSolvedKey) == "T" || cards.AnyHolds("HISTORY", kAstrometryNet) ||
          cards.AnyHolds("COMMENT", kAstrometryNet);
@@ -274,8 +273,8 @@ std::optional<FitsCards> PrimaryHeader(std::string_view bytes, std::string& erro
 
 PlateReading PlateOf(const FitsCards& cards, int width, int height) {
   PlateReading out;
-  const std::array<std::string, 2> ctype = {StringOf(cards.Value("CTYPE1").value_or("")),
-                                            StringOf(cards.Value("CTYPE2").value_or(""))};
+  const std::array<std::string, 2> ctype = {StringValue(cards.Value("CTYPE1").value_or("")),
+                                            StringValue(cards.Value("CTYPE2").value_or(""))};
   if (ctype[0].empty() && ctype[1].empty()) return out;
   bool sip = false;
   const std::optional<int> ra_axis = CelestialAxes(ctype, out.error, sip);

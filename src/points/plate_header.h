@@ -27,6 +27,10 @@ std::optional<double> FitsNumber(std::string_view text);
 // within it is its own.
 std::string_view CardValue(std::string_view card);
 
+// A string value's text (CardValue's, in its quotes): the quotes and
+// trailing blanks taken off, '' read as a quote; empty for any other value.
+std::string StringValue(std::string_view value);
+
 // A header's cards, up to and without END.
 class FitsCards {
  public:

@@ -3,6 +3,8 @@
 // refusals, each with its cause.
 #include "points/plate_header.h"
 
+#include "points/exposure_header.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -245,6 +247,66 @@ TEST(PlateHeader, ReadsThePrimaryHeaderOnlyWhenItIsWholeAndFits) {
   EXPECT_EQ(cards.Value("OBJECT"), "'a/b''c'");
   EXPECT_EQ(cards.Value("EXPTIME"), "30");
   EXPECT_EQ(cards.Value("NONE"), std::nullopt);
+}
+
+// The times as the small reader gives them to the shared rules: ACP's own
+// date and time apart, a middle given, a modified Julian date; a leap second
+// only on a day that had one.
+TEST(PlateHeader, TheExposuresMiddleFromTheCardsAlone) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> cards;
+    double mid, exposure;
+    std::string error;
+  };
+  const Row rows[] = {
+      {"acp",
+       {Card("DATE-OBS", Text("2026-12-10")), Card("TIME-OBS", Text("21:04:08.5")),
+        Card("EXPOSURE", "30")},
+       850208663.5,
+       30,
+       ""},
+      {"middle",
+       {Card("DATE-AVG", Text("2026-12-10T21:04:00")), Card("EXPTIME", "60")},
+       850208640,
+       60,
+       ""},
+      {"mjd", {Card("MJD-OBS", "61384.25"), Card("EXPTIME", "20")}, 850154410, 20, ""},
+      {"leap",
+       {Card("DATE-OBS", Text("2016-12-31T23:59:60")), Card("EXPTIME", "0")},
+       536500800,
+       0,
+       ""},
+      {"no leap",
+       {Card("DATE-OBS", Text("2026-06-30T23:59:60")), Card("EXPTIME", "1")},
+       0,
+       0,
+       "bad DATE-OBS \"2026-06-30T23:59:60\""},
+      {"no date", {Card("EXPTIME", "1")}, 0, 0, "no DATE-OBS, DATE-BEG, DATE-AVG or MJD-OBS"},
+      {"bad length",
+       {Card("MJD-OBS", "61384.25"), Card("EXPTIME", "-1")},
+       0,
+       0,
+       "bad EXPTIME \"-1\": not a number of seconds from 0 to 86400"},
+  };
+  const points::LeapSecondDay leap = [](int y, int m, int d) {
+    return y == 2016 && m == 12 && d == 31;
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const points::FitsCards cards(Cards(row.cards));
+    std::string error;
+    const auto times = points::ExposureTimesOf(points::LookupIn(cards), leap, error);
+    EXPECT_EQ(error, row.error);
+    ASSERT_EQ(times.has_value(), row.error.empty());
+    if (!times) continue;
+    EXPECT_EQ(times->mid_exposure, row.mid);
+    EXPECT_EQ(times->exposure_s, row.exposure);
+  }
+  // 3.76 um pixels binned 2 x 2 behind 530 mm: 2.9266" (206.265" a radian).
+  const points::FitsCards optics(
+      Cards({Card("XPIXSZ", "3.76"), Card("XBINNING", "2"), Card("FOCALLEN", "530")}));
+  EXPECT_NEAR(*points::OpticsScaleArcsec(points::LookupIn(optics)), 2.92663, 1e-5);
 }
 
 }  // namespace
