@@ -40,8 +40,7 @@ struct FrameHeader {
   bool plain = true;
 };
 
-// The most pixels along a side a frame may have.
-inline constexpr int kMostFrameSide = 1000000;
+using points::kMostFrameSide;
 
 using points::kMostExposureSeconds;
 

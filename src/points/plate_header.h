@@ -18,6 +18,9 @@ inline constexpr std::size_t kBlockLength = 2880;
 inline constexpr std::size_t kKeywordLength = 8;
 inline constexpr std::string_view kValueIndicator = "= ";
 
+// The most pixels along a side a frame may have.
+inline constexpr int kMostFrameSide = 1000000;
+
 // A FITS number ("30", "3.0E1", Fortran's "3.0D1"), finite, with blanks
 // about it; read as every number the program reads.
 std::optional<double> FitsNumber(std::string_view text);
