@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -20,17 +19,10 @@
 namespace orvan::frames {
 namespace {
 
-// Equinox of the FK5 frame taken as the program's J2000, and how near a
-// header's EQUINOX must be to it.
-constexpr double kJ2000Equinox = 2000.0;
-constexpr double kEquinoxTolerance = 1e-6;
 // The places asked of wcslib: the middle pixel, then half a pixel either side
 // of it along x and along y.
 constexpr int kPlaces = 5;
 constexpr double kHalfStep = 0.5;
-// The sine of the angle between the matrix's rows below which they are taken
-// as one direction: wcslib inverts such a matrix without a word.
-constexpr double kSingularSine = 1e-10;
 
 // wcspih's array of headers, freed whatever happens.
 struct WcsArray {
@@ -76,22 +68,13 @@ wcsprm* Primary(const WcsArray& all) {
 }
 
 std::string FrameError(const wcsprm& wcs) {
-  const std::string radesys(wcs.radesys);
-  if (radesys == "ICRS") return {};
-  const bool j2000 =
-      undefined(wcs.equinox) || std::abs(wcs.equinox - kJ2000Equinox) < kEquinoxTolerance;
-  if (radesys == "FK5" && j2000) return {};
-  std::string what = "WCS frame " + (radesys.empty() ? std::string("unnamed") : radesys);
-  if (!undefined(wcs.equinox)) {
-    char equinox[32];
-    std::snprintf(equinox, sizeof equinox, " equinox %g", wcs.equinox);
-    what += equinox;
-  }
-  return what + " is not ICRS or FK5 J2000";
+  return points::FrameNotJ2000(
+      wcs.radesys, undefined(wcs.equinox) ? std::nullopt : std::optional<double>(wcs.equinox));
 }
 
 // Whether the pixel-to-plane matrix of the sky axes maps the image to a line
-// (or a point), as a CD matrix with proportional rows does. The matrix is PC
+// (or a point), as a CD matrix with proportional rows does: wcslib inverts
+// such a matrix without a word. The matrix is PC
 // scaled by CDELT (a CD matrix is kept as PC with CDELT 1): wcslib leaves its
 // product, piximg, unmade where PC is the unit matrix (CDELT alone).
 bool Singular(const wcsprm& wcs) {
@@ -103,9 +86,7 @@ bool Singular(const wcsprm& wcs) {
   };
   const auto lng = row(wcs.lng);
   const auto lat = row(wcs.lat);
-  const double det = lng[0] * lat[1] - lng[1] * lat[0];
-  const double size = std::hypot(lng[0], lng[1]) * std::hypot(lat[0], lat[1]);
-  return !(std::abs(det) > kSingularSine * size);
+  return points::SingularMatrix(lng[0], lng[1], lat[0], lat[1]);
 }
 
 // The middle pixel's place, and the pixel's size there: the geometric mean

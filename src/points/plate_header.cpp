@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "points/text_fields.h"
+#include "support/ascii.h"
 #include "support/units.h"
 
 namespace orvan::points {
@@ -41,12 +42,6 @@ bool HasValue(std::string_view card) {
   return card.substr(kKeywordLength, kValueIndicator.size()) == kValueIndicator;
 }
 
-std::string_view Trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 }  // namespace
 
 std::string_view CardValue(std::string_view card) {
@@ -60,7 +55,7 @@ std::string_view CardValue(std::string_view card) {
     }
     return value.substr(first, std::min(at + 1, value.size()) - first);
   }
-  return Trimmed(value.substr(0, value.find('/')));
+  return Trim(value.substr(0, value.find('/')));
 }
 
 std::string StringValue(std::string_view value) {
@@ -133,12 +128,6 @@ std::optional<Matrix> MatrixOf(Numbers& n, const FitsCards& cards) {
   return m;
 }
 
-bool Singular(const Matrix& m) {
-  const double det = m[0][0] * m[1][1] - m[0][1] * m[1][0];
-  const double size = std::hypot(m[0][0], m[0][1]) * std::hypot(m[1][0], m[1][1]);
-  return !(std::abs(det) > kSingularSine * size);
-}
-
 // ICRS, or FK5 at J2000: the frame named, else the one the equinox implies.
 std::string FrameError(const FitsCards& cards, Numbers& n) {
   std::string radesys = StringValue(cards.Value("RADESYS").value_or(""));
@@ -147,16 +136,7 @@ std::string FrameError(const FitsCards& cards, Numbers& n) {
   if (!equinox) equinox = n.Get("EPOCH");
   if (!n.error.empty()) return n.error;
   if (radesys.empty()) radesys = !equinox ? "ICRS" : *equinox < kFk4Before ? "FK4" : "FK5";
-  if (radesys == "ICRS") return {};
-  if (radesys == "FK5" && (!equinox || std::abs(*equinox - kJ2000Equinox) < kEquinoxTolerance))
-    return {};
-  std::string what = "WCS frame " + radesys;
-  if (equinox) {
-    char text[32];
-    std::snprintf(text, sizeof text, " equinox %g", *equinox);
-    what += text;
-  }
-  return what + " is not ICRS or FK5 J2000";
+  return FrameNotJ2000(radesys, equinox);
 }
 
 // A SIP polynomial's sum over its terms u^p v^q, p + q up to its order.
@@ -213,6 +193,26 @@ std::optional<int> CelestialAxes(const std::array<std::string, 2>& ctype, std::s
 
 }  // namespace
 
+std::string FrameNotJ2000(std::string_view radesys, std::optional<double> equinox) {
+  if (radesys == "ICRS") return {};
+  if (radesys == "FK5" && (!equinox || std::abs(*equinox - kJ2000Equinox) < kEquinoxTolerance))
+    return {};
+  std::string what =
+      "WCS frame " + (radesys.empty() ? std::string("unnamed") : std::string(radesys));
+  if (equinox) {
+    char text[32];
+    std::snprintf(text, sizeof text, " equinox %g", *equinox);
+    what += text;
+  }
+  return what + " is not ICRS or FK5 J2000";
+}
+
+bool SingularMatrix(double a11, double a12, double a21, double a22) {
+  const double det = a11 * a22 - a12 * a21;
+  const double size = std::hypot(a11, a12) * std::hypot(a21, a22);
+  return !(std::abs(det) > kSingularSine * size);
+}
+
 bool MarkedAsSolve(const FitsCards& cards) {
   const std::string ctype = StringValue(cards.Value("CTYPE1").value_or(""));
   return ctype.ends_with("-SIP") || ctype.find("TPV") != std::string::npos ||
@@ -221,7 +221,7 @@ bool MarkedAsSolve(const FitsCards& cards) {
 }
 
 std::optional<double> FitsNumber(std::string_view text) {
-  std::string number(Trimmed(text));
+  std::string number(Trim(text));
   if (number.empty()) return std::nullopt;
   if (auto d = number.find_first_of("dD"); d != std::string::npos) number[d] = 'E';
   return NumberOf(number);
@@ -293,7 +293,7 @@ PlateReading PlateOf(const FitsCards& cards, int width, int height) {
     return out;
   }
   if (out.error = FrameError(cards, n); !out.error.empty()) return out;
-  if (Singular(*m)) {
+  if (SingularMatrix((*m)[0][0], (*m)[0][1], (*m)[1][0], (*m)[1][1])) {
     out.error = "WCS has a singular CD or PC matrix";
     return out;
   }

@@ -80,6 +80,16 @@ struct PlateReading {
 // What a header whose WCS gives no scale is said to lack.
 inline constexpr std::string_view kNoScaleText = "its WCS gives no scale: no CDELT or CD cards";
 
+// Why a WCS's celestial frame is not the program's J2000: empty for ICRS,
+// or for FK5 at the equinox J2000 (or at none given); else, say, "WCS frame
+// FK4 equinox 1950 is not ICRS or FK5 J2000" (an empty name: "unnamed").
+std::string FrameNotJ2000(std::string_view radesys, std::optional<double> equinox);
+
+// Whether a pixel-to-sky matrix (rows: right ascension's, declination's)
+// maps the image to a line or a point: the sine of the angle between its
+// rows is all but 0.
+bool SingularMatrix(double a11, double a12, double a21, double a22);
+
 // Whether a plate solver made the header's WCS, by the marks solvers leave:
 // PLTSOLVD = T (PinPoint, ASTAP and others), astrometry.net's name in its
 // HISTORY and COMMENT cards, or a distortion polynomial (SIP, TPV) that only
