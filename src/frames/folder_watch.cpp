@@ -32,11 +32,6 @@ constexpr std::uint32_t kFolderMask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FR
 constexpr std::uint32_t kInnerMask = kFolderMask | IN_DONT_FOLLOW;
 constexpr std::uint32_t kRootGone = IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT;
 constexpr std::size_t kReadBuffer = std::size_t{64} * 1024;
-constexpr std::array<std::string_view, 3> kFrameExtensions = {"fits", "fit", "fts"};
-// Compressed as fpack (tile compression) or gzip write them; cfitsio reads
-// both. A ".fz" alone is fpack's own name for a compressed FITS file.
-constexpr std::array<std::string_view, 2> kCompressedEndings = {"fz", "gz"};
-
 std::string Join(const std::string& dir, const std::string& name) {
   return dir == "/" ? dir + name : dir + "/" + name;
 }
@@ -47,27 +42,6 @@ bool Under(const std::string& path, const std::string& top) {
 }
 
 }  // namespace
-
-bool IsFrameName(const std::string& name) {
-  std::string lower = name;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  const auto ending = [&](std::string_view& rest) {
-    const std::size_t dot = rest.rfind('.');
-    if (dot == std::string_view::npos || dot == 0) return std::string_view();
-    const std::string_view extension = rest.substr(dot + 1);
-    rest = rest.substr(0, dot);
-    return extension;
-  };
-  const auto in = [](const auto& list, std::string_view extension) {
-    return std::find(list.begin(), list.end(), extension) != list.end();
-  };
-  std::string_view rest = lower;
-  std::string_view extension = ending(rest);
-  if (extension == "fz") return true;
-  if (in(kCompressedEndings, extension)) extension = ending(rest);
-  return in(kFrameExtensions, extension);
-}
 
 FolderWatch::FolderWatch(std::string root) : root_(std::move(root)) {}
 
@@ -301,7 +275,7 @@ void FolderWatch::LoseRoot(WatchNews& news) {
   scanned_.clear();
   refused_.clear();
   root_wd_ = -1;
-  news.notes.push_back("frame folder " + root_ + " is gone; watching for it again");
+  news.notes.push_back(points::FolderGoneText(root_));
 }
 
 }  // namespace orvan::frames

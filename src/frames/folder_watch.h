@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "frames/whole_file.h"
+#include "points/fits_file.h"
 
 // A folder and every folder in it, at any depth, watched with inotify for
 // FITS files written whole. Single-threaded: one thread owns it.
@@ -20,9 +21,7 @@ struct WatchNews {
   bool overflowed = false;          // the kernel's event queue overflowed
 };
 
-// True for a name ending .fits, .fit or .fts in any letter case, or one of
-// those compressed: .fz (fpack's, alone too) or .gz.
-bool IsFrameName(const std::string& name);
+using points::IsFrameName;
 
 class FolderWatch {
  public:

@@ -20,6 +20,8 @@
 
 #include "child.h"
 #include "folder_watch.h"
+#include "points/fits_file.h"
+#include "points/plate_header.h"
 #include "support/error_text.h"
 #include "support/numtext.h"
 #include "whole_file.h"
@@ -31,10 +33,6 @@ namespace {
 // The longest either thread waits before it looks at its work again; a stop
 // wakes both at once.
 constexpr std::chrono::milliseconds kIdleWait{1000};
-constexpr char kOverflowText[] = "missed frames: too many folder events at once";
-constexpr char kNoWcsText[] = "no WCS in its header";
-constexpr char kUnmarkedText[] =
-    "its WCS is not marked as a plate solve (PLTSOLVD = T, astrometry.net's, or SIP)";
 constexpr char kNoReasonText[] = "not read, for a cause not given";
 
 std::string WithoutTrailingSlash(std::string dir) {
@@ -47,11 +45,6 @@ FrameEvent Note(FrameEvent::Kind kind, std::string text) {
   event.kind = kind;
   event.text = std::move(text);
   return event;
-}
-
-std::string DroppedText(std::size_t dropped, std::size_t limit) {
-  return "dropped " + std::to_string(dropped) + " older frame" + (dropped == 1 ? "" : "s") +
-         ": the queue holds " + std::to_string(limit);
 }
 
 int Milliseconds(std::chrono::steady_clock::duration wait) {
@@ -132,7 +125,7 @@ void FrameSource::State::Say(FrameEvent event) {
 
 void FrameSource::State::Deliver(const WatchNews& news) {
   for (const std::string& note : news.notes) Say(Note(FrameEvent::Kind::Folder, note));
-  if (news.overflowed) Say(Note(FrameEvent::Kind::Dropped, kOverflowText));
+  if (news.overflowed) Say(Note(FrameEvent::Kind::Dropped, std::string(points::kFramesMissedText)));
   if (!news.frames.empty()) Queue(news.frames);
 }
 
@@ -155,7 +148,7 @@ bool FrameSource::State::Rewatch() {
   WatchNews news;
   int err = 0;
   const bool back = watch.WatchRoot(news, err);
-  if (back) news.notes.insert(news.notes.begin(), "watching frame folder " + config.dir + " again");
+  if (back) news.notes.insert(news.notes.begin(), points::FolderBackText(config.dir));
   Deliver(news);
   return back;
 }
@@ -267,7 +260,7 @@ void FrameSource::State::Work() {
       awaited.erase(awaited.begin(), awaited.begin() + over);
     }
     if (dropped_now > 0) {
-      Say(Note(FrameEvent::Kind::Dropped, DroppedText(dropped_now, config.queue_limit)));
+      Say(Note(FrameEvent::Kind::Dropped, points::FramesDroppedText(dropped_now, config.queue_limit)));
     }
     if (const std::optional<std::string> ready = NextReady()) Say(ProcessOne(*ready));
   }
@@ -408,8 +401,8 @@ FrameEvent ProcessWith(const std::string& path, const SolveHint& hint, const Fra
     event.sky = header.sky;
     return event;
   }
-  event.wcs_unused = header.sky ? kUnmarkedText : header.wcs_unused;
-  const std::string no_wcs = event.wcs_unused.empty() ? kNoWcsText : event.wcs_unused;
+  event.wcs_unused = header.sky ? std::string(points::kUnmarkedText) : header.wcs_unused;
+  const std::string no_wcs = event.wcs_unused.empty() ? std::string(points::kNoWcsText) : event.wcs_unused;
   if (!how.solver) {
     event.text = no_wcs + ", and solving is off";
     return event;

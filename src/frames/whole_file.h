@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "points/fits_file.h"
+
 struct stat;
 
 // Whether a FITS file is all there: the sizes its own headers declare, read
@@ -20,16 +22,7 @@ struct FileStamp {
 };
 FileStamp StampOf(const struct stat& status);
 
-// A FITS file's size by its headers, as far as the bytes there go.
-struct DeclaredSize {
-  // What the headers read so far declare the file to hold at least: every
-  // header and data unit rounded up to whole 2880-byte blocks; where the
-  // file ends inside a header, up to that header's next block.
-  std::int64_t bytes = 0;
-  // Every unit there was read: `bytes` is the whole file's size. False for
-  // a file that stops short (`bytes` is then more than it holds).
-  bool complete = false;
-};
+using points::DeclaredSize;
 
 // The size the headers of the file open at `fd`, `size` bytes long, declare;
 // nullopt where it does not read as FITS (not SIMPLE or XTENSION first, a

@@ -46,6 +46,8 @@ FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProg
       points_(std::move(points)),
       say_(std::move(say)),
       hold_(config_.hold, [clock = program_->clock()] { return clock->Now(); }),
+      feed_(hold_, [clock = program_->clock()] { return clock->Now(); },
+            [this](const tracking::FrameNote& note) { Note(note); }),
       source_(SourceConfigOf(config_),
               [how = frames::FrameReading{
                    config_.solve ? std::optional(config_.solver) : std::nullopt,
@@ -91,7 +93,7 @@ FrameIntake::Conditions FrameIntake::At(double time) const {
 void FrameIntake::Take() {
   Sample();
   // Frames that waited for a reading after their middle go first, in order.
-  for (const Waiting& w : std::exchange(waiting_, {})) Measure(w.event, w.since);
+  feed_.Retry();
   for (const frames::FrameEvent& e : source_.Take()) {
     using Kind = frames::FrameEvent::Kind;
     tracking::FrameNote note;
@@ -127,18 +129,11 @@ void FrameIntake::Measure(const frames::FrameEvent& e, double since) {
           "no such UTC moment"});
     return;
   }
-  const tracking::FrameOutcome outcome = hold_.Frame(*input);
-  if (outcome.wait && program_->clock()->Now() - since < kMostWaitSeconds) {
-    waiting_.push_back({e, since});
-    return;
-  }
-  std::string reason = outcome.reason;
   // A header's WCS passed over for a solve is said with the first such frame.
-  if (!e.wcs_unused.empty() && !std::exchange(wcs_said_, true)) {
-    reason += (reason.empty() ? "solved, as " : "; solved, as ") + e.wcs_unused;
-  }
-  Note({e.file, header.mid_exposure, outcome.drift_arcsec, outcome.verdict, reason});
-  Record(e, outcome);
+  std::string also;
+  if (!e.wcs_unused.empty() && !std::exchange(wcs_said_, true)) also = "solved, as " + e.wcs_unused;
+  feed_.Offer(*input, since, std::move(also),
+              [this, e](const tracking::FrameOutcome& outcome) { Record(e, outcome); });
 }
 
 void FrameIntake::Record(const frames::FrameEvent& e, const tracking::FrameOutcome& outcome) {

@@ -10,6 +10,7 @@
 #include "frames/frame_source.h"
 #include "observatory/program/observatory_program.h"
 #include "points/point_record.h"
+#include "tracking/frame_feed.h"
 #include "tracking/frame_hold.h"
 #include "tracking/frame_note.h"
 
@@ -33,10 +34,6 @@ class FrameIntake {
   using NoteSink = std::function<void(const tracking::FrameNote&)>;
   using PointSink =
       std::function<void(const points::PointRecord& point, const std::string& source)>;
-  // A frame whose middle is after the newest reading waits this long, three
-  // cycles, for one after it; then it is said as waiting no longer.
-  static constexpr double kMostWaitSeconds = 12;
-
   struct Config {
     std::string dir;
     bool solve = true;
@@ -87,14 +84,10 @@ class FrameIntake {
   Say say_;
   NoteSink notes_;
   tracking::FrameHold hold_;
+  tracking::FrameFeed feed_;
   frames::FrameSource source_;
   std::vector<frames::LearnedScale> learned_;  // the last solve's, per frame size
   bool wcs_said_ = false;                      // why a header's WCS was not taken, said once
-  struct Waiting {
-    frames::FrameEvent event;
-    double since;
-  };
-  std::vector<Waiting> waiting_;  // for a reading after their middle
   std::deque<Conditions> conditions_;
 };
 

@@ -77,6 +77,11 @@ struct PlateReading {
   bool solved = false;
 };
 
+// Why a frame's header gives no plate solution: it has no WCS, or one no
+// solver marked.
+inline constexpr std::string_view kNoWcsText = "no WCS in its header";
+inline constexpr std::string_view kUnmarkedText =
+    "its WCS is not marked as a plate solve (PLTSOLVD = T, astrometry.net's, or SIP)";
 // What a header whose WCS gives no scale is said to lack.
 inline constexpr std::string_view kNoScaleText = "its WCS gives no scale: no CDELT or CD cards";
 

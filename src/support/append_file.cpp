@@ -1,6 +1,7 @@
 #include "support/append_file.h"
 
 #ifdef _WIN32
+#include "support/error_text.h"
 #include "support/wide.h"
 #else
 #include <fcntl.h>
@@ -24,21 +25,6 @@ constexpr std::string_view kRemoved = "the file has been removed";
 
 namespace {
 
-// The system's text for a Windows error code, in UTF-8, without the line end.
-std::string SystemReason(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring reason(text != nullptr ? std::wstring_view(text, n) : std::wstring_view());
-  if (text != nullptr) ::LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
-                             reason.back() == L' ' || reason.back() == L'.'))
-    reason.pop_back();
-  if (reason.empty()) return "system error " + std::to_string(code);
-  return win::Narrow(reason);
-}
-
 // Others may read, write, rename or delete the log while it is open.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -56,7 +42,7 @@ std::unique_ptr<AppendFile> AppendFile::Open(const std::string& path, std::strin
   handle->file = ::CreateFileW(win::Widen(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE, kShareAll,
                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle->file == INVALID_HANDLE_VALUE) {
-    reason = SystemReason(::GetLastError());
+    reason = WindowsErrorText(::GetLastError());
     return nullptr;
   }
   return std::unique_ptr<AppendFile>(new AppendFile(path, std::move(handle)));
@@ -75,7 +61,7 @@ bool AppendFile::Append(std::string_view text, std::string& reason) {
     if (!::WriteFile(handle_->file, text.data(), static_cast<DWORD>(text.size()), &written,
                      nullptr) ||
         written == 0) {
-      reason = SystemReason(::GetLastError());
+      reason = WindowsErrorText(::GetLastError());
       return false;
     }
     text.remove_prefix(written);

@@ -84,6 +84,14 @@ std::chrono::system_clock::time_point TimeOfJ2000Seconds(double seconds) {
       std::chrono::duration_cast<std::chrono::system_clock::duration>(since_epoch));
 }
 
+double J2000SecondsOf(std::chrono::system_clock::time_point time) {
+  return std::chrono::duration<double>(time.time_since_epoch()).count() - kJ2000UnixSeconds;
+}
+
+double J2000SecondsNow() {
+  return J2000SecondsOf(std::chrono::system_clock::now());
+}
+
 std::string UtcTextOfJ2000Seconds(double seconds) {
   return UtcText(TimeOfJ2000Seconds(seconds));
 }

@@ -37,6 +37,9 @@ inline constexpr double kJ2000UnixSeconds = 946728000.0;
 // Such a count as a time point, and as UTC with milliseconds; a count beyond
 // the years 1678 to 2261 as the nearest of them.
 std::chrono::system_clock::time_point TimeOfJ2000Seconds(double seconds);
+// A time point as such a count; the system's clock now, so counted.
+double J2000SecondsOf(std::chrono::system_clock::time_point time);
+double J2000SecondsNow();
 std::string UtcTextOfJ2000Seconds(double seconds);
 
 // "YYYY-MM-DDTHH:MM:SS[.s...]Z" and nothing else: four-digit year, two-digit

@@ -1,15 +1,12 @@
 #include "observatory/program/clock.h"
 
-#include <chrono>
-
 #include "observatory/units.h"
 #include "support/utc_text.h"
 
 namespace orvan::program {
 
 double SystemClock::Now() {
-  const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-  return std::chrono::duration<double>(since_epoch).count() - kJ2000UnixSeconds;
+  return J2000SecondsNow();
 }
 
 double SecondsSinceJ2000(int year, int month, int day, double hours) {
