@@ -213,12 +213,21 @@ TEST(WindowsCommandLine, TakesWhatAScriptNeedsToStartANight) {
   EXPECT_EQ(ParseWindows({}).error, "");
   EXPECT_TRUE(ParseWindows({"--help"}).options.help);
   EXPECT_TRUE(ParseWindows({"--version"}).options.version);
+  const Parsed frames =
+      ParseWindows({"--frames", "D:\\Images", "--frames-center", "--frames-outlier", "30"});
+  ASSERT_EQ(frames.error, "");
+  EXPECT_EQ(frames.options.frames_dir, "D:\\Images");
+  EXPECT_TRUE(frames.options.frames_center);
+  EXPECT_EQ(frames.options.frames_outlier_arcsec, 30);
+  EXPECT_EQ(ParseWindows({"--frames-center"}).error,
+            "--frames-center and --frames-outlier need --frames");
 }
 
 TEST(WindowsCommandLine, RefusesTheLinuxProgramsOwnOptions) {
   for (const char* option :
        {"--indi", "--device", "--model", "--pressure", "--temperature", "--humidity", "--weather",
-        "--headless", "--trace", "--rates", "--trace-indi", "--reverse-on-pier-west"})
+        "--headless", "--trace", "--rates", "--trace-indi", "--reverse-on-pier-west", "--solver",
+        "--frames-wcs", "--pixel-scale", "--frames-wait"})
     EXPECT_EQ(ParseWindows({option, "x"}).error, "unknown option " + std::string(option));
   EXPECT_EQ(ParseWindows({"/start"}).error, "unknown option /start");
   EXPECT_EQ(ParseWindows({"--start", "--log"}).error, "--log needs a value");
@@ -239,6 +248,18 @@ start holding once the link to the telescope is up
 --log FILE
 append a CSV line for each correction cycle, start,
 stop and error to FILE
+
+--frames DIR
+hold the image still by the FITS frames written to DIR
+and the folders made in it: each frame, plate-solved,
+says how far the image drifted
+
+--frames-center
+the frames bring the target itself to their middle
+
+--frames-outlier ARCSEC
+a frame this far from where it should be is a bad
+solve (default: 10" or 10 times the threshold)
 
 --help
 show this text

@@ -229,7 +229,8 @@ constexpr std::array kOptions{
     Option{"--frames", "DIR", SetName<&Options::frames_dir, kNoFrames>,
            "hold the image still by the FITS frames written to DIR\n"
            "and the folders made in it: each frame, plate-solved,\n"
-           "says how far the image drifted"},
+           "says how far the image drifted",
+           kBoth},
     Option{"--solver", "astrometry|none", ApplySolver,
            "how frames without a WCS in their header are solved:\n"
            "astrometry.net's solve-field (the default), or not"},
@@ -243,14 +244,15 @@ constexpr std::array kOptions{
            },
            "a frame's pixel on the sky, to hint the solver"},
     Option{"--frames-center", "", SetFlag<&Options::frames_center>,
-           "the frames bring the target itself to their middle"},
+           "the frames bring the target itself to their middle", kBoth},
     Option{"--frames-outlier", "ARCSEC",
            [](std::string_view v, Options& o, std::string& error) {
              return ApplyNumber("--frames-outlier", v, kOutlierBounds, o.frames_outlier_arcsec,
                                 error);
            },
            "a frame this far from where it should be is a bad\n"
-           "solve (default: 10\" or 10 times the threshold)"},
+           "solve (default: 10\" or 10 times the threshold)",
+           kBoth},
     Option{"--frames-wait", "SECONDS",
            [](std::string_view v, Options& o, std::string& error) {
              return ApplyNumber("--frames-wait", v, kFramesWaitBounds, o.frames_wait_s, error);
@@ -376,10 +378,10 @@ Parsed ParseCommandLine(std::span<const std::string_view> args, Program program)
   const Options& o = p.options;
   if (!o.frames_dir && (!o.solve_frames || o.any_frame_wcs || o.pixel_scale_arcsec ||
                         o.frames_center || o.frames_outlier_arcsec || o.frames_wait_s))
-    p.error =
-        "--solver, --frames-wcs, --pixel-scale, --frames-center, --frames-outlier and "
-        "--frames-wait "
-        "need --frames";
+    p.error = program == Program::Windows
+                  ? "--frames-center and --frames-outlier need --frames"
+                  : "--solver, --frames-wcs, --pixel-scale, --frames-center, --frames-outlier "
+                    "and --frames-wait need --frames";
   // The simulated world's truth means nothing to a real mount.
   if (p.options.indi_host && (p.options.sim_truth_file || p.options.sim_german))
     p.error = "--sim-truth and --sim-german are for the simulated observatory, not --indi";

@@ -139,15 +139,20 @@ std::string FrameError(const FitsCards& cards, Numbers& n) {
   return FrameNotJ2000(radesys, equinox);
 }
 
-// A SIP polynomial's sum over its terms u^p v^q, p + q up to its order.
+// A SIP polynomial's sum over its terms u^p v^q, p + q up to its order; the
+// powers by products, as the library's pow would cost the small program
+// more than all of this.
 double SipSum(Numbers& n, const char* stem, double u, double v) {
-  const int order = static_cast<int>(n.Or(std::string(stem) + "_ORDER", 0));
+  const int order = std::min(static_cast<int>(n.Or(std::string(stem) + "_ORDER", 0)), kMostSipOrder);
   double sum = 0;
-  for (int p = 0; p <= std::min(order, kMostSipOrder); ++p)
-    for (int q = 0; p + q <= std::min(order, kMostSipOrder); ++q)
+  double u_p = 1;
+  for (int p = 0; p <= order; ++p, u_p *= u) {
+    double v_q = 1;
+    for (int q = 0; p + q <= order; ++q, v_q *= v)
       if (const auto c =
               n.Get(std::string(stem) + "_" + std::to_string(p) + "_" + std::to_string(q)))
-        sum += *c * std::pow(u, p) * std::pow(v, q);
+        sum += *c * u_p * v_q;
+  }
   return sum;
 }
 

@@ -70,7 +70,10 @@ void FrameHold::Recorded(const CycleRecord& record) noexcept {
       last_read_ = now;
       held_ = record.target;
       AfterPulses(record, now);
-      while (readings_.front().time < now - kReadingsKeptSeconds) readings_.pop_front();
+      readings_.erase(readings_.begin(),
+                      std::find_if(readings_.begin(), readings_.end(), [&](const Reading& r) {
+                        return r.time >= now - kReadingsKeptSeconds;
+                      }));
       // A cycle that read the mount but mapped nothing took it where it was.
       if (record.target && !record.target_scope) {
         Capture(*record.target, now);
@@ -149,21 +152,20 @@ std::optional<AxisPair> FrameHold::MountOver(double from, double to) const {
   if (!readings_.empty()) from = std::max(from, std::min(readings_.front().time, to));
   const std::optional<AxisPair> first = MountAt(from);
   if (!first || !(to > from)) return first;
-  std::vector<double> times = {from};
-  for (const Reading& r : readings_)
-    if (r.time > from && r.time < to) times.push_back(r.time);
-  times.push_back(to);
   AxisPair sum{0, 0}, last{0, 0};
-  for (std::size_t i = 0; i < times.size(); ++i) {
-    const AxisPair at = *MountAt(times[i]);
+  double last_time = from;
+  const auto add = [&](double time) {
+    const AxisPair at = *MountAt(time);
     const AxisPair here{Wrap12(at.ra - first->ra), at.dec - first->dec};
-    if (i > 0) {
-      const double span = times[i] - times[i - 1];
-      sum.ra += span * (last.ra + here.ra) / 2;
-      sum.dec += span * (last.dec + here.dec) / 2;
-    }
+    const double span = time - last_time;
+    sum.ra += span * (last.ra + here.ra) / 2;
+    sum.dec += span * (last.dec + here.dec) / 2;
     last = here;
-  }
+    last_time = time;
+  };
+  for (const Reading& r : readings_)
+    if (r.time > from && r.time < to) add(r.time);
+  add(to);
   return AxisPair{Wrap24(first->ra + sum.ra / (to - from)), first->dec + sum.dec / (to - from)};
 }
 
@@ -283,7 +285,7 @@ FrameOutcome FrameHold::Frame(const FrameMeasurement& frame) {
   offsets_.push_back(offset);
   while (offsets_.size() > kRateFrames ||
          (offsets_.size() > 1 && offsets_.front().time < frame.mid - kRateWindowSeconds))
-    offsets_.pop_front();
+    offsets_.erase(offsets_.begin());
   outcome.verdict = FrameAction::Used;
   return outcome;
 }

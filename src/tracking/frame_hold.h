@@ -1,9 +1,9 @@
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tracking/cycle_record.h"
 #include "tracking/frame_note.h"
@@ -134,9 +134,10 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   double threshold_ = 0;
   double last_wait_ = -1e300;  // the last cycle that waited for a slew or tracking
   double last_read_ = -1e300;  // the last cycle that read the mount
-  std::deque<Reading> readings_;
+  // Few and short-lived: vectors, for the small Windows program.
+  std::vector<Reading> readings_;
   std::optional<AxisPair> reference_;  // apparent place the frames are held on
-  std::deque<Offset> offsets_;         // accepted, oldest first
+  std::vector<Offset> offsets_;  // accepted, oldest first
   std::optional<Offset> doubted_;      // the last frame refused as a bad solve
   std::optional<double> last_mid_;
   std::optional<AxisPair> held_;  // the held position the last cycle had

@@ -1,19 +1,23 @@
 // The Windows program's measurement of a frame, from its file's start alone,
 // against the Linux program's (cfitsio, wcslib and ERFA) on the same frames:
-// PinPoint-style WCS frames, one with ACP's date and time apart.
+// PinPoint-style WCS frames, one with ACP's date and time apart; and what its
+// intake notes of each.
 #include "tracking/plate_frame.h"
+#include "tracking/plate_intake.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "framemaker/star_field.h"
 #include "frames/frame_file.h"
 #include "intake/frame_intake.h"
 #include "pointing/sky.h"
 #include "support/units.h"
+#include "support/utc_text.h"
 #include "testing/temp_dir.h"
 
 namespace orvan::tracking {
@@ -92,6 +96,74 @@ TEST(PlateFrame, SaysWhyAFrameGivesNoMeasurement) {
   const PlateFrame cut =
       MeasurePlateFrame(plain, bytes.substr(0, 800), pointing::EndsWithLeapSecond);
   EXPECT_EQ(cut.error, "its header has no END card in its first 800 bytes");
+}
+
+// What the Windows program makes of what its folder watch hands over: the
+// hold measures the solved frames once the mount has been read after their
+// middle; a frame with no solution is said to need ACP's solver, once in
+// full; a damaged one names its cause; the watch's own notes pass through.
+TEST(PlateIntake, NotesEachFrameAsTheWindowsProgramLogsIt) {
+  const TempDir dir;
+  double now = 852000000;  // 2026-12-31, about 12:00 UTC
+  const auto frame = [&](const std::string& name, bool wcs, bool marked, double start_ago) {
+    framemaker::FrameShot shot;
+    shot.start_center = shot.end_center = {5.5, 20};
+    shot.width = 64;
+    shot.height = 48;
+    shot.scale_arcsec = 60;  // a degree across: the target, of J2000, is in the field
+    shot.exposure_s = 10;
+    shot.date_obs = UtcTextOfJ2000Seconds(now - start_ago).substr(0, 23);
+    shot.write_wcs = wcs;
+    shot.wcs_unmarked = !marked;
+    std::string error;
+    const std::string path = dir.File(name);
+    EXPECT_TRUE(framemaker::WriteFrame(shot, {}, path, error)) << error;
+    std::ifstream in(path, std::ios::binary);
+    return PlateEvent{PlateEvent::Kind::Frame, name, "", {std::istreambuf_iterator<char>(in), {}}};
+  };
+  std::vector<std::string> said;
+  PlateIntake intake({}, [&] { return now; }, pointing::EndsWithLeapSecond,
+                     [&](const std::string& line) { said.push_back(line); });
+  std::vector<FrameNote> logged;
+  intake.NoteTo([&](const FrameNote& note) { logged.push_back(note); });
+  CycleRecord record;
+  record.kind = RecordKind::Start;
+  record.threshold_arcsec = 1;
+  record.target = record.current = record.target_scope = AxisPair{5.5, 20};
+  intake.hold().Recorded(record);
+
+  PlateEvent cut = frame("cut.fits", true, true, 30);
+  cut.start.resize(800);
+  intake.Take({frame("early.fits", true, true, 30),  // begun before the start
+               frame("plain.fits", false, false, 1), frame("unmarked.fits", true, false, 1),
+               cut,
+               {PlateEvent::Kind::Failed, "open.fits", "still open for writing after 60 s", ""},
+               {PlateEvent::Kind::Dropped, "", "dropped 3 older frames: the queue holds 64", ""},
+               {PlateEvent::Kind::Folder, "", "frame folder D:\\Images is gone; watching for it "
+                                              "again", ""}});
+  // Its middle is after the only reading: it waits for the next cycle's.
+  now += 20;
+  intake.Take({frame("late.fits", true, true, 8)});
+  EXPECT_TRUE(intake.Waiting());
+  now += 4;
+  record.kind = RecordKind::Cycle;
+  intake.hold().Recorded(record);
+  intake.Take({});
+  EXPECT_FALSE(intake.Waiting());
+
+  const std::vector<std::string> expected = {
+      "\"early.fits\" ignored: taken before the start",
+      "\"plain.fits\" failed: no plate solution, no WCS in its header: let ACP solve its images",
+      "\"unmarked.fits\" failed: no plate solution",
+      "\"cut.fits\" failed: its header has no END card in its first 800 bytes",
+      "\"open.fits\" failed: still open for writing after 60 s",
+      "dropped: dropped 3 older frames: the queue holds 64",
+      "folder: frame folder D:\\Images is gone; watching for it again",
+      "\"late.fits\" reference, drift RA 0.00\" Dec 0.00\""};
+  EXPECT_EQ(said, expected);
+  ASSERT_EQ(logged.size(), expected.size());
+  EXPECT_EQ(logged.back().action, FrameAction::Reference);
+  EXPECT_EQ(logged.back().mid, now - 4 - 8 + 5);
 }
 
 }  // namespace

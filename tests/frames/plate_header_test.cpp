@@ -4,6 +4,7 @@
 #include "points/plate_header.h"
 
 #include "points/exposure_header.h"
+#include "points/fits_file.h"
 
 #include <gtest/gtest.h>
 
@@ -307,6 +308,25 @@ TEST(PlateHeader, TheExposuresMiddleFromTheCardsAlone) {
   const points::FitsCards optics(
       Cards({Card("XPIXSZ", "3.76"), Card("XBINNING", "2"), Card("FOCALLEN", "530")}));
   EXPECT_NEAR(*points::OpticsScaleArcsec(points::LookupIn(optics)), 2.92663, 1e-5);
+}
+
+// A frame by its name: the Windows program, with no decompressor, takes the
+// plain names alone.
+TEST(FrameName, PlainAndCompressedEndingsInAnyCase) {
+  struct Row {
+    const char* name;
+    bool any, plain;
+  };
+  const Row rows[] = {{"m31.fits", true, true},   {"M31.FIT", true, true},
+                      {"a.b.Fts", true, true},    {"m31.fits.fz", true, false},
+                      {"m31.fz", true, false},    {"m31.fit.GZ", true, false},
+                      {"m31.gz", false, false},   {".fits", false, false},
+                      {"fits", false, false},     {"m31.fits.txt", false, false},
+                      {"m31.fitsx", false, false}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(points::IsFrameName(row.name), row.any) << row.name;
+    EXPECT_EQ(points::IsFrameName(row.name, false), row.plain) << row.name;
+  }
 }
 
 }  // namespace
