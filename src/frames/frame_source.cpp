@@ -260,7 +260,8 @@ void FrameSource::State::Work() {
       awaited.erase(awaited.begin(), awaited.begin() + over);
     }
     if (dropped_now > 0) {
-      Say(Note(FrameEvent::Kind::Dropped, points::FramesDroppedText(dropped_now, config.queue_limit)));
+      Say(Note(FrameEvent::Kind::Dropped,
+               points::FramesDroppedText(dropped_now, config.queue_limit)));
     }
     if (const std::optional<std::string> ready = NextReady()) Say(ProcessOne(*ready));
   }
@@ -402,7 +403,8 @@ FrameEvent ProcessWith(const std::string& path, const SolveHint& hint, const Fra
     return event;
   }
   event.wcs_unused = header.sky ? std::string(points::kUnmarkedText) : header.wcs_unused;
-  const std::string no_wcs = event.wcs_unused.empty() ? std::string(points::kNoWcsText) : event.wcs_unused;
+  const std::string no_wcs =
+      event.wcs_unused.empty() ? std::string(points::kNoWcsText) : event.wcs_unused;
   if (!how.solver) {
     event.text = no_wcs + ", and solving is off";
     return event;

@@ -18,8 +18,8 @@ constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
 
 std::optional<DeclaredSize> SizeDeclared(int fd, std::int64_t size) {
   return points::SizeDeclared(
-      [fd](std::int64_t at, char* to) {
-        const auto block = static_cast<std::int64_t>(points::kBlockLength);
+      [fd](std::int64_t at, char* to, std::size_t count) {
+        const auto block = static_cast<std::int64_t>(count);
         std::int64_t done = 0;
         while (done < block) {
           const ssize_t got =

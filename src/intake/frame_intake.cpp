@@ -46,8 +46,9 @@ FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProg
       points_(std::move(points)),
       say_(std::move(say)),
       hold_(config_.hold, [clock = program_->clock()] { return clock->Now(); }),
-      feed_(hold_, [clock = program_->clock()] { return clock->Now(); },
-            [this](const tracking::FrameNote& note) { Note(note); }),
+      feed_(
+          hold_, [clock = program_->clock()] { return clock->Now(); },
+          [this](const tracking::FrameNote& note) { Note(note); }),
       source_(SourceConfigOf(config_),
               [how = frames::FrameReading{
                    config_.solve ? std::optional(config_.solver) : std::nullopt,

@@ -120,12 +120,14 @@ std::optional<DeclaredSize> SizeDeclared(const ReadBlock& read, std::int64_t siz
     Unit unit;
     for (std::int64_t blocks = 0; !unit.ended; ++blocks) {
       if (blocks == kMostHeaderBlocks) return std::nullopt;
+      // A header's first bytes tell FITS, however few are there: what does
+      // not start as one is not waited for.
+      const std::string_view lead = n == 0 ? "SIMPLE  = " : "XTENSION= ";
+      const auto there = static_cast<std::size_t>(std::min(size - at, kBlock));
+      if (!read(at, block.data(), there)) return std::nullopt;
+      const std::string_view text(block.data(), there);
+      if (blocks == 0 && !lead.starts_with(text.substr(0, lead.size()))) return std::nullopt;
       if (at + kBlock > size) return DeclaredSize{at + kBlock, false};
-      if (!read(at, block.data())) return std::nullopt;
-      const std::string_view text(block.data(), block.size());
-      if (blocks == 0 && !text.starts_with(n == 0 ? "SIMPLE  = " : "XTENSION= ")) {
-        return std::nullopt;
-      }
       for (std::size_t c = 0; c < text.size() && !unit.ended; c += kCardLength)
         Take(text.substr(c, kCardLength), unit);
       at += kBlock;
@@ -138,7 +140,6 @@ std::optional<DeclaredSize> SizeDeclared(const ReadBlock& read, std::int64_t siz
   if (at < size) return std::nullopt;  // more units than any frame has
   return DeclaredSize{at, at == size};
 }
-
 
 std::string FramesDroppedText(std::size_t dropped, std::size_t limit) {
   return "dropped " + std::to_string(dropped) + " older frame" + (dropped == 1 ? "" : "s") +

@@ -27,13 +27,14 @@ struct DeclaredSize {
   bool complete = false;
 };
 
-// Reads the 2880 bytes at `at` into `to`; false where it cannot.
-using ReadBlock = std::function<bool(std::int64_t at, char* to)>;
+// Reads `count` bytes (at most 2880) at `at` into `to`; false where it
+// cannot.
+using ReadBlock = std::function<bool(std::int64_t at, char* to, std::size_t count)>;
 
 // The size the headers of a file `size` bytes long declare; nullopt where
-// it does not read as FITS (not SIMPLE or XTENSION first, a size card
-// missing or out of range, a header that never ends): the frame reader
-// says why.
+// it does not read as FITS (not SIMPLE or XTENSION first, however short, a
+// size card missing or out of range, a header that never ends): the frame
+// reader says why.
 std::optional<DeclaredSize> SizeDeclared(const ReadBlock& read, std::int64_t size);
 
 // A folder of frames: its notes, as every build words them.

@@ -143,7 +143,8 @@ std::string FrameError(const FitsCards& cards, Numbers& n) {
 // powers by products, as the library's pow would cost the small program
 // more than all of this.
 double SipSum(Numbers& n, const char* stem, double u, double v) {
-  const int order = std::min(static_cast<int>(n.Or(std::string(stem) + "_ORDER", 0)), kMostSipOrder);
+  const int order =
+      std::min(static_cast<int>(n.Or(std::string(stem) + "_ORDER", 0)), kMostSipOrder);
   double sum = 0;
   double u_p = 1;
   for (int p = 0; p <= order; ++p, u_p *= u) {

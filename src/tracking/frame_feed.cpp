@@ -7,8 +7,7 @@ namespace orvan::tracking {
 FrameFeed::FrameFeed(FrameHold& hold, std::function<double()> now, NoteSink note)
     : hold_(hold), now_(std::move(now)), note_(std::move(note)) {}
 
-void FrameFeed::Offer(const FrameMeasurement& frame, double since, std::string also,
-                      Taken taken) {
+void FrameFeed::Offer(const FrameMeasurement& frame, double since, std::string also, Taken taken) {
   Measure({frame, since, std::move(also), std::move(taken)});
 }
 

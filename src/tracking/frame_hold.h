@@ -137,7 +137,7 @@ class FrameHold final : public TargetSteering, public HeldMotion {
   // Few and short-lived: vectors, for the small Windows program.
   std::vector<Reading> readings_;
   std::optional<AxisPair> reference_;  // apparent place the frames are held on
-  std::vector<Offset> offsets_;  // accepted, oldest first
+  std::vector<Offset> offsets_;        // accepted, oldest first
   std::optional<Offset> doubted_;      // the last frame refused as a bad solve
   std::optional<double> last_mid_;
   std::optional<AxisPair> held_;  // the held position the last cycle had

@@ -50,7 +50,7 @@ void PlateIntake::Measure(const PlateEvent& e) {
     // A WCS no solver marked says only where the mount believed it pointed.
     std::string reason(kNoSolution);
     if (!std::exchange(unsolved_said_, true)) {
-      const std::string_view why = plate.measurement ? points::kUnmarkedText
+      const std::string_view why = plate.measurement      ? points::kUnmarkedText
                                    : plate.unused.empty() ? points::kNoWcsText
                                                           : std::string_view(plate.unused);
       reason += ", " + std::string(why) + ": " + std::string(kLetAcpSolve);

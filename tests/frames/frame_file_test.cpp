@@ -314,6 +314,10 @@ TEST(SizeDeclared, EveryUnitInWholeBlocks) {
       {"an axis that is no number", Fits({3}, {}).replace(240, 80, Card("NAXIS1", "'3'")),
        std::nullopt},
       {"not FITS", std::string(2880, 'x'), std::nullopt},
+      // A short file is waited for only while it may yet be FITS.
+      {"a line of text", "not a FITS file\n", std::nullopt},
+      {"the first bytes of a header", "SIMPL", DeclaredSize{2880, false}},
+      {"an extension that is not one", Fits({}, {}) + "XTENSIOM", std::nullopt},
       {"gzip", std::string("\x1f\x8b\x08") + std::string(3000, '\0'), std::nullopt},
   };
   for (const auto& c : cases) {

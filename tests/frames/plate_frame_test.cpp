@@ -122,8 +122,9 @@ TEST(PlateIntake, NotesEachFrameAsTheWindowsProgramLogsIt) {
     return PlateEvent{PlateEvent::Kind::Frame, name, "", {std::istreambuf_iterator<char>(in), {}}};
   };
   std::vector<std::string> said;
-  PlateIntake intake({}, [&] { return now; }, pointing::EndsWithLeapSecond,
-                     [&](const std::string& line) { said.push_back(line); });
+  PlateIntake intake(
+      {}, [&] { return now; }, pointing::EndsWithLeapSecond,
+      [&](const std::string& line) { said.push_back(line); });
   std::vector<FrameNote> logged;
   intake.NoteTo([&](const FrameNote& note) { logged.push_back(note); });
   CycleRecord record;
@@ -135,12 +136,15 @@ TEST(PlateIntake, NotesEachFrameAsTheWindowsProgramLogsIt) {
   PlateEvent cut = frame("cut.fits", true, true, 30);
   cut.start.resize(800);
   intake.Take({frame("early.fits", true, true, 30),  // begun before the start
-               frame("plain.fits", false, false, 1), frame("unmarked.fits", true, false, 1),
+               frame("plain.fits", false, false, 1),
+               frame("unmarked.fits", true, false, 1),
                cut,
                {PlateEvent::Kind::Failed, "open.fits", "still open for writing after 60 s", ""},
                {PlateEvent::Kind::Dropped, "", "dropped 3 older frames: the queue holds 64", ""},
-               {PlateEvent::Kind::Folder, "", "frame folder D:\\Images is gone; watching for it "
-                                              "again", ""}});
+               {PlateEvent::Kind::Folder, "",
+                "frame folder D:\\Images is gone; watching for it "
+                "again",
+                ""}});
   // Its middle is after the only reading: it waits for the next cycle's.
   now += 20;
   intake.Take({frame("late.fits", true, true, 8)});

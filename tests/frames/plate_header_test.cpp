@@ -317,12 +317,11 @@ TEST(FrameName, PlainAndCompressedEndingsInAnyCase) {
     const char* name;
     bool any, plain;
   };
-  const Row rows[] = {{"m31.fits", true, true},   {"M31.FIT", true, true},
-                      {"a.b.Fts", true, true},    {"m31.fits.fz", true, false},
-                      {"m31.fz", true, false},    {"m31.fit.GZ", true, false},
-                      {"m31.gz", false, false},   {".fits", false, false},
-                      {"fits", false, false},     {"m31.fits.txt", false, false},
-                      {"m31.fitsx", false, false}};
+  const Row rows[] = {
+      {"m31.fits", true, true},       {"M31.FIT", true, true},    {"a.b.Fts", true, true},
+      {"m31.fits.fz", true, false},   {"m31.fz", true, false},    {"m31.fit.GZ", true, false},
+      {"m31.gz", false, false},       {".fits", false, false},    {"fits", false, false},
+      {"m31.fits.txt", false, false}, {"m31.fitsx", false, false}};
   for (const Row& row : rows) {
     EXPECT_EQ(points::IsFrameName(row.name), row.any) << row.name;
     EXPECT_EQ(points::IsFrameName(row.name, false), row.plain) << row.name;

@@ -20,6 +20,7 @@
 #include "standin_ending.h"
 #include "standin_files.h"
 #include "standin_ids.h"
+#include "standin_mount.h"
 #include "support/ascii.h"
 
 #include <olectl.h>
@@ -57,6 +58,7 @@ class Standin {
     log_path_ = config.log;
     clock_path_ = config.clock;
     client_ = static_cast<DWORD>(std::wcstoul(config.client.c_str(), nullptr, 10));
+    if (!config.mount.empty()) mount_ = wine::MovingMount::Open(config.mount);
     observatory_ = std::make_unique<orvan::ScriptedObservatory>(
         [this](const std::string& line) { Write(line); });
     if (!config.scenario.empty()) {
@@ -76,6 +78,7 @@ class Standin {
   orvan::ScriptedObservatory& observatory() { return *observatory_; }
   DWORD client() const { return client_; }
   CallRecord& calls() { return calls_; }
+  std::optional<wine::MovingMount>& mount() { return mount_; }
   // The event clock as the last access read it.
   int clock() const { return last_clock_; }
 
@@ -150,6 +153,7 @@ class Standin {
   wine::Ending ending_;
   int accesses_ = 0;
   CallRecord calls_;
+  std::optional<wine::MovingMount> mount_;
 };
 
 Standin& TheStandin() {
@@ -259,8 +263,18 @@ class Dispatch final : public IDispatch {
       const bool get = (flags & DISPATCH_PROPERTYGET) != 0 &&
                        ((flags & DISPATCH_METHOD) == 0 || params.cArgs == 0);
       Value answer;
+      std::optional<wine::MovingMount>& mount = TheStandin().mount();
+      const bool telescope = object_name_ == orvan::ScriptedObservatory::kTelescope;
       if (get) {
         if (params.cArgs != 0) return DISP_E_BADPARAMCOUNT;
+        // A moving mount reports where its pulses took it.
+        if (mount && telescope &&
+            (orvan::AsciiLower(name) == "rightascension" ||
+             orvan::AsciiLower(name) == "declination")) {
+          TheStandin().observatory().Answer(
+              object_name_, name,
+              {Value::R8(orvan::AsciiLower(name) == "declination" ? mount->dec() : mount->ra())});
+        }
         answer = object_->Get(name);
       } else if (flags & DISPATCH_METHOD) {
         if (params.cNamedArgs != 0) return DISP_E_NONAMEDARGS;
@@ -276,6 +290,11 @@ class Dispatch final : public IDispatch {
             args.push_back(orvan::Argument::ByValue(orvan::com::FromVariant(v)));
         }
         answer = object_->Call(name, args);
+        if (mount && telescope && orvan::AsciiLower(name) == "pulseguide" && args.size() == 2) {
+          // The program passes its duration by reference.
+          mount->Pulse(static_cast<orvan::GuideDirection>(args[0].value.ToI2()),
+                       args[1].by_ref() ? *args[1].ref : args[1].value.ToR8());
+        }
       } else {
         return DISP_E_MEMBERNOTFOUND;
       }

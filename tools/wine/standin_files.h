@@ -36,6 +36,7 @@ struct StandinConfig {
   std::wstring ending;    // the side file: when a local server ends
   std::wstring client;    // the program's process id, once it is started
   std::wstring calls;     // the record of calls and their times (standin_calls.h)
+  std::wstring mount;     // a mount its pulses move (standin_mount.h)
 };
 
 // The file's lines, `key=value` each, UTF-8.
@@ -46,7 +47,8 @@ struct ConfigKey {
 inline constexpr ConfigKey kConfigKeys[] = {
     {"scenario", &StandinConfig::scenario}, {"log", &StandinConfig::log},
     {"clock", &StandinConfig::clock},       {"ending", &StandinConfig::ending},
-    {"client", &StandinConfig::client},     {"calls", &StandinConfig::calls}};
+    {"client", &StandinConfig::client},     {"calls", &StandinConfig::calls},
+    {"mount", &StandinConfig::mount}};
 
 inline std::string ConfigText(const StandinConfig& config) {
   std::string text;

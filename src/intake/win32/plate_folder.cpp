@@ -142,7 +142,8 @@ bool PlateFolder::State::Open(bool again) {
                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
   if (dir == INVALID_HANDLE_VALUE) {
     if (!again) {
-      Put({PlateEvent::Kind::Folder, {},
+      Put({PlateEvent::Kind::Folder,
+           {},
            "cannot watch frame folder " + config.dir + ": " + WindowsErrorText(::GetLastError()),
            {}});
     }
@@ -197,8 +198,8 @@ void PlateFolder::State::Changed() {
     if (change->Action == FILE_ACTION_ADDED || change->Action == FILE_ACTION_MODIFIED ||
         change->Action == FILE_ACTION_RENAMED_NEW_NAME) {
       const DWORD attributes = ::GetFileAttributesW(path.c_str());
-      const bool folder = attributes != INVALID_FILE_ATTRIBUTES &&
-                          (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      const bool folder =
+          attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       // A folder moved or copied in brings its frames with it.
       if (folder && change->Action != FILE_ACTION_MODIFIED) Scan(path, budget);
       if (!folder) Consider(path);
@@ -212,7 +213,8 @@ void PlateFolder::State::Consider(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L'\\');
   if (!points::IsFrameName(win::Narrow(path.substr(slash + 1)), false)) return;
   const Clock::time_point now = Clock::now();
-  if (std::none_of(pending.begin(), pending.end(), [&](const Pending& p) { return p.path == path; }))
+  if (std::none_of(pending.begin(), pending.end(),
+                   [&](const Pending& p) { return p.path == path; }))
     pending.push_back({path, now, std::nullopt, now});
 }
 
@@ -252,7 +254,8 @@ bool PlateFolder::State::Look(Pending& p) {
     if (error != ERROR_SHARING_VIOLATION) {
       Fail(path, "cannot be opened: " + WindowsErrorText(error));
     } else if (late) {
-      Fail(path, "still open for writing after " + std::to_string(config.whole_limit.count() / kMsPerSecond) + " s");
+      Fail(path, "still open for writing after " +
+                     std::to_string(config.whole_limit.count() / kMsPerSecond) + " s");
     }
     return error == ERROR_SHARING_VIOLATION && !late;
   }
@@ -263,8 +266,8 @@ bool PlateFolder::State::Look(Pending& p) {
   } else {
     const Stamp stamp{(static_cast<std::int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
                       Ticks(info.ftLastWriteTime)};
-    const auto before = std::find_if(taken.begin(), taken.end(),
-                                     [&](const auto& t) { return t.first == path; });
+    const auto before =
+        std::find_if(taken.begin(), taken.end(), [&](const auto& t) { return t.first == path; });
     if (before != taken.end() && before->second == stamp) {
       keep = false;  // taken already, as it stands
     } else if (p.stamp != stamp) {
@@ -275,8 +278,8 @@ bool PlateFolder::State::Look(Pending& p) {
       keep = true;
     } else {
       const auto declared = points::SizeDeclared(
-          [file](std::int64_t at, char* to) {
-            return ReadAt(file, at, to, static_cast<DWORD>(points::kBlockLength));
+          [file](std::int64_t at, char* to, std::size_t count) {
+            return ReadAt(file, at, to, static_cast<DWORD>(count));
           },
           stamp.size);
       // Not FITS at all: the reader says what it is.
@@ -322,8 +325,7 @@ void PlateFolder::State::Run() {
       wait = static_cast<DWORD>(std::clamp<std::int64_t>(left.count(), 0, kIdleMs));
     }
     const std::array<HANDLE, 2> handles = {stop, changed};
-    const DWORD woke =
-        ::WaitForMultipleObjects(watching ? 2 : 1, handles.data(), FALSE, wait);
+    const DWORD woke = ::WaitForMultipleObjects(watching ? 2 : 1, handles.data(), FALSE, wait);
     if (woke == WAIT_OBJECT_0) break;
     if (watching && woke == WAIT_OBJECT_0 + 1) Changed();
     if (watching && dir == INVALID_HANDLE_VALUE) {
@@ -368,14 +370,14 @@ bool PlateFolder::Start(std::string& error) {
     return false;
   }
   s.root = win::Widen(s.config.dir);
-  while (s.root.size() > 1 && (s.root.back() == L'\\' || s.root.back() == L'/'))
-    s.root.pop_back();
+  while (s.root.size() > 1 && (s.root.back() == L'\\' || s.root.back() == L'/')) s.root.pop_back();
   // The thread keeps its own share of the state, let go as it ends.
   auto* share = new std::shared_ptr<State>(state_);
   HANDLE thread = ::CreateThread(
       nullptr, 0,
       [](void* arg) -> DWORD {
-        const std::unique_ptr<std::shared_ptr<State>> state(static_cast<std::shared_ptr<State>*>(arg));
+        const std::unique_ptr<std::shared_ptr<State>> state(
+            static_cast<std::shared_ptr<State>*>(arg));
         (*state)->Run();
         ::SetEvent((*state)->done);
         return 0;
@@ -395,8 +397,10 @@ std::vector<PlateEvent> PlateFolder::Take() {
   const Locked locked(s.lock);
   std::vector<PlateEvent> events;
   if (s.dropped > 0) {
-    events.push_back({PlateEvent::Kind::Dropped, {},
-                      points::FramesDroppedText(s.dropped, s.config.queue_limit), {}});
+    events.push_back({PlateEvent::Kind::Dropped,
+                      {},
+                      points::FramesDroppedText(s.dropped, s.config.queue_limit),
+                      {}});
   }
   std::move(s.out.begin(), s.out.end(), std::back_inserter(events));
   s.out.clear();
@@ -413,7 +417,8 @@ std::string PlateFolder::Stop() {
   if (s.root.empty()) return {};  // never started
   const auto limit = static_cast<DWORD>(s.config.stop_limit.count());
   if (::WaitForSingleObject(s.done, limit) == WAIT_OBJECT_0) return {};
-  return "the folder watch did not stop within " + std::to_string(s.config.stop_limit.count() / kMsPerSecond) + " s" +
+  return "the folder watch did not stop within " +
+         std::to_string(s.config.stop_limit.count() / kMsPerSecond) + " s" +
          " of the stop, and is left behind";
 }
 

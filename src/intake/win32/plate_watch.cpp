@@ -43,15 +43,15 @@ bool PlateWatch::Start(std::string& error) {
     error = "cannot watch for frames: " + WindowsErrorText(::GetLastError());
     return false;
   }
-  HWND window = ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  instance, this);
+  HWND window =
+      ::CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
   if (window == nullptr) {
     error = "cannot watch for frames: " + WindowsErrorText(::GetLastError());
     return false;
   }
   window_ = window;
-  folder_ = std::make_unique<PlateFolder>(
-      config_, [window] { ::PostMessageW(window, kNews, 0, 0); });
+  folder_ =
+      std::make_unique<PlateFolder>(config_, [window] { ::PostMessageW(window, kNews, 0, 0); });
   return folder_->Start(error);
 }
 

@@ -20,5 +20,6 @@ int Play(const std::wstring& exe, const std::wstring& scenario, const std::wstri
 int Inspect(const std::wstring& exe, const std::wstring& work);
 int Nest(const std::wstring& scenario);
 int Startup(const std::wstring& exe, int runs);
+int WriteHeld(const std::wstring& file, const std::wstring& source, int seconds);
 
 }  // namespace orvan::wine

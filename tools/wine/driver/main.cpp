@@ -21,6 +21,9 @@
 //   orvan-wine-driver startup EXE N
 //       starts EXE N times, one after the other, and prints for each run the
 //       milliseconds until its main window is visible (bench/startup-time)
+//   orvan-wine-driver write-held FILE SOURCE SECONDS
+//       writes SOURCE's bytes to FILE and keeps it open for writing SECONDS
+//       more; prints the UTC time just before it closes it (tests/wine)
 #include <cstdio>
 #include <string>
 
@@ -60,9 +63,12 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"nest" && argc == 3) return orvan::wine::Nest(argv[2]);
   if (command == L"startup" && argc == 4 && _wtoi(argv[3]) > 0)
     return orvan::wine::Startup(argv[2], _wtoi(argv[3]));
+  if (command == L"write-held" && argc == 5 && _wtoi(argv[4]) > 0)
+    return orvan::wine::WriteHeld(argv[2], argv[3], _wtoi(argv[4]));
   std::fprintf(stderr,
                "usage: orvan-wine-driver register DLL | "
                "play EXE SCENARIO WORKDIR [--calls] [-- ARGS...] | "
-               "inspect EXE WORKDIR | nest SCENARIO | startup EXE N\n");
+               "inspect EXE WORKDIR | nest SCENARIO | startup EXE N | "
+               "write-held FILE SOURCE SECONDS\n");
   return 2;
 }

@@ -232,7 +232,7 @@ bool PlayableFromOutside(const std::vector<Step>& steps, char& decimal) {
 // record of calls) empty, the clock at the first event.
 StandinConfig FreshConfig(const std::wstring& scenario, const std::wstring& work, Record record) {
   StandinConfig config{
-      scenario, work + L"\\observatory.log", work + L"\\clock", SideFileOf(scenario), {}, {}};
+      scenario, work + L"\\observatory.log", work + L"\\clock", SideFileOf(scenario), {}, {}, {}};
   ::DeleteFileW(config.log.c_str());
   WriteAtomically(config.clock, "0");
   if (record == Record::Calls) {
