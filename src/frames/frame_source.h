@@ -10,6 +10,7 @@
 
 #include "frames/frame_reader.h"
 #include "frames/solver.h"
+#include "points/fits_file.h"
 
 // New frames in a folder, read and solved on a thread of their own, handed
 // to the program's thread when it asks.
@@ -39,21 +40,7 @@ struct FrameEvent {
 using ProcessFrame =
     std::function<FrameEvent(const std::string& path, const SolveHint& hint, int stop_fd)>;
 
-struct SourceConfig {
-  std::string dir;
-  std::size_t queue_limit = 64;
-  // How often a folder that went, or can't be read, is looked for again.
-  std::chrono::milliseconds rewatch_every{2000};
-  // How long a stop waits for the threads: one stuck in a call that does not
-  // return (a network folder that hangs) is left behind.
-  std::chrono::milliseconds stop_limit{3000};
-  // A file is read once it holds what its headers declare and has not
-  // changed for `settle` (by two looks, or by its time of writing); one
-  // still short after `whole_limit` is read as it is, for the reader to say
-  // what is wrong with it.
-  std::chrono::milliseconds settle{1000};
-  std::chrono::milliseconds whole_limit{60000};
-};
+using SourceConfig = points::FolderWatchConfig;
 
 // Watches `dir` and the folders made in it for FITS files written whole
 // (.fits, .fit, .fts in any case), and processes the newest first.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,24 @@ using ReadBlock = std::function<bool(std::int64_t at, char* to, std::size_t coun
 // size card missing or out of range, a header that never ends): the frame
 // reader says why.
 std::optional<DeclaredSize> SizeDeclared(const ReadBlock& read, std::int64_t size);
+
+// How a folder of frames is watched, in every build.
+struct FolderWatchConfig {
+  std::string dir;
+  // Frames waiting to be processed; beyond it the oldest are let go, counted.
+  std::size_t queue_limit = 64;
+  // How often a folder that went, or can't be read, is looked for again.
+  std::chrono::milliseconds rewatch_every{2000};
+  // How long a stop waits for the watch's threads: one stuck in a call that
+  // does not return (a network folder that hangs) is left behind.
+  std::chrono::milliseconds stop_limit{3000};
+  // A file is read once it holds what its headers declare and has not
+  // changed for `settle` (and, on Windows, no writer has it open); one still
+  // short after `whole_limit` is read as it is, for the reader to say what
+  // is wrong with it (one still open is said as such).
+  std::chrono::milliseconds settle{1000};
+  std::chrono::milliseconds whole_limit{60000};
+};
 
 // A folder of frames: its notes, as every build words them.
 inline constexpr std::string_view kFramesMissedText =

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "points/fits_file.h"
 #include "tracking/plate_intake.h"
 
 // A folder and every folder in it, watched on Windows for FITS files written
@@ -14,22 +15,7 @@
 // program's thread when it asks.
 namespace orvan::intake {
 
-struct PlateFolderConfig {
-  std::string dir;
-  // Frames waiting to be taken; beyond it the oldest are let go, counted.
-  std::size_t queue_limit = 64;
-  // A file is taken once no writer has it open (it opens with read sharing
-  // alone), it holds what its headers declare, and its size and time of
-  // writing have held for `settle`; one still open or short after
-  // `whole_limit` is said as such, or read as it is.
-  std::chrono::milliseconds settle{1000};
-  std::chrono::milliseconds whole_limit{60000};
-  // How often a folder that went, or can't be watched, is looked for again.
-  std::chrono::milliseconds rewatch_every{2000};
-  // How long a stop waits for the thread: one stuck in a call that does not
-  // return (a network folder that hangs) is left behind.
-  std::chrono::milliseconds stop_limit{3000};
-};
+using PlateFolderConfig = points::FolderWatchConfig;
 
 class PlateFolder {
  public:
