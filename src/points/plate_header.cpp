@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::string_view kEnd = "END";
 constexpr std::string_view kSimple = "SIMPLE";
+constexpr std::string_view kNotFits = "not a FITS file: it does not begin with SIMPLE = T";
 constexpr char kQuote = '\'';
 constexpr char kFirstPrintable = ' ', kLastPrintable = '~';
 constexpr std::string_view kSolvedKey = "PLTSOLVD";
@@ -260,6 +261,11 @@ bool FitsCards::AnyHolds(std::string_view key, std::string_view text) const {
 }
 
 std::optional<FitsCards> PrimaryHeader(std::string_view bytes, std::string& error) {
+  // Shorter than a card: FITS only if it begins as one would.
+  if (bytes.size() < kCardLength && !bytes.starts_with(kSimple)) {
+    error = std::string(kNotFits);
+    return std::nullopt;
+  }
   for (std::size_t at = 0; at + kCardLength <= bytes.size(); at += kCardLength) {
     const std::string_view card = bytes.substr(at, kCardLength);
     for (const char c : card)
@@ -268,7 +274,7 @@ std::optional<FitsCards> PrimaryHeader(std::string_view bytes, std::string& erro
         return std::nullopt;
       }
     if (at == 0 && (KeyOf(card) != kSimple || !HasValue(card) || CardValue(card) != "T")) {
-      error = "not a FITS file: it does not begin with SIMPLE = T";
+      error = std::string(kNotFits);
       return std::nullopt;
     }
     if (KeyOf(card) == kEnd) return FitsCards(std::string(bytes.substr(0, at)));

@@ -232,6 +232,8 @@ TEST(PlateHeader, ReadsThePrimaryHeaderOnlyWhenItIsWholeAndFits) {
       {"extension first", Header(Card("XTENSION", Text("IMAGE")), 16, {4, 4}, {}),
        "not a FITS file: it does not begin with SIMPLE = T"},
       {"unprintable", unprintable, "header card 4 is not printable ASCII"},
+      {"a line of text", "not a FITS file\n", "not a FITS file: it does not begin with SIMPLE = T"},
+      {"less than a card", "SIMPLE  =", "its header has no END card in its first 9 bytes"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
