@@ -55,7 +55,10 @@ bool ReadAt(HANDLE file, std::int64_t at, char* to, DWORD count) {
   where.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(at) & 0xffffffffU);
   where.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(at) >> 32);
   DWORD got = 0;
-  return ::ReadFile(file, to, count, &got, &where) != 0 && got == count;
+  if (::ReadFile(file, to, count, &got, &where) == 0) return false;
+  // Fewer bytes than asked: the file was cut short while it was read.
+  if (got != count) ::SetLastError(ERROR_HANDLE_EOF);
+  return got == count;
 }
 
 // The system's own lock: the program carries no thread library.
