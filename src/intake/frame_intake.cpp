@@ -44,11 +44,9 @@ FrameIntake::FrameIntake(Config config, std::shared_ptr<program::ObservatoryProg
       program_(std::move(program)),
       side_(std::move(side)),
       points_(std::move(points)),
-      say_(std::move(say)),
       hold_(config_.hold, [clock = program_->clock()] { return clock->Now(); }),
       feed_(
-          hold_, [clock = program_->clock()] { return clock->Now(); },
-          [this](const tracking::FrameNote& note) { Note(note); }),
+          hold_, [clock = program_->clock()] { return clock->Now(); }, std::move(say)),
       source_(SourceConfigOf(config_),
               [how = frames::FrameReading{
                    config_.solve ? std::optional(config_.solver) : std::nullopt,
@@ -117,7 +115,7 @@ void FrameIntake::Take() {
         note = {"", std::nullopt, std::nullopt, tracking::FrameAction::Folder, e.text};
         break;
     }
-    Note(note);
+    feed_.Note(note);
   }
   source_.SetHint(Hint());
 }
@@ -126,8 +124,8 @@ void FrameIntake::Measure(const frames::FrameEvent& e, double since) {
   const frames::FrameHeader& header = *e.header;
   const std::optional<tracking::FrameMeasurement> input = HoldInputOf(e.file, header, *e.sky);
   if (!input) {
-    Note({e.file, header.mid_exposure, std::nullopt, tracking::FrameAction::Failed,
-          "no such UTC moment"});
+    feed_.Note({e.file, header.mid_exposure, std::nullopt, tracking::FrameAction::Failed,
+                "no such UTC moment"});
     return;
   }
   // A header's WCS passed over for a solve is said with the first such frame.
@@ -153,11 +151,6 @@ void FrameIntake::Record(const frames::FrameEvent& e, const tracking::FrameOutco
   const points::PointRecord point = pointing::PointOf(
       FieldsAt(e.header->mid_exposure), e.sky->center, {reading.ra, reading.dec}, then.side, air);
   points_(point, "frame \"" + EscapedText(e.file) + "\"");
-}
-
-void FrameIntake::Note(const tracking::FrameNote& note) {
-  if (notes_) notes_(note);
-  if (say_) say_(tracking::FrameNoteText(note));
 }
 
 }  // namespace orvan::intake

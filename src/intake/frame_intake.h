@@ -30,8 +30,8 @@ std::optional<tracking::FrameMeasurement> HoldInputOf(const std::string& file,
 
 class FrameIntake {
  public:
-  using Say = std::function<void(const std::string&)>;
-  using NoteSink = std::function<void(const tracking::FrameNote&)>;
+  using Say = tracking::FrameFeed::Say;
+  using NoteSink = tracking::FrameFeed::NoteSink;
   using PointSink =
       std::function<void(const points::PointRecord& point, const std::string& source)>;
   struct Config {
@@ -53,7 +53,7 @@ class FrameIntake {
   // The watch starts; false, with the reason, when it cannot.
   bool Start(std::string& error);
   // From now on each note also goes to `notes` (the log and the view).
-  void NoteTo(NoteSink notes) { notes_ = std::move(notes); }
+  void NoteTo(NoteSink notes) { feed_.NoteTo(std::move(notes)); }
   // Takes in what the worker made since the last call.
   void Take();
   // The watch and the worker stopped; what could not be, said (empty where
@@ -63,7 +63,6 @@ class FrameIntake {
  private:
   // `since`: when the frame came, on the program's clock.
   void Measure(const frames::FrameEvent& event, double since);
-  void Note(const tracking::FrameNote& note);
   void Record(const frames::FrameEvent& event, const tracking::FrameOutcome& outcome);
   frames::SolveHint Hint() const;
   // The mount's side of the pier and the air the cycles mapped with, sampled
@@ -81,8 +80,6 @@ class FrameIntake {
   std::shared_ptr<program::ObservatoryProgram> program_;
   std::shared_ptr<PierSideSource> side_;
   PointSink points_;
-  Say say_;
-  NoteSink notes_;
   tracking::FrameHold hold_;
   tracking::FrameFeed feed_;
   frames::FrameSource source_;

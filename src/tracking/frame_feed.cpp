@@ -4,8 +4,13 @@
 
 namespace orvan::tracking {
 
-FrameFeed::FrameFeed(FrameHold& hold, std::function<double()> now, NoteSink note)
-    : hold_(hold), now_(std::move(now)), note_(std::move(note)) {}
+FrameFeed::FrameFeed(FrameHold& hold, std::function<double()> now, Say say)
+    : hold_(hold), now_(std::move(now)), say_(std::move(say)) {}
+
+void FrameFeed::Note(const FrameNote& note) const {
+  if (notes_) notes_(note);
+  if (say_) say_(FrameNoteText(note));
+}
 
 void FrameFeed::Offer(const FrameMeasurement& frame, double since, std::string also, Taken taken) {
   Measure({frame, since, std::move(also), std::move(taken)});
@@ -23,9 +28,7 @@ void FrameFeed::Measure(Offered offered) {
   }
   std::string reason = outcome.reason;
   if (!offered.also.empty()) reason += (reason.empty() ? "" : "; ") + offered.also;
-  if (note_) {
-    note_({offered.frame.file, offered.frame.mid, outcome.drift_arcsec, outcome.verdict, reason});
-  }
+  Note({offered.frame.file, offered.frame.mid, outcome.drift_arcsec, outcome.verdict, reason});
   if (offered.taken) offered.taken(outcome);
 }
 

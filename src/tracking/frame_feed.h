@@ -9,7 +9,7 @@
 
 // A measured frame on its way to the hold, whatever read it: measured once
 // the mount has been read after its middle, then noted. Every build feeds
-// the hold this way.
+// the hold, and notes its frames and folder, this way.
 namespace orvan::tracking {
 
 class FrameFeed {
@@ -18,12 +18,18 @@ class FrameFeed {
   // cycles, for one after it; then it is said as waiting no longer.
   static constexpr double kMostWaitSeconds = 12;
 
+  using Say = std::function<void(const std::string&)>;
   using NoteSink = std::function<void(const FrameNote&)>;
   // Told what the hold made of a frame, once it is noted.
   using Taken = std::function<void(const FrameOutcome&)>;
 
-  // `now`: the program's clock, as the hold's.
-  FrameFeed(FrameHold& hold, std::function<double()> now, NoteSink note);
+  // `now`: the program's clock, as the hold's; `say` hears each note's line.
+  FrameFeed(FrameHold& hold, std::function<double()> now, Say say);
+
+  // From now on each note also goes to `notes` (the log and the view).
+  void NoteTo(NoteSink notes) { notes_ = std::move(notes); }
+  // Tells a note: to `notes`, and its line to `say`.
+  void Note(const FrameNote& note) const;
 
   // Measures `frame`, which came at `since`; `also` is added to its note's
   // reason. One that has to wait is kept for Retry.
@@ -43,7 +49,8 @@ class FrameFeed {
 
   FrameHold& hold_;
   std::function<double()> now_;
-  NoteSink note_;
+  Say say_;
+  NoteSink notes_;
   std::vector<Offered> waiting_;
 };
 

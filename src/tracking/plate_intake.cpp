@@ -16,9 +16,8 @@ PlateIntake::PlateIntake(FrameHoldConfig config, std::function<double()> now,
                          points::LeapSecondDay leap, Say say)
     : now_(std::move(now)),
       leap_(std::move(leap)),
-      say_(std::move(say)),
       hold_(config, now_),
-      feed_(hold_, now_, [this](const FrameNote& note) { Note(note); }) {}
+      feed_(hold_, now_, std::move(say)) {}
 
 void PlateIntake::Take(const std::vector<PlateEvent>& events) {
   feed_.Retry();
@@ -28,13 +27,13 @@ void PlateIntake::Take(const std::vector<PlateEvent>& events) {
         Measure(e);
         break;
       case PlateEvent::Kind::Failed:
-        Note({e.file, std::nullopt, std::nullopt, FrameAction::Failed, e.text});
+        feed_.Note({e.file, std::nullopt, std::nullopt, FrameAction::Failed, e.text});
         break;
       case PlateEvent::Kind::Dropped:
-        Note({"", std::nullopt, std::nullopt, FrameAction::Dropped, e.text});
+        feed_.Note({"", std::nullopt, std::nullopt, FrameAction::Dropped, e.text});
         break;
       case PlateEvent::Kind::Folder:
-        Note({"", std::nullopt, std::nullopt, FrameAction::Folder, e.text});
+        feed_.Note({"", std::nullopt, std::nullopt, FrameAction::Folder, e.text});
         break;
     }
   }
@@ -43,7 +42,7 @@ void PlateIntake::Take(const std::vector<PlateEvent>& events) {
 void PlateIntake::Measure(const PlateEvent& e) {
   const PlateFrame plate = MeasurePlateFrame(e.file, e.start, leap_);
   if (!plate.error.empty()) {
-    Note({e.file, std::nullopt, std::nullopt, FrameAction::Failed, plate.error});
+    feed_.Note({e.file, std::nullopt, std::nullopt, FrameAction::Failed, plate.error});
     return;
   }
   if (!plate.measurement || !plate.solved) {
@@ -55,15 +54,10 @@ void PlateIntake::Measure(const PlateEvent& e) {
                                                           : std::string_view(plate.unused);
       reason += ", " + std::string(why) + ": " + std::string(kLetAcpSolve);
     }
-    Note({e.file, std::nullopt, std::nullopt, FrameAction::Failed, reason});
+    feed_.Note({e.file, std::nullopt, std::nullopt, FrameAction::Failed, reason});
     return;
   }
   feed_.Offer(*plate.measurement, now_(), "", nullptr);
-}
-
-void PlateIntake::Note(const FrameNote& note) {
-  if (notes_) notes_(note);
-  if (say_) say_(FrameNoteText(note));
 }
 
 }  // namespace orvan::tracking

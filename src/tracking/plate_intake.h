@@ -31,7 +31,7 @@ struct PlateEvent {
 
 class PlateIntake {
  public:
-  using Say = std::function<void(const std::string&)>;
+  using Say = FrameFeed::Say;
   // What a frame without a plate solution is said to need, with the first.
   static constexpr std::string_view kLetAcpSolve = "let ACP solve its images";
 
@@ -44,7 +44,7 @@ class PlateIntake {
 
   FrameHold& hold() { return hold_; }
   // From now on each note also goes to `notes` (the log).
-  void NoteTo(FrameFeed::NoteSink notes) { notes_ = std::move(notes); }
+  void NoteTo(FrameFeed::NoteSink notes) { feed_.NoteTo(std::move(notes)); }
   // The frames that waited for a reading, then `events`, in order.
   void Take(const std::vector<PlateEvent>& events);
   // Frames wait for a reading after their middle: Take again soon.
@@ -52,12 +52,9 @@ class PlateIntake {
 
  private:
   void Measure(const PlateEvent& event);
-  void Note(const FrameNote& note);
 
   std::function<double()> now_;
   points::LeapSecondDay leap_;
-  Say say_;
-  FrameFeed::NoteSink notes_;
   FrameHold hold_;
   FrameFeed feed_;
   bool unsolved_said_ = false;
